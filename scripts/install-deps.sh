@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Snipwave builds, runs and tests with.
+# Only what is missing is installed; works as root and through sudo.
+set -euo pipefail
+
+PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev libgl-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
+  libsdl2-dev libjpeg62-turbo-dev libsimpleini-dev
+  libgtest-dev libgmock-dev
+  ffmpeg sox xvfb xauth
+)
+
+missing=()
+for pkg in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$pkg")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}" >&2
+if [ "$(id -u)" -eq 0 ]; then
+  SUDO=()
+else
+  SUDO=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${SUDO[@]}" apt-get update -qq
+"${SUDO[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace snipwave {
+
+// Pixel rectangle in window client coordinates; right and bottom exclusive.
+struct SkinRect {
+  int left = 0;
+  int top = 0;
+  int right = 0;
+  int bottom = 0;
+  bool operator==(const SkinRect&) const = default;
+};
+
+// Geometry and visibility of a skin object. A change shows after Redraw().
+class ISkinElement {
+ public:
+  virtual ~ISkinElement() = default;
+  virtual SkinRect GetBounds() const = 0;
+  virtual void SetBounds(const SkinRect& rect) = 0;
+  virtual void SetVisible(bool visible) = 0;
+  virtual void Redraw() = 0;
+};
+
+class ISkinText {
+ public:
+  virtual ~ISkinText() = default;
+  virtual void SetText(const QString& text) = 0;
+};
+
+// A slider on the fixed scale 0..20000.
+class ISkinSlider {
+ public:
+  virtual ~ISkinSlider() = default;
+  virtual int GetPosition() const = 0;
+  virtual void SetPosition(int position) = 0;
+};
+
+// A named object of the skin. The Query* calls return nullptr for an
+// interface the object does not offer. Objects belong to the engine and live
+// as long as it.
+class ISkinObject {
+ public:
+  virtual ~ISkinObject() = default;
+  virtual QString GetName() const = 0;
+  virtual ISkinObject* FindObject(const QString& name) = 0;  // nullptr when absent
+  virtual ISkinElement* QueryElement() = 0;
+  virtual ISkinText* QueryText() = 0;
+  virtual ISkinSlider* QuerySlider() = 0;
+};
+
+struct SkinEvents {
+  std::function<void(ISkinObject& source)> OnClick;
+  std::function<void(ISkinObject& source, int button, int x, int y)> OnMouseDown;
+  std::function<void(ISkinObject& source, int newPos)> OnScrollTrack;
+  std::function<void(ISkinObject& source, int button, int x, int y)> OnMouseUp;
+};
+
+// The skin engine: loads a skin file, draws a window with one of its layouts
+// and reports what the user does to its objects. Failing calls throw
+// snipwave::Error (a missing or malformed file names the file and the line).
+class ISkin {
+ public:
+  virtual ~ISkin() = default;
+  virtual void LoadSkin(const QString& fileName) = 0;
+  virtual void AttachWindow(QWidget* window) = 0;
+  virtual void ApplyWindowSkin(QWidget* window, const QString& layoutName) = 0;
+  virtual ISkinObject* GetWindowObject(QWidget* window) = 0;
+  virtual void SetEvents(SkinEvents events) = 0;
+};
+
+}  // namespace snipwave

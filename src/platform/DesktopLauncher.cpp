@@ -1,0 +1,18 @@
+#include "DesktopLauncher.h"
+
+#include <QDesktopServices>
+#include <QUrl>
+
+namespace snipwave {
+
+void DesktopLauncher::OpenFolder(const QString& folder) {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
+
+void DesktopLauncher::OpenUrl(const QString& url) { QDesktopServices::openUrl(QUrl(url)); }
+
+void DesktopLauncher::OpenHelpFile(const QString& path) {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+}  // namespace snipwave

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <optional>
+
+namespace snipwave {
+
+// Small file-system questions the operations ask. Paths are native paths.
+bool FileExists(const QString& path);    // a regular file (or a link to one)
+bool FolderExists(const QString& path);  // a directory
+// Creates the last level of the path only; true when the folder exists afterwards.
+bool CreateFolderOneLevel(const QString& path);
+// Gives the owner write permission (the "reset attributes" before replacing).
+void MakeWritable(const QString& path);
+// Size in bytes of a regular file; nothing when it cannot be read.
+std::optional<std::int64_t> FileSizeBytes(const QString& path);
+// Names directly in the folder (files, folders, hidden ones too), without "." and "..",
+// in the order the file system gives them. Empty when the folder cannot be listed.
+QStringList ListFolderEntries(const QString& folder);
+// The native separator, and the folder with one appended when it does not end in one.
+QChar NativeSeparator();
+QString WithTrailingSeparator(const QString& folder);
+
+// Replaces the whole content of a file so that a crash, a full disk or any
+// write error never leaves a half-written file: the data goes to a temporary
+// file in the same folder, is flushed to disk, and is renamed over the target.
+// On failure the old file is untouched and the temporary one removed; returns false.
+bool ReplaceFileAtomically(const QString& path, const std::string& content);
+
+}  // namespace snipwave

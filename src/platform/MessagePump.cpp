@@ -1,0 +1,9 @@
+#include "MessagePump.h"
+
+#include <QCoreApplication>
+
+namespace snipwave {
+
+void QtMessagePump::ProcessPendingMessages() { QCoreApplication::processEvents(); }
+
+}  // namespace snipwave

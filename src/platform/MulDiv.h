@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstdint>
+
+namespace snipwave {
+
+// (number * numerator) / denominator with a 64-bit intermediate product,
+// rounded to the nearest integer, halves away from zero (also for negative
+// results). Returns -1 when the denominator is 0 or the result does not fit
+// in a signed 32-bit integer. These are the semantics every scaling of the
+// program relies on: position bar <-> samples <-> milliseconds, progress.
+std::int32_t MulDiv(std::int32_t number, std::int32_t numerator, std::int32_t denominator);
+
+}  // namespace snipwave

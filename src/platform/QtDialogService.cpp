@@ -1,0 +1,50 @@
+#include "QtDialogService.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace snipwave {
+
+namespace {
+const QString kInformationTitle = QStringLiteral("Information");
+}
+
+QString QtDialogService::QtFilterText(const FileFilter& filter) {
+  QString patterns = filter.patterns;
+  patterns.replace(';', ' ');
+  return filter.caption + " (" + patterns + ")";
+}
+
+void QtDialogService::ShowInformation(const QString& text) {
+  QMessageBox box(QMessageBox::Information, kInformationTitle, text, QMessageBox::Ok, parent_);
+  box.exec();
+}
+
+bool QtDialogService::AskYesNo(const QString& text) {
+  QMessageBox box(QMessageBox::Information, kInformationTitle, text, QMessageBox::Yes | QMessageBox::No,
+                  parent_);
+  return box.exec() == QMessageBox::Yes;
+}
+
+QStringList QtDialogService::GetOpenFileNames(const QList<FileFilter>& filters) {
+  QStringList entries;
+  for (const FileFilter& f : filters) entries << QtFilterText(f);
+  QString selected = entries.isEmpty() ? QString() : entries.first();
+  return QFileDialog::getOpenFileNames(parent_, QString(), QString(), entries.join(";;"), &selected);
+}
+
+QString QtDialogService::GetSaveFileName(const QString& startFolder, const FileFilter& filter) {
+  QFileDialog dialog(parent_, QString(), startFolder, QtFilterText(filter));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first();
+}
+
+QString QtDialogService::ChooseFolder(const QString& caption, bool centreOverMainWindow) {
+  if (folderChooser_) return folderChooser_(caption, centreOverMainWindow);
+  return QFileDialog::getExistingDirectory(parent_, caption);
+}
+
+}  // namespace snipwave

@@ -1,0 +1,138 @@
+#pragma once
+
+#include <array>
+#include <string_view>
+
+// Everything the settings file holds: section and key names, the value lists
+// whose indexes the file stores, and the defaults of the two kinds of reader.
+// The settings dialog fills its controls with the dialog defaults; the cut and
+// join jobs pass the job defaults. They differ in [mp3] "vbr quality" and
+// [ogg] "enable quality", so a missing key reads differently in the two places.
+namespace snipwave::settings {
+
+inline constexpr std::string_view kFileName = "Snipwave.ini";
+
+namespace section {
+inline constexpr std::string_view kFormat = "Format";
+inline constexpr std::string_view kMp3 = "mp3";
+inline constexpr std::string_view kWav = "wav";
+inline constexpr std::string_view kWma = "wma";
+inline constexpr std::string_view kOgg = "ogg";
+}  // namespace section
+
+namespace key {
+inline constexpr std::string_view kDir = "Dir";
+inline constexpr std::string_view kFrequency = "frequency";
+inline constexpr std::string_view kBitrate = "bitrate";
+inline constexpr std::string_view kChannel = "channel";
+inline constexpr std::string_view kQuality = "quality";
+inline constexpr std::string_view kEnableVbr = "enable vbr";
+inline constexpr std::string_view kVbrBitrate = "vbr bitrate";
+inline constexpr std::string_view kVbrQuality = "vbr quality";
+inline constexpr std::string_view kMode = "mode";
+inline constexpr std::string_view kBit = "bit";
+inline constexpr std::string_view kFormat = "format";
+inline constexpr std::string_view kMaxBitrate = "max bitrate";
+inline constexpr std::string_view kMinBitrate = "min bitrate";
+inline constexpr std::string_view kEnableQuality = "enable quality";
+}  // namespace key
+
+// Sample rates in Hz, by "frequency" index.
+inline constexpr std::array<int, 10> kSampleRates = {6000,  8000,  11025, 12000, 16000,
+                                                     22050, 24000, 32000, 44100, 48000};
+inline constexpr std::array<std::string_view, 10> kSampleRateTexts = {
+    "6000 Hz",  "8000 Hz",  "11025 Hz", "12000 Hz", "16000 Hz",
+    "22050 Hz", "24000 Hz", "32000 Hz", "44100 Hz", "48000 Hz"};
+
+// Bit rates in kbit/s, by "bitrate", "vbr bitrate", "max bitrate", "min bitrate" index.
+inline constexpr std::array<int, 17> kBitRates = {8,  16, 24,  32,  40,  48,  56,  64, 80,
+                                                  96, 112, 128, 160, 192, 224, 256, 320};
+inline constexpr std::array<std::string_view, 17> kBitRateTexts = {
+    "8 Kbps",  "16 Kbps",  "24 Kbps",  "32 Kbps",  "40 Kbps",  "48 Kbps",
+    "56 Kbps", "64 Kbps",  "80 Kbps",  "96 Kbps",  "112 Kbps", "128 Kbps",
+    "160 Kbps", "192 Kbps", "224 Kbps", "256 Kbps", "320 Kbps"};
+
+// "channel": the channel count is the index + 1.
+inline constexpr std::array<std::string_view, 2> kChannelTexts = {"Mono", "Stereo"};
+
+// [wav] "bit": bits per sample by index.
+inline constexpr std::array<int, 2> kSampleWidths = {8, 16};
+inline constexpr std::array<std::string_view, 2> kSampleWidthTexts = {"8 bps", "16 bps"};
+
+// [wav] "mode".
+inline constexpr int kWavModeCdQuality = 0;  // 44100 Hz, stereo, 16 bit whatever the other keys say
+inline constexpr int kWavModeBestSuited = 1;  // no format imposed: the writer keeps its own
+inline constexpr int kWavModeCustom = 2;      // "frequency", "channel", "bit" apply
+
+// [wma] "format": the writer gets profile number index + 1.
+// Entries 20 and 22 share a text and are still two profiles; 34-37 have two blanks.
+inline constexpr std::array<std::string_view, 47> kWmaProfileTexts = {
+    "WMA9 48KHz, 192Kbps, Stereo, CBR",   "WMA9 48KHz, 160Kbps, Stereo, CBR",
+    "WMA9 48KHz, 128Kbps, Stereo, CBR",   "WMA9 48KHz, 96Kbps, Stereo, CBR",
+    "WMA9 48KHz, 64Kbps, Stereo, CBR",    "WMA9 44KHz, 320Kbps, Stereo, CBR",
+    "WMA9 44KHz, 256Kbps, Stereo, CBR",   "WMA9 44KHz, 192Kbps, Stereo, CBR",
+    "WMA9 44KHz, 160Kbps, Stereo, CBR",   "WMA9 44KHz, 128Kbps, Stereo, CBR",
+    "WMA9 44KHz, 96Kbps, Stereo, CBR",    "WMA9 44KHz, 80Kbps, Stereo, CBR",
+    "WMA9 44KHz, 64Kbps, Stereo, CBR",    "WMA9 44KHz, 48Kbps, Stereo, CBR",
+    "WMA9 44KHz, 32Kbps, Stereo, CBR",    "WMA9 44KHz, 48Kbps, Mono, CBR",
+    "WMA9 44KHz, 32Kbps, Mono, CBR",      "WMA9 44KHz, 20Kbps, Mono, CBR",
+    "WMA9 32KHz, 48Kbps, Stereo, CBR",    "WMA9 32KHz, 40Kbps, Stereo, CBR",
+    "WMA9 32KHz, 32Kbps, Stereo, CBR",    "WMA9 32KHz, 20Kbps, Mono, CBR",
+    "WMA9 32KHz, 32Kbps, Stereo, CBR",    "WMA9 32KHz, 22Kbps, Stereo, CBR",
+    "WMA9 22KHz, 20Kbps, Stereo, CBR",    "WMA9 22KHz, 20Kbps, Mono, CBR",
+    "WMA9 22KHz, 16Kbps, Mono, CBR",      "WMA9 16KHz, 20Kbps, Stereo, CBR",
+    "WMA9 16KHz, 16Kbps, Stereo, CBR",    "WMA9 16KHz, 16Kbps, Mono, CBR",
+    "WMA9 16KHz, 12Kbps, Mono, CBR",      "WMA9 16KHz, 10Kbps, Mono, CBR",
+    "WMA9 11KHz, 10Kbps, Mono, CBR",      "WMA9 11KHz, 8Kbps, Mono, CBR",
+    "WMA9 8KHz,  12Kbps, Stereo, CBR",    "WMA9 8KHz,  8Kbps, Mono, CBR",
+    "WMA9 8KHz,  6Kbps, Mono, CBR",       "WMA9 8KHz,  5Kbps, Mono, CBR",
+    "WMA9 48KHz, Stereo, VBR Quality 98", "WMA9 48KHz, Stereo, VBR Quality 90",
+    "WMA9 44KHz, Stereo, VBR Quality 98", "WMA9 44KHz, Stereo, VBR Quality 90",
+    "WMA9 44KHz, Stereo, VBR Quality 75", "WMA9 44KHz, Stereo, VBR Quality 50",
+    "WMA9 44KHz, Stereo, VBR Quality 25", "WMA9 44KHz, Stereo, VBR Quality 10",
+    "WMA9 44KHz, Stereo, Lossless"};
+
+// One key with the defaults of its two readers.
+struct KeyDefaults {
+  std::string_view section;
+  std::string_view key;
+  int dialogDefault;
+  int jobDefault;
+};
+
+namespace defaults {
+inline constexpr KeyDefaults kMp3Frequency{section::kMp3, key::kFrequency, 8, 8};
+inline constexpr KeyDefaults kMp3Bitrate{section::kMp3, key::kBitrate, 11, 11};
+inline constexpr KeyDefaults kMp3Channel{section::kMp3, key::kChannel, 1, 1};
+inline constexpr KeyDefaults kMp3Quality{section::kMp3, key::kQuality, 9, 9};
+inline constexpr KeyDefaults kMp3EnableVbr{section::kMp3, key::kEnableVbr, 0, 0};
+inline constexpr KeyDefaults kMp3VbrBitrate{section::kMp3, key::kVbrBitrate, 11, 11};
+inline constexpr KeyDefaults kMp3VbrQuality{section::kMp3, key::kVbrQuality, 9, 5};
+inline constexpr KeyDefaults kWavMode{section::kWav, key::kMode, 0, 0};
+inline constexpr KeyDefaults kWavBit{section::kWav, key::kBit, 1, 1};
+inline constexpr KeyDefaults kWavChannel{section::kWav, key::kChannel, 1, 1};
+inline constexpr KeyDefaults kWavFrequency{section::kWav, key::kFrequency, 8, 8};
+inline constexpr KeyDefaults kWmaFormat{section::kWma, key::kFormat, 9, 9};
+inline constexpr KeyDefaults kOggChannel{section::kOgg, key::kChannel, 1, 1};
+inline constexpr KeyDefaults kOggFrequency{section::kOgg, key::kFrequency, 8, 8};
+inline constexpr KeyDefaults kOggBitrate{section::kOgg, key::kBitrate, 11, 11};
+inline constexpr KeyDefaults kOggMaxBitrate{section::kOgg, key::kMaxBitrate, 11, 11};
+inline constexpr KeyDefaults kOggMinBitrate{section::kOgg, key::kMinBitrate, 11, 11};
+inline constexpr KeyDefaults kOggEnableQuality{section::kOgg, key::kEnableQuality, 1, 0};
+inline constexpr KeyDefaults kOggQuality{section::kOgg, key::kQuality, 300, 300};
+// Read by the jobs only (when quality mode is off); never written by the program.
+inline constexpr KeyDefaults kOggEnableVbr{section::kOgg, key::kEnableVbr, 0, 0};
+}  // namespace defaults
+
+// The order in which the settings dialog's OK writes every format key.
+// [wav] "mode" is written only when one of the WAV mode choices is selected.
+inline constexpr std::array<KeyDefaults, 19> kDialogWriteOrder = {
+    defaults::kMp3Bitrate,     defaults::kMp3Channel,     defaults::kMp3Frequency,
+    defaults::kMp3Quality,     defaults::kMp3EnableVbr,   defaults::kMp3VbrBitrate,
+    defaults::kMp3VbrQuality,  defaults::kWavMode,        defaults::kWavBit,
+    defaults::kWavChannel,     defaults::kWavFrequency,   defaults::kWmaFormat,
+    defaults::kOggChannel,     defaults::kOggFrequency,   defaults::kOggBitrate,
+    defaults::kOggMaxBitrate,  defaults::kOggMinBitrate,  defaults::kOggEnableQuality,
+    defaults::kOggQuality};
+
+}  // namespace snipwave::settings

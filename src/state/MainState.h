@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QString>
+
+#include "components/audio/AudioInterfaces.h"
+#include "components/skin/SkinInterfaces.h"
+#include "platform/DialogService.h"
+#include "platform/Launcher.h"
+#include "platform/MessagePump.h"
+#include "settings/SettingsStore.h"
+#include "state/SkinBinding.h"
+#include "state/Timerec.h"
+#include "state/TrackListView.h"
+
+namespace snipwave {
+
+// The main window's shared state: the flags and counters every operation
+// reads and writes, the track table, the bound skin objects, and the
+// components and services the operations work through. The main window owns
+// the one instance and the components behind the pointers; feature code gets
+// it by reference. Tests build one with fakes or real components.
+//
+// Modes: idle (no flag), previewing (Playing), paused (Playing && Paused),
+// converting (Converting). Clearing Converting asks a running job to stop.
+struct MainState {
+  // --- flags and counters ---------------------------------------------------
+  bool Playing = false;
+  bool Paused = false;
+  bool Converting = false;
+  bool Adding = false;  // an add is letting messages through; list commands wait
+  int TrackCount = 0;
+  int PlayingRow = 0;
+  int LastSelectedRow = 0;
+  int PlayStartSample = 0;  // source frame at which the current preview started
+  QString OutputFolder;     // folder of the current or last job
+  SkinRect ProgressBarRect;
+  TrackTableArray TrackTable;
+
+  // --- skin objects bound at start-up -----------------------------------------
+  SkinBinding pb;  // position bar, 0..20000
+  SkinBinding time;
+  SkinBinding begin;
+  SkinBinding end;
+  SkinBinding alltime;
+  SkinBinding pospb;  // job progress bar
+  SkinBinding showpos;
+
+  // --- components and services (not owned) -----------------------------------
+  SettingsStore* SettingsFile = nullptr;
+  IAudioFile2* AudioFileRead = nullptr;
+  IAudioFile2* AudioFileWrite = nullptr;
+  IAudioFile2LameEnc* AudioFile2LameEnc = nullptr;
+  IAudioPlayer2* AudioPlayer1 = nullptr;
+  ITrackListView* lv = nullptr;
+  IFormatChooser* cm_Format = nullptr;
+  IDialogService* Dialogs = nullptr;
+  ILauncher* Launcher = nullptr;
+  IMessagePump* MessagePump = nullptr;
+};
+
+// The job progress display: n in hundredths of a percent (0..10000, larger
+// values are shown as 100 %, an empty list as 0). The bar "pospb" is 523 px
+// wide at 100 %; "showpos" shows "N%" and is hidden at 0.
+void ShowProgress(MainState& state, int n);
+
+}  // namespace snipwave

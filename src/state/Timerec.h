@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <array>
+#include <cstdint>
+
+namespace snipwave {
+
+// One listed file. Marks and lengths are sample frames of the source file
+// (the reader's unit); TotalMs milliseconds; RangeSeconds whole seconds.
+struct Timerec {
+  std::int32_t BeginSample = 0;   // begin mark of the range
+  std::int32_t EndSample = 0;     // end mark (exclusive), BeginSample <= EndSample
+  std::int32_t TotalSamples = 0;  // length of the whole file
+  std::int32_t TotalMs = 0;       // duration of the whole file
+  std::int32_t RangeSeconds = 0;  // (end ms div 1000) - (begin ms div 1000)
+  QString FilePath;               // full path of the source file
+};
+
+// The list holds at most this many files; record i always describes row i.
+inline constexpr int kTrackTableSize = 101;
+using TrackTableArray = std::array<Timerec, kTrackTableSize>;
+
+}  // namespace snipwave

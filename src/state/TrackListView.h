@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <array>
+
+namespace snipwave {
+
+// The cells of a row after its caption (the file name).
+enum TrackCell { kRangeCell = 0, kLengthCell = 1, kSizeCell = 2, kStatusCell = 3 };
+inline constexpr int kTrackCellCount = 4;
+
+// Everything a row shows: the caption and the four cells.
+struct TrackRowTexts {
+  QString caption;
+  std::array<QString, kTrackCellCount> cells;
+};
+
+// The track list as the features see it: rows of texts and one selection.
+// The window's list widget implements it; tests may use the same widget.
+class ITrackListView {
+ public:
+  virtual ~ITrackListView() = default;
+  virtual int RowCount() const = 0;
+  virtual int SelectedRow() const = 0;  // -1 when no row is selected
+  virtual void SelectRow(int row) = 0;
+  virtual void DeselectRow(int row) = 0;
+  virtual void AppendRow(const TrackRowTexts& texts) = 0;
+  virtual void DeleteRow(int row) = 0;
+  virtual void DeleteAllRows() = 0;
+  virtual TrackRowTexts RowTexts(int row) const = 0;
+  virtual void SetRowTexts(int row, const TrackRowTexts& texts) = 0;
+  virtual QString CellText(int row, TrackCell cell) const = 0;
+  virtual void SetCellText(int row, TrackCell cell, const QString& text) = 0;
+};
+
+// The output format list of the main window: "MP3", "WAV", "WMA", "OGG".
+class IFormatChooser {
+ public:
+  virtual ~IFormatChooser() = default;
+  virtual int ItemIndex() const = 0;
+  virtual void SetEnabled(bool enabled) = 0;
+  virtual bool IsEnabled() const = 0;
+};
+
+}  // namespace snipwave

@@ -1,0 +1,134 @@
+#include "Commands.h"
+
+#include <gtest/gtest.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryFile>
+#include <QCoreApplication>
+#include <cmath>
+#include <cstring>
+
+#ifndef SNIPWAVE_FIXTURE_DIR
+#error "SNIPWAVE_FIXTURE_DIR must name the build tree's fixture cache"
+#endif
+
+namespace snipwave::test {
+
+CommandResult RunCommand(const QString& program, const QStringList& args, int timeoutMs) {
+  QProcess process;
+  process.start(program, args);
+  CommandResult result;
+  if (!process.waitForStarted(timeoutMs)) {
+    result.err = ("cannot start " + program).toUtf8();
+    return result;
+  }
+  process.closeWriteChannel();
+  process.waitForFinished(timeoutMs);
+  result.out = process.readAllStandardOutput();
+  result.err = process.readAllStandardError();
+  result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+  return result;
+}
+
+void Ffmpeg(const QStringList& args) {
+  const CommandResult r =
+      RunCommand("ffmpeg", QStringList{"-hide_banner", "-loglevel", "error", "-nostdin", "-y"} + args);
+  ASSERT_EQ(r.exitCode, 0) << "ffmpeg " << args.join(' ').toStdString() << "\n" << r.err.toStdString();
+}
+
+std::vector<float> DecodeWithFfmpeg(const QString& path, int channels, int sampleRate) {
+  QStringList args{"-hide_banner", "-loglevel", "error", "-nostdin", "-i", path};
+  if (channels > 0) args << "-ac" << QString::number(channels);
+  if (sampleRate > 0) args << "-ar" << QString::number(sampleRate);
+  args << "-f" << "f32le" << "-acodec" << "pcm_f32le" << "-";
+  const CommandResult r = RunCommand("ffmpeg", args);
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  std::vector<float> samples(static_cast<std::size_t>(r.out.size()) / sizeof(float));
+  std::memcpy(samples.data(), r.out.constData(), samples.size() * sizeof(float));
+  return samples;
+}
+
+ProbeInfo FfprobeInfo(const QString& path) {
+  const CommandResult r = RunCommand(
+      "ffprobe", {"-v", "error", "-select_streams", "a:0", "-show_entries",
+                  "stream=sample_rate,channels,codec_name:format=format_name", "-of", "default=nw=1", path});
+  ProbeInfo info;
+  for (const QByteArray& line : r.out.split('\n')) {
+    const int eq = line.indexOf('=');
+    if (eq < 0) continue;
+    const QByteArray k = line.left(eq), v = line.mid(eq + 1).trimmed();
+    if (k == "sample_rate") info.sampleRate = v.toInt();
+    else if (k == "channels") info.channels = v.toInt();
+    else if (k == "codec_name") info.codec = QString::fromUtf8(v);
+    else if (k == "format_name") info.format = QString::fromUtf8(v);
+  }
+  return info;
+}
+
+QString Fixture(const QString& name, const QStringList& ffmpegArgs) {
+  QDir().mkpath(SNIPWAVE_FIXTURE_DIR);
+  // The arguments are part of the key so that a changed recipe makes a new file.
+  const QByteArray recipe = QCryptographicHash::hash(ffmpegArgs.join('\x1f').toUtf8(), QCryptographicHash::Sha1)
+                                .toHex()
+                                .left(10);
+  const QFileInfo nameInfo(name);
+  const QString path = QDir(SNIPWAVE_FIXTURE_DIR)
+                           .filePath(nameInfo.completeBaseName() + "-" + QString::fromLatin1(recipe) + "." +
+                                     nameInfo.suffix());
+  if (QFileInfo::exists(path)) return path;
+  // ffmpeg picks the container by extension, so the temporary keeps it.
+  const QString temp = QDir(SNIPWAVE_FIXTURE_DIR)
+                           .filePath(QString(".tmp-%1-%2.%3")
+                                         .arg(QCoreApplication::applicationPid())
+                                         .arg(QString::fromLatin1(recipe), nameInfo.suffix()));
+  Ffmpeg(ffmpegArgs + QStringList{temp});
+  QFile::rename(temp, path);  // atomic; a racing twin wrote the same bytes
+  QFile::remove(temp);
+  return path;
+}
+
+QString ChirpFixture(const QString& name, double seconds, int sampleRate, int channels,
+                     const QStringList& encoderArgs) {
+  const QString duration = QString::number(seconds, 'f', 6);
+  // A chirp from 100 Hz to 8 kHz: every frame differs from its neighbours,
+  // so an off-by-one in position shows as a mismatch.
+  const QString left =
+      QString("aevalsrc=exprs='0.5*sin(2*PI*(100*t+%1*t*t))':s=%2:d=%3")
+          .arg(QString::number((8000.0 - 100.0) / (2.0 * std::max(seconds, 0.001)), 'f', 4))
+          .arg(sampleRate)
+          .arg(duration);
+  QStringList args{"-f", "lavfi", "-i", left};
+  if (channels == 2) {
+    args << "-filter_complex" << "[0:a]asplit[a][b];[b]volume=0.25[c];[a][c]join=inputs=2:channel_layout=stereo";
+  }
+  args << "-ar" << QString::number(sampleRate) << "-ac" << QString::number(channels);
+  args << encoderArgs;
+  return Fixture(name, args);
+}
+
+double Correlation(const std::vector<float>& a, const std::vector<float>& b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  if (n == 0) return 0.0;
+  double ma = 0, mb = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    ma += a[i];
+    mb += b[i];
+  }
+  ma /= n;
+  mb /= n;
+  double sab = 0, saa = 0, sbb = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const double da = a[i] - ma, db = b[i] - mb;
+    sab += da * db;
+    saa += da * da;
+    sbb += db * db;
+  }
+  if (saa == 0 || sbb == 0) return 0.0;
+  return sab / std::sqrt(saa * sbb);
+}
+
+}  // namespace snipwave::test
