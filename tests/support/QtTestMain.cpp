@@ -1,15 +1,28 @@
 // Test entry for every suite: headless Qt and silent SDL unless told otherwise,
-// one QApplication for the process, then GoogleTest.
+// one application for the process (with the exception hook recording what an
+// event handler threw), then GoogleTest.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <cstdlib>
+
+#include "CaughtExceptions.h"
+#include "platform/HookedApplication.h"
+
+namespace snipwave::test {
+QStringList& CaughtExceptions() {
+  static QStringList messages;
+  return messages;
+}
+}  // namespace snipwave::test
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
-  QApplication app(argc, argv);
+  snipwave::HookedApplication app(argc, argv);
+  app.SetExceptionHook([](const std::exception& e) {
+    snipwave::test::CaughtExceptions().append(QString::fromUtf8(e.what()));
+  });
   ::testing::InitGoogleMock(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -1,0 +1,37 @@
+#include "CommandLine.h"
+
+#include <QTextStream>
+#include <cstdio>
+
+
+namespace snipwave {
+
+namespace {
+
+const char* const kUsage =
+    "Usage: snipwave [COMMAND ARGS...]\n"
+    "Without a command, the window opens.\n"
+    "\n"
+    "Commands:\n"
+    "  help            show this text\n";
+
+}  // namespace
+
+std::optional<int> RunCommandLine(const QStringList& arguments) {
+  if (arguments.size() < 2) return std::nullopt;
+  const QString command = arguments.at(1);
+  [[maybe_unused]] const QStringList rest = arguments.mid(2);
+  QTextStream out(stdout);
+  QTextStream err(stderr);
+  if (command == "help" || command == "--help" || command == "-h") {
+    out << kUsage;
+    return 0;
+  }
+  if (command.startsWith('-')) {
+    err << "Unknown option " << command << "\n" << kUsage;
+    return 2;
+  }
+  return std::nullopt;
+}
+
+}  // namespace snipwave

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QStringList>
+
+namespace snipwave::test {
+// Messages of exceptions that escaped an event handler during the test run,
+// in order (the test application's hook records them; tests clear it).
+QStringList& CaughtExceptions();
+}  // namespace snipwave::test
