@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 #include "components/audio/AudioInterfaces.h"
 #include "components/skin/SkinInterfaces.h"
@@ -56,6 +57,10 @@ struct MainState {
   IDialogService* Dialogs = nullptr;
   ILauncher* Launcher = nullptr;
   IMessagePump* MessagePump = nullptr;
+
+  // --- plain controls of the main window, reached through the window ------------
+  std::function<void()> HideStartupPicture;                   // hides GroupBox1 for good
+  std::function<void(const QString&)> ShowOutputFolderText;  // the text of Edt_dir
 };
 
 // The job progress display: n in hundredths of a percent (0..10000, larger
