@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+namespace snipwave {
+
+class IAudioFile2;
+struct MainState;
+
+// How a job ended, for callers that want to know (the command line).
+enum class JobEnd {
+  NotStarted,  // refused before anything was set up (empty list, preview, a job or an add running)
+  Refused,     // refused by the output configuration or a check of the output name
+  Cancelled,   // the save dialog was cancelled or the overwrite question answered No
+  Completed,   // every row was processed
+  Aborted,     // `Converting` was cleared (stop) before the last row was done
+};
+
+// What a job did. Filled as the job goes, so it is still accurate when a
+// component failure leaves the job by an exception.
+struct JobReport {
+  JobEnd end = JobEnd::NotStarted;
+  QStringList writtenFiles;    // output files closed by the job, in order
+  QStringList skippedSources;  // rows the cut skipped (source gone, no free name)
+};
+
+struct JobOptions {
+  // The output folder (cut) or the folder to create and start the save dialog
+  // in (join). Empty: [Format] "Dir" of the settings file, read afresh.
+  QString outputFolder;
+  JobReport* report = nullptr;  // optional
+};
+
+// Messages of the refusals that both jobs share.
+inline constexpr const char* kPleaseAddFile = "Please add file!";
+inline constexpr const char* kPleaseStopPlaying = "Please stop playing first.";
+
+namespace detail {
+
+// The refusals, in this order: an add running (silent), an empty list
+// (message), a preview (message), a job running (silent). True when refused.
+bool RefuseJobStart(MainState& state);
+// [Format] "Dir" with the default output folder; an empty value (a hand-edited
+// file) also means the default folder. `override` wins when not empty.
+QString ReadOutputFolder(const MainState& state, const QString& override);
+void CloseIfOpen(IAudioFile2* file);
+// MulDiv(done, 10000, count) for the 64-bit counts of a job: rounded to nearest.
+int ProgressValue(std::int64_t done, std::int64_t count);
+// The end of every job however it ended: progress 0, `Converting` false,
+// `cm_Format` enabled, the folder opened.
+void FinishJob(MainState& state, const QString& folderToOpen);
+
+}  // namespace detail
+
+// The clean-up after a component failure left a job (the application's
+// exception hook calls it after showing the message; the command line too).
+// Does nothing unless `Converting` is set; then closes the reader and the
+// writer if they have a file open, sets the progress display to 0, clears
+// `Converting`, enables `cm_Format` and opens `OutputFolder`.
+// The clean-up always runs to the end: a close that fails again is not
+// thrown; its message is returned (empty list when all went well).
+QStringList AbortJobAfterError(MainState& state);
+
+}  // namespace snipwave

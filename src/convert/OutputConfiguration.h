@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+#include "platform/DialogService.h"
+
+namespace snipwave {
+
+class IAudioFile2;
+class IAudioFile2LameEnc;
+class SettingsStore;
+struct MainState;
+
+// The output types in the order of the main window's format list `cm_Format`.
+enum class OutputType { Mp3 = 0, Wav = 1, Wma = 2, Ogg = 3 };
+
+// The type of a format-list index, nothing for an index outside 0..3.
+std::optional<OutputType> OutputTypeFromIndex(int itemIndex);
+// ".mp3", ".wav", ".wma", ".ogg".
+QString OutputExtension(OutputType type);
+// The one-entry filter of the join's save dialog ("MP3 files (*.mp3)", "*.mp3").
+FileFilter SaveFilterFor(OutputType type);
+
+// The messages of an unsupported combination, exactly as the user reads them.
+inline constexpr const char* kMp3NotSupported = "This MP3 format is not supported.";
+inline constexpr const char* kOggVbrNotSupported = "This OGG format is not supported.";
+inline constexpr const char* kOggNotSupported = "This OGG Format not supported.";
+
+// The result of turning the stored settings into writer parameters: the
+// extension of the output files, or the message of a refusal.
+struct OutputSetup {
+  QString extension;  // empty when refused
+  QString refusal;    // the message; empty on success
+  bool refused() const { return !refusal.isEmpty(); }
+};
+
+// Sets the writer (and, for MP3, the encoder settings) from the settings file
+// with the jobs' defaults. The store is read afresh on every call. An index
+// outside its list in a hand-edited file is read as the key's job default.
+// Component failures throw snipwave::Error.
+OutputSetup ApplyOutputSettings(OutputType type, const SettingsStore& settings, IAudioFile2& writer,
+                                IAudioFile2LameEnc& encoder);
+
+// Configure output, the first step of both jobs (called with `Converting` set
+// and `cm_Format` disabled): the type chosen in `cm_Format`, the settings of
+// `SettingsFile`, applied to `AudioFileWrite` and `AudioFile2LameEnc`.
+// Returns the extension; on refusal it has shown the message, cleared
+// `Converting` and enabled `cm_Format`, and returns nothing.
+std::optional<QString> ConfigureOutput(MainState& state);
+
+}  // namespace snipwave
