@@ -1,0 +1,83 @@
+#include "preview/RangeMarking.h"
+
+#include <algorithm>
+
+#include "platform/ClockText.h"
+#include "platform/MulDiv.h"
+#include "preview/PositionScale.h"
+#include "preview/RangeTotal.h"
+#include "state/MainState.h"
+
+namespace snipwave {
+
+namespace {
+// A mark in samples shown as milliseconds of the row's file.
+std::int32_t MarkMs(std::int32_t sample, const Timerec& r) { return MulDiv(sample, r.TotalMs, r.TotalSamples); }
+
+QString RangeText(std::int32_t beginMs, std::int32_t endMs) {
+  return "  " + ClockTextFromMs(beginMs) + " - " + ClockTextFromMs(endMs);
+}
+}  // namespace
+
+int RangeMarking::MarkedRow() const {
+  if (state_.Converting || state_.Adding) return -1;
+  const int selected = state_.lv->SelectedRow();
+  if (selected < 0) return -1;
+  const int row = state_.Playing ? state_.PlayingRow : selected;
+  if (row < 0 || row >= kTrackTableSize || row >= state_.lv->RowCount()) return -1;
+  return row;
+}
+
+void RangeMarking::SetBegin() { SetMark(Mark::Begin); }
+void RangeMarking::SetEnd() { SetMark(Mark::End); }
+
+void RangeMarking::SetMark(Mark mark) {
+  const int row = MarkedRow();
+  if (row < 0) return;
+  const int p = std::clamp(state_.pb.GetPosition(), 0, kBarScale);
+  Timerec& r = state_.TrackTable[static_cast<std::size_t>(row)];
+  const std::int32_t sample = MulDiv(p, r.TotalSamples, kBarScale);
+
+  if (mark == Mark::Begin) {
+    if (sample > r.EndSample) {
+      state_.Dialogs->ShowInformation(kBeginAfterEnd);
+      return;
+    }
+    r.BeginSample = sample;
+  } else {
+    if (sample < r.BeginSample) {
+      state_.Dialogs->ShowInformation(kEndBeforeBegin);
+      return;
+    }
+    r.EndSample = sample;
+  }
+
+  const std::int32_t beginMs = MarkMs(r.BeginSample, r);
+  const std::int32_t endMs = MarkMs(r.EndSample, r);
+  if (mark == Mark::Begin) state_.begin.SetText(ClockTextFromMs(beginMs));
+  else state_.end.SetText(ClockTextFromMs(endMs));
+  state_.lv->SetCellText(row, kRangeCell, RangeText(beginMs, endMs));
+  // Whole seconds of each mark, truncated, then the difference: marks at 1.9 s
+  // and 3.1 s count 2 seconds.
+  r.RangeSeconds = endMs / 1000 - beginMs / 1000;
+  state_.lv->SetCellText(row, kLengthCell, "  " + ClockTextFromSeconds(r.RangeSeconds));
+  ShowRangeTotal(state_);
+}
+
+void RangeMarking::Nudge(int direction) {
+  if (state_.Playing) return;
+  const int row = state_.lv->SelectedRow();
+  if (row < 0 || row >= kTrackTableSize || row >= state_.lv->RowCount()) return;
+  const Timerec& r = state_.TrackTable[static_cast<std::size_t>(row)];
+  // A file without duration has no second to step by (MulDiv would give -1
+  // and turn a forward step into a backward one).
+  if (r.TotalMs <= 0) return;
+  const std::int32_t step = MulDiv(1000, kBarScale, r.TotalMs);  // one second in bar units, rounded
+  const std::int64_t p = state_.pb.GetPosition() + static_cast<std::int64_t>(direction) * step;
+  if (p > kBarScale || p < 1) return;
+  const auto bar = static_cast<std::int32_t>(p);
+  state_.pb.SetPosition(bar);
+  state_.time.SetText(ClockTextFromMs(MulDiv(bar, r.TotalMs, kBarScale)));
+}
+
+}  // namespace snipwave

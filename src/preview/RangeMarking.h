@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+
+namespace snipwave {
+
+struct MainState;
+
+// Begin and end marks of a row, taken from the position bar "pb" (0..20000)
+// and stored in the row's record in sample frames: mark = MulDiv(p,
+// TotalSamples, 20000). Invariant: BeginSample <= EndSample (equal allowed).
+// Setting a mark rewrites the row's range and length cells, the mark's skin
+// text ("begin" or "end"), RangeSeconds and the total in "alltime".
+// Refused commands are silent; a mark on the wrong side of the other one is
+// reported through state.Dialogs and changes nothing.
+class RangeMarking {
+ public:
+  static inline const QString kBeginAfterEnd = QStringLiteral("Start-time must not be larger than end-time.");
+  static inline const QString kEndBeforeBegin = QStringLiteral("End-time must not be smaller than start-time.");
+
+  explicit RangeMarking(MainState& state) : state_(state) {}
+
+  // "begintime" / "endtime": on PlayingRow while a preview runs or is paused,
+  // else on the selected row. Refused while converting or adding, and when no
+  // row is selected.
+  void SetBegin();
+  void SetEnd();
+
+  // "uptime" / "downtime": move the bar one second (rounded to bar units) and
+  // show the place in "time"; the marks are not touched. Refused while
+  // Playing and when no row is selected. A step that would pass 20000 or
+  // reach 0 does nothing at all (no clamping).
+  void NudgeForward() { Nudge(+1); }
+  void NudgeBack() { Nudge(-1); }
+
+ private:
+  enum class Mark { Begin, End };
+  void SetMark(Mark mark);
+  void Nudge(int direction);
+  int MarkedRow() const;  // -1 when the command is refused
+
+  MainState& state_;
+};
+
+}  // namespace snipwave

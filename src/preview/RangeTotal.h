@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstdint>
+
+namespace snipwave {
+
+struct MainState;
+
+// Sum of RangeSeconds over the listed rows (0 .. TrackCount - 1), in whole seconds.
+std::int64_t SumOfRangeSeconds(const MainState& state);
+
+// "alltime" := the clock text of SumOfRangeSeconds.
+void ShowRangeTotal(MainState& state);
+
+}  // namespace snipwave
