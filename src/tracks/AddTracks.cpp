@@ -1,0 +1,143 @@
+// Adding files and adding a folder: probe each file with the reader and append
+// one row and one record per file the reader accepts.
+#include <QFileInfo>
+
+#include "TrackListCommands.h"
+#include "TrackProbe.h"
+#include "TrackRow.h"
+#include "platform/ClockText.h"
+#include "platform/FileHelpers.h"
+#include "settings/ProductLinks.h"
+
+namespace snipwave {
+
+namespace {
+
+const QString kZeroClock = QStringLiteral("00:00:00");
+
+// Holds state.Adding for the length of an add, also when it ends by an exception.
+class AddingScope {
+ public:
+  explicit AddingScope(MainState& state) : state_(state) { state_.Adding = true; }
+  ~AddingScope() { state_.Adding = false; }
+  AddingScope(const AddingScope&) = delete;
+  AddingScope& operator=(const AddingScope&) = delete;
+
+ private:
+  MainState& state_;
+};
+
+// The text from the last '.' of the name on, lower-cased; empty without a '.'.
+QString LowerExtension(const QString& name) {
+  const int dot = name.lastIndexOf(QLatin1Char('.'));
+  return dot < 0 ? QString() : name.mid(dot).toLower();
+}
+
+bool IsAcceptedAudioExtension(const QString& extension) {
+  static const QStringList kAccepted{".mp3", ".wma", ".wav", ".ogg"};
+  return kAccepted.contains(extension);
+}
+
+}  // namespace
+
+QList<FileFilter> TrackListCommands::OpenDialogFilters() {
+  return {{"All Supported Files", "*.mp3;*.wav;*.wma;*.ogg"},
+          {"MP3 Files(*.mp3)", "*.mp3"},
+          {"WAV Files(*.wav)", "*.wav"},
+          {"WMA Files(*.wma)", "*.wma"},
+          {"OGG Files(*.ogg)", "*.ogg"}};
+}
+
+QString TrackListCommands::WmaQuestion(const QString& shownName) {
+  return shownName +
+         QStringLiteral(" can not be supported, this problem may be solved by download and install free WMA "
+                        "encode and reinstall our software . Will you download it?");
+}
+
+QString TrackListCommands::TableFullMessage(int filesNotAdded) {
+  const QString limit = QString::number(kTrackTableSize);
+  if (filesNotAdded == 1)
+    return QStringLiteral("1 of the chosen files was not added because the list holds at most %1 files.")
+        .arg(limit);
+  return QStringLiteral("%1 of the chosen files were not added because the list holds at most %2 files.")
+      .arg(filesNotAdded)
+      .arg(limit);
+}
+
+void TrackListCommands::AddFiles() {
+  if (ListBusy() || state_.Playing) return;
+  AddingScope adding(state_);
+  const QStringList paths = state_.Dialogs->GetOpenFileNames(OpenDialogFilters());
+  if (paths.isEmpty()) return;  // cancelled: nothing changes, the picture stays
+  // The ".wma" question names the full path.
+  const int notAdded = AppendFiles(paths, paths, AddKind::Files);
+  FinishAdd(AddKind::Files, notAdded);
+}
+
+void TrackListCommands::AddFolder() {
+  if (ListBusy() || state_.Playing) return;
+  AddingScope adding(state_);
+  const QString folder = state_.Dialogs->ChooseFolder(QStringLiteral("File Directory"), false);
+  if (folder.isEmpty()) return;
+
+  // One level deep; sub-folders are not entered (one whose name ends in an
+  // audio extension is tried as a file and fails).
+  QStringList paths, names;
+  const QString prefix = WithTrailingSeparator(folder);
+  for (const QString& name : ListFolderEntries(folder)) {
+    if (!IsAcceptedAudioExtension(LowerExtension(name))) continue;
+    paths << prefix + name;
+    names << name;  // the ".wma" question names the entry alone
+  }
+  const int notAdded = AppendFiles(paths, names, AddKind::Folder);
+  FinishAdd(AddKind::Folder, notAdded);
+}
+
+int TrackListCommands::AppendFiles(const QStringList& paths, const QStringList& shownNames, AddKind kind) {
+  ITrackListView& lv = *state_.lv;
+  try {
+    for (int k = 0; k < paths.size(); ++k) {
+      if (lv.RowCount() >= kTrackTableSize) return static_cast<int>(paths.size()) - k;
+
+      PumpMessages();
+      if (kind == AddKind::Folder) PumpMessages();
+
+      const QString& path = paths[k];
+      const std::optional<ProbedTrack> probed = ProbeTrack(*state_.AudioFileRead, path);
+      if (!probed) {
+        if (LowerExtension(QFileInfo(path).fileName()) == QLatin1String(".wma") &&
+            state_.Dialogs->AskYesNo(WmaQuestion(shownNames[k])) && state_.Launcher)
+          state_.Launcher->OpenUrl(QString::fromLatin1(links::kWmaRuntimePage));
+        continue;
+      }
+      // The record goes to the index the row is about to take.
+      const int row = lv.RowCount();
+      state_.TrackTable[static_cast<std::size_t>(row)] = probed->record;
+      lv.AppendRow(NewTrackRowTexts(QFileInfo(path).fileName(), probed->record.TotalMs, probed->sizeText));
+      state_.TrackCount = lv.RowCount();
+    }
+  } catch (...) {
+    // A failure outside the probe (closing the reader, the dialogs) ends the
+    // add; the rows added so far stay and the count and total match them.
+    state_.TrackCount = lv.RowCount();
+    RefreshTotal();
+    throw;
+  }
+  return 0;
+}
+
+void TrackListCommands::FinishAdd(AddKind kind, int filesNotAdded) {
+  ITrackListView& lv = *state_.lv;
+  state_.TrackCount = lv.RowCount();
+  RefreshTotal();
+  if (lv.SelectedRow() < 0 && lv.RowCount() > 0) {
+    lv.SelectRow(0);
+    state_.end.SetText(ClockTextFromMs(state_.TrackTable[0].TotalMs));
+    if (kind == AddKind::Files) state_.pb.SetPosition(0);  // a folder add leaves the bar alone
+    state_.time.SetText(kZeroClock);
+  }
+  if (state_.HideStartupPicture) state_.HideStartupPicture();
+  if (filesNotAdded > 0) state_.Dialogs->ShowInformation(TableFullMessage(filesNotAdded));
+}
+
+}  // namespace snipwave

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "state/MainState.h"
+
+namespace snipwave {
+
+// The track list's operations on the main window's shared state: the rows of
+// state.lv and the records of state.TrackTable, kept so that record i always
+// describes row i. Every operation runs on the GUI thread; a refused one does
+// nothing and shows nothing.
+//
+// While an add runs it lets messages through (state.Adding is true then), so
+// clicks can arrive in the middle of it: every operation here that changes
+// the list or uses the reader is refused until the add ends.
+//
+// Uses of `state`: lv, TrackTable, TrackCount, LastSelectedRow, PlayingRow, the
+// flags, the skin objects pb/time/begin/end/alltime, AudioFileRead, Dialogs,
+// Launcher, MessagePump and HideStartupPicture (empty callbacks/pointers of the
+// last three are skipped; lv, AudioFileRead and Dialogs must be set).
+class TrackListCommands {
+ public:
+  explicit TrackListCommands(MainState& state) : state_(state) {}
+
+  // "alltime" := clock text of the sum of RangeSeconds over all rows.
+  void RefreshTotal();
+  // lvClick: a click in the list. While Playing the selection snaps back to
+  // PlayingRow; otherwise the selected row (or LastSelectedRow, clamped, when
+  // none is) becomes LastSelectedRow and "begin", "end", "time" show its marks
+  // and the bar's place on its time scale.
+  void SelectRow();
+  // "del": removes the selected row and its record.
+  void RemoveSelected();
+  // "clear": removes every row; records are left as they are.
+  void Clear();
+  // "up" / "down": swaps the selected row, and its record, with its neighbour.
+  void MoveUp();
+  void MoveDown();
+  // "add": the open dialog, then one row per file the reader accepts.
+  void AddFiles();
+  // "folder": the folder dialog ("File Directory"), then one row per audio
+  // file directly in the chosen folder that the reader accepts.
+  void AddFolder();
+
+  // The open dialog's filter entries, first one preselected.
+  static QList<FileFilter> OpenDialogFilters();
+  // The text of the question asked for a failing ".wma" file; `shownName` is
+  // the full path (add files) or the name alone (add folder).
+  static QString WmaQuestion(const QString& shownName);
+  // The box shown when files were left out because the table is full.
+  static QString TableFullMessage(int filesNotAdded);
+
+ private:
+  enum class AddKind { Files, Folder };
+  // Probes and appends each path in order; returns how many paths were not
+  // tried because the table was full.
+  int AppendFiles(const QStringList& paths, const QStringList& shownNames, AddKind kind);
+  void FinishAdd(AddKind kind, int filesNotAdded);
+  void MoveSelected(int step);
+  void ShowEmptyListTexts();
+  void PumpMessages();
+  // Some command is using the list or the reader in a way another must not disturb.
+  bool ListBusy() const { return state_.Adding || state_.Converting; }
+
+  MainState& state_;
+};
+
+}  // namespace snipwave

@@ -1,0 +1,135 @@
+#include "TrackListWidget.h"
+
+#include <QHeaderView>
+#include <QMouseEvent>
+
+namespace snipwave {
+
+namespace {
+constexpr int kColumnCount = 1 + kTrackCellCount;  // caption + four cells
+}
+
+QStringList TrackListWidget::HeaderTexts() {
+  return {"     FileName", "   Begin time - End time", "  Time", "  Size", "   Status"};
+}
+
+QList<int> TrackListWidget::ColumnWidths() { return {150, 136, 75, 70, 80}; }
+
+TrackListWidget::TrackListWidget(QWidget* parent) : QTreeWidget(parent) {
+  setObjectName(QStringLiteral("lv"));
+  setColumnCount(kColumnCount);
+  setHeaderLabels(HeaderTexts());
+  const QList<int> widths = ColumnWidths();
+  for (int c = 0; c < kColumnCount; ++c) setColumnWidth(c, widths[c]);
+
+  // Report style: a flat list, no tree decoration.
+  setRootIsDecorated(false);
+  setItemsExpandable(false);
+  setExpandsOnDoubleClick(false);
+  setUniformRowHeights(true);
+  setAllColumnsShowFocus(true);
+
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setSortingEnabled(false);
+  header()->setSectionsClickable(false);
+  header()->setSectionsMovable(false);
+  header()->setStretchLastSection(false);
+  header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+  setContextMenuPolicy(Qt::CustomContextMenu);
+
+  // Grid lines: every cell draws its right and bottom edge.
+  setStyleSheet(QStringLiteral(
+      "QTreeView#lv::item { border-right: 1px solid #c0c0c0; border-bottom: 1px solid #c0c0c0; }"
+      "QTreeView#lv::item:selected { background: #316ac5; color: white; }"));
+}
+
+QTreeWidgetItem* TrackListWidget::Row(int row) const {
+  if (row < 0 || row >= topLevelItemCount()) return nullptr;
+  return topLevelItem(row);
+}
+
+int TrackListWidget::RowCount() const { return topLevelItemCount(); }
+
+int TrackListWidget::SelectedRow() const {
+  for (int row = 0; row < topLevelItemCount(); ++row)
+    if (topLevelItem(row)->isSelected()) return row;
+  return -1;
+}
+
+void TrackListWidget::SelectRow(int row) {
+  QTreeWidgetItem* item = Row(row);
+  if (!item) return;
+  setCurrentItem(item, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  scrollToItem(item);
+}
+
+void TrackListWidget::DeselectRow(int row) {
+  if (QTreeWidgetItem* item = Row(row)) item->setSelected(false);
+}
+
+void TrackListWidget::AppendRow(const TrackRowTexts& texts) {
+  auto* item = new QTreeWidgetItem;
+  item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);  // not editable
+  addTopLevelItem(item);
+  SetRowTexts(topLevelItemCount() - 1, texts);
+}
+
+void TrackListWidget::DeleteRow(int row) {
+  QTreeWidgetItem* item = Row(row);
+  if (!item) return;
+  const bool wasSelected = item->isSelected();
+  delete takeTopLevelItem(row);
+  // The list control does not hand the selection on to a neighbour: the
+  // caller decides which row is selected next.
+  if (wasSelected) clearSelection();
+}
+
+void TrackListWidget::DeleteAllRows() { clear(); }
+
+TrackRowTexts TrackListWidget::RowTexts(int row) const {
+  TrackRowTexts texts;
+  if (QTreeWidgetItem* item = Row(row)) {
+    texts.caption = item->text(0);
+    for (int c = 0; c < kTrackCellCount; ++c) texts.cells[static_cast<std::size_t>(c)] = item->text(1 + c);
+  }
+  return texts;
+}
+
+void TrackListWidget::SetRowTexts(int row, const TrackRowTexts& texts) {
+  QTreeWidgetItem* item = Row(row);
+  if (!item) return;
+  item->setText(0, texts.caption);
+  for (int c = 0; c < kTrackCellCount; ++c) item->setText(1 + c, texts.cells[static_cast<std::size_t>(c)]);
+}
+
+QString TrackListWidget::CellText(int row, TrackCell cell) const {
+  QTreeWidgetItem* item = Row(row);
+  return item ? item->text(1 + cell) : QString();
+}
+
+void TrackListWidget::SetCellText(int row, TrackCell cell, const QString& text) {
+  if (QTreeWidgetItem* item = Row(row)) item->setText(1 + cell, text);
+}
+
+void TrackListWidget::mousePressEvent(QMouseEvent* event) {
+  leftPressed_ = event->button() == Qt::LeftButton;
+  if (!itemAt(event->position().toPoint())) {
+    clearSelection();  // empty space: nothing is selected any more
+    event->accept();
+    return;
+  }
+  QTreeWidget::mousePressEvent(event);
+}
+
+void TrackListWidget::mouseReleaseEvent(QMouseEvent* event) {
+  QTreeWidget::mouseReleaseEvent(event);
+  if (event->button() == Qt::LeftButton && leftPressed_) {
+    leftPressed_ = false;
+    emit listClicked();
+  }
+}
+
+}  // namespace snipwave

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QTreeWidget>
+
+#include "state/TrackListView.h"
+
+namespace snipwave {
+
+// The track list `lv`: a report-style list of five columns ("     FileName"
+// 150 px, "   Begin time - End time" 136, "  Time" 75, "  Size" 70,
+// "   Status" 80), one whole row selectable at a time, grid lines, no editing,
+// headers that do not react to clicks. The context menu is requested through
+// customContextMenuRequested (the window attaches its menu).
+//
+// Like the list control it stands for, a press on empty space clears the
+// selection, and every left click — on a row or on empty space — emits
+// clicked() once the button is released; the window runs its row selection
+// (lvClick) on it.
+class TrackListWidget final : public QTreeWidget, public ITrackListView {
+  Q_OBJECT
+
+ public:
+  explicit TrackListWidget(QWidget* parent = nullptr);
+
+  // Header texts and widths in pixels, left to right.
+  static QStringList HeaderTexts();
+  static QList<int> ColumnWidths();
+
+  int RowCount() const override;
+  int SelectedRow() const override;
+  void SelectRow(int row) override;
+  void DeselectRow(int row) override;
+  void AppendRow(const TrackRowTexts& texts) override;
+  void DeleteRow(int row) override;
+  void DeleteAllRows() override;
+  TrackRowTexts RowTexts(int row) const override;
+  void SetRowTexts(int row, const TrackRowTexts& texts) override;
+  QString CellText(int row, TrackCell cell) const override;
+  void SetCellText(int row, TrackCell cell, const QString& text) override;
+
+ signals:
+  void listClicked();
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  QTreeWidgetItem* Row(int row) const;  // nullptr outside 0..RowCount()-1
+  bool leftPressed_ = false;
+};
+
+}  // namespace snipwave

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+#include "state/Timerec.h"
+#include "state/TrackListView.h"
+
+namespace snipwave {
+
+// Status of a row that has not been cut or joined yet.
+inline const QString kUnconvertedStatus = QStringLiteral("unconverted");
+
+// The texts of a freshly added row: caption = the file name without its
+// folder, range "  00:00:00 - <length>", length "  <length>", size
+// "  <sizeText>", status "unconverted". Lengths are clock texts of totalMs.
+TrackRowTexts NewTrackRowTexts(const QString& fileName, std::int32_t totalMs, const QString& sizeText);
+
+// The record of a freshly added file: the whole file marked.
+Timerec NewTrackRecord(const QString& filePath, std::int32_t totalMs, std::int32_t lengthSamples);
+
+}  // namespace snipwave
