@@ -1,0 +1,296 @@
+// The cut job's logic on simulated components: refusals, call order, chunks,
+// progress, naming, skipped rows, abort by stop, failures and their clean-up.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "JobHarness.h"
+#include "convert/CutJob.h"
+
+namespace snipwave::test {
+namespace {
+
+using ::testing::_;
+using ::testing::ElementsAre;
+using ::testing::Return;
+
+void WriteText(const QString& path, const QByteArray& text) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(text);
+}
+QByteArray ReadText(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TEST(CutJob, RefusalsComeInOrderAndChangeNothing) {
+  struct Case {
+    bool row, playing, converting, adding;
+    QStringList messages;
+  };
+  const QList<Case> cases = {
+      {false, false, false, false, {"Please add file!"}},
+      {false, true, true, false, {"Please add file!"}},
+      {true, true, false, false, {"Please stop playing first."}},
+      {true, true, true, false, {"Please stop playing first."}},
+      {true, false, true, false, {}},
+      {true, false, false, true, {}},  // an add is running: silent
+  };
+  for (const Case& c : cases) {
+    JobHarness h;
+    if (c.row) h.AddRow("a.mp3", 0, 1000);
+    h.state.Playing = c.playing;
+    h.state.Converting = c.converting;
+    h.state.Adding = c.adding;
+    h.format.enabled = !c.converting;
+    JobReport report;
+    Cut(h.state, {QString(), &report});
+    EXPECT_EQ(h.dialogs.infoTexts(), c.messages);
+    EXPECT_EQ(h.state.Converting, c.converting);
+    EXPECT_EQ(h.format.enabled, !c.converting);
+    EXPECT_TRUE(h.calls.isEmpty()) << h.calls.join(", ").toStdString();
+    EXPECT_TRUE(h.launcher.folders.isEmpty());
+    EXPECT_EQ(h.pump.calls, 0);
+    EXPECT_EQ(report.end, JobEnd::NotStarted);
+    if (c.row) {
+      EXPECT_EQ(h.status(0), "unconverted");
+    }
+  }
+}
+
+TEST(CutJob, ThreeRowsInCallOrderWithTheirOwnChunkSizes) {
+  JobHarness h;
+  h.format.index = 1;  // WAV
+  const QString a = h.AddRow("a.mp3", 0, 44100);
+  h.AddRow("b.ogg", 1000, 101000, {44100, 2, 200000});
+  h.AddRow("c.wav", 0, 30000, {22050, 1, 30000});
+  JobReport report;
+
+  Cut(h.state, {QString(), &report});
+
+  const QString folder = h.outFolder() + "/";
+  // Row 0: 44100 frames of 44.1 kHz stereo in one chunk.
+  const QStringList firstRow = h.calls.mid(0, 9);
+  EXPECT_EQ(firstRow, (QStringList{"reader.OpenFile(" + a + ",0,1)", "reader.SeekSample(0,3)",
+                                   "writer.SetPcmFormat(44100,2)", "writer.CreateOutputFile(" + folder + "Cut_a.wav,0)",
+                                   "reader.ReadSamples(44100)", "writer.SetPcmFormat(44100,2)",
+                                   "writer.WriteSamples(44100)", "reader.CloseFile", "writer.CloseFile"}));
+  EXPECT_THAT(h.callsMatching("reader.ReadSamples"),
+              ElementsAre("reader.ReadSamples(44100)", "reader.ReadSamples(88200)", "reader.ReadSamples(11800)",
+                          "reader.ReadSamples(22050)", "reader.ReadSamples(7950)"));
+  EXPECT_THAT(h.callsMatching("reader.SeekSample"),
+              ElementsAre("reader.SeekSample(0,3)", "reader.SeekSample(1000,3)", "reader.SeekSample(0,3)"));
+  EXPECT_EQ(h.simWriter.created,
+            (QStringList{folder + "Cut_a.wav", folder + "Cut_b.wav", folder + "Cut_c.wav"}));
+  EXPECT_THAT(h.simWriter.framesPerFile, ElementsAre(44100, 100000, 30000));
+  EXPECT_EQ(report.writtenFiles, h.simWriter.created);
+  EXPECT_EQ(report.end, JobEnd::Completed);
+  for (int row = 0; row < 3; ++row) EXPECT_EQ(h.status(row), "Finish");
+  EXPECT_FALSE(h.state.Converting);
+  EXPECT_TRUE(h.format.enabled);
+  EXPECT_FALSE(h.percentVisible());
+  EXPECT_EQ(h.launcher.folders, QStringList{folder});
+  EXPECT_EQ(h.state.OutputFolder, folder);
+  EXPECT_FALSE(h.reader.IsOpen());
+  EXPECT_FALSE(h.writer.IsOpen());
+  // Messages: once per row, twice per chunk.
+  EXPECT_EQ(h.pump.calls, 3 + 2 * 5);
+}
+
+TEST(CutJob, SecondAndThirdCutsTakeNumberedNames) {
+  JobHarness h;
+  h.AddRow("song.wma", 0, 1000);
+  Cut(h.state);
+  Cut(h.state);
+  Cut(h.state);
+  EXPECT_EQ(h.simWriter.created, (QStringList{h.outFile("Cut_song.mp3"), h.outFile("Cut(1)_song.mp3"),
+                                              h.outFile("Cut(2)_song.mp3")}));
+}
+
+TEST(CutJob, ProgressPerChunkAndPerFile) {
+  JobHarness h;
+  h.AddRow("a.mp3", 0, 100000);
+  h.AddRow("b.mp3", 0, 100000);
+  QList<int> atPump;
+  QStringList texts;
+  h.pump.onCall = [&](int) {
+    atPump << h.barWidth();
+    texts << (h.percentVisible() ? h.percentText() : "hidden");
+  };
+
+  Cut(h.state);
+
+  // 8820 of 10000 is 461 px of 523; 10000 is the full bar.
+  EXPECT_THAT(atPump, ElementsAre(0, 0, 0, 461, 461,  // row 0: start, chunk 1, chunk 2
+                                  523, 0, 0, 461, 461));  // row 1 starts at 100 %, falls to 0
+  EXPECT_THAT(texts, ElementsAre("hidden", "hidden", "hidden", "88%", "88%", "100%", "hidden", "hidden", "88%", "88%"));
+  EXPECT_THAT(h.callsMatching("reader.ReadSamples"),
+              ElementsAre("reader.ReadSamples(88200)", "reader.ReadSamples(11800)", "reader.ReadSamples(88200)",
+                          "reader.ReadSamples(11800)"));
+  EXPECT_EQ(h.barWidth(), 0);
+  EXPECT_FALSE(h.percentVisible());
+  EXPECT_EQ(h.percentText(), "0%");
+}
+
+TEST(CutJob, StopDuringTheSecondOfThreeRows) {
+  JobHarness h;
+  for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) h.AddRow(name, 0, 100000);
+  // Pump calls: row 0 uses 1 + 2 + 2; row 1 starts with call 6, its second
+  // chunk is preceded by calls 9 and 10. Stop arrives at call 9.
+  h.pump.onCall = [&](int call) {
+    if (call == 9) h.state.Converting = false;  // what the stop command does first
+  };
+  JobReport report;
+  Cut(h.state, {QString(), &report});
+
+  EXPECT_THAT(h.simWriter.framesPerFile, ElementsAre(100000, 88200));
+  EXPECT_EQ(h.status(0), "Finish");
+  EXPECT_EQ(h.status(1), "Finish");
+  EXPECT_EQ(h.status(2), "unconverted");
+  EXPECT_FALSE(QFileInfo::exists(h.outFile("Cut_c.mp3")));
+  EXPECT_EQ(report.end, JobEnd::Aborted);
+  EXPECT_FALSE(h.state.Converting);
+  EXPECT_TRUE(h.format.enabled);
+  EXPECT_FALSE(h.percentVisible());
+  EXPECT_EQ(h.launcher.folders.size(), 1);
+  EXPECT_FALSE(h.reader.IsOpen());
+  EXPECT_FALSE(h.writer.IsOpen());
+}
+
+TEST(CutJob, MissingSourceIsReportedAndTheOthersAreCut) {
+  JobHarness h;
+  h.AddRow("a.mp3", 0, 1000);
+  const QString gone = h.AddRow("b.mp3", 0, 1000);
+  h.AddRow("c.mp3", 0, 1000);
+  QFile::remove(gone);
+  JobReport report;
+  Cut(h.state, {QString(), &report});
+  EXPECT_EQ(h.dialogs.infoTexts(), QStringList{gone + " has been removed."});
+  EXPECT_EQ(h.simWriter.created, (QStringList{h.outFile("Cut_a.mp3"), h.outFile("Cut_c.mp3")}));
+  EXPECT_EQ(h.status(1), "unconverted");
+  EXPECT_EQ(h.status(2), "Finish");
+  EXPECT_EQ(report.skippedSources, QStringList{gone});
+}
+
+TEST(CutJob, RowWithNoFreeNameIsSkippedWithoutOverwritingAnything) {
+  JobHarness h;
+  const QString full = h.AddRow("full.mp3", 0, 1000);
+  h.AddRow("free.mp3", 0, 1000);
+  WriteText(h.outFile("Cut_full.mp3"), "keep");
+  for (int k = 1; k <= 100; ++k) WriteText(h.outFile(QString("Cut(%1)_full.mp3").arg(k)), "keep");
+
+  Cut(h.state);
+
+  ASSERT_EQ(h.dialogs.infoTexts().size(), 1);
+  EXPECT_TRUE(h.dialogs.infoTexts()[0].startsWith("No free output name is left for " + full));
+  EXPECT_EQ(h.simWriter.created, QStringList{h.outFile("Cut_free.mp3")});
+  EXPECT_EQ(ReadText(h.outFile("Cut(100)_full.mp3")), "keep");
+  EXPECT_EQ(ReadText(h.outFile("Cut_full.mp3")), "keep");
+  EXPECT_EQ(h.status(0), "unconverted");
+  EXPECT_EQ(h.status(1), "Finish");
+}
+
+TEST(CutJob, MissingOutputFolderIsCreatedOneLevelDeep) {
+  JobHarness h;
+  h.AddRow("a.mp3", 0, 1000);
+  const QString fresh = h.dir.file("fresh");
+  h.settings.WriteString(settings::section::kFormat, settings::key::kDir, fresh);
+  Cut(h.state);
+  EXPECT_EQ(h.state.OutputFolder, fresh + "/");
+  EXPECT_EQ(h.simWriter.created, QStringList{fresh + "/Cut_a.mp3"});
+  EXPECT_EQ(h.launcher.folders, QStringList{fresh + "/"});
+}
+
+TEST(CutJob, EmptyOrMissingDirMeansTheDefaultFolder) {
+  JobHarness h;
+  h.settings.WriteString(settings::section::kFormat, settings::key::kDir, "");
+  EXPECT_EQ(detail::ReadOutputFolder(h.state, QString()), DefaultOutputFolder());
+  EXPECT_FALSE(DefaultOutputFolder().isEmpty());
+  EXPECT_EQ(detail::ReadOutputFolder(h.state, "/given"), "/given");
+  TempDir other;
+  SettingsStore none(other.file("Snipwave.ini"));
+  h.state.SettingsFile = &none;
+  EXPECT_EQ(detail::ReadOutputFolder(h.state, QString()), DefaultOutputFolder());
+}
+
+TEST(CutJob, EmptyRangeWritesAnEmptyFileAndFinishes) {
+  JobHarness h;
+  h.AddRow("a.mp3", 500, 500, {44100, 2, 1000});
+  Cut(h.state);
+  EXPECT_THAT(h.simWriter.framesPerFile, ElementsAre(0));
+  EXPECT_TRUE(h.callsMatching("reader.ReadSamples").isEmpty());
+  EXPECT_EQ(h.status(0), "Finish");
+}
+
+TEST(CutJob, SourceEndingBeforeTheEndMarkEndsTheRowAtFullProgress) {
+  JobHarness h;
+  h.AddRow("a.mp3", 0, 100000, {44100, 2, 50000});
+  Cut(h.state);
+  EXPECT_THAT(h.simWriter.framesPerFile, ElementsAre(50000));
+  EXPECT_THAT(h.callsMatching("reader.ReadSamples"),
+              ElementsAre("reader.ReadSamples(88200)", "reader.ReadSamples(50000)"));
+  EXPECT_EQ(h.status(0), "Finish");
+}
+
+TEST(CutJob, FailureLeavesTheJobAndTheCleanUpClosesEverything) {
+  JobHarness h;
+  for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) h.AddRow(name, 0, 100000);
+  int reads = 0;
+  ON_CALL(h.reader, ReadSamples(_)).WillByDefault([&](int frames) -> SampleBuffer {
+    if (++reads == 4) throw Error("Decoding \"b.mp3\": Invalid data found when processing input");
+    return SampleBuffer(std::size_t(frames) * 2, 0.1f);
+  });
+  EXPECT_THROW(Cut(h.state), Error);
+  EXPECT_EQ(h.status(1), "Cutting");
+  EXPECT_EQ(h.status(2), "unconverted");
+  EXPECT_TRUE(h.state.Converting);
+  EXPECT_TRUE(h.reader.IsOpen());
+  EXPECT_TRUE(h.writer.IsOpen());
+
+  EXPECT_TRUE(AbortJobAfterError(h.state).isEmpty());
+  EXPECT_FALSE(h.reader.IsOpen());
+  EXPECT_FALSE(h.writer.IsOpen());
+  EXPECT_FALSE(h.state.Converting);
+  EXPECT_TRUE(h.format.enabled);
+  EXPECT_FALSE(h.percentVisible());
+  EXPECT_EQ(h.launcher.folders, QStringList{h.outFolder() + "/"});
+  EXPECT_THAT(h.simWriter.framesPerFile, ElementsAre(100000, 88200));
+}
+
+TEST(CutJob, OutputFileThatCannotBeCreatedLeavesTheRowCutting) {
+  JobHarness h;
+  h.AddRow("a.mp3", 0, 1000);
+  // A regular file stands where the output folder should be.
+  QFile::remove(h.dir.file("blocked"));
+  WriteText(h.dir.file("blocked"), "x");
+  h.settings.WriteString(settings::section::kFormat, settings::key::kDir, h.dir.file("blocked"));
+  EXPECT_THROW(Cut(h.state), Error);
+  EXPECT_EQ(h.status(0), "Cutting");
+  AbortJobAfterError(h.state);
+  EXPECT_FALSE(h.state.Converting);
+  EXPECT_EQ(h.launcher.folders, QStringList{h.dir.file("blocked") + "/"});
+  EXPECT_EQ(ReadText(h.dir.file("blocked")), "x");
+}
+
+TEST(AbortJobAfterError, DoesNothingWithoutAJobAndFinishesDespiteAFailingClose) {
+  JobHarness h;
+  h.AddRow("a.mp3", 0, 1000);
+  AbortJobAfterError(h.state);
+  EXPECT_TRUE(h.launcher.folders.isEmpty());
+  EXPECT_TRUE(h.calls.isEmpty());
+
+  h.state.Converting = true;
+  h.format.enabled = false;
+  h.state.OutputFolder = "/music/";
+  ON_CALL(h.reader, IsOpen()).WillByDefault(Return(true));
+  ON_CALL(h.writer, IsOpen()).WillByDefault(Return(true));
+  EXPECT_CALL(h.reader, CloseFile()).WillOnce([] { throw Error("Closing: disk full"); });
+  EXPECT_CALL(h.writer, CloseFile());
+  EXPECT_EQ(AbortJobAfterError(h.state), QStringList{"Closing: disk full"});
+  EXPECT_FALSE(h.state.Converting);
+  EXPECT_TRUE(h.format.enabled);
+  EXPECT_EQ(h.launcher.folders, QStringList{"/music/"});
+}
+
+}  // namespace
+}  // namespace snipwave::test

@@ -1,0 +1,191 @@
+#pragma once
+
+#include <gmock/gmock.h>
+
+#include <QFile>
+#include <QString>
+#include <QStringList>
+#include <cmath>
+#include <functional>
+#include <vector>
+
+#include "components/audio/AudioInterfaces.h"
+#include "platform/Error.h"
+
+namespace snipwave::test {
+
+class MockAudioFile2 : public IAudioFile2 {
+ public:
+  MOCK_METHOD(void, OpenFile, (const std::string& path, int flags, int mode), (override));
+  MOCK_METHOD(void, CloseFile, (), (override));
+  MOCK_METHOD(void, CreateOutputFile, (const std::string& path, int flags), (override));
+  MOCK_METHOD(void, WriteSamples, (const SampleBuffer& buffer), (override));
+  MOCK_METHOD(SampleBuffer, ReadSamples, (int frames), (override));
+  MOCK_METHOD(int, SeekSample, (std::int64_t position, int mode), (override));
+  MOCK_METHOD(bool, CheckMp3Format, (int sampleRate, int bitRateKbps, int channels), (override));
+  MOCK_METHOD(bool, CheckOggFormat, (int sampleRate, int channels, int nominalKbps, int maxKbps, int minKbps),
+              (override));
+  MOCK_METHOD(void, SetPcmFormat, (int sampleRate, int channels), (override));
+  MOCK_METHOD(void, SetWavFormat, (int sampleRate, int channels, int bitsPerSample), (override));
+  MOCK_METHOD(void, SetMp3Encoder, (IAudioFile2LameEnc * encoder), (override));
+  MOCK_METHOD(void, SetOggFormat,
+              (int sampleRate, int channels, int nominalKbps, int maxKbps, int minKbps, int quality), (override));
+  MOCK_METHOD(void, SetWmaProfile, (int profile), (override));
+  MOCK_METHOD(int, LengthSamples, (), (const, override));
+  MOCK_METHOD(bool, IsOpen, (), (const, override));
+  MOCK_METHOD(int, FrameSize, (), (const, override));
+  MOCK_METHOD(int, DurationMs, (), (const, override));
+  MOCK_METHOD(int, Channels, (), (const, override));
+  MOCK_METHOD(unsigned, SampleRate, (), (const, override));
+  MOCK_METHOD(void, SetInitFlag, (bool on), (override));
+};
+
+class MockLameEnc : public IAudioFile2LameEnc {
+ public:
+  MOCK_METHOD(void, SetVbrBitRate, (int kbps), (override));
+  MOCK_METHOD(void, SetVbrQuality, (int quality), (override));
+  MOCK_METHOD(void, SetVbrMode, (int mode), (override));
+  MOCK_METHOD(void, SetQuality, (int quality), (override));
+  MOCK_METHOD(int, VbrBitRate, (), (const, override));
+  MOCK_METHOD(int, VbrQuality, (), (const, override));
+  MOCK_METHOD(int, VbrMode, (), (const, override));
+  MOCK_METHOD(int, Quality, (), (const, override));
+  MOCK_METHOD(int, SampleRate, (), (const, override));
+  MOCK_METHOD(void, SetSampleRate, (int hz), (override));
+  MOCK_METHOD(int, Channels, (), (const, override));
+  MOCK_METHOD(void, SetChannels, (int channels), (override));
+  MOCK_METHOD(int, BitRate, (), (const, override));
+  MOCK_METHOD(void, SetBitRate, (int kbps), (override));
+};
+
+// Gives a mocked encoder settings object the read-back of what was written.
+struct EncoderMemory {
+  int rate = 0, bitRate = 0, channels = 0;
+  void Attach(MockLameEnc& enc) {
+    using ::testing::Invoke;
+    ON_CALL(enc, SetSampleRate).WillByDefault(Invoke([this](int v) { rate = v; }));
+    ON_CALL(enc, SetBitRate).WillByDefault(Invoke([this](int v) { bitRate = v; }));
+    ON_CALL(enc, SetChannels).WillByDefault(Invoke([this](int v) { channels = v; }));
+    ON_CALL(enc, SampleRate).WillByDefault(Invoke([this] { return rate; }));
+    ON_CALL(enc, BitRate).WillByDefault(Invoke([this] { return bitRate; }));
+    ON_CALL(enc, Channels).WillByDefault(Invoke([this] { return channels; }));
+  }
+};
+
+// The sources a simulated reader knows: rate, channels and length in frames.
+struct SimulatedSource {
+  unsigned rate = 44100;
+  int channels = 2;
+  std::int64_t frames = 0;
+};
+
+// Makes a mocked reader behave like a real one over simulated sources (looked
+// up by path), logging every call into `log` as "reader.<call>(args)".
+// SetPcmFormat converts what is read next: remaining frames scale by the
+// rate ratio, the channel count becomes the asked one.
+class SimulatedReader {
+ public:
+  std::function<SimulatedSource(const QString& path)> sources;
+  QStringList* log = nullptr;
+
+  void Attach(MockAudioFile2& mock) {
+    using ::testing::Invoke;
+    ON_CALL(mock, OpenFile).WillByDefault(Invoke([this](const std::string& path, int flags, int mode) {
+      Log(QString("OpenFile(%1,%2,%3)").arg(QString::fromStdString(path)).arg(flags).arg(mode));
+      source_ = sources(QString::fromStdString(path));
+      open_ = true;
+      position_ = 0;
+      outRate_ = source_.rate;
+      outChannels_ = source_.channels;
+    }));
+    ON_CALL(mock, CloseFile).WillByDefault(Invoke([this] {
+      Log("CloseFile");
+      open_ = false;
+    }));
+    ON_CALL(mock, IsOpen).WillByDefault(Invoke([this] { return open_; }));
+    ON_CALL(mock, SampleRate).WillByDefault(Invoke([this] { return source_.rate; }));
+    ON_CALL(mock, Channels).WillByDefault(Invoke([this] { return source_.channels; }));
+    ON_CALL(mock, FrameSize).WillByDefault(Invoke([this] { return source_.channels; }));
+    ON_CALL(mock, LengthSamples).WillByDefault(Invoke([this] { return int(source_.frames); }));
+    ON_CALL(mock, SeekSample).WillByDefault(Invoke([this](std::int64_t p, int mode) {
+      Log(QString("SeekSample(%1,%2)").arg(p).arg(mode));
+      position_ = double(p);
+      return int(p);
+    }));
+    ON_CALL(mock, SetPcmFormat).WillByDefault(Invoke([this](int rate, int channels) {
+      Log(QString("SetPcmFormat(%1,%2)").arg(rate).arg(channels));
+      outRate_ = unsigned(rate);
+      outChannels_ = channels;
+    }));
+    ON_CALL(mock, ReadSamples).WillByDefault(Invoke([this](int frames) {
+      Log(QString("ReadSamples(%1)").arg(frames));
+      const double step = double(source_.rate) / double(outRate_);  // source frames per output frame
+      const auto left = std::int64_t(std::llround((double(source_.frames) - position_) / step));
+      const std::int64_t n = std::max<std::int64_t>(0, std::min<std::int64_t>(frames, left));
+      position_ += double(n) * step;
+      return SampleBuffer(std::size_t(n * outChannels_), 0.25f);
+    }));
+  }
+
+ private:
+  void Log(const QString& call) {
+    if (log) *log << "reader." + call;
+  }
+  SimulatedSource source_;
+  bool open_ = false;
+  double position_ = 0;
+  unsigned outRate_ = 44100;
+  int outChannels_ = 2;
+};
+
+// A mocked writer that keeps IsOpen, creates the output file empty (so names
+// are taken as they would be), counts written frames and logs its calls.
+class SimulatedWriter {
+ public:
+  QStringList* log = nullptr;
+  std::function<void(const SampleBuffer&)> onWrite;
+  std::vector<std::int64_t> framesPerFile;  // frames written into each created file
+  QStringList created;
+
+  void Attach(MockAudioFile2& mock) {
+    using ::testing::Invoke;
+    ON_CALL(mock, CreateOutputFile).WillByDefault(Invoke([this](const std::string& path, int flags) {
+      const QString p = QString::fromStdString(path);
+      Log(QString("CreateOutputFile(%1,%2)").arg(p).arg(flags));
+      QFile file(p);
+      if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) throw Error("Cannot create " + path);
+      created << p;
+      framesPerFile.push_back(0);
+      open_ = true;
+    }));
+    ON_CALL(mock, CloseFile).WillByDefault(Invoke([this] {
+      Log("CloseFile");
+      open_ = false;
+    }));
+    ON_CALL(mock, IsOpen).WillByDefault(Invoke([this] { return open_; }));
+    ON_CALL(mock, SetPcmFormat).WillByDefault(Invoke([this](int rate, int channels) {
+      Log(QString("SetPcmFormat(%1,%2)").arg(rate).arg(channels));
+      channels_ = channels;
+    }));
+    ON_CALL(mock, SetWmaProfile).WillByDefault(Invoke([this](int profile) {
+      Log(QString("SetWmaProfile(%1)").arg(profile));
+    }));
+    ON_CALL(mock, CheckMp3Format).WillByDefault(::testing::Return(true));
+    ON_CALL(mock, CheckOggFormat).WillByDefault(::testing::Return(true));
+    ON_CALL(mock, WriteSamples).WillByDefault(Invoke([this](const SampleBuffer& buffer) {
+      Log(QString("WriteSamples(%1)").arg(buffer.size() / std::size_t(std::max(1, channels_))));
+      if (!open_) throw Error("WriteSamples: no file open");
+      framesPerFile.back() += std::int64_t(buffer.size()) / std::max(1, channels_);
+      if (onWrite) onWrite(buffer);
+    }));
+  }
+
+ private:
+  void Log(const QString& call) {
+    if (log) *log << "writer." + call;
+  }
+  bool open_ = false;
+  int channels_ = 2;
+};
+
+}  // namespace snipwave::test
