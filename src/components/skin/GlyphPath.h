@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QPainterPath>
+#include <QString>
+
+namespace snipwave::skin {
+
+// Parses path data in the SVG notation (M L H V C S Q T Z, absolute upper case
+// and relative lower case, repeated coordinate groups, commas or blanks as
+// separators) into a painter path. Throws std::invalid_argument with a short
+// reason on malformed data.
+QPainterPath ParseGlyphPath(const QString& data);
+
+}  // namespace snipwave::skin

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QPainterPath>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace snipwave::skin {
+
+// A fill: one colour, or a two-colour gradient across the shape it fills.
+struct Paint {
+  enum class Direction { None, Vertical, Horizontal };
+  QColor from;  // the only colour, or the top / left end of the gradient
+  QColor to;    // bottom / right end; unused for a plain colour
+  Direction direction = Direction::None;
+
+  bool IsSet() const { return from.isValid(); }
+};
+
+// A look that depends on the pointer: hover and pressed fall back to normal.
+struct StatePaint {
+  Paint normal, hover, pressed;
+
+  enum class State { Normal, Hover, Pressed };
+  const Paint& For(State state) const {
+    if (state == State::Pressed && pressed.IsSet()) return pressed;
+    if (state != State::Normal && hover.IsSet()) return hover;
+    return normal;
+  }
+};
+
+// A monochrome vector picture on its own coordinate box (for example 24 x 24).
+// It takes the colour of the object that shows it.
+struct Glyph {
+  struct Part {
+    QPainterPath path;
+    bool stroke = false;     // outline with round caps and joins, else filled
+    double strokeWidth = 0;  // in box units
+  };
+  QSizeF box;
+  std::vector<Part> parts;
+};
+
+enum class ItemKind {
+  Button,    // named command: a click reports OnClick
+  Text,      // named text: SetText shows after Redraw
+  Slider,    // named slider on 0..20000 that the user can drag
+  Progress,  // named bar filling its whole rectangle (callers move its edges)
+  Panel,     // decoration: a filled, optionally rounded and bordered box
+  Label,     // decoration: a fixed text
+  Icon,      // decoration: a glyph or image
+};
+
+bool IsNamedKind(ItemKind kind);
+bool IsInteractiveKind(ItemKind kind);
+
+// One drawn thing of a layout, as the skin file describes it. Rectangles are
+// in window client pixels.
+struct ItemSpec {
+  ItemKind kind = ItemKind::Panel;
+  QString name;  // empty for decorations
+  QRect rect;
+  int line = 0;  // where the skin file defines it, for messages
+
+  StatePaint fill;
+  StatePaint border;
+  double borderWidth = 1;
+  double radius = 0;
+  StatePaint colour;  // text and glyph colour
+  std::shared_ptr<const Glyph> glyph;
+  int glyphSize = 0;  // pixels; 0 = fit the rectangle less the padding
+  QImage image;
+  QString text;  // caption, initial text or label text
+  QFont font;
+  Qt::Alignment align = Qt::AlignCenter;
+  int padding = 4;
+  QString tip;
+  bool visible = true;
+
+  // Slider parts: the groove, the played part of it, and the round thumb.
+  Paint track;
+  Paint trackFill;
+  StatePaint thumb;
+  int trackHeight = 6;
+  int thumbSize = 14;
+};
+
+struct LayoutSpec {
+  QString name;
+  QSize size;
+  int line = 0;
+  Paint background;
+  QString controlsStyleSheet;  // Qt style sheet for the plain controls placed on the window
+  std::vector<ItemSpec> items;  // in drawing order: later items lie on top
+
+  const ItemSpec* Find(const QString& name) const;
+};
+
+// A parsed skin file. Layouts keep the order of the file.
+struct SkinDocument {
+  QString fileName;
+  std::vector<LayoutSpec> layouts;
+
+  const LayoutSpec* Find(const QString& name) const;
+};
+
+}  // namespace snipwave::skin

@@ -1,0 +1,51 @@
+#include "components/skin/SkinObject.h"
+
+#include <algorithm>
+
+
+namespace snipwave::skin {
+
+QRect ToQRect(const SkinRect& r) {
+  return QRect(r.left, r.top, std::max(0, r.right - r.left), std::max(0, r.bottom - r.top));
+}
+
+SkinRect ToSkinRect(const QRect& r) { return SkinRect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; }
+
+SkinObject::SkinObject(const ItemSpec& spec) : spec_(spec) {
+  pending_.rect = spec.rect;
+  pending_.visible = spec.visible;
+  pending_.text = spec.text;
+  shown_ = pending_;
+}
+
+ISkinText* SkinObject::QueryText() { return spec_.kind == ItemKind::Slider ? nullptr : this; }
+
+ISkinSlider* SkinObject::QuerySlider() { return spec_.kind == ItemKind::Slider ? this : nullptr; }
+
+void SkinObject::SetPosition(int position) { pending_.position = std::clamp(position, 0, kSliderMax); }
+
+void SkinObject::Redraw() {
+  const QRect before = shown_.rect;
+  shown_ = pending_;
+  Repaint(before, shown_.rect);
+}
+
+void SkinObject::MoveByUser(int position) {
+  pending_.position = shown_.position = std::clamp(position, 0, kSliderMax);
+  Repaint(shown_.rect, shown_.rect);
+}
+
+void SkinObject::Repaint(const QRect& before, const QRect& after) {
+  if (!surface_) return;
+  // Anti-aliased edges and borders reach a little past the rectangle.
+  surface_->update(before.adjusted(-2, -2, 2, 2));
+  surface_->update(after.adjusted(-2, -2, 2, 2));
+}
+
+ISkinObject* SkinWindowObject::FindObject(const QString& name) {
+  for (SkinObject* child : children_)
+    if (child->GetName() == name) return child;
+  return nullptr;
+}
+
+}  // namespace snipwave::skin

@@ -1,0 +1,189 @@
+#include "components/skin/SkinSurface.h"
+
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QToolTip>
+
+#include "components/skin/SkinPainter.h"
+
+namespace snipwave::skin {
+
+SkinSurface::SkinSurface(QWidget* window, const SkinEvents& events)
+    : QWidget(window), window_(window), events_(events) {
+  setObjectName("SkinSurface");
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setMouseTracking(true);
+  setGeometry(window->rect());
+  window->installEventFilter(this);
+  lower();
+  show();
+}
+
+void SkinSurface::ShowLayout(const LayoutSpec* layout, std::vector<SkinObject*> objects) {
+  layout_ = layout;
+  objects_ = std::move(objects);
+  hover_ = pressed_ = dragging_ = nullptr;
+  unsetCursor();
+  for (SkinObject* object : objects_)
+    if (object) object->SetSurface(this);
+  update();
+}
+
+ObjectState SkinSurface::StateOf(size_t index) const {
+  if (objects_[index]) return objects_[index]->Shown();
+  const ItemSpec& spec = layout_->items[index];
+  return ObjectState{spec.rect, spec.visible, spec.text, 0};
+}
+
+SkinObject* SkinSurface::InteractiveObjectAt(const QPoint& point) const {
+  if (!layout_) return nullptr;
+  for (size_t i = objects_.size(); i-- > 0;) {
+    SkinObject* object = objects_[i];
+    if (!object || !IsInteractiveKind(object->Spec().kind)) continue;
+    const ObjectState& state = object->Shown();
+    if (state.visible && state.rect.contains(point)) return object;
+  }
+  return nullptr;
+}
+
+QString SkinSurface::ToolTipAt(const QPoint& point) const {
+  if (!layout_) return {};
+  for (size_t i = objects_.size(); i-- > 0;) {
+    const ObjectState state = StateOf(i);
+    if (state.visible && state.rect.contains(point) && !layout_->items[i].tip.isEmpty()) return layout_->items[i].tip;
+  }
+  return {};
+}
+
+StatePaint::State SkinSurface::LookOf(const SkinObject* object) const {
+  if (!object) return StatePaint::State::Normal;
+  if (object == dragging_ || (object == pressed_ && object == hover_)) return StatePaint::State::Pressed;
+  if (object == hover_ || object == pressed_) return StatePaint::State::Hover;
+  return StatePaint::State::Normal;
+}
+
+void SkinSurface::paintEvent(QPaintEvent* event) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setRenderHint(QPainter::TextAntialiasing);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  if (!layout_) {
+    painter.fillRect(event->rect(), palette().window());
+    return;
+  }
+  painter.fillRect(event->rect(), palette().window());
+  FillPaint(painter, rect(), layout_->background);
+  painter.setClipRegion(event->region());
+  for (size_t i = 0; i < objects_.size(); ++i) {
+    const ObjectState state = StateOf(i);
+    if (!state.visible || state.rect.isEmpty()) continue;
+    if (!event->region().intersects(state.rect.adjusted(-6, -6, 6, 6))) continue;
+    DrawItem(painter, layout_->items[i], state, LookOf(objects_[i]));
+  }
+}
+
+void SkinSurface::RepaintObject(const SkinObject* object) {
+  // The slider's hover ring reaches a few pixels past its rectangle.
+  if (object) update(object->Shown().rect.adjusted(-8, -8, 8, 8));
+}
+
+void SkinSurface::SetHover(SkinObject* object) {
+  if (object == hover_) return;
+  RepaintObject(hover_);
+  hover_ = object;
+  RepaintObject(hover_);
+  if (hover_) setCursor(Qt::PointingHandCursor);
+  else unsetCursor();
+}
+
+void SkinSurface::Drag(int x) {
+  const int position = SliderPositionAt(dragging_->Spec(), dragging_->Shown().rect, x);
+  if (position == dragging_->Shown().position) return;
+  dragging_->MoveByUser(position);
+  if (auto handler = events_.OnScrollTrack) handler(*dragging_, position);
+}
+
+void SkinSurface::mousePressEvent(QMouseEvent* event) {
+  const QPoint point = event->position().toPoint();
+  SkinObject* object = event->button() == Qt::LeftButton ? InteractiveObjectAt(point) : nullptr;
+  if (!object) {
+    event->ignore();
+    return;
+  }
+  SetHover(object);
+  if (object->Spec().kind == ItemKind::Slider) {
+    dragging_ = object;
+    RepaintObject(object);
+    const QPoint client = mapTo(window_, point);
+    if (auto handler = events_.OnMouseDown) handler(*object, static_cast<int>(event->button()), client.x(), client.y());
+    // A press on the groove moves the thumb there at once, as media players do.
+    if (dragging_ == object) {
+      const int position = SliderPositionAt(object->Spec(), object->Shown().rect, point.x());
+      object->MoveByUser(position);
+      if (auto handler = events_.OnScrollTrack) handler(*object, position);
+    }
+  } else {
+    pressed_ = object;
+    RepaintObject(object);
+  }
+}
+
+void SkinSurface::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint point = event->position().toPoint();
+  if (dragging_) {
+    Drag(point.x());
+    return;
+  }
+  SetHover(InteractiveObjectAt(point));
+  if (pressed_) RepaintObject(pressed_);
+}
+
+void SkinSurface::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  const QPoint point = event->position().toPoint();
+  if (SkinObject* slider = dragging_) {
+    Drag(point.x());
+    dragging_ = nullptr;
+    RepaintObject(slider);
+    SetHover(InteractiveObjectAt(point));
+    const QPoint client = mapTo(window_, point);
+    if (auto handler = events_.OnMouseUp) handler(*slider, static_cast<int>(event->button()), client.x(), client.y());
+    return;
+  }
+  if (SkinObject* button = pressed_) {
+    pressed_ = nullptr;
+    RepaintObject(button);
+    // A click counts only when the button is released over the object it was
+    // pressed on; sliding off first cancels it, as with any push button.
+    if (InteractiveObjectAt(point) == button)
+      if (auto handler = events_.OnClick) handler(*button);
+  }
+}
+
+void SkinSurface::leaveEvent(QEvent*) {
+  if (!dragging_ && !pressed_) SetHover(nullptr);
+}
+
+bool SkinSurface::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    auto* help = static_cast<QHelpEvent*>(event);
+    const QString tip = ToolTipAt(help->pos());
+    if (tip.isEmpty()) {
+      QToolTip::hideText();
+      event->ignore();
+    } else {
+      QToolTip::showText(help->globalPos(), tip, this);
+    }
+    return true;
+  }
+  return QWidget::event(event);
+}
+
+bool SkinSurface::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == window_ && event->type() == QEvent::Resize) setGeometry(window_->rect());
+  return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace snipwave::skin

@@ -1,0 +1,163 @@
+// The skin that ships beside the executable: its layout "From" offers every
+// object the program binds or dispatches, leaves the plain controls' places
+// free, and looks right (a picture of it is written for review).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QTreeWidget>
+#include <QWidget>
+
+#include "SkinClicker.h"
+#include "components/skin/SkinSurface.h"
+#include "components/skin/TSkin.h"
+
+namespace snipwave {
+namespace {
+
+const QStringList kDisplayObjects = {"pb", "time", "begin", "end", "alltime", "pospb", "showpos"};
+const QStringList kCommands = {"dir",   "play", "pause", "stop",      "playstop", "set",    "add",
+                               "del",   "clear", "up",   "down",      "cut",      "combine", "begintime",
+                               "endtime", "folder", "uptime", "downtime", "help",   "file"};
+
+// Where the main window lays its plain controls, in client pixels.
+const std::vector<std::pair<const char*, QRect>> kControlPlaces = {
+    {"cm_Format", QRect(380, 49, 58, 19)},
+    {"Edt_dir", QRect(64, 50, 232, 19)},
+    {"lv", QRect(18, 79, 525, 247)},
+    {"GroupBox1", QRect(35, 106, 401, 161)},
+};
+
+QString ShippedSkinPath() { return QDir(SNIPWAVE_RUNTIME_DIR).filePath("mp3enc.skn"); }
+
+class ShippedSkin : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    skin.LoadSkin(ShippedSkinPath());
+    skin.AttachWindow(&window);
+    skin.ApplyWindowSkin(&window, "From");
+  }
+  QRect Bounds(const QString& name) {
+    ISkinObject* object = skin.GetWindowObject(&window)->FindObject(name);
+    if (!object) return {};
+    const SkinRect r = object->QueryElement()->GetBounds();
+    return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+  }
+  // The plain controls as the main window lays them on top of the skin.
+  void PlaceControls() {
+    auto* edit = new QLineEdit(QDir::homePath() + "/Music", &window);
+    edit->setReadOnly(true);
+    edit->setGeometry(kControlPlaces[1].second);
+    auto* format = new QComboBox(&window);
+    format->addItems({"MP3", "WAV", "WMA", "OGG"});
+    format->setGeometry(kControlPlaces[0].second);
+    list = new QTreeWidget(&window);
+    list->setRootIsDecorated(false);
+    list->setAlternatingRowColors(true);
+    list->setHeaderLabels({"File name", "Range", "Length", "Status", "Size"});
+    list->setGeometry(kControlPlaces[2].second);
+    list->header()->resizeSection(0, 170);
+    list->header()->resizeSection(1, 130);
+    list->header()->resizeSection(2, 60);
+    list->header()->resizeSection(3, 60);
+  }
+
+  TSkin skin;
+  QWidget window;
+  QTreeWidget* list = nullptr;
+};
+
+TEST_F(ShippedSkin, HasEveryBoundAndCommandObject) {
+  ISkinObject* from = skin.GetWindowObject(&window);
+  for (const QString& name : kDisplayObjects + kCommands) {
+    ISkinObject* object = from->FindObject(name);
+    ASSERT_NE(object, nullptr) << name.toStdString();
+    EXPECT_EQ(object->GetName(), name);
+    ASSERT_NE(object->QueryElement(), nullptr) << name.toStdString();
+  }
+  EXPECT_NE(from->FindObject("pb")->QuerySlider(), nullptr);
+  for (const QString& name : kDisplayObjects.mid(1))
+    EXPECT_NE(from->FindObject(name)->QueryText(), nullptr) << name.toStdString();
+}
+
+TEST_F(ShippedSkin, EveryCommandIsReachableAndHasATooltip) {
+  skin::SkinSurface* surface = skin.Surface(&window);
+  for (const QString& name : kCommands) {
+    const QPoint centre = Bounds(name).center();
+    EXPECT_FALSE(surface->ToolTipAt(centre).isEmpty()) << name.toStdString();
+    ISkinObject* hit = surface->InteractiveObjectAt(centre);
+    ASSERT_NE(hit, nullptr) << name.toStdString();
+    EXPECT_EQ(hit->GetName(), name);
+  }
+}
+
+TEST_F(ShippedSkin, LeavesThePlainControlsPlacesFree) {
+  const QRect client(QPoint(0, 0), window.size());
+  for (const QString& name : kDisplayObjects + kCommands) {
+    const QRect bounds = Bounds(name);
+    EXPECT_TRUE(client.contains(bounds)) << name.toStdString();
+    for (const auto& [control, place] : kControlPlaces)
+      EXPECT_FALSE(bounds.intersects(place)) << name.toStdString() << " lies under " << control;
+  }
+  // The progress bar grows to 523 pixels from its left edge.
+  EXPECT_LE(Bounds("pospb").left() + 523, window.width());
+  // The menu strip: the menus open at 12 and 160 pixels from the left, below the top.
+  EXPECT_LE(Bounds("file").left(), 12);
+  EXPECT_GT(Bounds("file").right(), 12);
+  EXPECT_LE(Bounds("help").left(), 160);
+  EXPECT_GT(Bounds("help").right(), 160);
+  EXPECT_LT(Bounds("file").bottom(), 42);
+  EXPECT_LT(Bounds("help").bottom(), 42);
+  EXPECT_GE(window.width(), 543);
+}
+
+TEST_F(ShippedSkin, EveryCommandClicksThroughTheWindowWithItsControls) {
+  PlaceControls();
+  QStringList clicked;
+  SkinEvents events;
+  events.OnClick = [&](ISkinObject& o) { clicked << o.GetName(); };
+  skin.SetEvents(events);
+  window.show();
+  QApplication::processEvents();
+  for (const QString& name : kCommands) test::ClickSkinObject(skin, &window, name);
+  EXPECT_EQ(clicked, kCommands);
+}
+
+TEST_F(ShippedSkin, WritesAPictureForReview) {
+  PlaceControls();
+  for (auto [name, range, length, status] :
+       {std::tuple{"Morning interview.mp3", "00:00:12 - 00:03:40", "00:03:28", "Playing"},
+        std::tuple{"Guitar take 3.wav", "00:00:00 - 00:01:05", "00:01:05", "Stop"},
+        std::tuple{"Street ambience.ogg", "00:00:30 - 00:02:00", "00:01:30", "Finish"}})
+    list->addTopLevelItem(new QTreeWidgetItem(QStringList{name, range, length, status, "4.1 MB"}));
+  list->setCurrentItem(list->topLevelItem(0));
+  ISkinObject* from = skin.GetWindowObject(&window);
+  auto text = [&](const char* name, const char* value) {
+    from->FindObject(name)->QueryText()->SetText(value);
+    from->FindObject(name)->QueryElement()->Redraw();
+  };
+  text("time", "00:01:47");
+  text("begin", "00:00:12");
+  text("end", "00:03:40");
+  text("alltime", "00:06:03");
+  from->FindObject("pb")->QuerySlider()->SetPosition(9600);
+  from->FindObject("pb")->QueryElement()->Redraw();
+  ISkinElement* bar = from->FindObject("pospb")->QueryElement();
+  SkinRect r = bar->GetBounds();
+  r.right = r.left + 262;
+  bar->SetBounds(r);
+  bar->Redraw();
+  from->FindObject("showpos")->QueryElement()->SetVisible(true);
+  text("showpos", "50%");
+  window.show();
+  QApplication::processEvents();
+  const QString path = QDir(SNIPWAVE_RUNTIME_DIR).filePath("../skin-preview.png");
+  EXPECT_TRUE(window.grab().save(path));
+}
+
+}  // namespace
+}  // namespace snipwave
