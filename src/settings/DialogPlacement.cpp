@@ -17,6 +17,8 @@ QPoint CentredPosition(const QRect& owner, const QSize& dialogSize, bool clampNe
 
 void CentreOver(QWidget& dialog, const QWidget* owner, bool clampNegative) {
   if (owner == nullptr) return;
+  // The window must exist for its frame (title bar, borders) to be known.
+  dialog.winId();
   dialog.move(CentredPosition(owner->frameGeometry(), dialog.frameGeometry().size(), clampNegative));
 }
 
