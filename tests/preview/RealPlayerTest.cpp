@@ -22,7 +22,7 @@ namespace {
 
 constexpr int kGenerousTimeoutMs = 30000;
 
-QString ThreeSecondFixture() { return ChirpFixture("preview-3s.wav", 3.0, 44100, 2); }
+QString ThreeSecondFixture() { return ChirpFixture("preview-3s.mp3", 3.0, 44100, 2); }
 
 int SecondsOf(const QString& clock) {
   const QStringList parts = clock.split(':');
