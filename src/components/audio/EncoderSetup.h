@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace snipwave::audio {
+
+// Everything an output file is made with: container, codec and the codec's
+// parameters, already in libavcodec's terms. Built from the writer's settings
+// by the Make*Setup functions (OutputSetups.h).
+struct EncoderSetup {
+  std::string container;  // libavformat muxer: "mp3", "wav", "asf", "ogg"
+  std::string codec;      // libavcodec encoder: "libmp3lame", "pcm_s16le", ...
+  int sampleRate = 44100;  // Hz
+  int channels = 2;
+  std::int64_t bitRate = 0;  // bit/s, 0 = not used
+  std::int64_t minRate = 0;  // bit/s, managed bit rate bounds (Vorbis)
+  std::int64_t maxRate = 0;
+  bool qualityMode = false;      // variable bit rate steered by globalQuality
+  double quality = 0;            // in the codec's own scale (LAME -V, Vorbis -q)
+  int compressionLevel = -1;     // LAME -q; -1 = codec default
+  std::string description;       // for messages: "MP3 44100 Hz, 2 channels, 128 kbit/s"
+};
+
+}  // namespace snipwave::audio

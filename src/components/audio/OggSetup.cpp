@@ -1,0 +1,33 @@
+#include "OutputSetups.h"
+#include "platform/Error.h"
+
+namespace snipwave::audio {
+
+EncoderSetup MakeOggSetup(const OggSettings& s, const std::string& path) {
+  EncoderSetup setup;
+  setup.container = "ogg";
+  setup.codec = "libvorbis";
+  setup.sampleRate = s.sampleRate;
+  setup.channels = s.channels;
+  const std::string format = std::to_string(s.sampleRate) + " Hz, " + std::to_string(s.channels) + " channel(s)";
+  if (s.quality >= 0) {
+    // Quality mode: 0 (best) ... 1000 (worst) maps linearly onto Vorbis -q 10 ... -1.
+    if (s.quality > 1000) {
+      throw Error::Failed("Cannot create", path, "OGG quality " + std::to_string(s.quality) + " is outside 0 to 1000");
+    }
+    setup.qualityMode = true;
+    setup.quality = 10.0 - 11.0 * s.quality / 1000.0;
+    setup.description = "OGG " + format + ", quality " + std::to_string(s.quality);
+  } else {
+    // Managed bit rate: nominal, with the minimum and maximum enforced by
+    // libvorbis's rate management (without them it only aims at the nominal).
+    setup.bitRate = static_cast<std::int64_t>(s.nominalKbps) * 1000;
+    setup.maxRate = static_cast<std::int64_t>(s.maxKbps) * 1000;
+    setup.minRate = static_cast<std::int64_t>(s.minKbps) * 1000;
+    setup.description = "OGG " + format + ", " + std::to_string(s.nominalKbps) + " kbit/s (" +
+                        std::to_string(s.minKbps) + " to " + std::to_string(s.maxKbps) + ")";
+  }
+  return setup;
+}
+
+}  // namespace snipwave::audio

@@ -1,0 +1,182 @@
+#include "OutputCountModel.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavcodec/vorbis_parser.h>
+#include <libavutil/intreadwrite.h>
+#include <libavutil/mathematics.h>
+}
+
+#include <algorithm>
+
+namespace snipwave::audio {
+
+namespace {
+
+// Frame length of WMA v1/v2 by sample rate (the decoder's own rule).
+int WmaFrameLength(int sampleRate, int version) {
+  if (sampleRate <= 16000) return 512;
+  if (sampleRate <= 22050 || (sampleRate <= 32000 && version == 1)) return 1024;
+  return 2048;
+}
+
+// Bytes of one MPEG audio frame from its 4-byte header, 0 when not a header.
+int MpegFrameBytes(const std::uint8_t* h) {
+  if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0) return 0;
+  const int versionBits = (h[1] >> 3) & 3;  // 0: 2.5, 2: 2, 3: 1
+  const int layerBits = (h[1] >> 1) & 3;    // 1: III, 2: II, 3: I
+  const int bitrateIndex = h[2] >> 4;
+  const int rateIndex = (h[2] >> 2) & 3;
+  const int padding = (h[2] >> 1) & 1;
+  if (versionBits == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3) return 0;
+  static const int kRates[3] = {44100, 48000, 32000};
+  int rate = kRates[rateIndex];
+  if (versionBits == 2) rate /= 2;
+  if (versionBits == 0) rate /= 4;
+  const bool mpeg1 = versionBits == 3;
+  static const int kL1[16] = {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0};
+  static const int kL2[16] = {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0};
+  static const int kL3[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
+  static const int kL1v2[16] = {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0};
+  static const int kL23v2[16] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0};
+  int kbps;
+  if (layerBits == 3) kbps = mpeg1 ? kL1[bitrateIndex] : kL1v2[bitrateIndex];
+  else if (layerBits == 2) kbps = mpeg1 ? kL2[bitrateIndex] : kL23v2[bitrateIndex];
+  else kbps = mpeg1 ? kL3[bitrateIndex] : kL23v2[bitrateIndex];
+  if (layerBits == 3) return (12 * kbps * 1000 / rate + padding) * 4;
+  if (layerBits == 1 && !mpeg1) return 72 * kbps * 1000 / rate + padding;
+  return 144 * kbps * 1000 / rate + padding;
+}
+
+}  // namespace
+
+bool OutputCountModel::Supports(int codecId) {
+  switch (codecId) {
+    case AV_CODEC_ID_MP3:
+    case AV_CODEC_ID_MP2:
+    case AV_CODEC_ID_MP1:
+    case AV_CODEC_ID_VORBIS:
+    case AV_CODEC_ID_WMAV1:
+    case AV_CODEC_ID_WMAV2:
+    case AV_CODEC_ID_PCM_S16LE:
+    case AV_CODEC_ID_PCM_U8:
+    case AV_CODEC_ID_PCM_S24LE:
+    case AV_CODEC_ID_PCM_S32LE:
+    case AV_CODEC_ID_PCM_F32LE:
+    case AV_CODEC_ID_PCM_F64LE:
+    case AV_CODEC_ID_PCM_ALAW:
+    case AV_CODEC_ID_PCM_MULAW:
+      return true;
+    default:
+      return false;
+  }
+}
+
+OutputCountModel::OutputCountModel(const AVCodecParameters* par, int timeBaseNum, int timeBaseDen)
+    : codecId_(par->codec_id),
+      sampleRate_(par->sample_rate),
+      blockAlign_(par->block_align),
+      timeBaseNum_(timeBaseNum),
+      timeBaseDen_(timeBaseDen),
+      par_(par) {
+  if (codecId_ == AV_CODEC_ID_VORBIS && par->extradata) {
+    vorbis_ = av_vorbis_parse_init(par->extradata, par->extradata_size);
+  }
+  if (codecId_ == AV_CODEC_ID_WMAV1 || codecId_ == AV_CODEC_ID_WMAV2) {
+    const int version = codecId_ == AV_CODEC_ID_WMAV1 ? 1 : 2;
+    int flags2 = 0;
+    if (version == 1 && par->extradata_size >= 4) flags2 = AV_RL16(par->extradata + 2);
+    if (version == 2 && par->extradata_size >= 6) flags2 = AV_RL16(par->extradata + 4);
+    wmaBitReservoir_ = flags2 & 0x0002;
+    wmaFrameLen_ = WmaFrameLength(sampleRate_, version);
+  }
+}
+
+OutputCountModel::~OutputCountModel() {
+  if (vorbis_) av_vorbis_parse_free(&vorbis_);
+}
+
+std::uint32_t OutputCountModel::MpegFrames(const AVPacket& packet) const {
+  if (packet.size >= 4) {
+    const int bytes = MpegFrameBytes(packet.data);
+    if (bytes > 0 && packet.size < bytes) return 0;  // cut short: the decoder rejects it
+  }
+  if (packet.duration > 0) {
+    return static_cast<std::uint32_t>(av_rescale(packet.duration, static_cast<std::int64_t>(timeBaseNum_) * sampleRate_,
+                                                 timeBaseDen_));
+  }
+  const int d = av_get_audio_frame_duration2(const_cast<AVCodecParameters*>(par_), packet.size);
+  return d > 0 ? static_cast<std::uint32_t>(d) : 0;
+}
+
+std::uint32_t OutputCountModel::WmaFrames(const AVPacket& packet, bool firstOfStream) const {
+  if (blockAlign_ <= 0 || packet.size < blockAlign_) return 0;
+  const int superframes = packet.size / blockAlign_;
+  std::int64_t frames = 0;
+  for (int s = 0; s < superframes; ++s) {
+    if (wmaBitReservoir_) {
+      int n = packet.data[static_cast<std::ptrdiff_t>(s) * blockAlign_] & 0x0F;
+      if (firstOfStream && s == 0) --n;
+      frames += std::max(n, 0);
+    } else {
+      frames += (firstOfStream && s == 0) ? 0 : 1;
+    }
+  }
+  return static_cast<std::uint32_t>(frames * wmaFrameLen_);
+}
+
+std::uint32_t OutputCountModel::RawFrames(const AVPacket& packet, bool firstOfStream) {
+  switch (codecId_) {
+    case AV_CODEC_ID_VORBIS: {
+      if (!vorbis_) return 0;
+      int flags = 0;
+      const int d = av_vorbis_parse_frame_flags(vorbis_, packet.data, packet.size, &flags);
+      if (d < 0 || (flags & VORBIS_FLAG_HEADER)) return 0;
+      return firstOfStream ? 0 : static_cast<std::uint32_t>(d);
+    }
+    case AV_CODEC_ID_WMAV1:
+    case AV_CODEC_ID_WMAV2:
+      return WmaFrames(packet, firstOfStream);
+    default:
+      return MpegFrames(packet);
+  }
+}
+
+PacketOutput OutputCountModel::Next(const AVPacket& packet) {
+  PacketOutput out;
+  out.raw = RawFrames(packet, first_);
+  first_ = false;
+  if (codecId_ == AV_CODEC_ID_WMAV1 || codecId_ == AV_CODEC_ID_WMAV2) {
+    // The WMA decoder hands out each packet's frames one packet later (and
+    // the last ones when drained at the end).
+    std::swap(out.raw, delayed_);
+  }
+
+  std::int64_t discard = 0;
+  std::size_t sideSize = 0;
+  const std::uint8_t* side = av_packet_get_side_data(&packet, AV_PKT_DATA_SKIP_SAMPLES, &sideSize);
+  if (side && sideSize >= 10) {
+    pendingSkip_ = std::max<std::int64_t>(0, static_cast<std::int32_t>(AV_RL32(side)));
+    discard = AV_RL32(side + 4);
+  }
+  return Trim(out, discard);
+}
+
+PacketOutput OutputCountModel::Drain() {
+  PacketOutput out;
+  out.raw = delayed_;
+  delayed_ = 0;
+  return Trim(out, 0);
+}
+
+PacketOutput OutputCountModel::Trim(PacketOutput out, std::int64_t discard) {
+  if (out.raw == 0) return out;
+  const std::int64_t front = std::min<std::int64_t>(pendingSkip_, out.raw);
+  pendingSkip_ -= front;
+  out.front = static_cast<std::uint32_t>(front);
+  const std::int64_t left = out.raw - front;
+  if (left > 0 && discard > 0 && discard <= left) out.back = static_cast<std::uint32_t>(discard);
+  return out;
+}
+
+}  // namespace snipwave::audio

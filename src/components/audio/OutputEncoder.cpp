@@ -1,0 +1,165 @@
+#include "OutputEncoder.h"
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+}
+
+#include <cstdio>
+
+#include "AvError.h"
+#include "platform/Error.h"
+
+namespace snipwave::audio {
+
+namespace {
+
+constexpr const char* kCreate = "Cannot create";
+constexpr const char* kWrite = "Cannot write";
+constexpr int kPcmFrameSize = 4096;  // frames per packet for codecs without a frame size
+
+AVSampleFormat PreferredFormat(const AVCodec* codec) {
+  // Float first (no conversion loss), else the codec's first choice.
+  if (!codec->sample_fmts) return AV_SAMPLE_FMT_FLTP;
+  for (const AVSampleFormat* f = codec->sample_fmts; *f != AV_SAMPLE_FMT_NONE; ++f) {
+    if (*f == AV_SAMPLE_FMT_FLTP || *f == AV_SAMPLE_FMT_FLT) return *f;
+  }
+  return codec->sample_fmts[0];
+}
+
+}  // namespace
+
+av::CodecContextPtr OpenEncoder(const EncoderSetup& setup, const std::string& path, bool globalHeader) {
+  const AVCodec* codec = avcodec_find_encoder_by_name(setup.codec.c_str());
+  if (!codec) throw Error::Failed(kCreate, path, "the encoder " + setup.codec + " is not available");
+  av::CodecContextPtr ctx(av::CheckAlloc(avcodec_alloc_context3(codec), kCreate, path));
+  ctx->sample_rate = setup.sampleRate;
+  av_channel_layout_default(&ctx->ch_layout, setup.channels);
+  ctx->sample_fmt = PreferredFormat(codec);
+  ctx->time_base = AVRational{1, setup.sampleRate};
+  ctx->bit_rate = setup.bitRate;
+  ctx->rc_min_rate = setup.minRate;
+  ctx->rc_max_rate = setup.maxRate;
+  if (setup.qualityMode) {
+    // Without the QSCALE flag both LAME and Vorbis silently fall back to a bit rate.
+    ctx->flags |= AV_CODEC_FLAG_QSCALE;
+    ctx->global_quality = static_cast<int>(setup.quality * FF_QP2LAMBDA + (setup.quality >= 0 ? 0.5 : -0.5));
+  }
+  if (setup.compressionLevel >= 0) ctx->compression_level = setup.compressionLevel;
+  if (globalHeader) ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  const int rc = avcodec_open2(ctx.get(), codec, nullptr);
+  if (rc < 0) {
+    throw Error::Failed(kCreate, path, setup.description + " is not supported by the encoder (" + av::ErrorText(rc) + ")");
+  }
+  return ctx;
+}
+
+OutputEncoder::OutputEncoder(std::string path, const EncoderSetup& setup, int inRate, int inChannels)
+    : path_(std::move(path)), setup_(setup), inRate_(inRate), inChannels_(inChannels) {
+  AVFormatContext* raw = nullptr;
+  av::Check(avformat_alloc_output_context2(&raw, nullptr, setup.container.c_str(), path_.c_str()), kCreate, path_);
+  format_.reset(raw);
+  codec_ = OpenEncoder(setup, path_, format_->oformat->flags & AVFMT_GLOBALHEADER);
+  stream_ = av::CheckAlloc(avformat_new_stream(format_.get(), nullptr), kCreate, path_);
+  av::Check(avcodec_parameters_from_context(stream_->codecpar, codec_.get()), kCreate, path_);
+  stream_->time_base = codec_->time_base;
+
+  frameSize_ = codec_->frame_size > 0 ? codec_->frame_size : kPcmFrameSize;
+  resampler_ = std::make_unique<Resampler>(inRate_, inChannels_, setup.sampleRate, setup.channels, codec_->sample_fmt, path_);
+  fifo_.reset(av::CheckAlloc(av_audio_fifo_alloc(codec_->sample_fmt, setup.channels, frameSize_), kCreate, path_));
+  frame_.reset(av::CheckAlloc(av_frame_alloc(), kCreate, path_));
+  packet_.reset(av::CheckAlloc(av_packet_alloc(), kCreate, path_));
+
+  // "file:" keeps a name with a colon from being read as a protocol.
+  av::Check(avio_open(&format_->pb, ("file:" + path_).c_str(), AVIO_FLAG_WRITE), kCreate, path_);
+  const int rc = avformat_write_header(format_.get(), nullptr);
+  if (rc < 0) {
+    format_.reset();
+    std::remove(path_.c_str());
+    av::Check(rc, kCreate, path_);
+  }
+}
+
+OutputEncoder::~OutputEncoder() {
+  if (finished_) return;
+  try {
+    Finish();
+  } catch (...) {
+    // Destruction cannot report; CloseFile is where failures surface.
+  }
+}
+
+void OutputEncoder::SetInputFormat(int rate, int channels) {
+  if (rate == inRate_ && channels == inChannels_) return;
+  PushConverted(resampler_->Flush());
+  resampler_ = std::make_unique<Resampler>(rate, channels, setup_.sampleRate, setup_.channels, codec_->sample_fmt, path_);
+  inRate_ = rate;
+  inChannels_ = channels;
+}
+
+void OutputEncoder::Write(const float* interleaved, std::size_t frames) {
+  // Bounded steps keep the scratch buffers small whatever the caller passes.
+  constexpr std::size_t kStep = 65536;
+  while (frames > 0) {
+    const std::size_t n = std::min(frames, kStep);
+    PushConverted(resampler_->Convert(interleaved, static_cast<int>(n)));
+    interleaved += n * static_cast<std::size_t>(inChannels_);
+    frames -= n;
+  }
+}
+
+void OutputEncoder::PushConverted(int frames) {
+  if (frames <= 0) return;
+  auto* planes = reinterpret_cast<void* const*>(resampler_->Planes());
+  if (av_audio_fifo_write(fifo_.get(), const_cast<void**>(planes), frames) < frames) {
+    throw Error::Failed(kWrite, path_, "out of memory");
+  }
+  EncodeFromFifo(false);
+}
+
+void OutputEncoder::EncodeFromFifo(bool final) {
+  while (av_audio_fifo_size(fifo_.get()) >= frameSize_ || (final && av_audio_fifo_size(fifo_.get()) > 0)) {
+    const int n = std::min(frameSize_, av_audio_fifo_size(fifo_.get()));
+    av_frame_unref(frame_.get());
+    frame_->nb_samples = n;
+    frame_->format = codec_->sample_fmt;
+    frame_->sample_rate = codec_->sample_rate;
+    av::Check(av_channel_layout_copy(&frame_->ch_layout, &codec_->ch_layout), kWrite, path_);
+    av::Check(av_frame_get_buffer(frame_.get(), 0), kWrite, path_);
+    if (av_audio_fifo_read(fifo_.get(), reinterpret_cast<void**>(frame_->data), n) < n) {
+      throw Error::Failed(kWrite, path_, "internal buffer underrun");
+    }
+    frame_->pts = nextPts_;
+    nextPts_ += n;
+    SendFrame(frame_.get());
+  }
+}
+
+void OutputEncoder::SendFrame(AVFrame* frame) {
+  av::Check(avcodec_send_frame(codec_.get(), frame), kWrite, path_);
+  DrainPackets();
+}
+
+void OutputEncoder::DrainPackets() {
+  for (;;) {
+    const int rc = avcodec_receive_packet(codec_.get(), packet_.get());
+    if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return;
+    av::Check(rc, kWrite, path_);
+    av_packet_rescale_ts(packet_.get(), codec_->time_base, stream_->time_base);
+    packet_->stream_index = stream_->index;
+    av::Check(av_interleaved_write_frame(format_.get(), packet_.get()), kWrite, path_);
+  }
+}
+
+void OutputEncoder::Finish() {
+  if (finished_) return;
+  finished_ = true;  // whatever happens below, never twice
+  PushConverted(resampler_->Flush());
+  EncodeFromFifo(true);
+  SendFrame(nullptr);
+  av::Check(av_write_trailer(format_.get()), kWrite, path_);
+  const int rc = avio_closep(&format_->pb);
+  av::Check(rc, kWrite, path_);
+}
+
+}  // namespace snipwave::audio

@@ -1,0 +1,70 @@
+#include "PacketIndex.h"
+
+#include <algorithm>
+
+namespace snipwave::audio {
+
+void PacketIndex::Clear() {
+  keys_.clear();
+  raw_.clear();
+  trims_.clear();
+  checkpoints_.clear();
+  total_ = 0;
+}
+
+void PacketIndex::Add(std::int64_t key, const PacketOutput& out) {
+  const std::size_t i = keys_.size();
+  if (i % kCheckpointEvery == 0) checkpoints_.push_back(total_);
+  keys_.push_back(key);
+  raw_.push_back(out.raw);
+  if (out.front || out.back) trims_[i] = {out.front, out.back};
+  total_ += out.Kept();
+}
+
+PacketOutput PacketIndex::Output(std::size_t i) const {
+  PacketOutput out;
+  out.raw = raw_[i];
+  if (auto it = trims_.find(i); it != trims_.end()) {
+    out.front = it->second.first;
+    out.back = it->second.second;
+  }
+  return out;
+}
+
+std::int64_t PacketIndex::OutputOffset(std::size_t i) const {
+  if (i >= keys_.size()) return total_;
+  const std::size_t base = i / kCheckpointEvery * kCheckpointEvery;
+  std::int64_t offset = checkpoints_[i / kCheckpointEvery];
+  for (std::size_t k = base; k < i; ++k) offset += Output(k).Kept();
+  return offset;
+}
+
+std::size_t PacketIndex::PacketAt(std::int64_t frame) const {
+  if (frame >= total_) return keys_.size();
+  if (frame < 0) frame = 0;
+  // Last checkpoint at or before the frame, then walk.
+  auto it = std::upper_bound(checkpoints_.begin(), checkpoints_.end(), frame);
+  std::size_t block = static_cast<std::size_t>(it - checkpoints_.begin()) - 1;
+  // Several checkpoints may share an offset (packets with no output); the
+  // first of them is the right start.
+  while (block > 0 && checkpoints_[block - 1] == checkpoints_[block]) --block;
+  std::size_t i = block * kCheckpointEvery;
+  std::int64_t offset = checkpoints_[block];
+  for (; i < keys_.size(); ++i) {
+    const std::int64_t kept = Output(i).Kept();
+    if (frame < offset + kept) return i;
+    offset += kept;
+  }
+  return keys_.size();
+}
+
+std::size_t PacketIndex::Find(std::int64_t key, std::size_t from) const {
+  // Keys rise through the stream (positions and timestamps both), so a
+  // binary search finds the candidate; equal keys are resolved forwards.
+  auto it = std::lower_bound(keys_.begin() + static_cast<std::ptrdiff_t>(std::min(from, keys_.size())),
+                             keys_.end(), key);
+  if (it == keys_.end() || *it != key) return keys_.size();
+  return static_cast<std::size_t>(it - keys_.begin());
+}
+
+}  // namespace snipwave::audio

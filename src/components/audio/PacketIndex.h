@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+namespace snipwave::audio {
+
+// What one demuxed packet contributes to the decoded stream, in sample frames:
+// `raw` frames come out of the decoder, of which `front` at the start and
+// `back` at the end are trimmed (encoder delay and padding, first-frame drops).
+struct PacketOutput {
+  std::uint32_t raw = 0;
+  std::uint32_t front = 0;
+  std::uint32_t back = 0;
+  std::uint32_t Kept() const { return raw > front + back ? raw - front - back : 0; }
+};
+
+// The packets of one source stream as a demux scan found them, in stream
+// order. Packet i is recognised again after a seek by its key (byte position
+// or timestamp, whichever the container keeps stable); its output starts at
+// frame OutputOffset(i) of the decoded stream. Memory: 12 bytes per packet
+// plus one offset per 64 packets; trims are rare and kept sparse.
+class PacketIndex {
+ public:
+  void Clear();
+  void Add(std::int64_t key, const PacketOutput& out);
+
+  std::size_t Size() const { return keys_.size(); }
+  std::int64_t Key(std::size_t i) const { return keys_[i]; }
+  PacketOutput Output(std::size_t i) const;
+  // Decoded frames before packet i (i may equal Size()).
+  std::int64_t OutputOffset(std::size_t i) const;
+  // Total decoded frames of the stream.
+  std::int64_t TotalFrames() const { return total_; }
+  // The packet whose kept output holds `frame` (Size() when frame >= total).
+  std::size_t PacketAt(std::int64_t frame) const;
+  // The first packet with this key at or after `from`, or Size().
+  std::size_t Find(std::int64_t key, std::size_t from = 0) const;
+
+ private:
+  static constexpr std::size_t kCheckpointEvery = 64;
+  std::vector<std::int64_t> keys_;
+  std::vector<std::uint32_t> raw_;
+  std::unordered_map<std::size_t, std::pair<std::uint32_t, std::uint32_t>> trims_;
+  std::vector<std::int64_t> checkpoints_;  // OutputOffset(k * kCheckpointEvery)
+  std::int64_t total_ = 0;
+};
+
+}  // namespace snipwave::audio

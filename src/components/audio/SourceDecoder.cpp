@@ -1,0 +1,323 @@
+#include "SourceDecoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "AvError.h"
+#include "FrameToFloat.h"
+#include "platform/Error.h"
+
+namespace snipwave::audio {
+
+namespace {
+
+// Probe scores at or above this are trusted; below it a file was recognised
+// only by its extension or by a stray sync word (random bytes named .mp3).
+constexpr int kMinProbeScore = AVPROBE_SCORE_EXTENSION / 2;
+// Index key of the decoder's drain at the end of the stream (no packet).
+constexpr std::int64_t kDrainKey = INT64_MAX;
+constexpr const char* kUnsupported = "not an MP3, WAV, WMA or OGG audio file";
+
+bool IsAcceptedContainer(const char* name) {
+  for (const char* ok : {"mp3", "wav", "asf", "ogg"}) {
+    if (std::strcmp(name, ok) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+struct SourceDecoder::Input {
+  av::InputFormatPtr format;
+  av::CodecContextPtr codec;
+  av::PacketPtr packet;
+  int stream = -1;
+};
+
+SourceDecoder::SourceDecoder(std::string path) : path_(std::move(path)) {
+  input_ = OpenInput();
+  const AVStream* st = input_->format->streams[input_->stream];
+  sampleRate_ = st->codecpar->sample_rate;
+  channels_ = st->codecpar->ch_layout.nb_channels;
+  keyIsPosition_ = std::strcmp(input_->format->iformat->name, "ogg") != 0 &&
+                   std::strcmp(input_->format->iformat->name, "asf") != 0;
+  Scan();
+  if (index_.TotalFrames() <= 0) throw Error::Failed("Cannot read", path_, "the file holds no audio samples");
+  input_.reset();  // reopened on the first read, so that reading starts exactly as a fresh decode
+}
+
+SourceDecoder::~SourceDecoder() = default;
+
+std::unique_ptr<SourceDecoder::Input> SourceDecoder::OpenInput() const {
+  auto in = std::make_unique<Input>();
+  AVFormatContext* raw = nullptr;
+  // "file:" keeps a name with a colon from being read as a protocol.
+  av::Check(avformat_open_input(&raw, ("file:" + path_).c_str(), nullptr, nullptr), "Cannot open", path_);
+  in->format.reset(raw);
+  AVFormatContext* fmt = in->format.get();
+  if (!IsAcceptedContainer(fmt->iformat->name) || fmt->probe_score < kMinProbeScore) {
+    throw Error::Failed("Cannot read", path_, kUnsupported);
+  }
+  const auto firstAudio = [fmt] {
+    for (unsigned i = 0; i < fmt->nb_streams; ++i) {
+      if (fmt->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) return static_cast<int>(i);
+    }
+    return -1;
+  };
+  in->stream = firstAudio();
+  if (in->stream >= 0) {
+    const AVCodecParameters* par = fmt->streams[in->stream]->codecpar;
+    if (par->sample_rate <= 0 || par->ch_layout.nb_channels <= 0) {
+      // MPEG audio leaves the stream parameters to the first frames.
+      av::Check(avformat_find_stream_info(fmt, nullptr), "Cannot read", path_);
+      in->stream = firstAudio();
+    }
+  }
+  if (in->stream < 0) throw Error::Failed("Cannot read", path_, "the file has no audio stream");
+  for (unsigned i = 0; i < fmt->nb_streams; ++i) {
+    if (static_cast<int>(i) != in->stream) fmt->streams[i]->discard = AVDISCARD_ALL;
+  }
+  const AVCodecParameters* par = fmt->streams[in->stream]->codecpar;
+  if (!OutputCountModel::Supports(par->codec_id)) {
+    throw Error::Failed("Cannot read", path_,
+                        std::string("the audio codec ") + avcodec_get_name(par->codec_id) + " is not supported");
+  }
+  if (par->sample_rate <= 0 || par->ch_layout.nb_channels <= 0) {
+    throw Error::Failed("Cannot read", path_, "the audio stream has no valid sample rate or channel count");
+  }
+  in->codec = OpenDecoder(*fmt->streams[in->stream]);
+  in->packet.reset(av::CheckAlloc(av_packet_alloc(), "Cannot read", path_));
+  return in;
+}
+
+av::CodecContextPtr SourceDecoder::OpenDecoder(const AVStream& stream) const {
+  const AVCodecParameters* par = stream.codecpar;
+  const AVCodec* decoder = avcodec_find_decoder(par->codec_id);
+  if (!decoder) throw Error::Failed("Cannot read", path_, "no decoder for " + std::string(avcodec_get_name(par->codec_id)));
+  av::CodecContextPtr codec(av::CheckAlloc(avcodec_alloc_context3(decoder), "Cannot decode", path_));
+  av::Check(avcodec_parameters_to_context(codec.get(), par), "Cannot decode", path_);
+  codec->pkt_timebase = stream.time_base;
+  av::Check(avcodec_open2(codec.get(), decoder, nullptr), "Cannot decode", path_);
+  return codec;
+}
+
+std::int64_t SourceDecoder::KeyOf(const AVPacket& packet) const {
+  if (keyIsPosition_) return packet.pos;
+  return packet.pts == AV_NOPTS_VALUE ? INT64_MIN : packet.pts;
+}
+
+bool SourceDecoder::ReadPacket(AVPacket& packet) {
+  for (;;) {
+    av_packet_unref(&packet);
+    const int rc = av_read_frame(input_->format.get(), &packet);
+    // A read error ends the stream where it happened, as for any player: the
+    // scan ends there too, so the length stays what can be decoded.
+    if (rc < 0) return false;
+    if (packet.stream_index == input_->stream) return true;
+  }
+}
+
+void SourceDecoder::Scan() {
+  const AVStream* st = input_->format->streams[input_->stream];
+  OutputCountModel model(st->codecpar, st->time_base.num, st->time_base.den);
+  index_.Clear();
+  AVPacket& packet = *input_->packet;
+  while (ReadPacket(packet)) index_.Add(KeyOf(packet), model.Next(packet));
+  av_packet_unref(&packet);
+  const PacketOutput tail = model.Drain();
+  if (tail.raw > 0) index_.Add(kDrainKey, tail);
+}
+
+void SourceDecoder::Rewind() {
+  input_ = OpenInput();
+  nextPacket_ = 0;
+  inputEnded_ = false;
+  pending_.clear();
+  pendingRead_ = 0;
+  position_ = 0;
+}
+
+void SourceDecoder::EnsureInput() {
+  if (!input_) Rewind();
+}
+
+int SourceDecoder::DecodePacket(AVPacket* packet) {
+  decoded_.clear();
+  decodedCount_ = 0;
+  AVCodecContext* codec = input_->codec.get();
+  if (packet) {
+    // Trims are applied from the index, the same way after a seek as from the
+    // start; the decoder must not apply the demuxer's guesses a second time.
+    av_packet_free_side_data(packet);
+  }
+  int rc = avcodec_send_packet(codec, packet);
+  if (rc == AVERROR_INVALIDDATA) return 0;  // a damaged packet yields nothing, as in any decoder
+  if (rc < 0 && rc != AVERROR_EOF) av::Check(rc, "Cannot decode", path_);
+  for (;;) {
+    av::FramePtr frame(av::CheckAlloc(av_frame_alloc(), "Cannot decode", path_));
+    rc = avcodec_receive_frame(codec, frame.get());
+    if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) break;
+    if (rc == AVERROR_INVALIDDATA) continue;
+    av::Check(rc, "Cannot decode", path_);
+    if (frame->ch_layout.nb_channels != channels_) {
+      throw Error::Failed("Cannot decode", path_, "the channel count changes inside the file");
+    }
+    decodedCount_ += frame->nb_samples;
+    decoded_.push_back(std::move(frame));
+  }
+  return decodedCount_;
+}
+
+void SourceDecoder::AppendDecoded(int skipFront, int skipBack) {
+  for (const auto& frame : decoded_) {
+    const int n = frame->nb_samples;
+    const int front = std::min(skipFront, n);
+    skipFront -= front;
+    // The back trim belongs to the end of the packet's output: count it off
+    // the last frames.
+    int back = 0;
+    if (&frame == &decoded_.back()) back = std::min(skipBack, n - front);
+    AppendAsFloat(*frame, front, back, pending_);
+  }
+}
+
+SourceDecoder::Step SourceDecoder::DecodeNextContinuous() {
+  AVPacket& packet = *input_->packet;
+  const bool more = ReadPacket(packet);
+  if (!more) av_packet_unref(&packet);
+  const std::size_t i = nextPacket_++;
+  const int raw = DecodePacket(more ? &packet : nullptr);  // at the end: drain what the decoder holds
+  if (!more) inputEnded_ = true;
+  int front = 0, back = 0;
+  if (i < index_.Size()) {
+    const PacketOutput expected = index_.Output(i);
+    front = static_cast<int>(std::min<std::uint32_t>(expected.front, static_cast<std::uint32_t>(raw)));
+    if (static_cast<int>(expected.back) <= raw - front) back = static_cast<int>(expected.back);
+  }
+  AppendDecoded(front, back);
+  return more ? Step::kDecoded : Step::kEnd;
+}
+
+std::size_t SourceDecoder::PendingFrames() const {
+  return (pending_.size() - pendingRead_) / static_cast<std::size_t>(channels_);
+}
+
+std::size_t SourceDecoder::Read(std::size_t frames, std::vector<float>& out) {
+  if (frames == 0 || position_ >= LengthFrames()) return 0;
+  EnsureInput();
+  frames = std::min<std::size_t>(frames, static_cast<std::size_t>(LengthFrames() - position_));
+  while (PendingFrames() < frames && !inputEnded_) DecodeNextContinuous();
+  const std::size_t n = std::min(frames, PendingFrames());
+  const std::size_t elements = n * static_cast<std::size_t>(channels_);
+  out.insert(out.end(), pending_.begin() + static_cast<std::ptrdiff_t>(pendingRead_),
+             pending_.begin() + static_cast<std::ptrdiff_t>(pendingRead_ + elements));
+  pendingRead_ += elements;
+  if (pendingRead_ == pending_.size() || pendingRead_ > (1u << 20)) {
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(pendingRead_));
+    pendingRead_ = 0;
+  }
+  position_ += static_cast<std::int64_t>(n);
+  return n;
+}
+
+void SourceDecoder::DecodeForwardTo(std::int64_t target) {
+  // From a fresh start: decode and drop everything before the target.
+  while (position_ < target) {
+    while (PendingFrames() == 0 && !inputEnded_) DecodeNextContinuous();
+    if (PendingFrames() == 0) break;
+    const std::size_t drop = std::min<std::size_t>(PendingFrames(), static_cast<std::size_t>(target - position_));
+    pendingRead_ += drop * static_cast<std::size_t>(channels_);
+    position_ += static_cast<std::int64_t>(drop);
+    if (pendingRead_ == pending_.size()) {
+      pending_.clear();
+      pendingRead_ = 0;
+    }
+  }
+}
+
+bool SourceDecoder::TrySeek(std::size_t startPacket, std::int64_t target) {
+  AVFormatContext* fmt = input_->format.get();
+  // A fresh decoder, not a flushed one: it then starts exactly as at the
+  // beginning of the stream, which the index describes. (A flushed WMA
+  // decoder, for one, comes back one frame late.)
+  input_->codec = OpenDecoder(*fmt->streams[input_->stream]);
+  pending_.clear();
+  pendingRead_ = 0;
+  inputEnded_ = false;
+  const std::int64_t key = index_.Key(startPacket);
+  const int rc = keyIsPosition_ ? av_seek_frame(fmt, -1, key, AVSEEK_FLAG_BYTE)
+                                : av_seek_frame(fmt, input_->stream, key, AVSEEK_FLAG_BACKWARD);
+  if (rc < 0) return false;
+
+  const std::size_t targetPacket = index_.PacketAt(target);
+  AVPacket& packet = *input_->packet;
+  // Find where the demuxer landed.
+  std::size_t i = index_.Size();
+  for (int tries = 0; tries < 256; ++tries) {
+    if (!ReadPacket(packet)) return false;
+    i = index_.Find(KeyOf(packet), 0);
+    if (i < index_.Size()) break;
+  }
+  // Landed too late (or nowhere known): at least two whole packets must be
+  // decoded before the target's, so that the decoder's overlap is filled.
+  if (i >= index_.Size() || i + 2 > targetPacket) return false;
+
+  // Decode forward in step with the index. A packet whose output count differs
+  // from a decode from the start is warm-up (the first packet after a flush);
+  // it must lie wholly before the target.
+  bool draining = false;
+  for (;;) {
+    if (!draining && KeyOf(packet) != index_.Key(i)) return false;  // lost step with the index
+    const int raw = DecodePacket(draining ? nullptr : &packet);
+    const PacketOutput expected = index_.Output(i);
+    const std::int64_t start = index_.OutputOffset(i);
+    const std::int64_t end = start + expected.Kept();
+    if (raw != static_cast<int>(expected.raw)) {
+      if (end > target) return false;
+    } else if (end > target) {
+      const std::int64_t dropTarget = std::max<std::int64_t>(0, target - start);
+      AppendDecoded(static_cast<int>(expected.front + dropTarget), static_cast<int>(expected.back));
+      nextPacket_ = i + 1;
+      position_ = target;
+      inputEnded_ = draining;
+      return true;
+    }
+    ++i;
+    if (i >= index_.Size() || draining) return false;
+    if (!ReadPacket(packet)) {
+      if (index_.Key(i) != kDrainKey) return false;
+      draining = true;
+    }
+  }
+}
+
+void SourceDecoder::Seek(std::int64_t frame) {
+  frame = std::clamp<std::int64_t>(frame, 0, LengthFrames());
+  if (frame == position_ && input_) return;
+  if (frame >= LengthFrames()) {
+    pending_.clear();
+    pendingRead_ = 0;
+    position_ = frame;
+    return;
+  }
+  EnsureInput();
+  // Half a second of warm-up, doubled on each retry.
+  const std::int64_t preroll = std::max<std::int64_t>(sampleRate_ / 2, 4096);
+  if (frame > position_ && frame - position_ <= 2 * preroll) {
+    DecodeForwardTo(frame);  // a short step forward: keep decoding
+    return;
+  }
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const std::int64_t from = frame - (preroll << attempt);
+    if (from <= 0) break;
+    const std::size_t start = index_.PacketAt(from);
+    if (start < 2 || start >= index_.Size()) break;
+    if (TrySeek(start, frame)) return;
+  }
+  // Close to the start, or the container would not seek exactly: decode from
+  // the beginning (always right, only slower).
+  Rewind();
+  DecodeForwardTo(frame);
+}
+
+}  // namespace snipwave::audio

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "AudioInterfaces.h"
+#include "OutputSetups.h"
+
+namespace snipwave {
+
+namespace audio {
+class SourceDecoder;
+class Resampler;
+class OutputEncoder;
+}  // namespace audio
+
+// The audio file reader/writer on FFmpeg (one class; the program uses one
+// instance as reader and one as writer).
+//
+// Reading: OpenFile probes and scans the file (MP3, WAV, WMA, OGG); positions
+// and lengths are frames of the decoded stream, exactly what a full decode
+// yields. ReadSamples returns interleaved float32 frames. SetPcmFormat on an
+// open reader converts what is read next (cleared by the next OpenFile);
+// SampleRate/Channels/LengthSamples keep describing the file itself, while
+// FrameSize is the element count per frame of the buffers ReadSamples returns
+// (= Channels unless a conversion to another channel count is set).
+//
+// Writing: CreateOutputFile picks the type by extension and uses the
+// parameters set for that type (they persist from file to file). Defaults
+// before any format call: MP3 44100 Hz stereo 128 kbit/s quality 9; WAV at
+// the incoming rate and channels, 16 bit; WMA profile 10; OGG 44100 Hz stereo
+// 128 kbit/s managed. Incoming data (SetPcmFormat, default 44100 Hz stereo)
+// is resampled and remixed to the output's rate and channels.
+//
+// Every failure throws snipwave::Error with operation, path and reason.
+class TAudioFile2 final : public IAudioFile2 {
+ public:
+  TAudioFile2();
+  ~TAudioFile2() override;
+
+  void OpenFile(const std::string& path, int flags = 0, int mode = 1) override;
+  void CloseFile() override;
+  void CreateOutputFile(const std::string& path, int flags = 0) override;
+  void WriteSamples(const SampleBuffer& buffer) override;
+  SampleBuffer ReadSamples(int frames) override;
+  int SeekSample(std::int64_t position, int mode = 3) override;
+
+  bool CheckMp3Format(int sampleRate, int bitRateKbps, int channels) override;
+  bool CheckOggFormat(int sampleRate, int channels, int nominalKbps, int maxKbps, int minKbps) override;
+
+  void SetPcmFormat(int sampleRate, int channels) override;
+  void SetWavFormat(int sampleRate, int channels, int bitsPerSample) override;
+  void SetMp3Encoder(IAudioFile2LameEnc* encoder) override;
+  void SetOggFormat(int sampleRate, int channels, int nominalKbps, int maxKbps, int minKbps, int quality) override;
+  void SetWmaProfile(int profile) override;
+
+  int LengthSamples() const override;
+  bool IsOpen() const override;
+  int FrameSize() const override;
+  int DurationMs() const override;
+  int Channels() const override;
+  unsigned SampleRate() const override;
+  void SetInitFlag(bool on) override { initFlag_ = on; }
+
+ private:
+  void RequireReader(const char* operation) const;
+  void ResetReadConversion();
+
+  // Reader
+  std::string sourcePath_;
+  std::unique_ptr<audio::SourceDecoder> source_;
+  std::unique_ptr<audio::Resampler> readConversion_;
+  int readRate_ = 0;      // conversion target; 0 = none
+  int readChannels_ = 0;
+  bool readDrained_ = false;
+  std::vector<float> readCarry_;  // converted frames not yet handed out
+  std::vector<float> readScratch_;
+
+  // Writer
+  std::unique_ptr<audio::OutputEncoder> output_;
+  int pcmRate_ = 44100;
+  int pcmChannels_ = 2;
+  audio::WavSettings wav_;
+  IAudioFile2LameEnc* mp3Encoder_ = nullptr;
+  audio::OggSettings ogg_;
+  int wmaProfile_ = 10;
+  bool initFlag_ = false;
+};
+
+}  // namespace snipwave
