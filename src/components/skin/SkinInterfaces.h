@@ -53,6 +53,8 @@ class ISkinObject {
   virtual ISkinSlider* QuerySlider() = 0;
 };
 
+// The engine's events. `button` is a Qt::MouseButton value (1 = left);
+// x and y are window client pixels.
 struct SkinEvents {
   std::function<void(ISkinObject& source)> OnClick;
   std::function<void(ISkinObject& source, int button, int x, int y)> OnMouseDown;

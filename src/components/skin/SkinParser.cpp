@@ -30,7 +30,8 @@ struct Line {
 
 // Splits a line into blank-separated tokens. A double-quoted part may hold
 // blanks and the escapes \" and \\; it can sit inside a token (tip="A b").
-// "#" followed by a blank or the end of the line starts a comment.
+// A line starting with "#", and "#" followed by a blank or the end of the
+// line anywhere, start a comment (colours such as #1b1e24 are no comments).
 QStringList Tokenize(const QString& text, int lineNumber) {
   QStringList tokens;
   int i = 0;
@@ -38,7 +39,7 @@ QStringList Tokenize(const QString& text, int lineNumber) {
   while (i < n) {
     while (i < n && text[i].isSpace()) ++i;
     if (i >= n) break;
-    if (text[i] == '#' && (i + 1 >= n || text[i + 1].isSpace())) break;
+    if (text[i] == '#' && (tokens.isEmpty() || i + 1 >= n || text[i + 1].isSpace())) break;
     QString token;
     while (i < n && !text[i].isSpace()) {
       if (text[i] == '"') {

@@ -94,6 +94,10 @@ void TSkin::ApplyWindowSkin(QWidget* window, const QString& layoutName) {
   }
   entry->object = std::make_unique<SkinWindowObject>(layout->name, std::move(named));
   window->setFixedSize(layout->size);
+  // The style sheet can select the window's own controls by this property
+  // (QWidget[skinLayout="From"] > QLineEdit), leaving dialogs that merely
+  // have the window as parent alone.
+  window->setProperty("skinLayout", layout->name);
   if (!layout->controlsStyleSheet.isEmpty()) window->setStyleSheet(layout->controlsStyleSheet);
   if (entry->surface) {
     entry->surface->setGeometry(window->rect());

@@ -9,6 +9,9 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QTreeWidget>
 #include <QWidget>
 
@@ -155,8 +158,39 @@ TEST_F(ShippedSkin, WritesAPictureForReview) {
   text("showpos", "50%");
   window.show();
   QApplication::processEvents();
-  const QString path = QDir(SNIPWAVE_RUNTIME_DIR).filePath("../skin-preview.png");
-  EXPECT_TRUE(window.grab().save(path));
+  const QDir out(SNIPWAVE_RUNTIME_DIR "/..");
+  EXPECT_TRUE(window.grab().save(out.filePath("skin-preview.png")));
+
+  // The pointer on "add", then "cut" held down; and the file menu as the
+  // window pops it up.
+  QWidget* surface = skin.Surface(&window);
+  auto send = [&](QEvent::Type type, const QString& name, Qt::MouseButton button, Qt::MouseButtons held) {
+    const QPoint at = test::SkinObjectCentre(skin, &window, name);
+    QMouseEvent event(type, at, surface->mapToGlobal(at), button, held, Qt::NoModifier);
+    QApplication::sendEvent(surface, &event);
+  };
+  send(QEvent::MouseMove, "add", Qt::NoButton, Qt::NoButton);
+  const QImage hover = window.grab(QRect(440, 40, 168, 130)).toImage();
+  send(QEvent::MouseMove, "cut", Qt::NoButton, Qt::NoButton);
+  send(QEvent::MouseButtonPress, "cut", Qt::LeftButton, Qt::LeftButton);
+  const QImage pressed = window.grab(QRect(440, 40, 168, 130)).toImage();
+  send(QEvent::MouseButtonRelease, "combine", Qt::LeftButton, Qt::NoButton);
+  QMenu menu(&window);
+  for (const char* item : {"Add Files", "Add Folder", "-", "Remove", "Clear ", "-", "Cut", "Join", "Stop", "-", "Exit"})
+    if (QString(item) == "-") menu.addSeparator();
+    else menu.addAction(item);
+  menu.popup(window.mapToGlobal(QPoint(12, 42)));
+  QApplication::processEvents();
+  const QImage popup = menu.grab().toImage();
+  menu.hide();
+  QImage states(hover.width() * 2 + popup.width() + 20, std::max(hover.height(), popup.height()), QImage::Format_RGB32);
+  states.fill(Qt::gray);
+  QPainter painter(&states);
+  painter.drawImage(0, 0, hover);
+  painter.drawImage(hover.width() + 10, 0, pressed);
+  painter.drawImage(hover.width() * 2 + 20, 0, popup);
+  painter.end();
+  EXPECT_TRUE(states.save(out.filePath("skin-preview-states.png")));
 }
 
 }  // namespace

@@ -112,6 +112,7 @@ TEST(SkinFile, StylesMergeAndItemAttributesOverrideThem) {
       "  style=base radius=5\n"
       "  font=small\n"
       "end\n"
+      "#tight comment\n"
       "layout From 200 100   # a trailing comment\n"
       "  button go 10 10 40 20 style=derived tip=\"own tip\" \\\n"
       "         fill-hover=#00ff0080\n"
