@@ -20,7 +20,8 @@ void ClickSkinObject(ISkin& skin, QWidget* window, const QString& name);
 // Drags a slider: press at `fromFraction` of its rectangle's width, move in
 // `steps` steps to `toFraction`, release there. 0 is the left edge, 1 the
 // right edge. The slider's ends map to positions 0 and 20000 and its centre
-// to 10000. A negative `fromFraction` presses where the thumb stands now.
+// to 10000. A negative `fromFraction` presses at the fraction of the current
+// position (near the thumb; the press itself moves the bar to that point).
 void DragSkinSlider(ISkin& skin, QWidget* window, const QString& name, double toFraction,
                     double fromFraction = -1, int steps = 4);
 
