@@ -3,6 +3,8 @@
 #include <QTextStream>
 #include <cstdio>
 
+#include "cli/JobCommands.h"
+
 
 namespace snipwave {
 
@@ -15,20 +17,24 @@ const char* const kUsage =
     "Commands:\n"
     "  help            show this text\n";
 
+QString Usage() { return QString(kUsage) + kJobCommandsUsage; }
+
 }  // namespace
 
 std::optional<int> RunCommandLine(const QStringList& arguments) {
   if (arguments.size() < 2) return std::nullopt;
   const QString command = arguments.at(1);
-  [[maybe_unused]] const QStringList rest = arguments.mid(2);
+  const QStringList rest = arguments.mid(2);
   QTextStream out(stdout);
   QTextStream err(stderr);
   if (command == "help" || command == "--help" || command == "-h") {
-    out << kUsage;
+    out << Usage();
     return 0;
   }
+  if (command == "cut") return RunCutCommand(rest);
+  if (command == "join") return RunJoinCommand(rest);
   if (command.startsWith('-')) {
-    err << "Unknown option " << command << "\n" << kUsage;
+    err << "Unknown option " << command << "\n" << Usage();
     return 2;
   }
   return std::nullopt;

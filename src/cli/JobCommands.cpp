@@ -1,0 +1,226 @@
+#include "cli/JobCommands.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTextStream>
+#include <csignal>
+#include <exception>
+#include <limits>
+#include <optional>
+
+#include "cli/ConsoleParts.h"
+#include "cli/SourceArgument.h"
+#include "components/audio/TAudioFile2.h"
+#include "components/audio/TAudioFile2LameEnc.h"
+#include "convert/CutJob.h"
+#include "convert/JoinJob.h"
+#include "convert/OutputNames.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+#include "state/MainState.h"
+
+namespace snipwave {
+
+const char* const kJobCommandsUsage =
+    "  cut  [--format mp3|wav|wma|ogg] --out DIR PATH[@BEGIN:END]...\n"
+    "                  cut each source's range into DIR/Cut_<name> (Cut(1)_<name>, ... when taken)\n"
+    "  join [--format mp3|wav|wma|ogg] --out FILE [--yes] PATH[@BEGIN:END]...\n"
+    "                  join the sources' ranges, in order, into FILE (its extension becomes the format's)\n";
+
+namespace {
+
+enum class JobKind { Cut, Join };
+
+const char* const kCutHelp =
+    "Usage: snipwave cut [--format mp3|wav|wma|ogg] --out DIR PATH[@BEGIN:END]...\n"
+    "Writes each source's range into its own file DIR/Cut_<name>, or Cut(1)_<name> ...\n"
+    "Cut(100)_<name> when that name is taken (existing files are never replaced).\n";
+const char* const kJoinHelp =
+    "Usage: snipwave join [--format mp3|wav|wma|ogg] --out FILE [--yes] PATH[@BEGIN:END]...\n"
+    "Writes the sources' ranges, one after the other, into FILE, whose extension is\n"
+    "replaced by the format's. Every source is converted to the sample rate and channel\n"
+    "count of the first. An existing FILE is replaced only with --yes or when the\n"
+    "question is answered yes on the terminal.\n";
+const char* const kCommonHelp =
+    "\n"
+    "  --format F   output type: mp3 (default), wav, wma or ogg; its parameters come from\n"
+    "               the settings file Snipwave.ini, as in the window\n"
+    "  PATH@BEGIN:END  the range [BEGIN, END) in sample frames of the source; either may be\n"
+    "               left empty (the start, the file's length); PATH alone means the whole file\n"
+    "  Ctrl+C       stops after the current chunk; what was written stays valid\n"
+    "\n"
+    "Messages go to stderr, the written files to stdout. Exit status: 0 done, 1 refused,\n"
+    "skipped or failed, 2 wrong arguments, 130 stopped.\n";
+
+struct JobArguments {
+  bool help = false;
+  int formatIndex = 0;  // MP3, as the window starts
+  QString out;
+  bool yes = false;
+  QList<SourceArgument> sources;
+};
+
+// Parses the arguments; on a mistake sets `error` and returns nothing.
+std::optional<JobArguments> ParseArguments(JobKind kind, const QStringList& arguments, QString& error) {
+  JobArguments parsed;
+  bool optionsEnded = false;
+  for (int i = 0; i < arguments.size(); ++i) {
+    const QString& a = arguments[i];
+    auto value = [&](const QString& option) -> std::optional<QString> {
+      if (a.startsWith(option + "=")) return a.mid(option.size() + 1);
+      if (i + 1 < arguments.size()) return arguments[++i];
+      error = option + " needs a value";
+      return std::nullopt;
+    };
+    if (optionsEnded || !a.startsWith('-') || a == "-") {
+      parsed.sources << ParseSourceArgument(a);
+    } else if (a == "--") {
+      optionsEnded = true;
+    } else if (a == "--help" || a == "-h") {
+      parsed.help = true;
+    } else if (a == "--format" || a.startsWith("--format=")) {
+      const auto v = value("--format");
+      if (!v) return std::nullopt;
+      static const QStringList names = {"mp3", "wav", "wma", "ogg"};
+      parsed.formatIndex = static_cast<int>(names.indexOf(v->toLower()));
+      if (parsed.formatIndex < 0) {
+        error = "unknown format \"" + *v + "\" (mp3, wav, wma or ogg)";
+        return std::nullopt;
+      }
+    } else if (a == "--out" || a.startsWith("--out=")) {
+      const auto v = value("--out");
+      if (!v) return std::nullopt;
+      parsed.out = *v;
+    } else if (kind == JobKind::Join && (a == "--yes" || a == "-y")) {
+      parsed.yes = true;
+    } else {
+      error = "unknown option " + a;
+      return std::nullopt;
+    }
+  }
+  if (parsed.help) return parsed;
+  if (parsed.out.isEmpty()) error = "--out is required";
+  else if (parsed.sources.isEmpty()) error = "no source file given";
+  else if (parsed.sources.size() > kTrackTableSize)
+    error = QString("at most %1 source files can be given at once").arg(kTrackTableSize);
+  if (!error.isEmpty()) return std::nullopt;
+  return parsed;
+}
+
+QString AbsoluteNative(const QString& path) { return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()); }
+
+// Lists the sources as the window's add would: a probe for the length, a
+// record with the range. A source that cannot be read, or a range outside
+// the file, stops the command before anything is written.
+bool ListSources(MainState& state, ITrackListView& list, const QList<SourceArgument>& sources, QTextStream& err,
+                 int& status) {
+  IAudioFile2& reader = *state.AudioFileRead;
+  for (const SourceArgument& source : sources) {
+    const QString path = AbsoluteNative(source.path);
+    std::int64_t length = 0, durationMs = 0;
+    try {
+      reader.OpenFile(path.toStdString(), 0, 1);
+      length = reader.LengthSamples();
+      durationMs = reader.DurationMs();
+      reader.CloseFile();
+    } catch (const std::exception& e) {
+      err << e.what() << Qt::endl;
+      status = 1;
+      return false;
+    }
+    const std::int64_t begin = source.begin.value_or(0);
+    const std::int64_t end = source.end.value_or(length);
+    if (begin > end || end > length) {
+      err << "The range " << begin << ":" << end << " of " << path << " does not lie within its " << length
+          << " frames (BEGIN <= END <= length)." << Qt::endl;
+      status = 2;
+      return false;
+    }
+    Timerec& record = state.TrackTable[static_cast<std::size_t>(state.TrackCount)];
+    record.FilePath = path;
+    record.BeginSample = static_cast<std::int32_t>(begin);
+    record.EndSample = static_cast<std::int32_t>(end);
+    record.TotalSamples = static_cast<std::int32_t>(length);
+    record.TotalMs = static_cast<std::int32_t>(durationMs);
+    TrackRowTexts row;
+    row.caption = QFileInfo(path).fileName();
+    list.AppendRow(row);
+    ++state.TrackCount;
+  }
+  return true;
+}
+
+int RunJob(JobKind kind, const QStringList& arguments) {
+  QTextStream out(stdout);
+  QTextStream err(stderr);
+  const char* name = kind == JobKind::Cut ? "cut" : "join";
+  const QString help = QString(kind == JobKind::Cut ? kCutHelp : kJoinHelp) + kCommonHelp;
+  QString error;
+  const std::optional<JobArguments> parsed = ParseArguments(kind, arguments, error);
+  if (!parsed) {
+    err << "snipwave " << name << ": " << error << "\n\n" << help;
+    return 2;
+  }
+  if (parsed->help) {
+    out << help;
+    return 0;
+  }
+  // A full disk or a file-size limit must fail the write with a message,
+  // not end the process with SIGXFSZ.
+  std::signal(SIGXFSZ, SIG_IGN);
+
+  SettingsStore settingsFile{QString::fromUtf8(settings::kFileName.data(), settings::kFileName.size())};
+  TAudioFile2 reader;
+  TAudioFile2 writer;
+  TAudioFile2LameEnc encoder;
+  reader.SetInitFlag(true);
+  writer.SetInitFlag(true);
+  MemoryTrackList list;
+  FixedFormatChoice format(parsed->formatIndex);
+  const QString outPath = AbsoluteNative(parsed->out);
+  ConsoleDialogs dialogs(parsed->yes, kind == JobKind::Join ? outPath : QString());
+  ConsoleLauncher launcher;
+
+  MainState state;
+  state.SettingsFile = &settingsFile;
+  state.AudioFileRead = &reader;
+  state.AudioFileWrite = &writer;
+  state.AudioFile2LameEnc = &encoder;
+  state.lv = &list;
+  state.cm_Format = &format;
+  state.Dialogs = &dialogs;
+  state.Launcher = &launcher;
+
+  int status = 0;
+  if (!ListSources(state, list, parsed->sources, err, status)) return status;
+
+  InterruptPump pump(state);
+  state.MessagePump = &pump;
+  JobReport report;
+  const JobOptions options{kind == JobKind::Cut ? outPath : FolderOf(outPath), &report};
+  auto printWritten = [&] {
+    for (const QString& path : report.writtenFiles) out << path << Qt::endl;
+  };
+  try {
+    if (kind == JobKind::Cut) Cut(state, options);
+    else Join(state, options);
+  } catch (const std::exception& e) {
+    err << e.what() << Qt::endl;
+    for (const QString& failure : AbortJobAfterError(state)) err << failure << Qt::endl;
+    printWritten();
+    return 1;
+  }
+  printWritten();
+  if (pump.Interrupted()) {
+    err << "Stopped." << Qt::endl;
+    return 130;
+  }
+  return report.end == JobEnd::Completed && report.skippedSources.isEmpty() ? 0 : 1;
+}
+
+}  // namespace
+
+int RunCutCommand(const QStringList& arguments) { return RunJob(JobKind::Cut, arguments); }
+int RunJoinCommand(const QStringList& arguments) { return RunJob(JobKind::Join, arguments); }
+
+}  // namespace snipwave
