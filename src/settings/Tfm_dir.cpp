@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -79,7 +80,20 @@ void Tfm_dir::RevealHomeFolder() {
   if (!home.isValid()) return;
   for (QModelIndex up = home.parent(); up.isValid(); up = up.parent()) ShellTreeView1->expand(up);
   ShellTreeView1->setCurrentIndex(home);
-  ShellTreeView1->scrollTo(home);
+  ShellTreeView1->scrollTo(home, QAbstractItemView::PositionAtCenter);
+  // The folders on the way are listed on the model's own thread and sorted
+  // afterwards; keep the home folder in sight as they arrive, until the user
+  // works in the tree or the dialog closes.
+  auto* follow = new QObject(this);
+  auto keepInSight = [this, follow] {
+    QTimer::singleShot(0, follow, [this] {
+      if (ShellTreeView1->currentIndex().isValid()) ShellTreeView1->scrollTo(ShellTreeView1->currentIndex(), QAbstractItemView::PositionAtCenter);
+    });
+  };
+  connect(model_, &QAbstractItemModel::rowsInserted, follow, keepInSight);
+  connect(model_, &QAbstractItemModel::layoutChanged, follow, keepInSight);
+  connect(ShellTreeView1->selectionModel(), &QItemSelectionModel::currentChanged, follow, [follow] { follow->deleteLater(); });
+  connect(this, &QDialog::finished, follow, [follow] { follow->deleteLater(); });
 }
 
 QString Tfm_dir::SelectedFolder() const {

@@ -26,6 +26,8 @@ class FolderChooserTest : public ::testing::Test {
     home = QDir(tmp.path()).filePath("home");
     QDir().mkpath(home + "/music/inner");
     QDir().mkpath(home + "/talks");
+    // Folders listed before the home folder, so that it starts out of sight.
+    for (int i = 0; i < 40; ++i) QDir().mkpath(QDir(tmp.path()).filePath(QString("a%1").arg(i, 2, 10, QChar('0'))));
     QFile file(home + "/notes.txt");
     file.open(QIODevice::WriteOnly);
     file.write("not a folder");
@@ -98,6 +100,12 @@ TEST_F(FolderChooserTest, HomeFolderIsOpenAndSelectedAtTheFirstShowing) {
     EXPECT_EQ(chooser->SelectedFolder(), QDir::toNativeSeparators(home));
     for (QModelIndex up = model->index(home).parent(); up.isValid(); up = up.parent())
       EXPECT_TRUE(view->isExpanded(up)) << model->filePath(up).toStdString();
+    // In sight once the folders on the way have been listed (the 40 before it too).
+    EXPECT_TRUE(WaitUntil([&] {
+      if (model->rowCount(model->index(tmp.path())) < 41) return false;
+      const QRect row = view->visualRect(view->currentIndex());
+      return !row.isEmpty() && view->viewport()->rect().contains(row.center());
+    }));
     Click("btn_ok");
   });
   EXPECT_EQ(chosen, QDir::toNativeSeparators(home));
