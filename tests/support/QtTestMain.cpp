@@ -14,15 +14,18 @@ QStringList& CaughtExceptions() {
   static QStringList messages;
   return messages;
 }
+void InstallRecordingExceptionHook() {
+  auto* app = snipwave::HookedApplication::Instance();
+  app->SetExceptionHook([](const std::exception& e) { CaughtExceptions().append(QString::fromUtf8(e.what())); });
+  app->SetHelpKeyHook({});
+}
 }  // namespace snipwave::test
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   snipwave::HookedApplication app(argc, argv);
-  app.SetExceptionHook([](const std::exception& e) {
-    snipwave::test::CaughtExceptions().append(QString::fromUtf8(e.what()));
-  });
+  snipwave::test::InstallRecordingExceptionHook();
   ::testing::InitGoogleMock(&argc, argv);
   return RUN_ALL_TESTS();
 }

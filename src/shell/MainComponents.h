@@ -1,0 +1,27 @@
+#pragma once
+
+#include <memory>
+
+#include "components/audio/AudioInterfaces.h"
+#include "components/skin/SkinInterfaces.h"
+#include "platform/DialogService.h"
+#include "platform/Launcher.h"
+#include "platform/MessagePump.h"
+
+namespace snipwave {
+
+// What the main window works through, owned by it for the whole run. The
+// program fills it with the real components; window tests may put scripted
+// dialogs and a recording launcher in.
+struct MainComponents {
+  std::unique_ptr<IAudioFile2> AudioFileRead;
+  std::unique_ptr<IAudioFile2> AudioFileWrite;
+  std::unique_ptr<IAudioFile2LameEnc> AudioFile2LameEnc;
+  std::unique_ptr<IAudioPlayer2> AudioPlayer1;
+  std::unique_ptr<ISkin> Skin1;
+  std::unique_ptr<IDialogService> Dialogs;
+  std::unique_ptr<ILauncher> Launcher;
+  std::unique_ptr<IMessagePump> MessagePump;
+};
+
+}  // namespace snipwave

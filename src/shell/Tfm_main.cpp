@@ -1,0 +1,340 @@
+#include "shell/Tfm_main.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTimer>
+
+#include "settings/ProductLinks.h"
+#include "settings/SettingsKeys.h"
+#include "shell/FormatChooser.h"
+#include "shell/StartupPicture.h"
+#include "convert/CutJob.h"
+#include "convert/JobSupport.h"
+#include "convert/JoinJob.h"
+#include "preview/PreviewPlayer.h"
+#include "preview/RangeMarking.h"
+#include "tracks/OutputFolderCommand.h"
+#include "tracks/TrackListCommands.h"
+#include "tracks/TrackListWidget.h"
+
+namespace snipwave {
+
+namespace {
+
+const QString kSkinFileName = QStringLiteral("mp3enc.skn");
+const QString kSkinLayout = QStringLiteral("From");
+const QString kHelpFile = QStringLiteral("help/Snipwave.html");
+
+// Where the plain controls sit in the skin's layout, in client pixels.
+const QRect kFormatListPlace(380, 49, 58, 19);
+const QRect kFolderFieldPlace(64, 50, 232, 19);
+const QRect kListPlace(18, 79, 525, 247);
+const QRect kPicturePlace(35, 106, 401, 161);
+
+// Where the file and help menus open, relative to the window's outer top left.
+const QPoint kFileMenuOffset(12, 42);
+const QPoint kHelpMenuOffset(160, 42);
+
+QString ExecutableFolder() { return QDir(QCoreApplication::applicationDirPath()).absolutePath() + "/"; }
+
+}  // namespace
+
+Tfm_main::Tfm_main(MainComponents components, QWidget* parent)
+    : QWidget(parent), components_(std::move(components)) {
+  setObjectName("fm_main");
+  setWindowTitle(QStringLiteral("Snipwave"));
+  CreateControls();
+  CreateMenus();
+  BuildDispatch();
+
+  state_.AudioFileRead = components_.AudioFileRead.get();
+  state_.AudioFileWrite = components_.AudioFileWrite.get();
+  state_.AudioFile2LameEnc = components_.AudioFile2LameEnc.get();
+  state_.AudioPlayer1 = components_.AudioPlayer1.get();
+  state_.Dialogs = components_.Dialogs.get();
+  state_.Launcher = components_.Launcher.get();
+  state_.MessagePump = components_.MessagePump.get();
+  state_.lv = lv;
+  state_.cm_Format = cm_Format;
+  state_.HideStartupPicture = [this] { GroupBox1->hide(); };
+  state_.ShowOutputFolderText = [this](const QString& folder) { Edt_dir->setText(folder); };
+  WireFeatures();
+
+  components_.Skin1->SetEvents(SkinEvents{
+      [this](ISkinObject& source) { Skin1Click(source); },
+      [this](ISkinObject& source, int button, int x, int y) {
+        if (commands_.MouseDown) commands_.MouseDown(source, button, x, y);
+      },
+      [this](ISkinObject& source, int newPos) {
+        if (commands_.ScrollTrack) commands_.ScrollTrack(source, newPos);
+      },
+      [this](ISkinObject& source, int button, int x, int y) {
+        if (commands_.MouseUp) commands_.MouseUp(source, button, x, y);
+      }});
+}
+
+Tfm_main::~Tfm_main() {
+  // The player and the skin call back into the features; silence them before
+  // the features go.
+  if (components_.AudioPlayer1) {
+    components_.AudioPlayer1->Stop();
+    components_.AudioPlayer1->SetEvents({});
+  }
+  if (components_.Skin1) components_.Skin1->SetEvents({});
+}
+
+void Tfm_main::WireFeatures() {
+  tracks_ = std::make_unique<TrackListCommands>(state_);
+  preview_ = std::make_unique<PreviewPlayer>(state_);
+  marking_ = std::make_unique<RangeMarking>(state_);
+  if (state_.AudioPlayer1) preview_->InstallPlayerEvents();
+
+  MainCommands& c = commands_;
+  c.ChooseOutputDirectory = [this] { ChooseOutputFolder(state_); };
+  c.Play = [this] { preview_->Play(); };
+  c.PauseToggle = [this] { preview_->PauseToggle(); };
+  c.Stop = [this] { preview_->Stop(); };
+  c.AddFiles = [this] { tracks_->AddFiles(); };
+  c.RemoveRow = [this] { tracks_->RemoveSelected(); };
+  c.ClearList = [this] { tracks_->Clear(); };
+  c.MoveUp = [this] { tracks_->MoveUp(); };
+  c.MoveDown = [this] { tracks_->MoveDown(); };
+  c.Cut = [this] { snipwave::Cut(state_); };
+  c.Join = [this] { snipwave::Join(state_); };
+  c.SetBegin = [this] { marking_->SetBegin(); };
+  c.SetEnd = [this] { marking_->SetEnd(); };
+  c.AddFolder = [this] { tracks_->AddFolder(); };
+  c.NudgeForward = [this] { marking_->NudgeForward(); };
+  c.NudgeBack = [this] { marking_->NudgeBack(); };
+  c.SelectRow = [this] { tracks_->SelectRow(); };
+  c.MouseDown = [this](ISkinObject& source, int, int, int) { preview_->Skin1MouseDown(source); };
+  c.ScrollTrack = [this](ISkinObject& source, int newPos) { preview_->Skin1ScrollTrack(source, newPos); };
+  c.MouseUp = [this](ISkinObject& source, int, int, int) { preview_->Skin1MouseUp(source); };
+  c.AbortJobAfterError = [this] {
+    // The first message was shown already; a close that failed again is told too.
+    for (const QString& message : AbortJobAfterError(state_)) Dialogs().ShowInformation(message);
+  };
+}
+
+void Tfm_main::CreateControls() {
+  cm_Format = new FormatChooser(this);
+  Edt_dir = new QLineEdit(this);
+  Edt_dir->setObjectName("Edt_dir");
+  Edt_dir->setReadOnly(true);
+  lv = new TrackListWidget(this);
+  lv->setContextMenuPolicy(Qt::CustomContextMenu);
+  GroupBox1 = new QGroupBox(this);
+  GroupBox1->setObjectName("GroupBox1");
+  GroupBox1->setFlat(true);
+  GroupBox1->setStyleSheet("QGroupBox { border: none; margin: 0; padding: 0; }");
+  Image1 = new QLabel(GroupBox1);
+  Image1->setObjectName("Image1");
+  Image1->setScaledContents(true);
+  const QImage picture = DecodeJpeg(StartupPictureJpeg());
+  if (!picture.isNull()) Image1->setPixmap(QPixmap::fromImage(picture));
+
+  // A click anywhere in the list, on a row or on empty space, selects.
+  connect(lv, &TrackListWidget::listClicked, this, [this] { Run(commands_.SelectRow); });
+  connect(lv, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) { PopupMenu1->popup(lv->viewport()->mapToGlobal(pos)); });
+}
+
+void Tfm_main::CreateMenus() {
+  auto item = [this](QMenu* menu, const char* name, const QString& caption, std::function<void()> run) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(name);
+    connect(action, &QAction::triggered, this, [run = std::move(run)] {
+      if (run) run();
+    });
+  };
+  auto separator = [](QMenu* menu, const char* name) { menu->addSeparator()->setObjectName(name); };
+  // Each item forwards to the same operation as its skin counterpart.
+  PopupMenu1 = new QMenu(this);
+  PopupMenu1->setObjectName("PopupMenu1");
+  item(PopupMenu1, "AddFile2", "Add File", [this] { Run(commands_.AddFiles); });
+  item(PopupMenu1, "AddFolder2", "Add Folder", [this] { Run(commands_.AddFolder); });
+  separator(PopupMenu1, "N1");
+  item(PopupMenu1, "DelFile2", "Remove File", [this] { Run(commands_.RemoveRow); });
+  item(PopupMenu1, "Clear2", "Clear", [this] { Run(commands_.ClearList); });
+  separator(PopupMenu1, "N3");
+  item(PopupMenu1, "UP1", "UP", [this] { Run(commands_.MoveUp); });
+  item(PopupMenu1, "Down1", "Down", [this] { Run(commands_.MoveDown); });
+  separator(PopupMenu1, "N4");
+  item(PopupMenu1, "Play1", "Play", [this] { Run(commands_.Play); });
+  item(PopupMenu1, "Stop1", "Stop", [this] { Run(commands_.Stop); });
+
+  PopupMenu2 = new QMenu(this);
+  PopupMenu2->setObjectName("PopupMenu2");
+  item(PopupMenu2, "AddFiles1", "Add Files", [this] { Run(commands_.AddFiles); });
+  item(PopupMenu2, "AddFolder1", "Add Folder", [this] { Run(commands_.AddFolder); });
+  separator(PopupMenu2, "N5");
+  item(PopupMenu2, "Remove1", "Remove", [this] { Run(commands_.RemoveRow); });
+  item(PopupMenu2, "Clear3", "Clear ", [this] { Run(commands_.ClearList); });
+  separator(PopupMenu2, "N6");
+  item(PopupMenu2, "Cut2", "Cut", [this] { Run(commands_.Cut); });
+  item(PopupMenu2, "Join1", "Join", [this] { Run(commands_.Join); });
+  item(PopupMenu2, "Stop2", "Stop", [this] { Run(commands_.Stop); });
+  separator(PopupMenu2, "N7");
+  item(PopupMenu2, "Exit2", "Exit", [this] { Exit2Click(); });
+
+  PopupMenu3 = new QMenu(this);
+  PopupMenu3->setObjectName("PopupMenu3");
+  item(PopupMenu3, "Content1", "Content", [this] { Content1Click(); });
+  item(PopupMenu3, "Visitourweb1", "Visit our web", [this] { Visitourweb1Click(); });
+  separator(PopupMenu3, "N2");
+  item(PopupMenu3, "About1", "About", [this] { Run(commands_.ShowAbout); });
+}
+
+QAction* Tfm_main::FindMenuItem(const QString& name) const {
+  for (QMenu* menu : {PopupMenu1, PopupMenu2, PopupMenu3})
+    for (QAction* action : menu->actions())
+      if (action->objectName() == name) return action;
+  return nullptr;
+}
+
+void Tfm_main::BuildDispatch() {
+  auto add = [this](const char* name, std::function<void()> MainCommands::*command) {
+    dispatch_.Add(name, [this, command] { Run(commands_.*command); });
+  };
+  add("dir", &MainCommands::ChooseOutputDirectory);
+  add("play", &MainCommands::Play);
+  add("pause", &MainCommands::PauseToggle);
+  add("stop", &MainCommands::Stop);
+  add("playstop", &MainCommands::Stop);
+  add("set", &MainCommands::ShowSettings);
+  add("add", &MainCommands::AddFiles);
+  add("del", &MainCommands::RemoveRow);
+  add("clear", &MainCommands::ClearList);
+  add("up", &MainCommands::MoveUp);
+  add("down", &MainCommands::MoveDown);
+  add("cut", &MainCommands::Cut);
+  add("combine", &MainCommands::Join);
+  add("begintime", &MainCommands::SetBegin);
+  add("endtime", &MainCommands::SetEnd);
+  add("folder", &MainCommands::AddFolder);
+  add("uptime", &MainCommands::NudgeForward);
+  add("downtime", &MainCommands::NudgeBack);
+  dispatch_.Add("help", [this] { HelpMenuClick(); });
+  dispatch_.Add("file", [this] { FileMenuClick(); });
+}
+
+void Tfm_main::Skin1Click(ISkinObject& source) { dispatch_.Dispatch(source.GetName()); }
+
+void Tfm_main::HelpMenuClick() { PopupMenu3->popup(pos() + kHelpMenuOffset); }
+
+void Tfm_main::FileMenuClick() { PopupMenu2->popup(pos() + kFileMenuOffset); }
+
+void Tfm_main::Content1Click() { Launcher().OpenUrl(QString::fromUtf8(links::kFaqPage)); }
+
+void Tfm_main::Visitourweb1Click() { Launcher().OpenUrl(QString::fromUtf8(links::kHomePage)); }
+
+void Tfm_main::Exit2Click() { close(); }
+
+QString Tfm_main::HelpFilePath() const { return ExecutableFolder() + kHelpFile; }
+
+void Tfm_main::ApplicationEvents1HelpKey() { Launcher().OpenHelpFile(HelpFilePath()); }
+
+void Tfm_main::ApplicationEvents1Exception(const std::exception& e) {
+  Dialogs().ShowInformation(QString::fromUtf8(e.what()));
+  if (state_.Converting) Run(commands_.AbortJobAfterError);
+  // The preview is only halted; its flags and texts stay until the user stops.
+  if (state_.Playing && state_.AudioPlayer1) state_.AudioPlayer1->Stop();
+}
+
+void Tfm_main::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (showHandled_) return;
+  showHandled_ = true;
+  try {
+    FormShow();
+  } catch (const std::exception& e) {
+    ApplicationEvents1Exception(e);
+    // Without its skin the window has no commands at all; end instead of
+    // leaving an empty frame on screen.
+    QTimer::singleShot(0, this, &QWidget::close);
+  }
+}
+
+void Tfm_main::FormShow() {
+  state_.AudioFileRead->SetInitFlag(true);
+  state_.AudioFileWrite->SetInitFlag(true);
+
+  settingsFile_ = std::make_unique<SettingsStore>(QString::fromUtf8(settings::kFileName));
+  state_.SettingsFile = settingsFile_.get();
+  Edt_dir->setText(state_.SettingsFile->ReadString(settings::section::kFormat, settings::key::kDir,
+                                                   DefaultOutputFolder()));
+
+  state_.TrackCount = 0;
+  state_.LastSelectedRow = 0;
+  state_.Playing = false;
+  state_.Converting = false;
+  state_.Paused = false;
+
+  ISkin& skin = Skin1();
+  skin.LoadSkin(ExecutableFolder() + kSkinFileName);
+  skin.AttachWindow(this);
+  skin.ApplyWindowSkin(this, kSkinLayout);
+  BindSkinObjects();
+
+  state_.ProgressBarRect = state_.pospb.GetBounds();
+  state_.pb.SetPosition(0);
+  ShowProgress(state_, 0);
+  PlaceControls();
+
+  if (QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
+  startupDone_ = true;
+}
+
+void Tfm_main::BindSkinObjects() {
+  ISkinObject* window = Skin1().GetWindowObject(this);
+  auto bind = [window](SkinBinding& binding, const char* name, bool slider) {
+    binding = SkinBinding{};
+    ISkinObject* object = window ? window->FindObject(name) : nullptr;
+    if (!object) return;
+    binding.object = object;
+    binding.element = object->QueryElement();
+    if (slider) binding.slider = object->QuerySlider();
+    else binding.text = object->QueryText();
+  };
+  bind(state_.pb, "pb", true);
+  bind(state_.time, "time", false);
+  bind(state_.begin, "begin", false);
+  bind(state_.end, "end", false);
+  bind(state_.alltime, "alltime", false);
+  bind(state_.pospb, "pospb", false);
+  bind(state_.showpos, "showpos", false);
+}
+
+void Tfm_main::PlaceControls() {
+  cm_Format->setGeometry(kFormatListPlace);
+  Edt_dir->setGeometry(kFolderFieldPlace);
+  lv->setGeometry(kListPlace);
+  GroupBox1->setGeometry(kPicturePlace);
+  Image1->setGeometry(0, 0, kPicturePlace.width(), kPicturePlace.height());
+  // The skin draws on a surface of its own; the controls stay above it.
+  for (QWidget* control : {static_cast<QWidget*>(cm_Format), static_cast<QWidget*>(Edt_dir),
+                           static_cast<QWidget*>(lv), static_cast<QWidget*>(GroupBox1)})
+    control->raise();
+}
+
+void Tfm_main::FormCloseQuery() {
+  // A job still running ends at its next check and closes its files whole;
+  // nothing may touch the settings once they are released.
+  state_.Converting = false;
+  if (settingsFile_) settingsFile_->Release();
+}
+
+void Tfm_main::closeEvent(QCloseEvent* event) {
+  FormCloseQuery();
+  event->accept();
+}
+
+}  // namespace snipwave

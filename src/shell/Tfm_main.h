@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QWidget>
+#include <exception>
+#include <memory>
+
+#include "shell/CommandDispatch.h"
+#include "shell/MainCommands.h"
+#include "shell/MainComponents.h"
+#include "state/MainState.h"
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QAction;
+
+namespace snipwave {
+
+class FormatChooser;
+class PreviewPlayer;
+class RangeMarking;
+class TrackListCommands;
+class TrackListWidget;
+
+// The main window: owns the components, the settings store and the shared
+// state; runs the start-up, the application's exception and help hooks, the
+// popup menus and the dispatch of skin clicks. The features' operations are
+// plugged in through Commands().
+class Tfm_main final : public QWidget {
+ public:
+  explicit Tfm_main(MainComponents components, QWidget* parent = nullptr);
+  ~Tfm_main() override;
+
+  MainState& State() { return state_; }
+  MainCommands& Commands() { return commands_; }
+  ISkin& Skin1() { return *components_.Skin1; }
+  IDialogService& Dialogs() { return *components_.Dialogs; }
+  ILauncher& Launcher() { return *components_.Launcher; }
+
+  // Start-up, run once when the window is first shown. A failure (the skin
+  // above all) goes to the exception hook and ends the start-up there.
+  void FormShow();
+  bool StartupDone() const { return startupDone_; }
+  // Close: releases the settings store; never refused.
+  void FormCloseQuery();
+
+  // The application-wide hooks.
+  void ApplicationEvents1Exception(const std::exception& e);
+  void ApplicationEvents1HelpKey();
+  QString HelpFilePath() const;
+
+  // Skin and menu handlers.
+  void Skin1Click(ISkinObject& source);
+  void Content1Click();
+  void Visitourweb1Click();
+  void Exit2Click();
+  void HelpMenuClick();  // "help": PopupMenu3 below the menu strip
+  void FileMenuClick();  // "file": PopupMenu2 below the menu strip
+
+  // Controls of the window.
+  FormatChooser* cm_Format = nullptr;
+  QLineEdit* Edt_dir = nullptr;
+  TrackListWidget* lv = nullptr;
+  QGroupBox* GroupBox1 = nullptr;
+  QLabel* Image1 = nullptr;
+  QMenu* PopupMenu1 = nullptr;  // the list's context menu
+  QMenu* PopupMenu2 = nullptr;  // the file menu
+  QMenu* PopupMenu3 = nullptr;  // the help menu
+  QAction* FindMenuItem(const QString& name) const;
+  const CommandDispatch& Dispatch() const { return dispatch_; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void CreateControls();
+  void WireFeatures();
+  void CreateMenus();
+  void BuildDispatch();
+  void BindSkinObjects();
+  void PlaceControls();
+  void Run(const std::function<void()>& command) const {
+    if (command) command();
+  }
+
+  MainComponents components_;
+  std::unique_ptr<SettingsStore> settingsFile_;
+  MainState state_;
+  MainCommands commands_;
+  std::unique_ptr<TrackListCommands> tracks_;
+  std::unique_ptr<PreviewPlayer> preview_;
+  std::unique_ptr<RangeMarking> marking_;
+  CommandDispatch dispatch_;
+  bool startupDone_ = false;
+  bool showHandled_ = false;
+};
+
+}  // namespace snipwave

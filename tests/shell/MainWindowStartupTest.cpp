@@ -1,0 +1,330 @@
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTimer>
+
+#include "Commands.h"
+#include "MainWindowFixture.h"
+#include "platform/Error.h"
+#include "settings/SettingsKeys.h"
+#include "shell/FormatChooser.h"
+#include "shell/StartupPicture.h"
+#include "tracks/TrackListWidget.h"
+
+using namespace snipwave;
+using namespace snipwave::test;
+
+namespace {
+
+class MainWindowStartup : public MainWindowFixture {};
+
+// A player that only records what the window asks of it.
+class RecordingPlayer final : public IAudioPlayer2 {
+ public:
+  int stops = 0;
+  void Play() override {}
+  void Stop() override { ++stops; }
+  void QueueBuffer(const SampleBuffer&) override {}
+  void SetPcmFormat(int, int) override {}
+  void SetEvents(AudioPlayerEvents) override {}
+};
+
+void AddListRow(MainState& state) {
+  state.lv->AppendRow(TrackRowTexts{"a.mp3", {"  00:00:00 - 00:00:01", "  00:00:01", "  0.01MB", "unconverted"}});
+  state.TrackCount = state.lv->RowCount();
+}
+
+}  // namespace
+
+TEST_F(MainWindowStartup, FirstStartWithoutSettingsFile) {
+  ASSERT_TRUE(window().StartupDone());
+  EXPECT_EQ(window().windowTitle(), "Snipwave");
+  EXPECT_EQ(window().Edt_dir->text(), DefaultOutputFolder());
+  EXPECT_TRUE(window().Edt_dir->isReadOnly());
+  EXPECT_FALSE(state().Playing);
+  EXPECT_FALSE(state().Paused);
+  EXPECT_FALSE(state().Converting);
+  EXPECT_EQ(state().TrackCount, 0);
+  EXPECT_EQ(Shown(state().pb).position, 0);
+  EXPECT_FALSE(Shown(state().showpos).visible);
+  EXPECT_EQ(Shown(state().showpos).text, "0%");
+  EXPECT_EQ(Shown(state().pospb).rect.width(), 0);
+  EXPECT_TRUE(window().GroupBox1->isVisible());
+  ASSERT_NE(window().Image1->pixmap().isNull(), true) << "the start-up picture is shown";
+  EXPECT_EQ(window().GroupBox1->geometry(), QRect(35, 106, 401, 161));
+  EXPECT_EQ(window().lv->geometry(), QRect(18, 79, 525, 247));
+  EXPECT_EQ(window().cm_Format->geometry(), QRect(380, 49, 58, 19));
+  EXPECT_EQ(window().Edt_dir->geometry(), QRect(64, 50, 232, 19));
+  EXPECT_EQ(window().cm_Format->currentText(), "MP3");
+  EXPECT_FALSE(QFile::exists(configDir.file("Snipwave.ini"))) << "start-up only reads the settings";
+}
+
+TEST_F(MainWindowStartup, StoredOutputFolderIsShown) {
+  program.reset();
+  SettingsStore("Snipwave.ini").WriteString("Format", "Dir", "/srv/music out");
+  Start(Options{});
+  EXPECT_EQ(window().Edt_dir->text(), "/srv/music out");
+}
+
+TEST_F(MainWindowStartup, ProgressDisplay) {
+  AddListRow(state());
+  const int left = state().ProgressBarRect.left;
+  ShowProgress(state(), 5000);
+  EXPECT_EQ(Shown(state().pospb).rect.left(), left);
+  EXPECT_EQ(Shown(state().pospb).rect.width(), 262);
+  EXPECT_EQ(Shown(state().showpos).text, "50%");
+  EXPECT_TRUE(Shown(state().showpos).visible);
+  ShowProgress(state(), 9999);
+  EXPECT_EQ(Shown(state().showpos).text, "99%");
+  ShowProgress(state(), 12000);
+  EXPECT_EQ(Shown(state().pospb).rect.width(), 523);
+  EXPECT_EQ(Shown(state().showpos).text, "100%");
+  ShowProgress(state(), 0);
+  EXPECT_EQ(Shown(state().pospb).rect.width(), 0);
+  EXPECT_FALSE(Shown(state().showpos).visible);
+  state().lv->DeleteAllRows();
+  ShowProgress(state(), 5000);
+  EXPECT_EQ(Shown(state().pospb).rect.width(), 0) << "an empty list shows no progress";
+  EXPECT_FALSE(Shown(state().showpos).visible);
+}
+
+TEST_F(MainWindowStartup, HelpKeyOpensTheGuideOncePerPress) {
+  QTest::keyClick(&window(), Qt::Key_F1);
+  ASSERT_EQ(launcher->helpFiles.size(), 1);
+  EXPECT_TRUE(launcher->helpFiles.first().endsWith("/help/Snipwave.html"));
+  EXPECT_TRUE(QFile::exists(launcher->helpFiles.first())) << "the guide ships beside the executable";
+  QTest::keyClick(window().lv, Qt::Key_F1);
+  EXPECT_EQ(launcher->helpFiles.size(), 2);
+  QTest::keyClick(&window(), Qt::Key_F2);
+  EXPECT_EQ(launcher->helpFiles.size(), 2);
+}
+
+TEST_F(MainWindowStartup, WebCommandsOpenTheirPages) {
+  TriggerMenuItem("Content1");
+  TriggerMenuItem("Visitourweb1");
+  ASSERT_EQ(launcher->urls.size(), 2);
+  EXPECT_TRUE(launcher->urls[0].endsWith("/faq.htm"));
+  EXPECT_TRUE(launcher->urls[1].startsWith("https://"));
+  EXPECT_NE(launcher->urls[0], launcher->urls[1]);
+}
+
+TEST_F(MainWindowStartup, MenusHoldTheirItemsInOrder) {
+  auto captions = [](QMenu* menu) {
+    QStringList list;
+    for (QAction* a : menu->actions()) list << (a->isSeparator() ? "-" : a->text());
+    return list;
+  };
+  EXPECT_EQ(captions(window().PopupMenu1),
+            (QStringList{"Add File", "Add Folder", "-", "Remove File", "Clear", "-", "UP", "Down", "-", "Play", "Stop"}));
+  EXPECT_EQ(captions(window().PopupMenu2), (QStringList{"Add Files", "Add Folder", "-", "Remove", "Clear ", "-", "Cut",
+                                                        "Join", "Stop", "-", "Exit"}));
+  EXPECT_EQ(captions(window().PopupMenu3), (QStringList{"Content", "Visit our web", "-", "About"}));
+}
+
+TEST_F(MainWindowStartup, FileAndHelpOpenTheirMenusBelowTheStrip) {
+  window().move(100, 80);
+  QApplication::processEvents();
+  Click("help");
+  ASSERT_TRUE(window().PopupMenu3->isVisible());
+  EXPECT_EQ(window().PopupMenu3->pos(), window().pos() + QPoint(160, 42));
+  window().PopupMenu3->close();
+  Click("file");
+  ASSERT_TRUE(window().PopupMenu2->isVisible());
+  EXPECT_EQ(window().PopupMenu2->pos(), window().pos() + QPoint(12, 42));
+  window().PopupMenu2->close();
+}
+
+TEST_F(MainWindowStartup, ErrorDuringAJobIsShownThenTheJobIsCleanedUp) {
+  TempDir work;
+  const QString source = ChirpFixture("hook-source.wav", 1.0, 44100, 2);
+  AddListRow(state());
+  state().AudioFileRead->OpenFile(source.toStdString());
+  state().AudioFileWrite->SetPcmFormat(44100, 2);
+  state().AudioFileWrite->CreateOutputFile(work.fileStd("partial.wav"));
+  state().AudioFileWrite->WriteSamples(state().AudioFileRead->ReadSamples(4410));
+  state().Converting = true;
+  state().OutputFolder = work.path();
+  state().cm_Format->SetEnabled(false);
+  ShowProgress(state(), 5000);
+  window().Commands().Cut = [] { throw Error("Cannot decode \"x.mp3\": Invalid data found"); };
+
+  Click("cut");
+
+  EXPECT_EQ(dialogs->infoTexts(), QStringList{"Cannot decode \"x.mp3\": Invalid data found"});
+  EXPECT_FALSE(state().AudioFileRead->IsOpen());
+  EXPECT_FALSE(state().AudioFileWrite->IsOpen());
+  EXPECT_FALSE(state().Converting);
+  EXPECT_TRUE(window().cm_Format->isEnabled());
+  EXPECT_EQ(Shown(state().pospb).rect.width(), 0);
+  EXPECT_FALSE(Shown(state().showpos).visible);
+  EXPECT_EQ(launcher->folders, QStringList{work.path()});
+  // What was written before the error stays a complete file.
+  EXPECT_EQ(DecodeWithFfmpeg(work.file("partial.wav")).size(), 4410u * 2);
+}
+
+TEST_F(MainWindowStartup, ErrorWithoutAJobChangesNothingElse) {
+  window().Commands().AddFiles = [] { throw Error("plain failure"); };
+  Click("add");
+  EXPECT_EQ(dialogs->infoTexts(), QStringList{"plain failure"});
+  EXPECT_TRUE(launcher->folders.isEmpty());
+  EXPECT_TRUE(window().cm_Format->isEnabled());
+}
+
+class MainWindowWithRecordingPlayer : public MainWindowFixture {
+ protected:
+  void SetUp() override {
+    auto player = std::make_unique<RecordingPlayer>();
+    recorder = player.get();
+    Options options;
+    options.player = std::move(player);
+    Start(std::move(options));
+  }
+  RecordingPlayer* recorder = nullptr;
+};
+
+TEST_F(MainWindowWithRecordingPlayer, ErrorDuringAPreviewHaltsThePlayerAndKeepsTheFlags) {
+  state().Playing = true;
+  state().PlayingRow = 0;
+  window().Commands().NudgeBack = [] { throw Error("feed failed"); };
+  const int stopsBefore = recorder->stops;
+  Click("downtime");
+  EXPECT_EQ(dialogs->infoTexts(), QStringList{"feed failed"});
+  EXPECT_EQ(recorder->stops, stopsBefore + 1);
+  EXPECT_TRUE(state().Playing);
+  EXPECT_FALSE(state().Paused);
+}
+
+class MainWindowRealDialogs : public MainWindowFixture {
+ protected:
+  void SetUp() override {
+    Options options;
+    options.realDialogs = true;
+    Start(std::move(options));
+  }
+};
+
+TEST_F(MainWindowRealDialogs, HelpKeyWorksInsideAModalMessageBox) {
+  QString shownTitle;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    shownTitle = box->windowTitle();
+    QTest::keyClick(box, Qt::Key_F1);
+    // A held key repeats: every repeated press opens the guide again.
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier, QString(), true);
+    QApplication::sendEvent(box, &repeat);
+    box->button(QMessageBox::Ok)->click();
+  });
+  window().Dialogs().ShowInformation("Please add file!");
+  EXPECT_EQ(shownTitle, "Information");
+  EXPECT_EQ(launcher->helpFiles.size(), 2);
+}
+
+TEST(StartupPicture, DecodesTheEmbeddedJpegWithLibjpeg) {
+  const QImage picture = DecodeJpeg(StartupPictureJpeg());
+  ASSERT_FALSE(picture.isNull());
+  EXPECT_EQ(picture.size(), QSize(401, 161));
+}
+
+TEST(StartupPicture, DamagedImagesGiveAnEmptyFrameNotACrash) {
+  const QByteArray good = StartupPictureJpeg();
+  EXPECT_TRUE(DecodeJpeg(QByteArray()).isNull());
+  EXPECT_TRUE(DecodeJpeg(QByteArray("not a jpeg at all")).isNull());
+  EXPECT_TRUE(DecodeJpeg(good.left(good.size() / 2)).isNull());
+  EXPECT_TRUE(DecodeJpeg(good.left(40)).isNull());
+  QByteArray scrambled = good;
+  for (int i = 200; i < scrambled.size(); i += 7) scrambled[i] = static_cast<char>(scrambled[i] ^ 0x5A);
+  (void)DecodeJpeg(scrambled);  // whatever it gives, it returns
+}
+
+namespace {
+
+// The real engine, made to load another file than the shipped skin.
+class RedirectedSkin final : public ISkin {
+ public:
+  explicit RedirectedSkin(QString file) : file_(std::move(file)) {}
+  void LoadSkin(const QString& fileName) override {
+    requested = fileName;
+    engine_.LoadSkin(file_);
+  }
+  void AttachWindow(QWidget* window) override { engine_.AttachWindow(window); }
+  void ApplyWindowSkin(QWidget* window, const QString& name) override { engine_.ApplyWindowSkin(window, name); }
+  ISkinObject* GetWindowObject(QWidget* window) override { return engine_.GetWindowObject(window); }
+  void SetEvents(SkinEvents events) override { engine_.SetEvents(std::move(events)); }
+  QString requested;
+
+ private:
+  QString file_;
+  TSkin engine_;
+};
+
+class MainWindowBrokenSkin : public MainWindowFixture {
+ protected:
+  void SetUp() override {}
+  void StartWithSkinFile(const QString& file) {
+    Options options;
+    auto skin = std::make_unique<RedirectedSkin>(file);
+    redirected = skin.get();
+    options.skin = std::move(skin);
+    Start(std::move(options));
+  }
+  RedirectedSkin* redirected = nullptr;
+  TempDir skins;
+};
+
+}  // namespace
+
+TEST_F(MainWindowBrokenSkin, MissingSkinStopsTheStartUpWithAMessageNamingTheFile) {
+  const QString missing = skins.file("mp3enc.skn");
+  StartWithSkinFile(missing);
+  EXPECT_TRUE(redirected->requested.endsWith("/mp3enc.skn"));
+  EXPECT_FALSE(window().StartupDone());
+  ASSERT_EQ(dialogs->infoTexts().size(), 1);
+  EXPECT_TRUE(dialogs->infoTexts().first().contains(missing)) << dialogs->infoTexts().first().toStdString();
+  QApplication::processEvents();
+  EXPECT_FALSE(window().isVisible()) << "a window without its skin has no commands; it closes";
+}
+
+TEST_F(MainWindowBrokenSkin, SyntaxErrorNamesTheLine) {
+  const QString broken = skins.file("broken.skn");
+  {
+    QFile f(broken);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("this is not a skin\n");
+  }
+  StartWithSkinFile(broken);
+  ASSERT_EQ(dialogs->infoTexts().size(), 1);
+  EXPECT_TRUE(dialogs->infoTexts().first().contains(broken));
+  EXPECT_TRUE(dialogs->infoTexts().first().contains("line 1")) << dialogs->infoTexts().first().toStdString();
+}
+
+TEST_F(MainWindowBrokenSkin, ObjectsMissingFromTheSkinAreSkippedSilently) {
+  // The shipped skin without "showpos" and "time".
+  QFile shipped(QCoreApplication::applicationDirPath() + "/mp3enc.skn");
+  ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+  QStringList kept;
+  for (const QString& line : QString::fromUtf8(shipped.readAll()).split('\n')) {
+    const QString t = line.trimmed();
+    if (t.startsWith("text showpos ") || t.startsWith("text time ")) continue;
+    kept << line;
+  }
+  const QString trimmed = skins.file("partial.skn");
+  {
+    QFile f(trimmed);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(kept.join('\n').toUtf8());
+  }
+  StartWithSkinFile(trimmed);
+  ASSERT_TRUE(window().StartupDone()) << dialogs->infoTexts().join("; ").toStdString();
+  EXPECT_FALSE(state().showpos.IsBound());
+  EXPECT_FALSE(state().time.IsBound());
+  EXPECT_TRUE(state().pb.IsBound());
+  state().lv->AppendRow(TrackRowTexts{"a.mp3", {}});
+  ShowProgress(state(), 5000);  // no crash on the missing objects
+  state().time.SetText("00:00:01");
+  EXPECT_TRUE(dialogs->infoTexts().isEmpty());
+}
