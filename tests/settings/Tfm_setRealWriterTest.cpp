@@ -10,12 +10,17 @@
 #include "DialogDriver.h"
 #include "ScriptedDialogs.h"
 #include "TempDir.h"
+#include "MockAudioWriter.h"
 #include "components/audio/TAudioFile2.h"
+#include "components/audio/TAudioFile2LameEnc.h"
+#include "convert/OutputConfiguration.h"
 #include "settings/SettingsStore.h"
 #include "settings/Tfm_set.h"
 
 using namespace snipwave;
 using namespace snipwave::test;
+using ::testing::_;
+using ::testing::Return;
 
 namespace {
 
@@ -92,4 +97,23 @@ TEST_F(SettingsDialogRealWriterTest, OggAt48kHzAnd8KbpsIsRefusedOnlyWithoutQuali
   });
   EXPECT_TRUE(open);
   EXPECT_FALSE(QFile::exists(dir.file("Snipwave.ini")));
+}
+
+// Before any OK the jobs read [ogg] "enable quality" with their own default
+// (off) while the dialog shows it on; after OK both follow the file.
+TEST_F(SettingsDialogRealWriterTest, JobsUseQualityModeOnlyOnceTheDialogWroteIt) {
+  ::testing::NiceMock<MockAudioWriter> jobWriter;
+  ON_CALL(jobWriter, CheckOggFormat(_, _, _, _, _)).WillByDefault(Return(true));
+  TAudioFile2LameEnc encoder;
+
+  EXPECT_CALL(jobWriter, SetOggFormat(44100, 2, 128, _, _, -1));  // quality mode off
+  EXPECT_FALSE(ApplyOutputSettings(OutputType::Ogg, *store, jobWriter, encoder).refused());
+  ::testing::Mock::VerifyAndClearExpectations(&jobWriter);
+
+  Shown([&] {
+    EXPECT_TRUE(dialog->findChild<QCheckBox*>("cb_ogg_quality")->isChecked());
+    ClickOk();
+  });
+  EXPECT_CALL(jobWriter, SetOggFormat(44100, 2, 128, _, _, 300));  // quality 300
+  EXPECT_FALSE(ApplyOutputSettings(OutputType::Ogg, *store, jobWriter, encoder).refused());
 }
