@@ -1,0 +1,308 @@
+// Cut and join with the real reader and writer on fixtures made by ffmpeg;
+// every output is decoded independently with the ffmpeg CLI and compared
+// with a decode of its sources.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cmath>
+
+#include "Commands.h"
+#include "FakeMainParts.h"
+#include "FakeSkin.h"
+#include "ScriptedDialogs.h"
+#include "TempDir.h"
+#include "components/audio/TAudioFile2.h"
+#include "components/audio/TAudioFile2LameEnc.h"
+#include "convert/CutJob.h"
+#include "convert/JoinJob.h"
+#include "platform/Error.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+#include "state/MainState.h"
+
+namespace snipwave::test {
+namespace {
+
+namespace sec = settings::section;
+namespace key = settings::key;
+
+struct RealHarness {
+  TempDir dir;
+  SettingsStore settings{dir.file("Snipwave.ini")};
+  FakeTrackList list;
+  FakeFormatChooser format;
+  FakeSkinWindow skin;
+  CountingPump pump;
+  ScriptedDialogs dialogs;
+  RecordingLauncher launcher;
+  TAudioFile2 reader, writer;
+  TAudioFile2LameEnc encoder;
+  MainState state;
+
+  RealHarness() {
+    state.SettingsFile = &settings;
+    state.AudioFileRead = &reader;
+    state.AudioFileWrite = &writer;
+    state.AudioFile2LameEnc = &encoder;
+    state.lv = &list;
+    state.cm_Format = &format;
+    state.Dialogs = &dialogs;
+    state.Launcher = &launcher;
+    state.MessagePump = &pump;
+    skin.BindInto(state);
+    QDir().mkdir(out());
+    settings.WriteString(sec::kFormat, key::kDir, out());
+  }
+  QString out() const { return dir.file("out"); }
+  QString out(const QString& name) const { return dir.file("out/" + name); }
+
+  // Lists a source as the add does: probed by the reader. end < 0: the whole file.
+  void AddRow(const QString& path, std::int32_t begin, std::int32_t end) {
+    reader.OpenFile(path.toStdString(), 0, 1);
+    const int length = reader.LengthSamples();
+    reader.CloseFile();
+    Timerec& r = state.TrackTable[static_cast<std::size_t>(state.TrackCount++)];
+    r.FilePath = path;
+    r.BeginSample = begin;
+    r.EndSample = end < 0 ? length : end;
+    r.TotalSamples = length;
+    TrackRowTexts texts;
+    texts.caption = QFileInfo(path).fileName();
+    texts.cells[kStatusCell] = "unconverted";
+    list.AppendRow(texts);
+  }
+};
+
+// Interleaved samples [begin, end) frames of a decode.
+std::vector<float> Frames(const std::vector<float>& all, int channels, std::int64_t begin, std::int64_t end) {
+  return std::vector<float>(all.begin() + begin * channels, all.begin() + end * channels);
+}
+
+float MaxDifference(const std::vector<float>& a, const std::vector<float>& b) {
+  float worst = 0;
+  for (std::size_t i = 0; i < std::min(a.size(), b.size()); ++i) worst = std::max(worst, std::fabs(a[i] - b[i]));
+  return worst;
+}
+
+std::vector<float> Channel(const std::vector<float>& interleaved, int channels, int which) {
+  std::vector<float> one;
+  for (std::size_t i = which; i < interleaved.size(); i += channels) one.push_back(interleaved[i]);
+  return one;
+}
+
+// One 16-bit step, plus the float rounding of the decoders.
+constexpr float kPcm16Step = 1.0f / 32768.0f * 1.01f;
+
+QString StereoWav() { return ChirpFixture("job-src.wav", 4.0, 44100, 2); }
+QString StereoMp3() { return ChirpFixture("job-src.mp3", 4.0, 44100, 2, {"-c:a", "libmp3lame", "-b:a", "192k"}); }
+QString StereoOgg() { return ChirpFixture("job-src.ogg", 4.0, 44100, 2, {"-c:a", "libvorbis", "-q:a", "6"}); }
+
+TEST(RealCutJob, ThreeRowsIntoWavHoldExactlyTheirRanges) {
+  RealHarness h;
+  h.format.index = 1;  // WAV, CD quality (mode 0)
+  const QStringList sources = {StereoWav(), StereoMp3(), StereoOgg()};
+  const QList<QPair<int, int>> ranges = {{0, 44100}, {12345, 112345}, {100000, 170001}};
+  for (int i = 0; i < 3; ++i) h.AddRow(sources[i], ranges[i].first, ranges[i].second);
+
+  Cut(h.state);
+
+  const QStringList names = {"Cut_" + QFileInfo(sources[0]).completeBaseName() + ".wav",
+                             "Cut_" + QFileInfo(sources[1]).completeBaseName() + ".wav",
+                             "Cut_" + QFileInfo(sources[2]).completeBaseName() + ".wav"};
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(names[i].toStdString());
+    const std::vector<float> got = DecodeWithFfmpeg(h.out(names[i]));
+    const std::vector<float> source = DecodeWithFfmpeg(sources[i]);
+    const std::vector<float> expected = Frames(source, 2, ranges[i].first, ranges[i].second);
+    ASSERT_EQ(got.size(), expected.size());
+    EXPECT_LE(MaxDifference(got, expected), kPcm16Step);
+    EXPECT_EQ(h.list.CellText(i, kStatusCell), "Finish");
+  }
+  EXPECT_EQ(QDir(h.out()).entryList(QDir::Files).size(), 3);
+  EXPECT_EQ(h.launcher.folders, QStringList{h.out() + "/"});
+}
+
+TEST(RealCutJob, Mp3AndOggOutputsHaveTheRangesLengthAndContent) {
+  struct Case {
+    int format;
+    const char* ext;
+    int frequencyIndex;  // of [mp3]/[ogg] "frequency"
+    int rate;
+  };
+  for (const Case& c : {Case{0, ".mp3", 8, 44100}, Case{0, ".mp3", 5, 22050}, Case{3, ".ogg", 8, 44100},
+                        Case{3, ".ogg", 9, 48000}}) {
+    SCOPED_TRACE(std::string(c.ext) + " at " + std::to_string(c.rate));
+    RealHarness h;
+    h.format.index = c.format;
+    h.settings.WriteInteger(c.format == 0 ? sec::kMp3 : sec::kOgg, key::kFrequency, c.frequencyIndex);
+    const QString source = StereoWav();
+    const int begin = 20000, end = 120000;
+    h.AddRow(source, begin, end);
+    Cut(h.state);
+    const QString output = h.out("Cut_" + QFileInfo(source).completeBaseName() + c.ext);
+    EXPECT_EQ(FfprobeInfo(output).sampleRate, c.rate);
+    const std::vector<float> got = DecodeWithFfmpeg(output);
+    const double expectedFrames = (end - begin) * double(c.rate) / 44100.0;
+    EXPECT_NEAR(double(got.size() / 2), expectedFrames, 1.0);
+    // Content: the left channels correlate at the source's rate.
+    const std::vector<float> back = DecodeWithFfmpeg(output, 2, 44100);
+    const std::vector<float> expected = Frames(DecodeWithFfmpeg(source), 2, begin, end);
+    EXPECT_GT(Correlation(Channel(back, 2, 0), Channel(expected, 2, 0)), 0.9);
+  }
+}
+
+TEST(RealCutJob, WmaOutputHasTheExpectedLengthWithinOneFrame) {
+  RealHarness h;
+  h.format.index = 2;  // WMA, profile 10 by default: 44.1 kHz 128 kbit/s stereo
+  const QString source = StereoWav();
+  h.AddRow(source, 0, 132300);
+  Cut(h.state);
+  const QString output = h.out("Cut_" + QFileInfo(source).completeBaseName() + ".wma");
+  const ProbeInfo info = FfprobeInfo(output);
+  EXPECT_EQ(info.codec, "wmav2");
+  EXPECT_EQ(info.sampleRate, 44100);
+  const std::vector<float> got = DecodeWithFfmpeg(output);
+  EXPECT_NEAR(double(got.size() / 2), 132300.0, 2048.0);
+}
+
+TEST(RealCutJob, StopDuringTheSecondRowLeavesAShorterValidFile) {
+  RealHarness h;
+  h.format.index = 1;
+  const QString source = StereoWav();
+  for (int i = 0; i < 3; ++i) h.AddRow(source, 0, 100000);
+  // Row 0: calls 1-5; row 1: call 6, then 7-8 before its first chunk, 9-10 before its second.
+  h.pump.onCall = [&](int call) {
+    if (call == 9) h.state.Converting = false;
+  };
+  Cut(h.state);
+  const QString base = QFileInfo(source).completeBaseName() + ".wav";
+  EXPECT_EQ(DecodeWithFfmpeg(h.out("Cut_" + base)).size(), 200000u);
+  EXPECT_EQ(DecodeWithFfmpeg(h.out("Cut(1)_" + base)).size(), 2u * 88200u);
+  EXPECT_FALSE(QFileInfo::exists(h.out("Cut(2)_" + base)));
+  EXPECT_EQ(h.list.CellText(1, kStatusCell), "Finish");
+  EXPECT_EQ(h.list.CellText(2, kStatusCell), "unconverted");
+  EXPECT_FALSE(h.reader.IsOpen());
+  EXPECT_FALSE(h.writer.IsOpen());
+  EXPECT_FALSE(h.state.Converting);
+}
+
+TEST(RealCutJob, WmaCutUsesTheStoredProfile) {
+  RealHarness h;
+  h.format.index = 2;
+  h.settings.WriteInteger(sec::kWma, key::kFormat, 0);  // profile 1: 48 kHz, 192 kbit/s
+  h.AddRow(StereoWav(), 0, 44100);
+  Cut(h.state);
+  const QStringList files = QDir(h.out()).entryList(QDir::Files);
+  ASSERT_EQ(files.size(), 1);
+  EXPECT_EQ(FfprobeInfo(h.out(files[0])).sampleRate, 48000);
+}
+
+TEST(RealJoinJob, TenAndFiveSecondsMakeExactlyFifteen) {
+  RealHarness h;
+  h.format.index = 1;
+  const QString a = ChirpFixture("join-a.wav", 11.0, 44100, 2);
+  const QString b = ChirpFixture("join-b.mp3", 6.0, 44100, 2, {"-c:a", "libmp3lame", "-b:a", "192k"});
+  h.AddRow(a, 22050, 22050 + 441000);
+  h.AddRow(b, 1000, 1000 + 220500);
+  h.dialogs.saveAnswers.push_back(h.out("mix"));
+  QStringList percentAtPump;
+  h.pump.onCall = [&](int) { percentAtPump << h.skin.object("showpos").text; };
+
+  Join(h.state);
+
+  const std::vector<float> got = DecodeWithFfmpeg(h.out("mix.wav"));
+  ASSERT_EQ(got.size(), 2u * 661500u);
+  std::vector<float> expected = Frames(DecodeWithFfmpeg(a), 2, 22050, 22050 + 441000);
+  const std::vector<float> second = Frames(DecodeWithFfmpeg(b), 2, 1000, 1000 + 220500);
+  expected.insert(expected.end(), second.begin(), second.end());
+  EXPECT_LE(MaxDifference(got, expected), kPcm16Step);
+  EXPECT_FALSE(percentAtPump.contains("100%"));  // full only after the last chunk
+  EXPECT_EQ(h.list.CellText(0, kStatusCell), "Finish");
+  EXPECT_EQ(h.list.CellText(1, kStatusCell), "Finish");
+  EXPECT_EQ(h.launcher.folders, QStringList{h.out()});
+}
+
+TEST(RealJoinJob, MonoFirstRowSetsTheFormatAndLaterRowsAreResampled) {
+  RealHarness h;
+  h.format.index = 1;
+  h.settings.WriteInteger(sec::kWav, key::kMode, 1);  // best suited: the stream's own format
+  const QString mono = ChirpFixture("join-mono.wav", 2.0, 22050, 1);
+  const QString stereo = ChirpFixture("join-stereo.wav", 3.0, 44100, 2);
+  h.AddRow(mono, 0, 22050);
+  h.AddRow(stereo, 44100, 132300);
+  h.dialogs.saveAnswers.push_back(h.out("mix.wav"));
+
+  Join(h.state);
+
+  const QString output = h.out("mix.wav");
+  const ProbeInfo info = FfprobeInfo(output);
+  EXPECT_EQ(info.sampleRate, 22050);
+  EXPECT_EQ(info.channels, 1);
+  const std::vector<float> got = DecodeWithFfmpeg(output);
+  EXPECT_NEAR(double(got.size()), 22050.0 + 44100.0, 1.0);
+  const std::vector<float> first = Frames(DecodeWithFfmpeg(mono), 1, 0, 22050);
+  EXPECT_LE(MaxDifference(std::vector<float>(got.begin(), got.begin() + 22050), first), kPcm16Step);
+  // The second part against ffmpeg's own conversion of the range to 22050 Hz mono.
+  const std::vector<float> converted = Frames(DecodeWithFfmpeg(stereo, 1, 22050), 1, 22050, 66150);
+  EXPECT_GT(Correlation(std::vector<float>(got.begin() + 22050, got.end()), converted), 0.95);
+}
+
+TEST(RealJoinJob, WmaJoinUsesProfile13) {
+  RealHarness h;
+  h.format.index = 2;
+  h.settings.WriteInteger(sec::kWma, key::kFormat, 0);
+  h.AddRow(StereoWav(), 0, 44100);
+  h.dialogs.saveAnswers.push_back(h.out("mix"));
+  Join(h.state);
+  const CommandResult probe = RunCommand(
+      "ffprobe", {"-v", "error", "-show_entries", "stream=sample_rate,bit_rate", "-of", "csv=p=0", h.out("mix.wma")});
+  EXPECT_EQ(probe.out.trimmed(), "44100,64000");  // "WMA9 44KHz, 64Kbps, Stereo, CBR"
+}
+
+TEST(RealJoinJob, ReadOnlyFileAnsweredYesIsReplaced) {
+  RealHarness h;
+  h.format.index = 1;
+  h.AddRow(StereoWav(), 0, 4410);
+  const QString target = h.out("mix.wav");
+  {
+    QFile f(target);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("old");
+  }
+  QFile::setPermissions(target, QFileDevice::ReadOwner);
+  h.dialogs.saveAnswers.push_back(target);
+  h.dialogs.yesNoAnswers.push_back(true);
+  Join(h.state);
+  EXPECT_EQ(DecodeWithFfmpeg(target).size(), 2u * 4410u);
+}
+
+TEST(RealJobErrors, UnwritableOutputFolderLeavesEarlierFilesIntact) {
+  RealHarness h;
+  h.format.index = 1;
+  h.AddRow(StereoWav(), 0, 44100);
+  h.AddRow(StereoMp3(), 0, 44100);
+  // A regular file stands where the output folder should be.
+  const QString blocked = h.dir.file("blocked");
+  {
+    QFile f(blocked);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("not a folder");
+  }
+  h.settings.WriteString(sec::kFormat, key::kDir, blocked);
+  EXPECT_THROW(Cut(h.state), Error);
+  AbortJobAfterError(h.state);
+  EXPECT_FALSE(h.reader.IsOpen());
+  EXPECT_FALSE(h.writer.IsOpen());
+  EXPECT_FALSE(h.state.Converting);
+  EXPECT_TRUE(h.format.enabled);
+  EXPECT_EQ(h.list.CellText(0, kStatusCell), "Cutting");
+  EXPECT_EQ(h.launcher.folders, QStringList{blocked + "/"});
+  QFile f(blocked);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), "not a folder");
+}
+
+}  // namespace
+}  // namespace snipwave::test
