@@ -206,7 +206,9 @@ int RunJob(JobKind kind, const QStringList& arguments) {
     else Join(state, options);
   } catch (const std::exception& e) {
     err << e.what() << Qt::endl;
-    for (const QString& failure : AbortJobAfterError(state)) err << failure << Qt::endl;
+    // Closing the writer after a failed write may fail the same way again.
+    for (const QString& failure : AbortJobAfterError(state))
+      if (failure != QString::fromUtf8(e.what())) err << failure << Qt::endl;
     printWritten();
     return 1;
   }

@@ -1,0 +1,175 @@
+// The command-line cut and join, run as a separate process on fixtures made
+// by ffmpeg; outputs decoded independently with the ffmpeg CLI.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "Commands.h"
+#include "TempDir.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+
+namespace snipwave::test {
+namespace {
+
+const QString kProgram = QStringLiteral(SNIPWAVE_RUNTIME_DIR "/snipwave");
+
+// Each test has its own settings folder and output folder.
+class JobCommands : public ::testing::Test {
+ protected:
+  JobCommands() {
+    qputenv("SNIPWAVE_CONFIG_DIR", dir.file("config").toUtf8());
+    QDir().mkdir(dir.file("config"));
+    QDir().mkdir(out());
+  }
+  QString out() const { return dir.file("out"); }
+  QString out(const QString& name) const { return dir.file("out/" + name); }
+  SettingsStore Settings() const { return SettingsStore(dir.file("config/Snipwave.ini")); }
+  CommandResult Run(const QStringList& args) { return RunCommand(kProgram, args); }
+  static QStringList Lines(const QByteArray& text) {
+    return QString::fromUtf8(text).split('\n', Qt::SkipEmptyParts);
+  }
+  static QByteArray Read(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }
+  static void Write(const QString& path, const QByteArray& data) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(data);
+  }
+
+  TempDir dir;
+};
+
+QString Wav() { return ChirpFixture("cli-src.wav", 3.0, 44100, 2); }
+QString Mp3() { return ChirpFixture("cli-src.mp3", 3.0, 44100, 2, {"-c:a", "libmp3lame", "-b:a", "160k"}); }
+
+TEST_F(JobCommands, CutWritesOneFilePerSourceAndPrintsThePaths) {
+  const CommandResult r =
+      Run({"cut", "--format", "wav", "--out", out(), Wav() + "@1000:45100", Mp3() + "@:22050", Wav()});
+  ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+  const QString wavName = QFileInfo(Wav()).completeBaseName(), mp3Name = QFileInfo(Mp3()).completeBaseName();
+  const QStringList expected = {out("Cut_" + wavName + ".wav"), out("Cut_" + mp3Name + ".wav"),
+                                out("Cut(1)_" + wavName + ".wav")};
+  EXPECT_EQ(Lines(r.out), expected);
+  const std::vector<float> source = DecodeWithFfmpeg(Wav());
+  const std::vector<float> first = DecodeWithFfmpeg(expected[0]);
+  ASSERT_EQ(first.size(), 2u * 44100u);
+  for (std::size_t i = 0; i < first.size(); ++i)
+    ASSERT_NEAR(first[i], source[2000 + i], 1.01f / 32768) << "element " << i;
+  EXPECT_EQ(DecodeWithFfmpeg(expected[1]).size(), 2u * 22050u);
+  EXPECT_EQ(DecodeWithFfmpeg(expected[2]).size(), source.size());
+
+  // Configuration comes from the settings file: WAV custom 22050 Hz mono 8 bit.
+  SettingsStore settings = Settings();
+  settings.WriteInteger(settings::section::kWav, settings::key::kMode, 2);
+  settings.WriteInteger(settings::section::kWav, settings::key::kFrequency, 5);
+  settings.WriteInteger(settings::section::kWav, settings::key::kChannel, 0);
+  settings.WriteInteger(settings::section::kWav, settings::key::kBit, 0);
+  const CommandResult again = Run({"cut", "--format=wav", "--out=" + out(), Wav() + "@0:44100"});
+  ASSERT_EQ(again.exitCode, 0) << again.err.toStdString();
+  EXPECT_EQ(Lines(again.out), QStringList{out("Cut(2)_" + wavName + ".wav")});
+  const ProbeInfo info = FfprobeInfo(out("Cut(2)_" + wavName + ".wav"));
+  EXPECT_EQ(info.sampleRate, 22050);
+  EXPECT_EQ(info.channels, 1);
+  EXPECT_EQ(info.codec, "pcm_u8");
+  EXPECT_NEAR(double(DecodeWithFfmpeg(out("Cut(2)_" + wavName + ".wav")).size()), 22050.0, 1.0);
+}
+
+TEST_F(JobCommands, JoinReplacesAnExistingFileOnlyWithYes) {
+  const QString chosen = out("mix.wav");  // the MP3 format makes it mix.mp3
+  const CommandResult first = Run({"join", "--out", chosen, Wav() + "@0:44100", Mp3() + "@44100:"});
+  ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
+  EXPECT_EQ(Lines(first.out), QStringList{out("mix.mp3")});
+  EXPECT_NEAR(double(DecodeWithFfmpeg(out("mix.mp3")).size()), 2.0 * 132300, 2.0);
+  const QByteArray written = Read(out("mix.mp3"));
+
+  // Not on a terminal and no --yes: the question is answered No.
+  const CommandResult declined = Run({"join", "--out", out("mix"), Wav()});
+  EXPECT_EQ(declined.exitCode, 1);
+  EXPECT_EQ(Lines(declined.out), QStringList{});
+  EXPECT_TRUE(declined.err.contains("File has existed. Overwrite?")) << declined.err.toStdString();
+  EXPECT_EQ(Read(out("mix.mp3")), written);
+
+  // Another format is another name: nothing to ask.
+  const CommandResult wav = Run({"join", "--format", "wav", "--out", out("mix.mp3"), Wav() + "@0:100"});
+  EXPECT_EQ(wav.exitCode, 0);
+  EXPECT_EQ(Lines(wav.out), QStringList{out("mix.wav")});
+
+  QFile::setPermissions(out("mix.mp3"), QFileDevice::ReadOwner);
+  const CommandResult replaced = Run({"join", "--yes", "--out", out("mix.mp3"), Wav() + "@0:4410"});
+  ASSERT_EQ(replaced.exitCode, 0) << replaced.err.toStdString();
+  EXPECT_NEAR(double(DecodeWithFfmpeg(out("mix.mp3")).size()), 2.0 * 4410, 2.0);
+}
+
+TEST_F(JobCommands, RefusalsAndBadArgumentsWriteNothing) {
+  SettingsStore settings = Settings();
+  settings.WriteInteger(settings::section::kMp3, settings::key::kFrequency, 0);  // 6000 Hz: no MP3 has it
+  CommandResult r = Run({"cut", "--format", "mp3", "--out", out(), Wav()});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(r.err.contains("This MP3 format is not supported.")) << r.err.toStdString();
+  r = Run({"join", "--out", out("mix"), Wav()});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(r.err.contains("This MP3 format is not supported."));
+
+  r = Run({"cut", "--format", "wav", "--out", out(), Wav() + "@100:99"});
+  EXPECT_EQ(r.exitCode, 2);
+  r = Run({"cut", "--format", "wav", "--out", out(), Wav() + "@0:999999999"});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_TRUE(r.err.contains("does not lie within")) << r.err.toStdString();
+
+  const QString bogus = dir.file("bogus.mp3");
+  Write(bogus, "this is no audio at all");
+  r = Run({"cut", "--format", "wav", "--out", out(), Wav(), bogus});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(r.err.contains("bogus.mp3")) << r.err.toStdString();
+  r = Run({"cut", "--format", "wav", "--out", out(), dir.file("missing.wav")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(r.err.contains("missing.wav")) << r.err.toStdString();
+
+  EXPECT_EQ(Run({"cut", "--format", "flac", "--out", out(), Wav()}).exitCode, 2);
+  EXPECT_EQ(Run({"cut", "--format", "wav", Wav()}).exitCode, 2);
+  EXPECT_EQ(Run({"cut", "--format", "wav", "--out", out()}).exitCode, 2);
+  EXPECT_EQ(Run({"cut", "--yes", "--out", out(), Wav()}).exitCode, 2);  // --yes is the join's
+  EXPECT_TRUE(QDir(out()).isEmpty());
+
+  const CommandResult help = Run({"join", "--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_TRUE(help.out.startsWith("Usage: snipwave join")) << help.out.toStdString();
+  const CommandResult usage = Run({"--help"});
+  EXPECT_TRUE(usage.out.contains("cut  [--format mp3|wav|wma|ogg] --out DIR PATH[@BEGIN:END]..."));
+}
+
+TEST_F(JobCommands, OutputFolderThatIsAFileFailsWithAMessage) {
+  const QString blocked = dir.file("blocked");
+  Write(blocked, "x");
+  const CommandResult r = Run({"cut", "--format", "wav", "--out", blocked, Wav()});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(r.err.contains("blocked")) << r.err.toStdString();
+  EXPECT_EQ(Read(blocked), "x");
+}
+
+TEST_F(JobCommands, FullDiskStopsTheJobAndKeepsEarlierFilesPlayable) {
+  Write(out("keep.txt"), "keep");
+  const QString name = QFileInfo(Wav()).completeBaseName();
+  const QString longer = ChirpFixture("cli-long.wav", 3.0, 44100, 2);
+  // Every file this process writes may grow to 300 * 512 bytes: the first
+  // half-second WAV fits, the two-second one does not.
+  const CommandResult r = RunCommand(
+      "sh", {"-c", "ulimit -f 300 && exec \"$0\" \"$@\"", kProgram, "cut", "--format", "wav", "--out", out(),
+             Wav() + "@0:22050", longer + "@0:88200", Wav() + "@22050:44100"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_FALSE(r.err.isEmpty());
+  EXPECT_EQ(Lines(r.out), QStringList{out("Cut_" + name + ".wav")});
+  EXPECT_EQ(DecodeWithFfmpeg(out("Cut_" + name + ".wav")).size(), 2u * 22050u);
+  EXPECT_EQ(Read(out("keep.txt")), "keep");
+  EXPECT_FALSE(QFileInfo::exists(out("Cut(1)_" + name + ".wav")));
+  const QStringList entries = QDir(out()).entryList(QDir::Files | QDir::Hidden);
+  EXPECT_EQ(entries.size(), 3) << entries.join(", ").toStdString();  // keep.txt, the first, the failed one
+}
+
+}  // namespace
+}  // namespace snipwave::test
