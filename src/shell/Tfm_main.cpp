@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "settings/HookedSlot.h"
 #include "settings/ProductLinks.h"
 #include "settings/SettingsKeys.h"
 #include "shell/FormatChooser.h"
@@ -69,15 +70,15 @@ Tfm_main::Tfm_main(MainComponents components, QWidget* parent)
   WireFeatures();
 
   components_.Skin1->SetEvents(SkinEvents{
-      [this](ISkinObject& source) { Skin1Click(source); },
+      [this](ISkinObject& source) { Run([&] { Skin1Click(source); }); },
       [this](ISkinObject& source, int button, int x, int y) {
-        if (commands_.MouseDown) commands_.MouseDown(source, button, x, y);
+        if (commands_.MouseDown) Run([&] { commands_.MouseDown(source, button, x, y); });
       },
       [this](ISkinObject& source, int newPos) {
-        if (commands_.ScrollTrack) commands_.ScrollTrack(source, newPos);
+        if (commands_.ScrollTrack) Run([&] { commands_.ScrollTrack(source, newPos); });
       },
       [this](ISkinObject& source, int button, int x, int y) {
-        if (commands_.MouseUp) commands_.MouseUp(source, button, x, y);
+        if (commands_.MouseUp) Run([&] { commands_.MouseUp(source, button, x, y); });
       }});
 }
 
@@ -95,7 +96,20 @@ void Tfm_main::WireFeatures() {
   tracks_ = std::make_unique<TrackListCommands>(state_);
   preview_ = std::make_unique<PreviewPlayer>(state_);
   marking_ = std::make_unique<RangeMarking>(state_);
-  if (state_.AudioPlayer1) preview_->InstallPlayerEvents();
+  if (state_.AudioPlayer1) {
+    AudioPlayerEvents events = preview_->PlayerEvents();
+    auto guard = [](std::function<void()> handler) {
+      return [handler = std::move(handler)] { Run(handler); };
+    };
+    events.OnEndArrayPlay = guard(events.OnEndArrayPlay);
+    events.OnRequestOnLoadArray = guard(events.OnRequestOnLoadArray);
+    events.OnEndPlay = guard(events.OnEndPlay);
+    auto onTimer = events.OnTimer;
+    events.OnTimer = [onTimer](std::int64_t samples, int left, int right) {
+      Run([&] { onTimer(samples, left, right); });
+    };
+    state_.AudioPlayer1->SetEvents(std::move(events));
+  }
 
   MainCommands& c = commands_;
   c.ChooseOutputDirectory = [this] { ChooseOutputFolder(state_); };
@@ -224,6 +238,10 @@ void Tfm_main::BuildDispatch() {
   add("downtime", &MainCommands::NudgeBack);
   dispatch_.Add("help", [this] { HelpMenuClick(); });
   dispatch_.Add("file", [this] { FileMenuClick(); });
+}
+
+void Tfm_main::Run(const std::function<void()>& command) {
+  if (command) HookedSlot([&] { command(); })();
 }
 
 void Tfm_main::Skin1Click(ISkinObject& source) { dispatch_.Dispatch(source.GetName()); }

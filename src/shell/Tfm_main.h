@@ -81,9 +81,9 @@ class Tfm_main final : public QWidget {
   void BuildDispatch();
   void BindSkinObjects();
   void PlaceControls();
-  void Run(const std::function<void()>& command) const {
-    if (command) command();
-  }
+  // Runs an operation for a Qt or component callback. An exception must not
+  // unwind through Qt's own frames, so it goes to the application's hook here.
+  static void Run(const std::function<void()>& command);
 
   MainComponents components_;
   std::unique_ptr<SettingsStore> settingsFile_;
