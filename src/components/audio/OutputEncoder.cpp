@@ -148,6 +148,13 @@ void OutputEncoder::DrainPackets() {
     av_packet_rescale_ts(packet_.get(), codec_->time_base, stream_->time_base);
     packet_->stream_index = stream_->index;
     av::Check(av_interleaved_write_frame(format_.get(), packet_.get()), kWrite, path_);
+    if (++packetsWritten_ == 1 && setup_.container == "ogg") {
+      // End the first Ogg page after the first audio packet. When a short
+      // stream fits one page, libavformat's Ogg reader takes the end
+      // granule for the start one and loses up to a block of the stream;
+      // a page of its own for the first packet keeps the length exact.
+      av::Check(av_write_frame(format_.get(), nullptr), kWrite, path_);
+    }
   }
 }
 

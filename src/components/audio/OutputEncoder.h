@@ -56,6 +56,7 @@ class OutputEncoder {
   av::PacketPtr packet_;
   int frameSize_ = 0;
   std::int64_t nextPts_ = 0;
+  std::int64_t packetsWritten_ = 0;
   bool finished_ = false;
 };
 
