@@ -20,34 +20,6 @@ int WmaFrameLength(int sampleRate, int version) {
   return 2048;
 }
 
-// Bytes of one MPEG audio frame from its 4-byte header, 0 when not a header.
-int MpegFrameBytes(const std::uint8_t* h) {
-  if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0) return 0;
-  const int versionBits = (h[1] >> 3) & 3;  // 0: 2.5, 2: 2, 3: 1
-  const int layerBits = (h[1] >> 1) & 3;    // 1: III, 2: II, 3: I
-  const int bitrateIndex = h[2] >> 4;
-  const int rateIndex = (h[2] >> 2) & 3;
-  const int padding = (h[2] >> 1) & 1;
-  if (versionBits == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3) return 0;
-  static const int kRates[3] = {44100, 48000, 32000};
-  int rate = kRates[rateIndex];
-  if (versionBits == 2) rate /= 2;
-  if (versionBits == 0) rate /= 4;
-  const bool mpeg1 = versionBits == 3;
-  static const int kL1[16] = {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0};
-  static const int kL2[16] = {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0};
-  static const int kL3[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
-  static const int kL1v2[16] = {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0};
-  static const int kL23v2[16] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0};
-  int kbps;
-  if (layerBits == 3) kbps = mpeg1 ? kL1[bitrateIndex] : kL1v2[bitrateIndex];
-  else if (layerBits == 2) kbps = mpeg1 ? kL2[bitrateIndex] : kL23v2[bitrateIndex];
-  else kbps = mpeg1 ? kL3[bitrateIndex] : kL23v2[bitrateIndex];
-  if (layerBits == 3) return (12 * kbps * 1000 / rate + padding) * 4;
-  if (layerBits == 1 && !mpeg1) return 72 * kbps * 1000 / rate + padding;
-  return 144 * kbps * 1000 / rate + padding;
-}
-
 }  // namespace
 
 bool OutputCountModel::Supports(int codecId) {
@@ -97,10 +69,6 @@ OutputCountModel::~OutputCountModel() {
 }
 
 std::uint32_t OutputCountModel::MpegFrames(const AVPacket& packet) const {
-  if (packet.size >= 4) {
-    const int bytes = MpegFrameBytes(packet.data);
-    if (bytes > 0 && packet.size < bytes) return 0;  // cut short: the decoder rejects it
-  }
   if (packet.duration > 0) {
     return static_cast<std::uint32_t>(av_rescale(packet.duration, static_cast<std::int64_t>(timeBaseNum_) * sampleRate_,
                                                  timeBaseDen_));

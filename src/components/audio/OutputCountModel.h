@@ -15,7 +15,7 @@ namespace snipwave::audio {
 // yields for a stream read from its start, so that the length of a file is
 // exact from one demux pass:
 // - PCM and MPEG audio: the packet's own duration (an MPEG frame cut short
-//   by a truncated file yields nothing: the decoder rejects it);
+//   by a truncated file still decodes to a whole frame);
 // - Vorbis: the block-size overlap of each packet (libavcodec's parser), the
 //   first audio packet yielding nothing;
 // - WMA v1/v2: frame length × frames per superframe (one, or the count in the
