@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cli/JobCommands.h"
+#include "cli/ProbeCommand.h"
 
 
 namespace snipwave {
@@ -15,7 +16,8 @@ const char* const kUsage =
     "Without a command, the window opens.\n"
     "\n"
     "Commands:\n"
-    "  help            show this text\n";
+    "  help            show this text\n"
+    "  probe FILE...   print path, length in samples, duration in ms, sample rate, channels\n";
 
 QString Usage() { return QString(kUsage) + kJobCommandsUsage; }
 
@@ -31,6 +33,7 @@ std::optional<int> RunCommandLine(const QStringList& arguments) {
     out << Usage();
     return 0;
   }
+  if (command == "probe") return RunProbeCommand(rest, out, err);
   if (command == "cut") return RunCutCommand(rest);
   if (command == "join") return RunJoinCommand(rest);
   if (command.startsWith('-')) {
