@@ -5,7 +5,7 @@
 #include "platform/ClockText.h"
 #include "platform/MulDiv.h"
 #include "preview/PositionScale.h"
-#include "preview/RangeTotal.h"
+#include "state/RangeTotal.h"
 #include "state/MainState.h"
 
 namespace snipwave {

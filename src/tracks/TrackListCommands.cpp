@@ -4,6 +4,7 @@
 
 #include "platform/ClockText.h"
 #include "platform/MulDiv.h"
+#include "state/RangeTotal.h"
 
 namespace snipwave {
 
@@ -12,12 +13,7 @@ const QString kZeroClock = QStringLiteral("00:00:00");
 constexpr int kPositionScale = 20000;  // the bar "pb" runs 0..20000 for every file
 }  // namespace
 
-void TrackListCommands::RefreshTotal() {
-  const int rows = state_.lv->RowCount();
-  std::int64_t seconds = 0;
-  for (int i = 0; i < rows && i < kTrackTableSize; ++i) seconds += state_.TrackTable[static_cast<std::size_t>(i)].RangeSeconds;
-  state_.alltime.SetText(ClockTextFromSeconds(seconds));
-}
+void TrackListCommands::RefreshTotal() { ShowRangeTotal(state_); }
 
 void TrackListCommands::SelectRow() {
   ITrackListView& lv = *state_.lv;

@@ -1,4 +1,4 @@
-#include "preview/RangeTotal.h"
+#include "state/RangeTotal.h"
 
 #include <algorithm>
 
@@ -8,7 +8,8 @@
 namespace snipwave {
 
 std::int64_t SumOfRangeSeconds(const MainState& state) {
-  const int rows = std::clamp(state.TrackCount, 0, kTrackTableSize);
+  const int listed = state.lv ? state.lv->RowCount() : state.TrackCount;
+  const int rows = std::clamp(listed, 0, kTrackTableSize);
   std::int64_t seconds = 0;  // 101 rows of int32 seconds cannot overflow 64 bits
   for (int i = 0; i < rows; ++i) seconds += state.TrackTable[static_cast<std::size_t>(i)].RangeSeconds;
   return seconds;

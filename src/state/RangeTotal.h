@@ -6,10 +6,10 @@ namespace snipwave {
 
 struct MainState;
 
-// Sum of RangeSeconds over the listed rows (0 .. TrackCount - 1), in whole seconds.
+// Sum of RangeSeconds over the listed rows, in whole seconds.
 std::int64_t SumOfRangeSeconds(const MainState& state);
 
-// "alltime" := the clock text of SumOfRangeSeconds.
+// Refreshes the total: "alltime" := the clock text of SumOfRangeSeconds.
 void ShowRangeTotal(MainState& state);
 
 }  // namespace snipwave
