@@ -65,6 +65,7 @@ OutputEncoder::OutputEncoder(std::string path, const EncoderSetup& setup, int in
   stream_->time_base = codec_->time_base;
 
   frameSize_ = codec_->frame_size > 0 ? codec_->frame_size : kPcmFrameSize;
+  variableFrameSize_ = codec_->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE;
   resampler_ = std::make_unique<Resampler>(inRate_, inChannels_, setup.sampleRate, setup.channels, codec_->sample_fmt, path_);
   fifo_.reset(av::CheckAlloc(av_audio_fifo_alloc(codec_->sample_fmt, setup.channels, frameSize_), kCreate, path_));
   frame_.reset(av::CheckAlloc(av_frame_alloc(), kCreate, path_));
@@ -110,6 +111,22 @@ void OutputEncoder::Write(const float* interleaved, std::size_t frames) {
 
 void OutputEncoder::PushConverted(int frames) {
   if (frames <= 0) return;
+  if (variableFrameSize_) {
+    // PCM takes frames of any size: straight from the resampler to the encoder.
+    av_frame_unref(frame_.get());
+    frame_->nb_samples = frames;
+    frame_->format = codec_->sample_fmt;
+    frame_->sample_rate = codec_->sample_rate;
+    av::Check(av_channel_layout_copy(&frame_->ch_layout, &codec_->ch_layout), kWrite, path_);
+    av::Check(av_frame_get_buffer(frame_.get(), 0), kWrite, path_);
+    av::Check(av_samples_copy(frame_->extended_data, resampler_->Planes(), 0, 0, frames, setup_.channels,
+                              codec_->sample_fmt),
+              kWrite, path_);
+    frame_->pts = nextPts_;
+    nextPts_ += frames;
+    SendFrame(frame_.get());
+    return;
+  }
   auto* planes = reinterpret_cast<void* const*>(resampler_->Planes());
   if (av_audio_fifo_write(fifo_.get(), const_cast<void**>(planes), frames) < frames) {
     throw Error::Failed(kWrite, path_, "out of memory");

@@ -55,6 +55,7 @@ class OutputEncoder {
   av::FramePtr frame_;
   av::PacketPtr packet_;
   int frameSize_ = 0;
+  bool variableFrameSize_ = false;  // PCM: no fixed frame size, no fifo
   std::int64_t nextPts_ = 0;
   std::int64_t packetsWritten_ = 0;
   bool finished_ = false;
