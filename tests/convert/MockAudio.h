@@ -9,54 +9,11 @@
 #include <functional>
 #include <vector>
 
+#include "AudioMocks.h"
 #include "components/audio/AudioInterfaces.h"
 #include "platform/Error.h"
 
 namespace snipwave::test {
-
-class MockAudioFile2 : public IAudioFile2 {
- public:
-  MOCK_METHOD(void, OpenFile, (const std::string& path, int flags, int mode), (override));
-  MOCK_METHOD(void, CloseFile, (), (override));
-  MOCK_METHOD(void, CreateOutputFile, (const std::string& path, int flags), (override));
-  MOCK_METHOD(void, WriteSamples, (const SampleBuffer& buffer), (override));
-  MOCK_METHOD(SampleBuffer, ReadSamples, (int frames), (override));
-  MOCK_METHOD(int, SeekSample, (std::int64_t position, int mode), (override));
-  MOCK_METHOD(bool, CheckMp3Format, (int sampleRate, int bitRateKbps, int channels), (override));
-  MOCK_METHOD(bool, CheckOggFormat, (int sampleRate, int channels, int nominalKbps, int maxKbps, int minKbps),
-              (override));
-  MOCK_METHOD(void, SetPcmFormat, (int sampleRate, int channels), (override));
-  MOCK_METHOD(void, SetWavFormat, (int sampleRate, int channels, int bitsPerSample), (override));
-  MOCK_METHOD(void, SetMp3Encoder, (IAudioFile2LameEnc * encoder), (override));
-  MOCK_METHOD(void, SetOggFormat,
-              (int sampleRate, int channels, int nominalKbps, int maxKbps, int minKbps, int quality), (override));
-  MOCK_METHOD(void, SetWmaProfile, (int profile), (override));
-  MOCK_METHOD(int, LengthSamples, (), (const, override));
-  MOCK_METHOD(bool, IsOpen, (), (const, override));
-  MOCK_METHOD(int, FrameSize, (), (const, override));
-  MOCK_METHOD(int, DurationMs, (), (const, override));
-  MOCK_METHOD(int, Channels, (), (const, override));
-  MOCK_METHOD(unsigned, SampleRate, (), (const, override));
-  MOCK_METHOD(void, SetInitFlag, (bool on), (override));
-};
-
-class MockLameEnc : public IAudioFile2LameEnc {
- public:
-  MOCK_METHOD(void, SetVbrBitRate, (int kbps), (override));
-  MOCK_METHOD(void, SetVbrQuality, (int quality), (override));
-  MOCK_METHOD(void, SetVbrMode, (int mode), (override));
-  MOCK_METHOD(void, SetQuality, (int quality), (override));
-  MOCK_METHOD(int, VbrBitRate, (), (const, override));
-  MOCK_METHOD(int, VbrQuality, (), (const, override));
-  MOCK_METHOD(int, VbrMode, (), (const, override));
-  MOCK_METHOD(int, Quality, (), (const, override));
-  MOCK_METHOD(int, SampleRate, (), (const, override));
-  MOCK_METHOD(void, SetSampleRate, (int hz), (override));
-  MOCK_METHOD(int, Channels, (), (const, override));
-  MOCK_METHOD(void, SetChannels, (int channels), (override));
-  MOCK_METHOD(int, BitRate, (), (const, override));
-  MOCK_METHOD(void, SetBitRate, (int kbps), (override));
-};
 
 // Gives a mocked encoder settings object the read-back of what was written.
 struct EncoderMemory {

@@ -6,34 +6,12 @@
 #include <set>
 #include <string>
 
+#include "AudioMocks.h"
 #include "components/audio/AudioInterfaces.h"
 #include "platform/Error.h"
 
 namespace snipwave::test {
 
-class MockAudioFile2 : public IAudioFile2 {
- public:
-  MOCK_METHOD(void, OpenFile, (const std::string& path, int flags, int mode), (override));
-  MOCK_METHOD(void, CloseFile, (), (override));
-  MOCK_METHOD(void, CreateOutputFile, (const std::string& path, int flags), (override));
-  MOCK_METHOD(void, WriteSamples, (const SampleBuffer& buffer), (override));
-  MOCK_METHOD(SampleBuffer, ReadSamples, (int frames), (override));
-  MOCK_METHOD(int, SeekSample, (std::int64_t position, int mode), (override));
-  MOCK_METHOD(bool, CheckMp3Format, (int, int, int), (override));
-  MOCK_METHOD(bool, CheckOggFormat, (int, int, int, int, int), (override));
-  MOCK_METHOD(void, SetPcmFormat, (int, int), (override));
-  MOCK_METHOD(void, SetWavFormat, (int, int, int), (override));
-  MOCK_METHOD(void, SetMp3Encoder, (IAudioFile2LameEnc*), (override));
-  MOCK_METHOD(void, SetOggFormat, (int, int, int, int, int, int), (override));
-  MOCK_METHOD(void, SetWmaProfile, (int), (override));
-  MOCK_METHOD(int, LengthSamples, (), (const, override));
-  MOCK_METHOD(bool, IsOpen, (), (const, override));
-  MOCK_METHOD(int, FrameSize, (), (const, override));
-  MOCK_METHOD(int, DurationMs, (), (const, override));
-  MOCK_METHOD(int, Channels, (), (const, override));
-  MOCK_METHOD(unsigned, SampleRate, (), (const, override));
-  MOCK_METHOD(void, SetInitFlag, (bool), (override));
-};
 
 // A mock that acts like a reader of a few known files: OpenFile of a path it
 // knows opens it, any other path throws like the real reader; DurationMs and
