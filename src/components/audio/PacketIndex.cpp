@@ -58,6 +58,14 @@ std::size_t PacketIndex::PacketAt(std::int64_t frame) const {
   return keys_.size();
 }
 
+std::size_t PacketIndex::MemoryBytes() const {
+  // Node-based map: a node of key + value + next pointer + cached hash, and a bucket pointer.
+  constexpr std::size_t kTrimNode = sizeof(std::size_t) * 3 + 2 * sizeof(std::uint32_t) + sizeof(void*);
+  return keys_.capacity() * sizeof(std::int64_t) + raw_.capacity() * sizeof(std::uint32_t) +
+         checkpoints_.capacity() * sizeof(std::int64_t) + trims_.size() * kTrimNode +
+         trims_.bucket_count() * sizeof(void*);
+}
+
 std::size_t PacketIndex::Find(std::int64_t key, std::size_t from) const {
   // Keys rise through the stream (positions and timestamps both), so a
   // binary search finds the candidate; equal keys are resolved forwards.

@@ -37,6 +37,8 @@ class PacketIndex {
   std::size_t PacketAt(std::int64_t frame) const;
   // The first packet with this key at or after `from`, or Size().
   std::size_t Find(std::int64_t key, std::size_t from = 0) const;
+  // Heap bytes held (for the scan cache's budget).
+  std::size_t MemoryBytes() const;
 
  private:
   static constexpr std::size_t kCheckpointEvery = 64;

@@ -5,6 +5,7 @@
 
 #include "AvError.h"
 #include "FrameToFloat.h"
+#include "ScanCache.h"
 #include "platform/Error.h"
 
 namespace snipwave::audio {
@@ -35,15 +36,65 @@ struct SourceDecoder::Input {
 };
 
 SourceDecoder::SourceDecoder(std::string path) : path_(std::move(path)) {
+  // Identified before anything is read, so that a change during the scan
+  // keeps the scan out of the cache.
+  const std::optional<FileIdentity> identity = IdentifyFile(path_);
   input_ = OpenInput();
   const AVStream* st = input_->format->streams[input_->stream];
   sampleRate_ = st->codecpar->sample_rate;
   channels_ = st->codecpar->ch_layout.nb_channels;
   keyIsPosition_ = std::strcmp(input_->format->iformat->name, "ogg") != 0 &&
                    std::strcmp(input_->format->iformat->name, "asf") != 0;
-  Scan();
-  if (index_.TotalFrames() <= 0) throw Error::Failed("Cannot read", path_, "the file holds no audio samples");
+  pcm_ = DirectPcmLayout();
+  if (pcm_) {
+    if (pcm_->frames <= 0) throw Error::Failed("Cannot read", path_, "the file holds no audio samples");
+    return;  // nothing was read yet: the input stays for the first read
+  }
+  if (identity) index_ = ScanCache::Instance().Find(*identity);
+  if (index_) return;  // as above, the input is untouched
+  auto scanned = std::make_shared<PacketIndex>();
+  Scan(*scanned);
+  index_ = std::move(scanned);
+  if (index_->TotalFrames() <= 0) throw Error::Failed("Cannot read", path_, "the file holds no audio samples");
   input_.reset();  // reopened on the first read, so that reading starts exactly as a fresh decode
+  if (identity && IdentifyFile(path_) == identity) ScanCache::Instance().Store(*identity, index_);
+}
+
+std::optional<SourceDecoder::PcmLayout> SourceDecoder::DirectPcmLayout() const {
+  AVFormatContext* fmt = input_->format.get();
+  if (std::strcmp(fmt->iformat->name, "wav") != 0 || fmt->nb_streams != 1) return std::nullopt;
+  const AVCodecParameters* par = fmt->streams[input_->stream]->codecpar;
+  const int bits = av_get_exact_bits_per_sample(par->codec_id);
+  // The demuxer cuts packets in whole blocks and the decoder takes whole
+  // frames of channels x sample size: both must be the same unit.
+  if (bits <= 0 || bits % 8 != 0 || par->block_align != channels_ * (bits / 8)) return std::nullopt;
+
+  AVIOContext* pb = fmt->pb;
+  const std::int64_t dataStart = avio_tell(pb);  // the demuxer leaves the input at the first data byte
+  const std::int64_t fileSize = avio_size(pb);
+  if (dataStart < 20 || fileSize < dataStart) return std::nullopt;
+  // A plain RIFF file (not RF64, no leading tag) whose data chunk header sits
+  // just before the data.
+  unsigned char riff[4] = {}, chunk[8] = {};
+  const bool headerOk = avio_seek(pb, 0, SEEK_SET) == 0 && avio_read(pb, riff, 4) == 4 &&
+                        avio_seek(pb, dataStart - 8, SEEK_SET) == dataStart - 8 && avio_read(pb, chunk, 8) == 8;
+  if (avio_seek(pb, dataStart, SEEK_SET) != dataStart) {
+    throw Error::Failed("Cannot read", path_, "the input cannot be repositioned");
+  }
+  if (!headerOk || std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(chunk, "data", 4) != 0) return std::nullopt;
+  const std::uint32_t size = static_cast<std::uint32_t>(chunk[4]) | static_cast<std::uint32_t>(chunk[5]) << 8 |
+                             static_cast<std::uint32_t>(chunk[6]) << 16 | static_cast<std::uint32_t>(chunk[7]) << 24;
+  // 0 and 0xFFFFFFFF mean "up to the end of the file" to the demuxer.
+  const std::int64_t dataEnd = (size == 0 || size == 0xFFFFFFFFu) ? INT64_MAX : dataStart + size;
+  // After the data chunk the demuxer would go on into a further data chunk,
+  // if any: only a file that ends with its data (up to a pad byte) or is cut
+  // short is measured from the header.
+  if (dataEnd < fileSize && fileSize - dataEnd >= 8) return std::nullopt;
+  PcmLayout layout;
+  layout.dataStart = dataStart;
+  layout.blockAlign = par->block_align;
+  layout.frames = (std::min(dataEnd, fileSize) - dataStart) / par->block_align;
+  return layout;
 }
 
 SourceDecoder::~SourceDecoder() = default;
@@ -51,8 +102,18 @@ SourceDecoder::~SourceDecoder() = default;
 std::unique_ptr<SourceDecoder::Input> SourceDecoder::OpenInput() const {
   auto in = std::make_unique<Input>();
   AVFormatContext* raw = nullptr;
+  // The WAV demuxer asks to probe the first 128 KiB of 16-bit PCM for other
+  // codecs in disguise (S/PDIF, DTS) by running every format probe on it
+  // again and again as the data grows: a quarter second on every open and
+  // seek of a long file. The decoder here is chosen at open and never
+  // changes, so what that probe finds is never used; one probe of the first
+  // packet is all it gets.
+  AVDictionary* options = nullptr;
+  av_dict_set(&options, "max_probe_packets", "0", 0);
   // "file:" keeps a name with a colon from being read as a protocol.
-  av::Check(avformat_open_input(&raw, ("file:" + path_).c_str(), nullptr, nullptr), "Cannot open", path_);
+  const int opened = avformat_open_input(&raw, ("file:" + path_).c_str(), nullptr, &options);
+  av_dict_free(&options);
+  av::Check(opened, "Cannot open", path_);
   in->format.reset(raw);
   AVFormatContext* fmt = in->format.get();
   if (!IsAcceptedContainer(fmt->iformat->name) || fmt->probe_score < kMinProbeScore) {
@@ -117,15 +178,15 @@ bool SourceDecoder::ReadPacket(AVPacket& packet) {
   }
 }
 
-void SourceDecoder::Scan() {
+void SourceDecoder::Scan(PacketIndex& index) {
   const AVStream* st = input_->format->streams[input_->stream];
   OutputCountModel model(st->codecpar, st->time_base.num, st->time_base.den);
-  index_.Clear();
+  index.Clear();
   AVPacket& packet = *input_->packet;
-  while (ReadPacket(packet)) index_.Add(KeyOf(packet), model.Next(packet));
+  while (ReadPacket(packet)) index.Add(KeyOf(packet), model.Next(packet));
   av_packet_unref(&packet);
   const PacketOutput tail = model.Drain();
-  if (tail.raw > 0) index_.Add(kDrainKey, tail);
+  if (tail.raw > 0) index.Add(kDrainKey, tail);
 }
 
 void SourceDecoder::Rewind() {
@@ -189,8 +250,8 @@ SourceDecoder::Step SourceDecoder::DecodeNextContinuous() {
   const int raw = DecodePacket(more ? &packet : nullptr);  // at the end: drain what the decoder holds
   if (!more) inputEnded_ = true;
   int front = 0, back = 0;
-  if (i < index_.Size()) {
-    const PacketOutput expected = index_.Output(i);
+  if (index_ && i < index_->Size()) {
+    const PacketOutput expected = index_->Output(i);
     front = static_cast<int>(std::min<std::uint32_t>(expected.front, static_cast<std::uint32_t>(raw)));
     if (static_cast<int>(expected.back) <= raw - front) back = static_cast<int>(expected.back);
   }
@@ -244,33 +305,33 @@ bool SourceDecoder::TrySeek(std::size_t startPacket, std::int64_t target) {
   pending_.clear();
   pendingRead_ = 0;
   inputEnded_ = false;
-  const std::int64_t key = index_.Key(startPacket);
+  const std::int64_t key = index_->Key(startPacket);
   const int rc = keyIsPosition_ ? av_seek_frame(fmt, -1, key, AVSEEK_FLAG_BYTE)
                                 : av_seek_frame(fmt, input_->stream, key, AVSEEK_FLAG_BACKWARD);
   if (rc < 0) return false;
 
-  const std::size_t targetPacket = index_.PacketAt(target);
+  const std::size_t targetPacket = index_->PacketAt(target);
   AVPacket& packet = *input_->packet;
   // Find where the demuxer landed.
-  std::size_t i = index_.Size();
+  std::size_t i = index_->Size();
   for (int tries = 0; tries < 256; ++tries) {
     if (!ReadPacket(packet)) return false;
-    i = index_.Find(KeyOf(packet), 0);
-    if (i < index_.Size()) break;
+    i = index_->Find(KeyOf(packet), 0);
+    if (i < index_->Size()) break;
   }
   // Landed too late (or nowhere known): at least two whole packets must be
   // decoded before the target's, so that the decoder's overlap is filled.
-  if (i >= index_.Size() || i + 2 > targetPacket) return false;
+  if (i >= index_->Size() || i + 2 > targetPacket) return false;
 
   // Decode forward in step with the index. A packet whose output count differs
   // from a decode from the start is warm-up (the first packet after a flush);
   // it must lie wholly before the target.
   bool draining = false;
   for (;;) {
-    if (!draining && KeyOf(packet) != index_.Key(i)) return false;  // lost step with the index
+    if (!draining && KeyOf(packet) != index_->Key(i)) return false;  // lost step with the index
     const int raw = DecodePacket(draining ? nullptr : &packet);
-    const PacketOutput expected = index_.Output(i);
-    const std::int64_t start = index_.OutputOffset(i);
+    const PacketOutput expected = index_->Output(i);
+    const std::int64_t start = index_->OutputOffset(i);
     const std::int64_t end = start + expected.Kept();
     if (raw != static_cast<int>(expected.raw)) {
       if (end > target) return false;
@@ -283,12 +344,24 @@ bool SourceDecoder::TrySeek(std::size_t startPacket, std::int64_t target) {
       return true;
     }
     ++i;
-    if (i >= index_.Size() || draining) return false;
+    if (i >= index_->Size() || draining) return false;
     if (!ReadPacket(packet)) {
-      if (index_.Key(i) != kDrainKey) return false;
+      if (index_->Key(i) != kDrainKey) return false;
       draining = true;
     }
   }
+}
+
+void SourceDecoder::SeekPcm(std::int64_t frame) {
+  AVFormatContext* fmt = input_->format.get();
+  av::Check(av_seek_frame(fmt, -1, pcm_->dataStart + frame * pcm_->blockAlign, AVSEEK_FLAG_BYTE), "Cannot seek",
+            path_);
+  avcodec_flush_buffers(input_->codec.get());
+  pending_.clear();
+  pendingRead_ = 0;
+  inputEnded_ = false;
+  nextPacket_ = 0;
+  position_ = frame;
 }
 
 void SourceDecoder::Seek(std::int64_t frame) {
@@ -301,6 +374,10 @@ void SourceDecoder::Seek(std::int64_t frame) {
     return;
   }
   EnsureInput();
+  if (pcm_) {
+    SeekPcm(frame);  // every frame has its own byte offset
+    return;
+  }
   // Half a second of warm-up, doubled on each retry.
   const std::int64_t preroll = std::max<std::int64_t>(sampleRate_ / 2, 4096);
   if (frame > position_ && frame - position_ <= 2 * preroll) {
@@ -310,8 +387,8 @@ void SourceDecoder::Seek(std::int64_t frame) {
   for (int attempt = 0; attempt < 3; ++attempt) {
     const std::int64_t from = frame - (preroll << attempt);
     if (from <= 0) break;
-    const std::size_t start = index_.PacketAt(from);
-    if (start < 2 || start >= index_.Size()) break;
+    const std::size_t start = index_->PacketAt(from);
+    if (start < 2 || start >= index_->Size()) break;
     if (TrySeek(start, frame)) return;
   }
   // Close to the start, or the container would not seek exactly: decode from

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,10 +12,16 @@
 
 namespace snipwave::audio {
 
-// One source file, decoded exactly: its length comes from a demux scan (no
-// decoding), reads yield interleaved float32 frames at the file's own rate
-// and channel count, and a seek lands on the exact frame a continuous decode
-// from the start would give there.
+// One source file, decoded exactly: reads yield interleaved float32 frames at
+// the file's own rate and channel count, and a seek lands on the exact frame a
+// continuous decode from the start would give there.
+//
+// Length: for plain PCM in a WAV file it is the data chunk's byte count (cut
+// to what the file really holds when it is truncated) over the block size,
+// and seeks go straight to the frame's byte offset; PCM decoding has no state,
+// so both are exact without a scan. Every other source gets its length from a
+// demux scan (no decoding) whose packet index is kept in the per-process
+// ScanCache, so reopening an unchanged file costs no second scan.
 //
 // Seeking: demuxer seeks are not sample-exact (an MP3 decoder needs the bit
 // reservoir and the previous granule; ASF timestamps jitter by ~1 ms; WMA can
@@ -33,7 +40,7 @@ class SourceDecoder {
 
   int SampleRate() const { return sampleRate_; }
   int Channels() const { return channels_; }
-  std::int64_t LengthFrames() const { return index_.TotalFrames(); }
+  std::int64_t LengthFrames() const { return pcm_ ? pcm_->frames : index_->TotalFrames(); }
   std::int64_t Position() const { return position_; }
 
   // Appends up to `frames` frames to `out`; returns how many (0 at the end).
@@ -44,10 +51,19 @@ class SourceDecoder {
  private:
   struct Input;
   enum class Step { kDecoded, kEnd };
+  // Where the frames of a plain PCM WAV file lie: frame f starts at byte
+  // dataStart + f * blockAlign.
+  struct PcmLayout {
+    std::int64_t dataStart = 0;
+    int blockAlign = 0;
+    std::int64_t frames = 0;
+  };
 
   std::unique_ptr<Input> OpenInput() const;
   av::CodecContextPtr OpenDecoder(const AVStream& stream) const;
-  void Scan();
+  std::optional<PcmLayout> DirectPcmLayout() const;
+  void Scan(PacketIndex& index);
+  void SeekPcm(std::int64_t frame);
   void Rewind();
   void EnsureInput();
   std::int64_t KeyOf(const AVPacket& packet) const;
@@ -64,7 +80,8 @@ class SourceDecoder {
   bool keyIsPosition_ = true;
   int sampleRate_ = 0;
   int channels_ = 0;
-  PacketIndex index_;
+  std::optional<PcmLayout> pcm_;                 // set for plain PCM WAV: no index
+  std::shared_ptr<const PacketIndex> index_;    // set otherwise; shared with the ScanCache
   std::unique_ptr<Input> input_;
   std::vector<av::FramePtr> decoded_;
   int decodedCount_ = 0;
