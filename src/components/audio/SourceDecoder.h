@@ -42,6 +42,8 @@ class SourceDecoder {
   int Channels() const { return channels_; }
   std::int64_t LengthFrames() const { return pcm_ ? pcm_->frames : index_->TotalFrames(); }
   std::int64_t Position() const { return position_; }
+  // True when the length came from a PCM WAV header rather than a scan.
+  bool MeasuredFromHeader() const { return pcm_.has_value(); }
 
   // Appends up to `frames` frames to `out`; returns how many (0 at the end).
   std::size_t Read(std::size_t frames, std::vector<float>& out);
