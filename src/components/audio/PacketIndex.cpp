@@ -59,9 +59,13 @@ std::size_t PacketIndex::PacketAt(std::int64_t frame) const {
 }
 
 std::size_t PacketIndex::MemoryBytes() const {
-  // Node-based map: a node of key + value + next pointer + cached hash, and a bucket pointer.
+  // Deque blocks hold 512 bytes each; a trim is a hash node of key, value,
+  // next pointer and cached hash, plus a bucket pointer.
+  constexpr std::size_t kBlock = 512;
   constexpr std::size_t kTrimNode = sizeof(std::size_t) * 3 + 2 * sizeof(std::uint32_t) + sizeof(void*);
-  return keys_.capacity() * sizeof(std::int64_t) + raw_.capacity() * sizeof(std::uint32_t) +
+  const auto blocks = [](std::size_t n, std::size_t size) { return (n * size + kBlock - 1) / kBlock + 1; };
+  return (blocks(keys_.size(), sizeof(std::int64_t)) + blocks(raw_.size(), sizeof(std::uint32_t))) *
+             (kBlock + sizeof(void*)) +
          checkpoints_.capacity() * sizeof(std::int64_t) + trims_.size() * kTrimNode +
          trims_.bucket_count() * sizeof(void*);
 }

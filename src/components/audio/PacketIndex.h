@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <unordered_map>
 #include <vector>
 
@@ -20,7 +21,9 @@ struct PacketOutput {
 // order. Packet i is recognised again after a seek by its key (byte position
 // or timestamp, whichever the container keeps stable); its output starts at
 // frame OutputOffset(i) of the decoded stream. Memory: 12 bytes per packet
-// plus one offset per 64 packets; trims are rare and kept sparse.
+// plus one offset per 64 packets; trims are rare and kept sparse. The
+// per-packet columns grow in blocks (deques), so a scan never holds an old
+// and a new copy of them at once: memory stays at what the packets need.
 class PacketIndex {
  public:
   void Clear();
@@ -42,8 +45,8 @@ class PacketIndex {
 
  private:
   static constexpr std::size_t kCheckpointEvery = 64;
-  std::vector<std::int64_t> keys_;
-  std::vector<std::uint32_t> raw_;
+  std::deque<std::int64_t> keys_;
+  std::deque<std::uint32_t> raw_;
   std::unordered_map<std::size_t, std::pair<std::uint32_t, std::uint32_t>> trims_;
   std::vector<std::int64_t> checkpoints_;  // OutputOffset(k * kCheckpointEvery)
   std::int64_t total_ = 0;
