@@ -40,7 +40,7 @@ std::optional<FileIdentity> IdentifyFile(const std::string& path);
 // Thread-safe.
 class ScanCache {
  public:
-  static constexpr std::size_t kMaxEntries = 8;
+  static constexpr std::size_t kMaxEntries = 16;
   static constexpr std::size_t kMaxBytes = 24u << 20;
 
   static ScanCache& Instance();

@@ -102,12 +102,12 @@ SourceDecoder::~SourceDecoder() = default;
 std::unique_ptr<SourceDecoder::Input> SourceDecoder::OpenInput() const {
   auto in = std::make_unique<Input>();
   AVFormatContext* raw = nullptr;
-  // The WAV demuxer asks to probe the first 128 KiB of 16-bit PCM for other
-  // codecs in disguise (S/PDIF, DTS) by running every format probe on it
-  // again and again as the data grows: a quarter second on every open and
-  // seek of a long file. The decoder here is chosen at open and never
-  // changes, so what that probe finds is never used; one probe of the first
-  // packet is all it gets.
+  // The WAV demuxer asks to probe the first 128 KiB of 16-bit PCM it reads
+  // for other codecs stored as PCM (DTS, AC-3) by running every format probe
+  // on it again and again as the data grows: about a quarter second after
+  // each open. The decoder here is chosen at open, before any packet is read,
+  // and never changes, so that probe's finding is never used: it gets one
+  // packet to look at instead of 32.
   AVDictionary* options = nullptr;
   av_dict_set(&options, "max_probe_packets", "0", 0);
   // "file:" keeps a name with a colon from being read as a protocol.

@@ -18,9 +18,11 @@ class OutputEncoder;
 // The audio file reader/writer on FFmpeg (one class; the program uses one
 // instance as reader and one as writer).
 //
-// Reading: OpenFile probes and scans the file (MP3, WAV, WMA, OGG); positions
-// and lengths are frames of the decoded stream, exactly what a full decode
-// yields. ReadSamples returns interleaved float32 frames. SetPcmFormat on an
+// Reading: OpenFile probes the file (MP3, WAV, WMA, OGG) and measures it: a
+// PCM WAV file from its header, anything else by a demux scan that is kept
+// for a few recently opened files, so reopening an unchanged file is cheap
+// (see audio::SourceDecoder, audio::ScanCache). Positions and lengths are
+// frames of the decoded stream, exactly what a full decode yields. ReadSamples returns interleaved float32 frames. SetPcmFormat on an
 // open reader converts what is read next (cleared by the next OpenFile);
 // SampleRate/Channels/LengthSamples keep describing the file itself, while
 // FrameSize is the element count per frame of the buffers ReadSamples returns
