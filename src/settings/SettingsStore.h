@@ -44,7 +44,6 @@ class SettingsStore {
   // End of use. Writes go to disk at once, so there is nothing left to flush;
   // a released store refuses further writes and reads give their defaults.
   void Release() { released_ = true; }
-  bool IsReleased() const { return released_; }
 
   // The integer rule on its own, for values that come from elsewhere.
   static bool ParseInteger(const QString& text, std::int32_t& value);

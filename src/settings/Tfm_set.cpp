@@ -12,7 +12,7 @@
 
 #include "platform/Error.h"
 #include "settings/DialogPlacement.h"
-#include "settings/HookedSlot.h"
+#include "platform/HookedSlot.h"
 #include "settings/UpDown.h"
 
 namespace snipwave {

@@ -12,7 +12,7 @@
 #include <QScreen>
 #include <QTimer>
 
-#include "settings/HookedSlot.h"
+#include "platform/HookedSlot.h"
 #include "settings/ProductLinks.h"
 #include "settings/SettingsKeys.h"
 #include "shell/FormatChooser.h"

@@ -6,23 +6,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "FileContents.h"
 #include "TempDir.h"
 #include "platform/FileHelpers.h"
 
 using namespace snipwave;
-
-namespace {
-QByteArray ReadAll(const QString& path) {
-  QFile f(path);
-  EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-  return f.readAll();
-}
-void WriteAll(const QString& path, const QByteArray& data) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write(data);
-}
-}  // namespace
+using snipwave::test::ReadAll;
+using snipwave::test::WriteAll;
 
 TEST(FileHelpers, FolderCreationMakesOneLevelOnly) {
   test::TempDir dir;

@@ -5,17 +5,15 @@
 #include <QFile>
 #include <random>
 
+#include "FileContents.h"
 #include "TempDir.h"
 #include "settings/SettingsStore.h"
 
 using namespace snipwave;
+using snipwave::test::ReadAll;
+using snipwave::test::WriteAll;
 
 namespace {
-
-QByteArray ReadAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 QByteArray RandomIni(std::mt19937& rng) {
   static const char* const kPieces[] = {"[mp3]",     "[MP3]",         "[ogg",        "]",          "bitrate=",

@@ -6,27 +6,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "FileContents.h"
 #include "TempDir.h"
 #include "platform/Error.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 
 using namespace snipwave;
+using snipwave::test::ReadAll;
+using snipwave::test::WriteAll;
 namespace keys = snipwave::settings;
 
 namespace {
-
-QByteArray ReadAll(const QString& path) {
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return {};
-  return f.readAll();
-}
-
-void WriteAll(const QString& path, const QByteArray& data) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write(data);
-}
 
 // Each test gets its own settings folder through the variable the program honours.
 class SettingsStoreTest : public ::testing::Test {

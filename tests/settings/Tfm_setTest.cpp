@@ -18,6 +18,7 @@
 #include "DialogDriver.h"
 #include "MockAudioWriter.h"
 #include "ScriptedDialogs.h"
+#include "FileContents.h"
 #include "TempDir.h"
 #include "platform/Error.h"
 #include "settings/DialogPlacement.h"
@@ -58,18 +59,6 @@ const QByteArray kExampleFile =
     "min bitrate=11\n"
     "enable quality=1\n"
     "quality=300\n";
-
-QByteArray ReadAll(const QString& path) {
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return {};
-  return f.readAll();
-}
-
-void WriteAll(const QString& path, const QByteArray& data) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  f.write(data);
-}
 
 class SettingsDialogTest : public ::testing::Test {
  protected:
