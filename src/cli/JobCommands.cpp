@@ -138,9 +138,9 @@ bool ListSources(MainState& state, ITrackListView& list, const QList<SourceArgum
     }
     Timerec& record = state.TrackTable[static_cast<std::size_t>(state.TrackCount)];
     record.FilePath = path;
-    record.BeginSample = static_cast<std::int32_t>(begin);
-    record.EndSample = static_cast<std::int32_t>(end);
-    record.TotalSamples = static_cast<std::int32_t>(length);
+    record.BeginSample = begin;
+    record.EndSample = end;
+    record.TotalSamples = length;
     record.TotalMs = static_cast<std::int32_t>(durationMs);
     TrackRowTexts row;
     row.caption = QFileInfo(path).fileName();

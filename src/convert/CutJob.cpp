@@ -17,7 +17,7 @@ constexpr const char* kFinish = "Finish";
 
 // Copies `count` frames from the reader's position to the writer, chunk by
 // chunk, with progress; stops early when `Converting` is cleared.
-void CopyRange(MainState& state, std::int32_t count) {
+void CopyRange(MainState& state, std::int64_t count) {
   IAudioFile2& reader = *state.AudioFileRead;
   IAudioFile2& writer = *state.AudioFileWrite;
   const int channels = reader.Channels();
@@ -25,21 +25,21 @@ void CopyRange(MainState& state, std::int32_t count) {
   // Buffers hold one element per channel sample; a reader that reports no
   // frame size is taken at its channel count.
   const int frameSize = std::max(1, reader.FrameSize() > 0 ? reader.FrameSize() : channels);
-  std::int32_t done = 0;
-  std::int32_t chunk = rate * channels;  // two seconds of stereo, one of mono
+  std::int64_t done = 0;
+  std::int64_t chunk = std::int64_t(rate) * channels;  // two seconds of stereo, one of mono
   while (done < count) {
     state.MessagePump->ProcessPendingMessages();
     state.MessagePump->ProcessPendingMessages();
     if (!state.Converting) return;
     chunk = std::min(chunk, count - done);
-    const SampleBuffer buffer = reader.ReadSamples(chunk);
+    const SampleBuffer buffer = reader.ReadSamples(static_cast<int>(chunk));
     if (buffer.empty()) {
       ShowProgress(state, 10000);
       return;
     }
     writer.SetPcmFormat(rate, channels);
     writer.WriteSamples(buffer);
-    done = static_cast<std::int32_t>(std::min<std::int64_t>(done + static_cast<std::int64_t>(buffer.size()) / frameSize, count));
+    done = std::min<std::int64_t>(done + static_cast<std::int64_t>(buffer.size()) / frameSize, count);
     ShowProgress(state, detail::ProgressValue(done, count));
     if (done == count) return;
   }
@@ -95,7 +95,7 @@ void Cut(MainState& state, const JobOptions& options) {
     detail::CloseIfOpen(&reader);
     reader.OpenFile(record.FilePath.toStdString(), 0, 1);
     reader.SeekSample(record.BeginSample, 3);
-    const std::int32_t count = record.EndSample - record.BeginSample;
+    const std::int64_t count = record.EndSample - record.BeginSample;
 
     detail::CloseIfOpen(&writer);
     writer.SetPcmFormat(static_cast<int>(reader.SampleRate()), reader.Channels());

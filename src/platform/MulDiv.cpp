@@ -25,4 +25,24 @@ std::int32_t MulDiv(std::int32_t number, std::int32_t numerator, std::int32_t de
   return static_cast<std::int32_t>(quotient);
 }
 
+std::int64_t MulDiv64(std::int64_t number, std::int64_t numerator, std::int64_t denominator) {
+  if (denominator == 0) return -1;
+  const __int128 product = static_cast<__int128>(number) * numerator;
+  const bool negative = (product < 0) != (denominator < 0);
+  const unsigned __int128 absProduct =
+      product < 0 ? static_cast<unsigned __int128>(-product) : static_cast<unsigned __int128>(product);
+  const unsigned __int128 absDenominator =
+      denominator < 0 ? static_cast<unsigned __int128>(-static_cast<__int128>(denominator))
+                      : static_cast<unsigned __int128>(denominator);
+  unsigned __int128 quotient = absProduct / absDenominator;
+  if ((absProduct % absDenominator) * 2 >= absDenominator) ++quotient;  // half away from zero
+  constexpr auto kMax = static_cast<unsigned __int128>(std::numeric_limits<std::int64_t>::max());
+  if (negative) {
+    if (quotient > kMax + 1) return -1;
+    return static_cast<std::int64_t>(-static_cast<__int128>(quotient));
+  }
+  if (quotient > kMax) return -1;
+  return static_cast<std::int64_t>(quotient);
+}
+
 }  // namespace snipwave

@@ -73,7 +73,7 @@ void PreviewPlayer::Play() {
   }
 
   try {
-    state_.PlayStartSample = MulDiv(p, r.TotalSamples, kBarScale);
+    state_.PlayStartSample = MulDiv64(p, r.TotalSamples, kBarScale);
     reader.SeekSample(state_.PlayStartSample, kSeekExact);
     player.Play();
     SetStatusOfPlayingRow(kStatusPlaying);
@@ -124,9 +124,11 @@ void PreviewPlayer::AudioPlayer1Timer(std::int64_t currentSamples) {
   // stop, pause or a drag has just placed.
   if (!CanFeed()) return;
   IAudioFile2& reader = *state_.AudioFileRead;
-  const std::int32_t played = ClampToInt32(currentSamples + state_.PlayStartSample);
-  const std::int32_t length = reader.LengthSamples();
-  std::int32_t p = (length > 0 && played >= length) ? kBarScale : MulDiv(played, kBarScale, length);
+  const std::int64_t played = currentSamples + state_.PlayStartSample;
+  const std::int64_t length = reader.LengthSamples();
+  std::int32_t p = (length > 0 && played >= length)
+                       ? kBarScale
+                       : static_cast<std::int32_t>(std::clamp<std::int64_t>(MulDiv64(played, kBarScale, length), -1, kBarScale));
   p = std::clamp(p, 0, kBarScale);
   const std::int32_t t = MulDiv(p, reader.DurationMs(), kBarScale);
   state_.pb.SetPosition(p);

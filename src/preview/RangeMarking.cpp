@@ -12,7 +12,9 @@ namespace snipwave {
 
 namespace {
 // A mark in samples shown as milliseconds of the row's file.
-std::int32_t MarkMs(std::int32_t sample, const Timerec& r) { return MulDiv(sample, r.TotalMs, r.TotalSamples); }
+std::int32_t MarkMs(std::int64_t sample, const Timerec& r) {
+  return static_cast<std::int32_t>(MulDiv64(sample, r.TotalMs, r.TotalSamples));  // at most TotalMs
+}
 
 QString RangeText(std::int32_t beginMs, std::int32_t endMs) {
   return "  " + ClockTextFromMs(beginMs) + " - " + ClockTextFromMs(endMs);
@@ -36,7 +38,7 @@ void RangeMarking::SetMark(Mark mark) {
   if (row < 0) return;
   const int p = std::clamp(state_.pb.GetPosition(), 0, kBarScale);
   Timerec& r = state_.TrackTable[static_cast<std::size_t>(row)];
-  const std::int32_t sample = MulDiv(p, r.TotalSamples, kBarScale);
+  const std::int64_t sample = MulDiv64(p, r.TotalSamples, kBarScale);
 
   if (mark == Mark::Begin) {
     if (sample > r.EndSample) {

@@ -32,7 +32,7 @@ struct MainState {
   int TrackCount = 0;
   int PlayingRow = 0;
   int LastSelectedRow = 0;
-  int PlayStartSample = 0;  // source frame at which the current preview started
+  std::int64_t PlayStartSample = 0;  // source frame at which the current preview started
   QString OutputFolder;     // folder of the current or last job
   SkinRect ProgressBarRect;
   TrackTableArray TrackTable;

@@ -7,11 +7,12 @@
 namespace snipwave {
 
 // One listed file. Marks and lengths are sample frames of the source file
-// (the reader's unit); TotalMs milliseconds; RangeSeconds whole seconds.
+// (the reader's unit), 64-bit because long recordings at high rates pass 2^31
+// frames; TotalMs milliseconds; RangeSeconds whole seconds.
 struct Timerec {
-  std::int32_t BeginSample = 0;   // begin mark of the range
-  std::int32_t EndSample = 0;     // end mark (exclusive), BeginSample <= EndSample
-  std::int32_t TotalSamples = 0;  // length of the whole file
+  std::int64_t BeginSample = 0;   // begin mark of the range
+  std::int64_t EndSample = 0;     // end mark (exclusive), BeginSample <= EndSample
+  std::int64_t TotalSamples = 0;  // length of the whole file
   std::int32_t TotalMs = 0;       // duration of the whole file
   std::int32_t RangeSeconds = 0;  // (end ms div 1000) - (begin ms div 1000)
   QString FilePath;               // full path of the source file

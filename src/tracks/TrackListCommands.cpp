@@ -31,8 +31,9 @@ void TrackListCommands::SelectRow() {
     lv.SelectRow(state_.LastSelectedRow);
   }
   const Timerec& r = state_.TrackTable[static_cast<std::size_t>(state_.LastSelectedRow)];
-  state_.begin.SetText(ClockTextFromMs(MulDiv(r.BeginSample, r.TotalMs, r.TotalSamples)));
-  state_.end.SetText(ClockTextFromMs(MulDiv(r.EndSample, r.TotalMs, r.TotalSamples)));
+  // At most TotalMs: fits the clock's 32 bits.
+  state_.begin.SetText(ClockTextFromMs(static_cast<std::int32_t>(MulDiv64(r.BeginSample, r.TotalMs, r.TotalSamples))));
+  state_.end.SetText(ClockTextFromMs(static_cast<std::int32_t>(MulDiv64(r.EndSample, r.TotalMs, r.TotalSamples))));
   const int position = state_.pb.GetPosition();
   state_.time.SetText(ClockTextFromMs(MulDiv(position, r.TotalMs, kPositionScale)));
 }

@@ -22,7 +22,7 @@ std::optional<ProbedTrack> ProbeOrThrow(IAudioFile2& reader, const QString& path
   if (reader.IsOpen()) reader.CloseFile();
   reader.OpenFile(ReaderPath(path), 0, 1);
   const int totalMs = reader.DurationMs();
-  const int lengthSamples = reader.LengthSamples();
+  const std::int64_t lengthSamples = reader.LengthSamples();
   reader.CloseFile();
 
   probed.record = NewTrackRecord(path, totalMs, lengthSamples);

@@ -15,7 +15,7 @@ TrackRowTexts NewTrackRowTexts(const QString& fileName, std::int32_t totalMs, co
   return texts;
 }
 
-Timerec NewTrackRecord(const QString& filePath, std::int32_t totalMs, std::int32_t lengthSamples) {
+Timerec NewTrackRecord(const QString& filePath, std::int32_t totalMs, std::int64_t lengthSamples) {
   Timerec record;
   record.BeginSample = 0;
   record.EndSample = lengthSamples;

@@ -16,6 +16,6 @@ inline const QString kUnconvertedStatus = QStringLiteral("unconverted");
 TrackRowTexts NewTrackRowTexts(const QString& fileName, std::int32_t totalMs, const QString& sizeText);
 
 // The record of a freshly added file: the whole file marked.
-Timerec NewTrackRecord(const QString& filePath, std::int32_t totalMs, std::int32_t lengthSamples);
+Timerec NewTrackRecord(const QString& filePath, std::int32_t totalMs, std::int64_t lengthSamples);
 
 }  // namespace snipwave

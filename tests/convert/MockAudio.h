@@ -63,11 +63,11 @@ class SimulatedReader {
     ON_CALL(mock, SampleRate).WillByDefault(Invoke([this] { return source_.rate; }));
     ON_CALL(mock, Channels).WillByDefault(Invoke([this] { return source_.channels; }));
     ON_CALL(mock, FrameSize).WillByDefault(Invoke([this] { return source_.channels; }));
-    ON_CALL(mock, LengthSamples).WillByDefault(Invoke([this] { return int(source_.frames); }));
+    ON_CALL(mock, LengthSamples).WillByDefault(Invoke([this] { return std::int64_t(source_.frames); }));
     ON_CALL(mock, SeekSample).WillByDefault(Invoke([this](std::int64_t p, int mode) {
       Log(QString("SeekSample(%1,%2)").arg(p).arg(mode));
       position_ = double(p);
-      return int(p);
+      return p;
     }));
     ON_CALL(mock, SetPcmFormat).WillByDefault(Invoke([this](int rate, int channels) {
       Log(QString("SetPcmFormat(%1,%2)").arg(rate).arg(channels));

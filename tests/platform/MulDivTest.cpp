@@ -39,3 +39,14 @@ TEST(MulDiv, UsesA64BitProductAndRejectsResultsOutsideInt32) {
   EXPECT_EQ(MulDiv(kMin, -1, 1), -1);  // 2^31 overflows
   EXPECT_EQ(MulDiv(kMin, kMin, kMin), kMin);
 }
+
+TEST(MulDiv64, ScalesFrameCountsPast32BitsWithTheSameRounding) {
+  using snipwave::MulDiv64;
+  constexpr std::int64_t kFrames = 2'200'000'000;  // a 3-hour recording at 200 kHz
+  EXPECT_EQ(MulDiv64(20000, kFrames, 20000), kFrames);
+  EXPECT_EQ(MulDiv64(10000, kFrames + 1, 20000), 1'100'000'001);  // x.5 rounds away from zero
+  EXPECT_EQ(MulDiv64(-1, 1, 2), -1);
+  EXPECT_EQ(MulDiv64(kFrames, 10'800'000, kFrames), 10'800'000);  // a product past 2^63
+  EXPECT_EQ(MulDiv64(5, 7, 0), -1);
+  EXPECT_EQ(MulDiv64(std::numeric_limits<std::int64_t>::max(), 2, 1), -1);
+}

@@ -18,7 +18,7 @@ using CallLog = QStringList;
 
 // Facts of a file the fake reader can open.
 struct FakeFile {
-  int lengthSamples = 0;
+  std::int64_t lengthSamples = 0;
   int durationMs = 0;
   unsigned sampleRate = 44100;
   int channels = 2;
@@ -63,7 +63,7 @@ class FakeReader final : public IAudioFile2 {
     position += n;
     return buffer;
   }
-  int SeekSample(std::int64_t pos, int mode) override {
+  std::int64_t SeekSample(std::int64_t pos, int mode) override {
     log_ << QString("SeekSample(%1,%2)").arg(pos).arg(mode);
     if (!open_) throw Error("SeekSample on a closed reader");
     position = pos;
@@ -76,7 +76,8 @@ class FakeReader final : public IAudioFile2 {
   void SetMp3Encoder(IAudioFile2LameEnc*) override {}
   void SetOggFormat(int, int, int, int, int, int) override {}
   void SetWmaProfile(int) override {}
-  int LengthSamples() const override { return open_ ? open_->lengthSamples : 0; }
+  std::int64_t LengthSamples() const override { return open_ ? open_->lengthSamples : 0; }
+  std::int64_t DamagedFrames() const override { return 0; }
   bool IsOpen() const override { return open_.has_value(); }
   int FrameSize() const override { return open_ ? open_->channels : 0; }
   int DurationMs() const override { return open_ ? open_->durationMs : 0; }

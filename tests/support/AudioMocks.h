@@ -15,7 +15,7 @@ class MockAudioFile2 : public IAudioFile2 {
   MOCK_METHOD(void, CreateOutputFile, (const std::string& path, int flags), (override));
   MOCK_METHOD(void, WriteSamples, (const SampleBuffer& buffer), (override));
   MOCK_METHOD(SampleBuffer, ReadSamples, (int frames), (override));
-  MOCK_METHOD(int, SeekSample, (std::int64_t position, int mode), (override));
+  MOCK_METHOD(std::int64_t, SeekSample, (std::int64_t position, int mode), (override));
   MOCK_METHOD(bool, CheckMp3Format, (int sampleRate, int bitRateKbps, int channels), (override));
   MOCK_METHOD(bool, CheckOggFormat, (int sampleRate, int channels, int nominalKbps, int maxKbps, int minKbps),
               (override));
@@ -25,7 +25,8 @@ class MockAudioFile2 : public IAudioFile2 {
   MOCK_METHOD(void, SetOggFormat,
               (int sampleRate, int channels, int nominalKbps, int maxKbps, int minKbps, int quality), (override));
   MOCK_METHOD(void, SetWmaProfile, (int profile), (override));
-  MOCK_METHOD(int, LengthSamples, (), (const, override));
+  MOCK_METHOD(std::int64_t, LengthSamples, (), (const, override));
+  MOCK_METHOD(std::int64_t, DamagedFrames, (), (const, override));
   MOCK_METHOD(bool, IsOpen, (), (const, override));
   MOCK_METHOD(int, FrameSize, (), (const, override));
   MOCK_METHOD(int, DurationMs, (), (const, override));

@@ -21,7 +21,7 @@ class ScriptedReader : public ::testing::NiceMock<MockAudioFile2> {
  public:
   struct Facts {
     int durationMs = 0;
-    int lengthSamples = 0;
+    std::int64_t lengthSamples = 0;
   };
   std::map<std::string, Facts> known;
   std::set<std::string> failDuration;

@@ -59,7 +59,7 @@ class IAudioFile2 {
   // Up to `frames` frames from the read position, advancing it; empty at the end.
   virtual SampleBuffer ReadSamples(int frames) = 0;
   // Moves the read position to a frame; exact to the sample. Returns the position.
-  virtual int SeekSample(std::int64_t position, int mode = 3) = 0;
+  virtual std::int64_t SeekSample(std::int64_t position, int mode = 3) = 0;
 
   virtual bool CheckMp3Format(int sampleRate, int bitRateKbps, int channels) = 0;
   virtual bool CheckOggFormat(int sampleRate, int channels, int nominalKbps, int maxKbps, int minKbps) = 0;
@@ -73,7 +73,10 @@ class IAudioFile2 {
                             int quality) = 0;
   virtual void SetWmaProfile(int profile) = 0;  // 1..47
 
-  virtual int LengthSamples() const = 0;
+  virtual std::int64_t LengthSamples() const = 0;
+  // Frames of the open source that could not be decoded and were read as
+  // silence of their own duration (0 for an undamaged file).
+  virtual std::int64_t DamagedFrames() const = 0;
   virtual bool IsOpen() const = 0;
   virtual int FrameSize() const = 0;  // buffer elements per frame (= Channels)
   virtual int DurationMs() const = 0;

@@ -42,6 +42,9 @@ class SourceDecoder {
   int Channels() const { return channels_; }
   std::int64_t LengthFrames() const { return pcm_ ? pcm_->frames : index_->TotalFrames(); }
   std::int64_t Position() const { return position_; }
+  // Frames read so far that the decoder rejected and that were replaced by
+  // silence of their own duration.
+  std::int64_t DamagedFrames() const { return damagedFrames_; }
   // True when the length came from a PCM WAV header rather than a scan.
   bool MeasuredFromHeader() const { return pcm_.has_value(); }
 
@@ -92,6 +95,7 @@ class SourceDecoder {
   std::int64_t position_ = 0;   // stream frame of the next frame handed out
   std::size_t nextPacket_ = 0;  // index of the next packet the demuxer yields
   bool inputEnded_ = false;
+  std::int64_t damagedFrames_ = 0;
 };
 
 }  // namespace snipwave::audio

@@ -114,11 +114,11 @@ SampleBuffer TAudioFile2::ReadSamples(int frames) {
   return out;
 }
 
-int TAudioFile2::SeekSample(std::int64_t position, int) {
+std::int64_t TAudioFile2::SeekSample(std::int64_t position, int) {
   RequireReader("Cannot seek");
   source_->Seek(position);
   ResetReadConversion();
-  return static_cast<int>(std::min<std::int64_t>(source_->Position(), INT_MAX));
+  return source_->Position();
 }
 
 void TAudioFile2::CreateOutputFile(const std::string& path, int) {
@@ -187,9 +187,14 @@ void TAudioFile2::SetOggFormat(int sampleRate, int channels, int nominalKbps, in
 
 void TAudioFile2::SetWmaProfile(int profile) { wmaProfile_ = profile; }
 
-int TAudioFile2::LengthSamples() const {
+std::int64_t TAudioFile2::LengthSamples() const {
   RequireReader("Cannot tell the length");
-  return static_cast<int>(std::min<std::int64_t>(source_->LengthFrames(), INT_MAX));
+  return source_->LengthFrames();
+}
+
+std::int64_t TAudioFile2::DamagedFrames() const {
+  RequireReader("Cannot tell the damaged frames");
+  return source_->DamagedFrames();
 }
 
 bool TAudioFile2::IsOpen() const { return source_ || output_; }

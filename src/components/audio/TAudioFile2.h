@@ -46,7 +46,7 @@ class TAudioFile2 final : public IAudioFile2 {
   void CreateOutputFile(const std::string& path, int flags = 0) override;
   void WriteSamples(const SampleBuffer& buffer) override;
   SampleBuffer ReadSamples(int frames) override;
-  int SeekSample(std::int64_t position, int mode = 3) override;
+  std::int64_t SeekSample(std::int64_t position, int mode = 3) override;
 
   bool CheckMp3Format(int sampleRate, int bitRateKbps, int channels) override;
   bool CheckOggFormat(int sampleRate, int channels, int nominalKbps, int maxKbps, int minKbps) override;
@@ -57,7 +57,8 @@ class TAudioFile2 final : public IAudioFile2 {
   void SetOggFormat(int sampleRate, int channels, int nominalKbps, int maxKbps, int minKbps, int quality) override;
   void SetWmaProfile(int profile) override;
 
-  int LengthSamples() const override;
+  std::int64_t LengthSamples() const override;
+  std::int64_t DamagedFrames() const override;
   bool IsOpen() const override;
   int FrameSize() const override;
   int DurationMs() const override;
