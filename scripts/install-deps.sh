@@ -10,6 +10,7 @@ PACKAGES=(
   libsdl2-dev libjpeg62-turbo-dev libsimpleini-dev
   libgtest-dev libgmock-dev
   ffmpeg sox xvfb xauth
+  x11-utils desktop-file-utils appstream dpkg-dev file
 )
 
 missing=()

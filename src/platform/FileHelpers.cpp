@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -41,11 +42,46 @@ std::optional<std::int64_t> FileSizeBytes(const QString& path) {
   return file.size();
 }
 
+namespace {
+
+// Compares runs of digits by their value ("2" < "10"; "003" after "3") and
+// everything else case-insensitively; names equal that way keep a fixed order.
+bool NaturalLess(const QString& a, const QString& b) {
+  qsizetype i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (a[i].isDigit() && b[j].isDigit()) {
+      qsizetype ei = i, ej = j;
+      while (ei < a.size() && a[ei].isDigit()) ++ei;
+      while (ej < b.size() && b[ej].isDigit()) ++ej;
+      qsizetype zi = i, zj = j;  // skip leading zeros
+      while (zi + 1 < ei && a[zi] == '0') ++zi;
+      while (zj + 1 < ej && b[zj] == '0') ++zj;
+      const QStringView da = QStringView(a).mid(zi, ei - zi), db = QStringView(b).mid(zj, ej - zj);
+      if (da.size() != db.size()) return da.size() < db.size();
+      if (const int c = da.compare(db); c != 0) return c < 0;
+      if ((ei - i) != (ej - j)) return (ei - i) < (ej - j);
+      i = ei;
+      j = ej;
+      continue;
+    }
+    const QChar ca = a[i].toCaseFolded(), cb = b[j].toCaseFolded();
+    if (ca != cb) return ca < cb;
+    ++i;
+    ++j;
+  }
+  if ((a.size() - i) != (b.size() - j)) return (a.size() - i) < (b.size() - j);
+  return a < b;
+}
+
+}  // namespace
+
 QStringList ListFolderEntries(const QString& folder) {
   QDir dir(folder);
   if (!dir.exists()) return {};
-  return dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                       QDir::Unsorted);
+  QStringList names = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                    QDir::Unsorted);
+  std::sort(names.begin(), names.end(), NaturalLess);
+  return names;
 }
 
 QChar NativeSeparator() { return QDir::separator(); }

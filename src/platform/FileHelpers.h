@@ -17,7 +17,9 @@ void MakeWritable(const QString& path);
 // Size in bytes of a regular file; nothing when it cannot be read.
 std::optional<std::int64_t> FileSizeBytes(const QString& path);
 // Names directly in the folder (files, folders, hidden ones too), without "." and "..",
-// in the order the file system gives them. Empty when the folder cannot be listed.
+// in natural, case-insensitive name order ("track 2" before "track 10", "a" before "B"),
+// so that an album's files list as a file manager shows them. Empty when the
+// folder cannot be listed.
 QStringList ListFolderEntries(const QString& folder);
 // The native separator, and the folder with one appended when it does not end in one.
 QChar NativeSeparator();

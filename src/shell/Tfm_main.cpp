@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "platform/DataFolder.h"
 #include "platform/HookedSlot.h"
 #include "settings/ProductLinks.h"
 #include "settings/SettingsKeys.h"
@@ -44,7 +45,8 @@ const QRect kPicturePlace(35, 106, 401, 161);
 const QPoint kFileMenuOffset(12, 42);
 const QPoint kHelpMenuOffset(160, 42);
 
-QString ExecutableFolder() { return QDir(QCoreApplication::applicationDirPath()).absolutePath() + "/"; }
+// Beside the executable in the build tree, share/snipwave when installed.
+QString DataFolder() { return ProgramDataFolder(kSkinFileName); }
 
 }  // namespace
 
@@ -256,7 +258,7 @@ void Tfm_main::Visitourweb1Click() { Launcher().OpenUrl(QString::fromUtf8(links:
 
 void Tfm_main::Exit2Click() { close(); }
 
-QString Tfm_main::HelpFilePath() const { return ExecutableFolder() + kHelpFile; }
+QString Tfm_main::HelpFilePath() const { return DataFolder() + kHelpFile; }
 
 void Tfm_main::ApplicationEvents1HelpKey() { Launcher().OpenHelpFile(HelpFilePath()); }
 
@@ -297,7 +299,7 @@ void Tfm_main::FormShow() {
   state_.Paused = false;
 
   ISkin& skin = Skin1();
-  skin.LoadSkin(ExecutableFolder() + kSkinFileName);
+  skin.LoadSkin(DataFolder() + kSkinFileName);
   skin.AttachWindow(this);
   skin.ApplyWindowSkin(this, kSkinLayout);
   BindSkinObjects();

@@ -40,6 +40,14 @@ TEST(FileHelpers, SizeAndListing) {
   EXPECT_TRUE(ListFolderEntries(dir.file("missing")).isEmpty());
 }
 
+TEST(FileHelpers, ListingIsInNaturalCaseInsensitiveNameOrder) {
+  test::TempDir dir;
+  const QStringList natural{"clip 1.wav", "Clip 2.wav", "clip 003.wav", "clip 10.wav", "clip 20.wav",
+                            "clip 67.wav", "Track 9.mp3", "track 10.mp3", "zz.ogg"};
+  for (const QString& name : natural) WriteAll(dir.file(name), "x");
+  EXPECT_EQ(ListFolderEntries(dir.path()), natural);
+}
+
 TEST(FileHelpers, TrailingSeparatorAppendedOnlyWhenMissing) {
   EXPECT_EQ(WithTrailingSeparator("/music"), "/music/");
   EXPECT_EQ(WithTrailingSeparator("/music/"), "/music/");
