@@ -103,8 +103,8 @@ void Tfm_about::ShowModal() {
   exec();
 }
 
-void Tfm_about::lbl_webClick() { launcher_.OpenUrl(QString::fromLatin1(links::kHomePage)); }
-void Tfm_about::btn_contactClick() { launcher_.OpenUrl(QString::fromLatin1(links::kFaqPage)); }
+void Tfm_about::lbl_webClick() { launcher_.OpenUrl(links::HomePage()); }
+void Tfm_about::btn_contactClick() { launcher_.OpenUrl(links::FaqPage()); }
 void Tfm_about::btn_closeClick() { accept(); }
 
 }  // namespace snipwave

@@ -252,9 +252,9 @@ void Tfm_main::HelpMenuClick() { PopupMenu3->popup(pos() + kHelpMenuOffset); }
 
 void Tfm_main::FileMenuClick() { PopupMenu2->popup(pos() + kFileMenuOffset); }
 
-void Tfm_main::Content1Click() { Launcher().OpenUrl(QString::fromUtf8(links::kFaqPage)); }
+void Tfm_main::Content1Click() { Launcher().OpenUrl(links::FaqPage()); }
 
-void Tfm_main::Visitourweb1Click() { Launcher().OpenUrl(QString::fromUtf8(links::kHomePage)); }
+void Tfm_main::Visitourweb1Click() { Launcher().OpenUrl(links::HomePage()); }
 
 void Tfm_main::Exit2Click() { close(); }
 

@@ -107,7 +107,7 @@ int TrackListCommands::AppendFiles(const QStringList& paths, const QStringList& 
       if (!probed) {
         if (LowerExtension(QFileInfo(path).fileName()) == QLatin1String(".wma") &&
             state_.Dialogs->AskYesNo(WmaQuestion(shownNames[k])) && state_.Launcher)
-          state_.Launcher->OpenUrl(QString::fromLatin1(links::kWmaRuntimePage));
+          state_.Launcher->OpenUrl(links::WmaSupportPage());
         continue;
       }
       // The record goes to the index the row is about to take.

@@ -122,7 +122,7 @@ TEST_F(AddFiles, AFailingWmaAsksWithTheFullPathAndYesOpensTheDownloadPage) {
   ASSERT_EQ(b.dialogs.shown.size(), 2);
   EXPECT_EQ(b.dialogs.shown[1].kind, "yesno");
   EXPECT_EQ(b.dialogs.shown[1].text, wma + kWmaTail);
-  EXPECT_EQ(b.launcher.urls, QStringList{links::kWmaRuntimePage});
+  EXPECT_EQ(b.launcher.urls, QStringList{links::WmaSupportPage()});
   EXPECT_TRUE(b.reader.openPath.empty());
   EXPECT_EQ(b.lv.RowCount(), 0);
   EXPECT_EQ(b.pictureHidden, 1);  // also when every file was skipped

@@ -56,7 +56,7 @@ TEST_F(AddFolder, ASubFolderNamedLikeAWmaIsSkippedWithTheNameOnlyQuestion) {
   EXPECT_EQ(questions,
             QStringList{"x.wma can not be supported, this problem may be solved by download and install free WMA "
                         "encode and reinstall our software . Will you download it?"});
-  EXPECT_EQ(b.launcher.urls, QStringList{links::kWmaRuntimePage});
+  EXPECT_EQ(b.launcher.urls, QStringList{links::WmaSupportPage()});
 }
 
 TEST_F(AddFolder, TheSameFolderTwiceListsEachFileTwice) {
