@@ -33,6 +33,7 @@ namespace {
 
 const QString kSkinFileName = QStringLiteral("mp3enc.skn");
 const QString kSkinLayout = QStringLiteral("From");
+const QString kBuiltInSkin = QStringLiteral(":/snipwave/mp3enc.skn");
 const QString kHelpFile = QStringLiteral("help/Snipwave.html");
 
 // Where the plain controls sit in the skin's layout, in client pixels.
@@ -299,7 +300,14 @@ void Tfm_main::FormShow() {
   state_.Paused = false;
 
   ISkin& skin = Skin1();
-  skin.LoadSkin(DataFolder() + kSkinFileName);
+  try {
+    skin.LoadSkin(DataFolder() + kSkinFileName);
+  } catch (const std::exception& e) {
+    // Every command lives on the skin: rather than a window without any, the
+    // copy of the shipped skin built into the program takes its place.
+    Dialogs().ShowInformation(QString::fromUtf8(e.what()) + "\r\rSnipwave starts with its built-in skin instead.");
+    skin.LoadSkin(kBuiltInSkin);
+  }
   skin.AttachWindow(this);
   skin.ApplyWindowSkin(this, kSkinLayout);
   BindSkinObjects();

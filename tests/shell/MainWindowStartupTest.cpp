@@ -248,14 +248,14 @@ class RedirectedSkin final : public ISkin {
  public:
   explicit RedirectedSkin(QString file) : file_(std::move(file)) {}
   void LoadSkin(const QString& fileName) override {
-    requested = fileName;
-    engine_.LoadSkin(file_);
+    requested << fileName;
+    engine_.LoadSkin(fileName.startsWith(":/") ? fileName : file_);  // the built-in copy stays reachable
   }
   void AttachWindow(QWidget* window) override { engine_.AttachWindow(window); }
   void ApplyWindowSkin(QWidget* window, const QString& name) override { engine_.ApplyWindowSkin(window, name); }
   ISkinObject* GetWindowObject(QWidget* window) override { return engine_.GetWindowObject(window); }
   void SetEvents(SkinEvents events) override { engine_.SetEvents(std::move(events)); }
-  QString requested;
+  QStringList requested;
 
  private:
   QString file_;
@@ -278,15 +278,18 @@ class MainWindowBrokenSkin : public MainWindowFixture {
 
 }  // namespace
 
-TEST_F(MainWindowBrokenSkin, MissingSkinStopsTheStartUpWithAMessageNamingTheFile) {
+TEST_F(MainWindowBrokenSkin, MissingSkinIsNamedAndTheBuiltInCopyTakesItsPlace) {
   const QString missing = skins.file("mp3enc.skn");
   StartWithSkinFile(missing);
-  EXPECT_TRUE(redirected->requested.endsWith("/mp3enc.skn"));
-  EXPECT_FALSE(window().StartupDone());
+  ASSERT_EQ(redirected->requested.size(), 2);
+  EXPECT_TRUE(redirected->requested[0].endsWith("/mp3enc.skn"));
   ASSERT_EQ(dialogs->infoTexts().size(), 1);
   EXPECT_TRUE(dialogs->infoTexts().first().contains(missing)) << dialogs->infoTexts().first().toStdString();
+  EXPECT_TRUE(dialogs->infoTexts().first().contains("built-in skin"));
   QApplication::processEvents();
-  EXPECT_FALSE(window().isVisible()) << "a window without its skin has no commands; it closes";
+  EXPECT_TRUE(window().StartupDone());
+  EXPECT_TRUE(window().isVisible());
+  EXPECT_TRUE(state().pb.IsBound() && state().time.IsBound() && state().showpos.IsBound());
 }
 
 TEST_F(MainWindowBrokenSkin, SyntaxErrorNamesTheLine) {
