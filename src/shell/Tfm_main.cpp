@@ -42,9 +42,10 @@ const QRect kFolderFieldPlace(64, 50, 232, 19);
 const QRect kListPlace(18, 79, 525, 247);
 const QRect kPicturePlace(35, 106, 401, 161);
 
-// Where the file and help menus open, relative to the window's outer top left.
-const QPoint kFileMenuOffset(12, 42);
-const QPoint kHelpMenuOffset(160, 42);
+// Where the file and help menus open when the skin has no such button: just
+// below the menu strip, in client pixels.
+const QPoint kFileMenuPlace(8, 30);
+const QPoint kHelpMenuPlace(160, 30);
 
 // Beside the executable in the build tree, share/snipwave when installed.
 QString DataFolder() { return ProgramDataFolder(kSkinFileName); }
@@ -249,9 +250,21 @@ void Tfm_main::Run(const std::function<void()>& command) {
 
 void Tfm_main::Skin1Click(ISkinObject& source) { dispatch_.Dispatch(source.GetName()); }
 
-void Tfm_main::HelpMenuClick() { PopupMenu3->popup(pos() + kHelpMenuOffset); }
+QPoint Tfm_main::BelowSkinObject(const char* name, QPoint fallback) {
+  // Client coordinates, so the desktop's title bar and frame do not matter.
+  ISkinObject* window = Skin1().GetWindowObject(this);
+  ISkinObject* object = window ? window->FindObject(QString::fromLatin1(name)) : nullptr;
+  ISkinElement* element = object ? object->QueryElement() : nullptr;
+  if (element) {
+    const SkinRect r = element->GetBounds();
+    fallback = QPoint(r.left, r.bottom);
+  }
+  return mapToGlobal(fallback);
+}
 
-void Tfm_main::FileMenuClick() { PopupMenu2->popup(pos() + kFileMenuOffset); }
+void Tfm_main::HelpMenuClick() { PopupMenu3->popup(BelowSkinObject("help", kHelpMenuPlace)); }
+
+void Tfm_main::FileMenuClick() { PopupMenu2->popup(BelowSkinObject("file", kFileMenuPlace)); }
 
 void Tfm_main::Content1Click() { Launcher().OpenUrl(links::FaqPage()); }
 

@@ -55,8 +55,8 @@ class Tfm_main final : public QWidget {
   void Content1Click();
   void Visitourweb1Click();
   void Exit2Click();
-  void HelpMenuClick();  // "help": PopupMenu3 below the menu strip
-  void FileMenuClick();  // "file": PopupMenu2 below the menu strip
+  void HelpMenuClick();  // "help": PopupMenu3 just below its button
+  void FileMenuClick();  // "file": PopupMenu2 just below its button
 
   // Controls of the window.
   FormatChooser* cm_Format = nullptr;
@@ -81,6 +81,9 @@ class Tfm_main final : public QWidget {
   void BuildDispatch();
   void BindSkinObjects();
   void PlaceControls();
+  // The global point just below the skin object `name` (its bottom left), or
+  // below `fallback` (client pixels) when the skin has no such object.
+  QPoint BelowSkinObject(const char* name, QPoint fallback);
   // Runs an operation for a Qt or component callback. An exception must not
   // unwind through Qt's own frames, so it goes to the application's hook here.
   static void Run(const std::function<void()>& command);
