@@ -30,7 +30,10 @@ QStringList QtDialogService::GetOpenFileNames(const QList<FileFilter>& filters) 
   QStringList entries;
   for (const FileFilter& f : filters) entries << QtFilterText(f);
   QString selected = entries.isEmpty() ? QString() : entries.first();
-  return QFileDialog::getOpenFileNames(parent_, QString(), QString(), entries.join(";;"), &selected);
+  // The filter captions already name their patterns ("MP3 Files(*.mp3)"):
+  // the dialog must not repeat them.
+  return QFileDialog::getOpenFileNames(parent_, QString(), QString(), entries.join(";;"), &selected,
+                                       QFileDialog::HideNameFilterDetails);
 }
 
 QString QtDialogService::GetSaveFileName(const QString& startFolder, const FileFilter& filter) {
@@ -38,6 +41,7 @@ QString QtDialogService::GetSaveFileName(const QString& startFolder, const FileF
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+  dialog.setOption(QFileDialog::HideNameFilterDetails, true);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().first();
 }
