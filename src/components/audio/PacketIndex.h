@@ -43,8 +43,19 @@ class PacketIndex {
   // Heap bytes held (for the scan cache's budget).
   std::size_t MemoryBytes() const;
 
+  // Trims the first `frames` kept frames of the stream (added to the front
+  // trims of the first packets, in order), for start offsets the container's
+  // own reading did not apply: an encoder delay, a negative start position.
+  void TrimFront(std::int64_t frames);
+  // Trims the stream's end (from the last packets backwards) so that at most
+  // `frames` kept frames remain.
+  void TrimToLength(std::int64_t frames);
+
  private:
   static constexpr std::size_t kCheckpointEvery = 64;
+  void SetTrim(std::size_t i, std::uint32_t front, std::uint32_t back);
+  // Recomputes the running offsets from packet `from` on, after trims changed.
+  void RebuildOffsetsFrom(std::size_t from);
   std::deque<std::int64_t> keys_;
   std::deque<std::uint32_t> raw_;
   std::unordered_map<std::size_t, std::pair<std::uint32_t, std::uint32_t>> trims_;

@@ -1,0 +1,55 @@
+#include "Mp3InfoTag.h"
+
+#include <cstring>
+
+namespace snipwave::audio {
+
+namespace {
+
+std::uint32_t Be32(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
+         static_cast<std::uint32_t>(p[2]) << 8 | p[3];
+}
+
+}  // namespace
+
+std::optional<Mp3InfoTag> ParseMp3InfoTag(const std::uint8_t* frame, std::size_t size) {
+  if (!frame || size < 4 || frame[0] != 0xFF || (frame[1] & 0xE0) != 0xE0) return std::nullopt;
+  const int version = (frame[1] >> 3) & 3;  // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5
+  const int layer = (frame[1] >> 1) & 3;    // 1: Layer III
+  if (version == 1 || layer != 1) return std::nullopt;
+  const bool mono = (frame[3] >> 6) == 3;
+  // The tag follows the header and the (all-zero) side information, whose
+  // size depends on version and channel mode.
+  const std::size_t sideInfo = version == 3 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+  std::size_t at = 4 + sideInfo;
+  if (size < at + 8) return std::nullopt;
+  if (std::memcmp(frame + at, "Xing", 4) != 0 && std::memcmp(frame + at, "Info", 4) != 0) return std::nullopt;
+  Mp3InfoTag tag;
+  tag.samplesPerFrame = version == 3 ? 1152 : 576;
+  const std::uint32_t flags = Be32(frame + at + 4);
+  at += 8;
+  if (flags & 0x1) {  // frame count
+    if (size < at + 4) return tag;
+    tag.frames = Be32(frame + at);
+    at += 4;
+  }
+  if (flags & 0x2) at += 4;    // byte count
+  if (flags & 0x4) at += 100;  // seek table
+  if (flags & 0x8) at += 4;    // quality
+  // LAME extension: 9-byte encoder name, revision, lowpass, peak (4), two
+  // replay gains (2 + 2), encoding flags, bit rate, then 12 bits of delay and
+  // 12 bits of padding.
+  if (size < at + 24) return tag;
+  const std::uint8_t* name = frame + at;
+  if (std::memcmp(name, "LAME", 4) != 0 && std::memcmp(name, "Lavf", 4) != 0 && std::memcmp(name, "Lavc", 4) != 0) {
+    return tag;
+  }
+  const std::uint8_t* gapless = name + 21;
+  tag.delay = gapless[0] << 4 | gapless[1] >> 4;
+  tag.padding = (gapless[1] & 0x0F) << 8 | gapless[2];
+  tag.hasGapless = true;
+  return tag;
+}
+
+}  // namespace snipwave::audio
