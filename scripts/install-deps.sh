@@ -10,6 +10,7 @@ PACKAGES=(
   libsdl2-dev libjpeg62-turbo-dev libsimpleini-dev
   libgtest-dev libgmock-dev
   ffmpeg sox xvfb xauth
+  lame vorbis-tools mpg123
 )
 
 missing=()

@@ -152,6 +152,7 @@ std::optional<OggLayout> ReadOggLayout(int fd) {
   for (auto it = granulePages.rbegin(); it != granulePages.rend(); ++it) {
     if (ChecksumOk(fd, *it)) {
       layout.lastGranule = it->granule;
+      layout.audioPacketsOnLastPage = it->PacketsEnded();
       break;
     }
   }

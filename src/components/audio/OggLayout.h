@@ -21,6 +21,8 @@ struct OggLayout {
   bool firstPageIsLast = false;
   // Granule position of the stream's last page that has one.
   std::int64_t lastGranule = -1;
+  // Audio packets completed on that last page.
+  std::int64_t audioPacketsOnLastPage = 0;
 };
 
 // Walks the page headers of an open file (checksums verified on the two

@@ -10,6 +10,7 @@ void PacketIndex::Clear() {
   trims_.clear();
   checkpoints_.clear();
   total_ = 0;
+  seekLimit_ = SIZE_MAX;
 }
 
 void PacketIndex::Add(std::int64_t key, const PacketOutput& out) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstddef>
 #include <deque>
 #include <unordered_map>
 #include <vector>
@@ -51,6 +52,13 @@ class PacketIndex {
   // `frames` kept frames remain.
   void TrimToLength(std::int64_t frames);
 
+  // Packets from this one on keep their keys only when read in order from an
+  // earlier packet (an Ogg stream's last page: after a seek onto it, the
+  // demuxer derives other timestamps), so a seek must land before it.
+  // Size() when every packet is recognised after a seek.
+  std::size_t SeekLimit() const { return seekLimit_ < keys_.size() ? seekLimit_ : keys_.size(); }
+  void SetSeekLimit(std::size_t packet) { seekLimit_ = packet; }
+
  private:
   static constexpr std::size_t kCheckpointEvery = 64;
   void SetTrim(std::size_t i, std::uint32_t front, std::uint32_t back);
@@ -61,6 +69,7 @@ class PacketIndex {
   std::unordered_map<std::size_t, std::pair<std::uint32_t, std::uint32_t>> trims_;
   std::vector<std::int64_t> checkpoints_;  // OutputOffset(k * kCheckpointEvery)
   std::int64_t total_ = 0;
+  std::size_t seekLimit_ = SIZE_MAX;
 };
 
 }  // namespace snipwave::audio

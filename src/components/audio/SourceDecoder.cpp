@@ -359,6 +359,11 @@ void SourceDecoder::ApplyOggGranules(PacketIndex& index) const {
   const std::int64_t end = std::clamp<std::int64_t>(layout->lastGranule - start, 0, decoded);
   index.TrimFront(front);
   index.TrimToLength(std::max<std::int64_t>(0, end - front));
+  // After a seek onto the last page the demuxer counts its timestamps back
+  // from the end granule, which differs from the running count by the end
+  // trim: its packets are only recognised when read into from the page before.
+  const auto lastPage = static_cast<std::size_t>(layout->audioPacketsOnLastPage);
+  if (lastPage <= index.Size()) index.SetSeekLimit(index.Size() - lastPage);
 }
 
 void SourceDecoder::Rewind() {
@@ -588,7 +593,8 @@ void SourceDecoder::Seek(std::int64_t frame) {
   for (int attempt = 0; attempt < 3; ++attempt) {
     const std::int64_t from = frame - (preroll << attempt);
     if (from <= 0) break;
-    const std::size_t start = index_->PacketAt(from);
+    std::size_t start = index_->PacketAt(from);
+    if (start >= index_->SeekLimit()) start = index_->SeekLimit() - 1;
     if (start < 2 || start >= index_->Size()) break;
     if (TrySeek(start, frame)) return;
   }
