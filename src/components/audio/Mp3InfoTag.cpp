@@ -13,6 +13,19 @@ std::uint32_t Be32(const std::uint8_t* p) {
 
 }  // namespace
 
+int Mp3FrameBytes(const std::uint8_t* h) {
+  static const int kMpeg1[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
+  static const int kMpeg2[16] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0};
+  static const int kRates[3] = {44100, 48000, 32000};
+  if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0) return 0;
+  const int version = (h[1] >> 3) & 3, layer = (h[1] >> 1) & 3;
+  const int bitrate = h[2] >> 4, rate = (h[2] >> 2) & 3, padding = (h[2] >> 1) & 1;
+  if (version == 1 || layer != 1 || bitrate == 0 || bitrate == 15 || rate == 3) return 0;
+  const int kbps = version == 3 ? kMpeg1[bitrate] : kMpeg2[bitrate];
+  const int hz = kRates[rate] >> (version == 3 ? 0 : version == 2 ? 1 : 2);
+  return (version == 3 ? 144 : 72) * kbps * 1000 / hz + padding;
+}
+
 std::optional<Mp3InfoTag> ParseMp3InfoTag(const std::uint8_t* frame, std::size_t size) {
   if (!frame || size < 4 || frame[0] != 0xFF || (frame[1] & 0xE0) != 0xE0) return std::nullopt;
   const int version = (frame[1] >> 3) & 3;  // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5

@@ -22,6 +22,10 @@ struct Mp3InfoTag {
 // nullopt when the frame holds none.
 std::optional<Mp3InfoTag> ParseMp3InfoTag(const std::uint8_t* frame, std::size_t size);
 
+// Bytes of the MPEG audio Layer III frame whose 4-byte header is at
+// `header`, or 0 when it is no valid Layer III header.
+int Mp3FrameBytes(const std::uint8_t* header);
+
 // The decoder delay of MPEG-1/2 Layer III that gapless trimming adds to the
 // encoder delay (libavcodec and mpg123 alike).
 constexpr int kMp3DecoderDelay = 529;

@@ -307,16 +307,18 @@ void SourceDecoder::Scan(PacketIndex& index) {
   OutputCountModel model(st->codecpar, st->time_base.num, st->time_base.den);
   const bool mp3 = std::strcmp(input_->format->iformat->name, "mp3") == 0 && st->codecpar->codec_id == AV_CODEC_ID_MP3;
   std::vector<std::uint8_t> firstPacket;
+  bool trimmedByDemuxer = false;
   index.Clear();
   AVPacket& packet = *input_->packet;
   while (ReadPacket(packet)) {
     if (mp3 && index.Size() == 0) firstPacket.assign(packet.data, packet.data + packet.size);
+    trimmedByDemuxer = trimmedByDemuxer || av_packet_get_side_data(&packet, AV_PKT_DATA_SKIP_SAMPLES, nullptr);
     index.Add(KeyOf(packet), model.Next(packet));
   }
   av_packet_unref(&packet);
   const PacketOutput tail = model.Drain();
   if (tail.raw > 0) index.Add(kDrainKey, tail);
-  if (mp3) ApplyMp3InfoTag(index, firstPacket);
+  if (mp3 && !trimmedByDemuxer) ApplyMp3InfoTag(index, firstPacket);
   if (isOgg_) ApplyOggGranules(index);
 }
 
@@ -325,15 +327,40 @@ void SourceDecoder::ApplyMp3InfoTag(PacketIndex& index, const std::vector<std::u
   // an ID3v2 tag; then the tag frame is no packet. With junk before it (some
   // taggers leave zeros or stray bytes) the demuxer skips the junk but takes
   // the tag frame for audio: it is one here, so the tag is applied now.
+  // Its parser may also drop the tag frame (then found just before the
+  // first packet), its content unused.
   if (index.Size() == 0) return;
-  const std::optional<Mp3InfoTag> tag = ParseMp3InfoTag(firstPacket.data(), firstPacket.size());
+  std::optional<Mp3InfoTag> tag = ParseMp3InfoTag(firstPacket.data(), firstPacket.size());
+  std::int64_t front = 0;
+  if (tag) {
+    front = index.Output(0).raw;  // the tag frame itself: silence, not audio
+  } else {
+    tag = InfoTagBefore(index.Key(0));
+  }
   if (!tag) return;
-  std::int64_t front = index.Output(0).raw;  // the tag frame itself: silence, not audio
   if (tag->hasGapless) front += tag->delay + kMp3DecoderDelay;
   index.TrimFront(front);
   if (tag->hasGapless && tag->frames > 0) {
     index.TrimToLength(tag->frames * tag->samplesPerFrame - tag->delay - tag->padding);
   }
+}
+
+std::optional<Mp3InfoTag> SourceDecoder::InfoTagBefore(std::int64_t position) const {
+  // A tag frame ends where the first packet begins; frames are at most 2881
+  // bytes long.
+  constexpr std::int64_t kMaxFrame = 2881;
+  const std::int64_t from = std::max<std::int64_t>(0, position - kMaxFrame);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(position - from));
+  if (bytes.size() < 4 || ::pread(file_.fd, bytes.data(), bytes.size(), from) != static_cast<ssize_t>(bytes.size())) {
+    return std::nullopt;
+  }
+  for (std::size_t at = 0; at + 4 <= bytes.size(); ++at) {
+    if (static_cast<std::int64_t>(at) + Mp3FrameBytes(bytes.data() + at) != static_cast<std::int64_t>(bytes.size())) {
+      continue;
+    }
+    if (auto tag = ParseMp3InfoTag(bytes.data() + at, bytes.size() - at)) return tag;
+  }
+  return std::nullopt;
 }
 
 void SourceDecoder::ApplyOggGranules(PacketIndex& index) const {

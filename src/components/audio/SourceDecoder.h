@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "AvHandles.h"
+#include "Mp3InfoTag.h"
 #include "OutputCountModel.h"
 #include "PacketIndex.h"
 
@@ -83,6 +84,7 @@ class SourceDecoder {
   void CheckStreamFormat(const AVCodecParameters& par) const;
   void Scan(PacketIndex& index);
   void ApplyMp3InfoTag(PacketIndex& index, const std::vector<std::uint8_t>& firstPacket) const;
+  std::optional<Mp3InfoTag> InfoTagBefore(std::int64_t position) const;
   void ApplyOggGranules(PacketIndex& index) const;
   void SeekPcm(std::int64_t frame);
   void Rewind();
