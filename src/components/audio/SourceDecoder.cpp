@@ -397,8 +397,7 @@ void SourceDecoder::Rewind() {
   input_ = OpenInput();
   nextPacket_ = 0;
   inputEnded_ = false;
-  pending_.clear();
-  pendingRead_ = 0;
+  ClearPending();
   position_ = 0;
 }
 
@@ -456,13 +455,20 @@ void SourceDecoder::AppendPacketOutput(std::int64_t raw, std::int64_t front, std
     if (from < to) AppendAsFloat(*frame, static_cast<int>(from - offset), static_cast<int>(offset + n - to), pending_);
     offset += n;
   }
-  // Frames the decoder did not give (a damaged packet): silence in their place.
+  // Frames the decoder did not give (a damaged packet): silence in their
+  // place, counted when they are handed out.
   const std::int64_t missingFrom = std::max(front, offset);
   if (missingFrom < keepEnd) {
-    const std::int64_t missing = keepEnd - missingFrom;
-    pending_.insert(pending_.end(), static_cast<std::size_t>(missing * channels_), 0.0f);
-    damagedFrames_ += missing;
+    const std::size_t from = pending_.size();
+    pending_.insert(pending_.end(), static_cast<std::size_t>((keepEnd - missingFrom) * channels_), 0.0f);
+    damagedSpans_.emplace_back(from, pending_.size());
   }
+}
+
+void SourceDecoder::ClearPending() {
+  pending_.clear();
+  pendingRead_ = 0;
+  damagedSpans_.clear();
 }
 
 SourceDecoder::Step SourceDecoder::DecodeNextContinuous() {
@@ -505,9 +511,19 @@ std::size_t SourceDecoder::Read(std::size_t frames, std::vector<float>& out) {
   const std::size_t elements = n * static_cast<std::size_t>(channels_);
   out.insert(out.end(), pending_.begin() + static_cast<std::ptrdiff_t>(pendingRead_),
              pending_.begin() + static_cast<std::ptrdiff_t>(pendingRead_ + elements));
+  for (const auto& [from, to] : damagedSpans_) {
+    const std::size_t a = std::max(from, pendingRead_), b = std::min(to, pendingRead_ + elements);
+    if (a < b) damagedFrames_ += static_cast<std::int64_t>((b - a) / static_cast<std::size_t>(channels_));
+  }
   pendingRead_ += elements;
   if (pendingRead_ == pending_.size() || pendingRead_ > (1u << 20)) {
     pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(pendingRead_));
+    // Spans move with the data; those wholly handed out or dropped go.
+    std::vector<std::pair<std::size_t, std::size_t>> kept;
+    for (const auto& [from, to] : damagedSpans_) {
+      if (to > pendingRead_) kept.emplace_back(from > pendingRead_ ? from - pendingRead_ : 0, to - pendingRead_);
+    }
+    damagedSpans_ = std::move(kept);
     pendingRead_ = 0;
   }
   position_ += static_cast<std::int64_t>(n);
@@ -522,10 +538,7 @@ void SourceDecoder::DecodeForwardTo(std::int64_t target) {
     const std::size_t drop = std::min<std::size_t>(PendingFrames(), static_cast<std::size_t>(target - position_));
     pendingRead_ += drop * static_cast<std::size_t>(channels_);
     position_ += static_cast<std::int64_t>(drop);
-    if (pendingRead_ == pending_.size()) {
-      pending_.clear();
-      pendingRead_ = 0;
-    }
+    if (pendingRead_ == pending_.size()) ClearPending();
   }
 }
 
@@ -535,8 +548,7 @@ bool SourceDecoder::TrySeek(std::size_t startPacket, std::int64_t target) {
   // beginning of the stream, which the index describes. (A flushed WMA
   // decoder, for one, comes back one frame late.)
   input_->codec = OpenDecoder(*fmt->streams[input_->stream]);
-  pending_.clear();
-  pendingRead_ = 0;
+  ClearPending();
   inputEnded_ = false;
   const std::int64_t key = index_->Key(startPacket);
   const int rc = keyIsPosition_ ? av_seek_frame(fmt, -1, key, AVSEEK_FLAG_BYTE)
@@ -590,8 +602,7 @@ void SourceDecoder::SeekPcm(std::int64_t frame) {
   av::Check(av_seek_frame(fmt, -1, pcm_->dataStart + frame * pcm_->blockAlign, AVSEEK_FLAG_BYTE), "Cannot seek",
             path_);
   avcodec_flush_buffers(input_->codec.get());
-  pending_.clear();
-  pendingRead_ = 0;
+  ClearPending();
   inputEnded_ = false;
   nextPacket_ = 0;
   position_ = frame;
@@ -601,8 +612,7 @@ void SourceDecoder::Seek(std::int64_t frame) {
   frame = std::clamp<std::int64_t>(frame, 0, LengthFrames());
   if (frame == position_ && input_) return;
   if (frame >= LengthFrames()) {
-    pending_.clear();
-    pendingRead_ = 0;
+    ClearPending();
     position_ = frame;
     return;
   }

@@ -53,7 +53,8 @@ class SourceDecoder {
   std::int64_t Position() const { return position_; }
   // True when the length came from a PCM WAV header rather than a scan.
   bool MeasuredFromHeader() const { return pcm_.has_value(); }
-  // Frames handed out as silence because their packet could not be decoded.
+  // Frames handed out (by Read) as silence because their packet could not be
+  // decoded.
   std::int64_t DamagedFrames() const { return damagedFrames_; }
 
   // Appends up to `frames` frames to `out`; returns how many (0 at the end,
@@ -100,8 +101,9 @@ class SourceDecoder {
   void DecodeForwardTo(std::int64_t target);
   // Appends one packet's output: `raw` frames of which `front` and `back`
   // are trimmed. What the decoder gave beyond `raw` is dropped; what it gave
-  // less (a damaged packet) is silence, counted in damagedFrames_.
+  // less (a damaged packet) is silence, marked in damagedSpans_.
   void AppendPacketOutput(std::int64_t raw, std::int64_t front, std::int64_t back);
+  void ClearPending();
   std::size_t PendingFrames() const;
 
   std::string path_;
@@ -120,7 +122,9 @@ class SourceDecoder {
   std::int64_t position_ = 0;   // stream frame of the next frame handed out
   std::size_t nextPacket_ = 0;  // index of the next packet the demuxer yields
   bool inputEnded_ = false;
-  std::int64_t damagedFrames_ = 0;
+  std::int64_t damagedFrames_ = 0;  // silent stand-ins handed out so far
+  // Element ranges of pending_ that are silent stand-ins for damaged packets.
+  std::vector<std::pair<std::size_t, std::size_t>> damagedSpans_;
 };
 
 }  // namespace snipwave::audio
