@@ -181,14 +181,17 @@ SourceDecoder::~SourceDecoder() = default;
 void SourceDecoder::OpenRegularFile() {
   // Looked at before it is opened: opening a named pipe waits for a writer.
   struct stat st {};
+  const auto refuseIrregular = [this](mode_t mode) {
+    if (!S_ISREG(mode)) throw Error::Failed("Cannot open", path_, "it is " + FileKind(mode) + ", not a regular file");
+  };
   if (::stat(path_.c_str(), &st) != 0) throw Error::Failed("Cannot open", path_, std::strerror(errno));
-  if (!S_ISREG(st.st_mode)) throw Error::Failed("Cannot open", path_, "it is " + FileKind(st.st_mode) + ", not a regular file");
+  refuseIrregular(st.st_mode);
   // Non-blocking, and looked at again once open, in case another kind of
   // file took the name in between.
   file_.fd = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (file_.fd < 0) throw Error::Failed("Cannot open", path_, std::strerror(errno));
   if (::fstat(file_.fd, &st) != 0) throw Error::Failed("Cannot open", path_, std::strerror(errno));
-  if (!S_ISREG(st.st_mode)) throw Error::Failed("Cannot open", path_, "it is " + FileKind(st.st_mode) + ", not a regular file");
+  refuseIrregular(st.st_mode);
   // Regular files never block; reads may as well be plain ones.
   ::fcntl(file_.fd, F_SETFL, ::fcntl(file_.fd, F_GETFL) & ~O_NONBLOCK);
 }
@@ -255,9 +258,9 @@ void SourceDecoder::CheckStreamFormat(const AVCodecParameters& par) const {
   }
   if (!OutputCountModel::Supports(par.codec_id)) {
     const AVCodecDescriptor* codec = avcodec_descriptor_get(par.codec_id);
+    const std::string name = codec && codec->long_name ? codec->long_name : avcodec_get_name(par.codec_id);
     throw Error::Failed("Cannot read", path_,
-                        std::string("its audio is ") + (codec && codec->long_name ? codec->long_name : avcodec_get_name(par.codec_id)) +
-                            ", which cannot be read (MP3, PCM WAV, WMA and Ogg Vorbis can)");
+                        "its audio is " + name + ", which cannot be read (MP3, PCM WAV, WMA and Ogg Vorbis can)");
   }
   if (par.sample_rate <= 0 || par.ch_layout.nb_channels <= 0) {
     throw Error::Failed("Cannot read", path_, "the audio stream has no valid sample rate or channel count");
@@ -478,7 +481,8 @@ SourceDecoder::Step SourceDecoder::DecodeNextContinuous() {
   const std::size_t i = nextPacket_++;
   // In step with the scan: the packet read is the one the index has here
   // (at the end: the index ends with the decoder's drain, or here).
-  const bool inStep = index_ && i < index_->Size() && (more ? KeyOf(packet) == index_->Key(i) : index_->Key(i) == kDrainKey);
+  const bool inStep =
+      index_ && i < index_->Size() && (more ? KeyOf(packet) == index_->Key(i) : index_->Key(i) == kDrainKey);
   const int raw = DecodePacket(more ? &packet : nullptr);  // at the end: drain what the decoder holds
   if (!more) inputEnded_ = true;
   if (inStep) {
