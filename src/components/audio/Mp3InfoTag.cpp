@@ -26,6 +26,29 @@ int Mp3FrameBytes(const std::uint8_t* h) {
   return (version == 3 ? 144 : 72) * kbps * 1000 / hz + padding;
 }
 
+bool HoldsMp3Frames(const std::uint8_t* data, std::size_t size, bool whole) {
+  std::size_t start = 0;
+  if (size >= 10 && std::memcmp(data, "ID3", 3) == 0) {
+    start = 10 + (static_cast<std::size_t>(data[6] & 0x7F) << 21 | static_cast<std::size_t>(data[7] & 0x7F) << 14 |
+                  static_cast<std::size_t>(data[8] & 0x7F) << 7 | (data[9] & 0x7F));
+  }
+  constexpr std::size_t kSearch = 64 * 1024;
+  for (std::size_t p = start; p + 4 <= size && p < start + kSearch; ++p) {
+    if (Mp3FrameBytes(data + p) == 0) continue;
+    int frames = 0;
+    std::size_t q = p;
+    // Version, layer and sample rate stay the same from frame to frame.
+    while (q + 4 <= size && Mp3FrameBytes(data + q) > 0 && (data[q + 1] & 0xFE) == (data[p + 1] & 0xFE) &&
+           (data[q + 2] & 0x0C) == (data[p + 2] & 0x0C)) {
+      q += static_cast<std::size_t>(Mp3FrameBytes(data + q));
+      if (++frames >= 8) return true;
+    }
+    const bool endsTheFile = q == size || (q + 128 == size && std::memcmp(data + q, "TAG", 3) == 0);
+    if (whole && frames >= 2 && endsTheFile) return true;
+  }
+  return false;
+}
+
 std::optional<Mp3InfoTag> ParseMp3InfoTag(const std::uint8_t* frame, std::size_t size) {
   if (!frame || size < 4 || frame[0] != 0xFF || (frame[1] & 0xE0) != 0xE0) return std::nullopt;
   const int version = (frame[1] >> 3) & 3;  // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5

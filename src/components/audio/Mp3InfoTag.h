@@ -26,6 +26,13 @@ std::optional<Mp3InfoTag> ParseMp3InfoTag(const std::uint8_t* frame, std::size_t
 // `header`, or 0 when it is no valid Layer III header.
 int Mp3FrameBytes(const std::uint8_t* header);
 
+// True when `data` (the start of a file, or all of it when `whole`) holds a
+// run of MPEG audio Layer III frames, each header where the previous frame
+// ends: at least eight, or at least two that end exactly at the end of the
+// file (an ID3v1 tag may follow). Tells a very short MP3 file, which the
+// format probe scores low, from stray bytes that merely look like a header.
+bool HoldsMp3Frames(const std::uint8_t* data, std::size_t size, bool whole);
+
 // The decoder delay of MPEG-1/2 Layer III that gapless trimming adds to the
 // encoder delay (libavcodec and mpg123 alike).
 constexpr int kMp3DecoderDelay = 529;

@@ -196,6 +196,19 @@ void SourceDecoder::OpenRegularFile() {
   ::fcntl(file_.fd, F_SETFL, ::fcntl(file_.fd, F_GETFL) & ~O_NONBLOCK);
 }
 
+bool SourceDecoder::IsShortMp3(const AVFormatContext& fmt) const {
+  // A file of a few MP3 frames (a click, a short effect) gives the probe too
+  // little to be sure of; its frames, chained to the end, are proof enough.
+  if (std::strcmp(fmt.iformat->name, "mp3") != 0) return false;
+  constexpr std::size_t kLook = 1 << 20;
+  std::vector<std::uint8_t> bytes(kLook);
+  const ssize_t got = ::pread(file_.fd, bytes.data(), bytes.size(), 0);
+  if (got <= 0) return false;
+  struct stat st {};
+  const bool whole = ::fstat(file_.fd, &st) == 0 && st.st_size == got;
+  return HoldsMp3Frames(bytes.data(), static_cast<std::size_t>(got), whole);
+}
+
 std::unique_ptr<SourceDecoder::Input> SourceDecoder::OpenInput() const {
   auto in = std::make_unique<Input>();
   in->cursor.fd = file_.fd;
@@ -223,7 +236,7 @@ std::unique_ptr<SourceDecoder::Input> SourceDecoder::OpenInput() const {
   if (opened < 0) throw Error::Failed("Cannot open", path_, DamagedReason(opened));
   in->format.reset(raw);
   AVFormatContext* fmt = in->format.get();
-  if (!IsAcceptedContainer(fmt->iformat->name) || fmt->probe_score < kMinProbeScore) {
+  if (!IsAcceptedContainer(fmt->iformat->name) || (fmt->probe_score < kMinProbeScore && !IsShortMp3(*fmt))) {
     throw Error::Failed("Cannot read", path_, kUnsupported);
   }
   const auto firstAudio = [fmt] {

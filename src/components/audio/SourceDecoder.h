@@ -83,6 +83,7 @@ class SourceDecoder {
   std::optional<PcmLayout> DirectPcmLayout() const;
   void OpenRegularFile();
   void CheckStreamFormat(const AVCodecParameters& par) const;
+  bool IsShortMp3(const AVFormatContext& fmt) const;
   void Scan(PacketIndex& index);
   void ApplyMp3InfoTag(PacketIndex& index, const std::vector<std::uint8_t>& firstPacket) const;
   std::optional<Mp3InfoTag> InfoTagBefore(std::int64_t position) const;

@@ -127,6 +127,20 @@ TEST(SourceEdges, Mp3WithJunkBeforeTheLameTag) {
   }
 }
 
+// A click of a few MP3 frames, which the format probe alone is unsure of.
+TEST(SourceEdges, AVeryShortMp3Opens) {
+  TempDir dir;
+  const QString mp3 = dir.file("click.mp3");
+  RunTool("lame", {"--quiet", "-b", "64", SoxChirp(dir, "click.wav", "1001s", 1), mp3});
+  const std::vector<float> truth = Mpg123Gapless(mp3);
+  ASSERT_FALSE(truth.empty());
+  SourceDecoder d(mp3.toStdString());
+  EXPECT_EQ(d.LengthFrames(), static_cast<std::int64_t>(truth.size()));
+  const std::vector<float> all = ReadAll(d);
+  ASSERT_EQ(all.size(), truth.size());
+  EXPECT_LT(MaxDiff(all, 0, truth, 0, truth.size()), kDecoderTolerance);
+}
+
 // Rewrites every granule position of an Ogg file by `delta`, with checksums.
 QByteArray ShiftGranules(QByteArray ogg, std::int64_t delta) {
   for (qsizetype at = ogg.indexOf("OggS"); at >= 0; at = ogg.indexOf("OggS", at + 1)) {
