@@ -11,6 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev
   ffmpeg sox xvfb xauth
   x11-utils desktop-file-utils appstream dpkg-dev file
+  lame vorbis-tools mpg123
 )
 
 missing=()

@@ -123,7 +123,9 @@ PacketOutput OutputCountModel::Next(const AVPacket& packet) {
   std::int64_t discard = 0;
   std::size_t sideSize = 0;
   const std::uint8_t* side = av_packet_get_side_data(&packet, AV_PKT_DATA_SKIP_SAMPLES, &sideSize);
-  if (side && sideSize >= 10) {
+  // Vorbis ends are taken from the granule positions by the reader itself
+  // (the demuxer's trims miss single-page streams and negative starts).
+  if (side && sideSize >= 10 && codecId_ != AV_CODEC_ID_VORBIS) {
     pendingSkip_ = std::max<std::int64_t>(0, static_cast<std::int32_t>(AV_RL32(side)));
     discard = AV_RL32(side + 4);
   }

@@ -25,9 +25,10 @@ namespace snipwave::audio {
 //   A fresh decoder started in mid-stream behaves the same way, which is what
 //   lets a seek place its output exactly.
 // Then the trims the demuxer asks for (AV_PKT_DATA_SKIP_SAMPLES: LAME delay
-// and padding, Ogg end trimming) are applied with libavcodec's rules: a start
-// skip carries over into later frames, an end discard applies only when it
-// fits the frame.
+// and padding) are applied with libavcodec's rules: a start skip carries over
+// into later frames, an end discard applies only when it fits the frame.
+// Vorbis packets get no trims here: the reader sets them from the granule
+// positions.
 class OutputCountModel {
  public:
   OutputCountModel(const AVCodecParameters* par, int timeBaseNum, int timeBaseDen);

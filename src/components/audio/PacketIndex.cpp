@@ -10,6 +10,7 @@ void PacketIndex::Clear() {
   trims_.clear();
   checkpoints_.clear();
   total_ = 0;
+  seekLimit_ = SIZE_MAX;
 }
 
 void PacketIndex::Add(std::int64_t key, const PacketOutput& out) {
@@ -68,6 +69,51 @@ std::size_t PacketIndex::MemoryBytes() const {
              (kBlock + sizeof(void*)) +
          checkpoints_.capacity() * sizeof(std::int64_t) + trims_.size() * kTrimNode +
          trims_.bucket_count() * sizeof(void*);
+}
+
+void PacketIndex::SetTrim(std::size_t i, std::uint32_t front, std::uint32_t back) {
+  if (front || back) {
+    trims_[i] = {front, back};
+  } else {
+    trims_.erase(i);
+  }
+}
+
+void PacketIndex::RebuildOffsetsFrom(std::size_t from) {
+  std::size_t block = from / kCheckpointEvery;
+  std::int64_t offset = checkpoints_.empty() ? 0 : checkpoints_[block];
+  for (std::size_t i = block * kCheckpointEvery; i < keys_.size(); ++i) {
+    if (i % kCheckpointEvery == 0) checkpoints_[i / kCheckpointEvery] = offset;
+    offset += Output(i).Kept();
+  }
+  total_ = offset;
+}
+
+void PacketIndex::TrimFront(std::int64_t frames) {
+  std::size_t i = 0;
+  for (; i < keys_.size() && frames > 0; ++i) {
+    const PacketOutput out = Output(i);
+    const std::uint32_t take = static_cast<std::uint32_t>(std::min<std::int64_t>(frames, out.Kept()));
+    SetTrim(i, out.front + take, out.back);
+    frames -= take;
+  }
+  if (i > 0) RebuildOffsetsFrom(0);
+}
+
+void PacketIndex::TrimToLength(std::int64_t frames) {
+  std::int64_t excess = total_ - std::max<std::int64_t>(frames, 0);
+  if (excess <= 0) return;
+  std::size_t i = keys_.size();
+  while (i > 0 && excess > 0) {
+    --i;
+    const PacketOutput out = Output(i);
+    const std::uint32_t take = static_cast<std::uint32_t>(std::min<std::int64_t>(excess, out.Kept()));
+    // The back trim counts off the end of the packet's output, so a packet
+    // cut entirely becomes one trimmed wholly at its back.
+    SetTrim(i, out.front, out.back + take);
+    excess -= take;
+  }
+  RebuildOffsetsFrom(i);
 }
 
 std::size_t PacketIndex::Find(std::int64_t key, std::size_t from) const {

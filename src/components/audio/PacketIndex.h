@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstddef>
 #include <deque>
 #include <unordered_map>
 #include <vector>
@@ -43,13 +44,32 @@ class PacketIndex {
   // Heap bytes held (for the scan cache's budget).
   std::size_t MemoryBytes() const;
 
+  // Trims the first `frames` kept frames of the stream (added to the front
+  // trims of the first packets, in order), for start offsets the container's
+  // own reading did not apply: an encoder delay, a negative start position.
+  void TrimFront(std::int64_t frames);
+  // Trims the stream's end (from the last packets backwards) so that at most
+  // `frames` kept frames remain.
+  void TrimToLength(std::int64_t frames);
+
+  // Packets from this one on keep their keys only when read in order from an
+  // earlier packet (an Ogg stream's last page: after a seek onto it, the
+  // demuxer derives other timestamps), so a seek must land before it.
+  // Size() when every packet is recognised after a seek.
+  std::size_t SeekLimit() const { return seekLimit_ < keys_.size() ? seekLimit_ : keys_.size(); }
+  void SetSeekLimit(std::size_t packet) { seekLimit_ = packet; }
+
  private:
   static constexpr std::size_t kCheckpointEvery = 64;
+  void SetTrim(std::size_t i, std::uint32_t front, std::uint32_t back);
+  // Recomputes the running offsets from packet `from` on, after trims changed.
+  void RebuildOffsetsFrom(std::size_t from);
   std::deque<std::int64_t> keys_;
   std::deque<std::uint32_t> raw_;
   std::unordered_map<std::size_t, std::pair<std::uint32_t, std::uint32_t>> trims_;
   std::vector<std::int64_t> checkpoints_;  // OutputOffset(k * kCheckpointEvery)
   std::int64_t total_ = 0;
+  std::size_t seekLimit_ = SIZE_MAX;
 };
 
 }  // namespace snipwave::audio

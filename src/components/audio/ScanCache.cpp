@@ -41,7 +41,8 @@ std::optional<FileIdentity> IdentifyFile(const std::string& path) {
   id.canonicalPath = resolved;
   std::free(resolved);
 
-  Fd file{::open(id.canonicalPath.c_str(), O_RDONLY | O_CLOEXEC)};
+  // Non-blocking: a named pipe put in the file's place must not stall this.
+  Fd file{::open(id.canonicalPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
   if (file.fd < 0) return std::nullopt;
   struct stat st {};
   if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;

@@ -1,10 +1,17 @@
 #include "SourceDecoder.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "AvError.h"
 #include "FrameToFloat.h"
+#include "Mp3InfoTag.h"
+#include "OggLayout.h"
 #include "ScanCache.h"
 #include "platform/Error.h"
 
@@ -19,6 +26,70 @@ constexpr int kMinProbeScore = AVPROBE_SCORE_EXTENSION / 2;
 constexpr std::int64_t kDrainKey = INT64_MAX;
 constexpr const char* kUnsupported = "not an MP3, WAV, WMA or OGG audio file";
 
+constexpr const char* kDamaged = "the file is damaged or is not an audio file";
+// Beyond these no real recording goes; a header that claims more is damaged
+// (and the channel limit is what the mixer can remix).
+constexpr int kMaxSampleRate = 768000;
+constexpr int kMaxChannels = 64;
+constexpr int kIoBufferBytes = 64 * 1024;
+
+// Why a library call failed, in a user's words, with the library's text after.
+std::string DamagedReason(int code) {
+  if (code == AVERROR(ENOMEM)) return "there is not enough memory to read it (" + av::ErrorText(code) + ")";
+  if (code == AVERROR(EIO)) return "it cannot be read from the disk (" + av::ErrorText(code) + ")";
+  return std::string(kDamaged) + " (" + av::ErrorText(code) + ")";
+}
+
+// libavformat reads through the descriptor opened once (each open input at
+// its own position), never by the path again.
+struct FileCursor {
+  int fd = -1;
+  std::int64_t position = 0;
+};
+
+int ReadFile(void* opaque, std::uint8_t* buffer, int size) {
+  auto* cursor = static_cast<FileCursor*>(opaque);
+  ssize_t got;
+  do {
+    got = ::pread(cursor->fd, buffer, static_cast<std::size_t>(size), cursor->position);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) return AVERROR(errno);
+  if (got == 0) return AVERROR_EOF;
+  cursor->position += got;
+  return static_cast<int>(got);
+}
+
+std::int64_t SeekFile(void* opaque, std::int64_t offset, int whence) {
+  auto* cursor = static_cast<FileCursor*>(opaque);
+  struct stat st {};
+  if ((whence & AVSEEK_SIZE) || (whence & ~AVSEEK_FORCE) == SEEK_END) {
+    if (::fstat(cursor->fd, &st) != 0) return AVERROR(errno);
+    if (whence & AVSEEK_SIZE) return st.st_size;
+    offset += st.st_size;
+  } else if ((whence & ~AVSEEK_FORCE) == SEEK_CUR) {
+    offset += cursor->position;
+  } else if ((whence & ~AVSEEK_FORCE) != SEEK_SET) {
+    return AVERROR(EINVAL);
+  }
+  if (offset < 0) return AVERROR(EINVAL);
+  cursor->position = offset;
+  return offset;
+}
+
+void FreeCustomIo(AVIOContext* io) {
+  av_freep(&io->buffer);
+  avio_context_free(&io);
+}
+using CustomIoPtr = std::unique_ptr<AVIOContext, av::AVDeleter<&FreeCustomIo>>;
+
+std::string FileKind(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a named pipe";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  return "not a regular file";
+}
+
 bool IsAcceptedContainer(const char* name) {
   for (const char* ok : {"mp3", "wav", "asf", "ogg"}) {
     if (std::strcmp(name, ok) == 0) return true;
@@ -29,13 +100,21 @@ bool IsAcceptedContainer(const char* name) {
 }  // namespace
 
 struct SourceDecoder::Input {
+  // Declared first, released last: the format context reads through them.
+  FileCursor cursor;
+  CustomIoPtr io;
   av::InputFormatPtr format;
   av::CodecContextPtr codec;
   av::PacketPtr packet;
   int stream = -1;
 };
 
+SourceDecoder::FileHandle::~FileHandle() {
+  if (fd >= 0) ::close(fd);
+}
+
 SourceDecoder::SourceDecoder(std::string path) : path_(std::move(path)) {
+  OpenRegularFile();
   // Identified before anything is read, so that a change during the scan
   // keeps the scan out of the cache.
   const std::optional<FileIdentity> identity = IdentifyFile(path_);
@@ -43,8 +122,8 @@ SourceDecoder::SourceDecoder(std::string path) : path_(std::move(path)) {
   const AVStream* st = input_->format->streams[input_->stream];
   sampleRate_ = st->codecpar->sample_rate;
   channels_ = st->codecpar->ch_layout.nb_channels;
-  keyIsPosition_ = std::strcmp(input_->format->iformat->name, "ogg") != 0 &&
-                   std::strcmp(input_->format->iformat->name, "asf") != 0;
+  isOgg_ = std::strcmp(input_->format->iformat->name, "ogg") == 0;
+  keyIsPosition_ = !isOgg_ && std::strcmp(input_->format->iformat->name, "asf") != 0;
   pcm_ = DirectPcmLayout();
   if (pcm_) {
     if (pcm_->frames <= 0) throw Error::Failed("Cannot read", path_, "the file holds no audio samples");
@@ -99,9 +178,49 @@ std::optional<SourceDecoder::PcmLayout> SourceDecoder::DirectPcmLayout() const {
 
 SourceDecoder::~SourceDecoder() = default;
 
+void SourceDecoder::OpenRegularFile() {
+  // Looked at before it is opened: opening a named pipe waits for a writer.
+  struct stat st {};
+  const auto refuseIrregular = [this](mode_t mode) {
+    if (!S_ISREG(mode)) throw Error::Failed("Cannot open", path_, "it is " + FileKind(mode) + ", not a regular file");
+  };
+  if (::stat(path_.c_str(), &st) != 0) throw Error::Failed("Cannot open", path_, std::strerror(errno));
+  refuseIrregular(st.st_mode);
+  // Non-blocking, and looked at again once open, in case another kind of
+  // file took the name in between.
+  file_.fd = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (file_.fd < 0) throw Error::Failed("Cannot open", path_, std::strerror(errno));
+  if (::fstat(file_.fd, &st) != 0) throw Error::Failed("Cannot open", path_, std::strerror(errno));
+  refuseIrregular(st.st_mode);
+  // Regular files never block; reads may as well be plain ones.
+  ::fcntl(file_.fd, F_SETFL, ::fcntl(file_.fd, F_GETFL) & ~O_NONBLOCK);
+}
+
+bool SourceDecoder::IsShortMp3(const AVFormatContext& fmt) const {
+  // A file of a few MP3 frames (a click, a short effect) gives the probe too
+  // little to be sure of; its frames, chained to the end, are proof enough.
+  if (std::strcmp(fmt.iformat->name, "mp3") != 0) return false;
+  constexpr std::size_t kLook = 1 << 20;
+  std::vector<std::uint8_t> bytes(kLook);
+  const ssize_t got = ::pread(file_.fd, bytes.data(), bytes.size(), 0);
+  if (got <= 0) return false;
+  struct stat st {};
+  const bool whole = ::fstat(file_.fd, &st) == 0 && st.st_size == got;
+  return HoldsMp3Frames(bytes.data(), static_cast<std::size_t>(got), whole);
+}
+
 std::unique_ptr<SourceDecoder::Input> SourceDecoder::OpenInput() const {
   auto in = std::make_unique<Input>();
-  AVFormatContext* raw = nullptr;
+  in->cursor.fd = file_.fd;
+  auto* buffer = static_cast<unsigned char*>(av::CheckAlloc(av_malloc(kIoBufferBytes), "Cannot open", path_));
+  in->io.reset(avio_alloc_context(buffer, kIoBufferBytes, 0, &in->cursor, &ReadFile, nullptr, &SeekFile));
+  if (!in->io) {
+    av_free(buffer);
+    throw Error::Failed("Cannot open", path_, "out of memory");
+  }
+  AVFormatContext* raw = av::CheckAlloc(avformat_alloc_context(), "Cannot open", path_);
+  raw->pb = in->io.get();
+  raw->flags |= AVFMT_FLAG_CUSTOM_IO;
   // The WAV demuxer asks to probe the first 128 KiB of 16-bit PCM it reads
   // for other codecs stored as PCM (DTS, AC-3) by running every format probe
   // on it again and again as the data grows: about a quarter second after
@@ -110,13 +229,14 @@ std::unique_ptr<SourceDecoder::Input> SourceDecoder::OpenInput() const {
   // packet to look at instead of 32.
   AVDictionary* options = nullptr;
   av_dict_set(&options, "max_probe_packets", "0", 0);
-  // "file:" keeps a name with a colon from being read as a protocol.
-  const int opened = avformat_open_input(&raw, ("file:" + path_).c_str(), nullptr, &options);
+  // The name only lends its extension to the format probe; on failure the
+  // context is freed by libavformat.
+  const int opened = avformat_open_input(&raw, path_.c_str(), nullptr, &options);
   av_dict_free(&options);
-  av::Check(opened, "Cannot open", path_);
+  if (opened < 0) throw Error::Failed("Cannot open", path_, DamagedReason(opened));
   in->format.reset(raw);
   AVFormatContext* fmt = in->format.get();
-  if (!IsAcceptedContainer(fmt->iformat->name) || fmt->probe_score < kMinProbeScore) {
+  if (!IsAcceptedContainer(fmt->iformat->name) || (fmt->probe_score < kMinProbeScore && !IsShortMp3(*fmt))) {
     throw Error::Failed("Cannot read", path_, kUnsupported);
   }
   const auto firstAudio = [fmt] {
@@ -130,7 +250,8 @@ std::unique_ptr<SourceDecoder::Input> SourceDecoder::OpenInput() const {
     const AVCodecParameters* par = fmt->streams[in->stream]->codecpar;
     if (par->sample_rate <= 0 || par->ch_layout.nb_channels <= 0) {
       // MPEG audio leaves the stream parameters to the first frames.
-      av::Check(avformat_find_stream_info(fmt, nullptr), "Cannot read", path_);
+      const int found = avformat_find_stream_info(fmt, nullptr);
+      if (found < 0) throw Error::Failed("Cannot read", path_, DamagedReason(found));
       in->stream = firstAudio();
     }
   }
@@ -138,17 +259,35 @@ std::unique_ptr<SourceDecoder::Input> SourceDecoder::OpenInput() const {
   for (unsigned i = 0; i < fmt->nb_streams; ++i) {
     if (static_cast<int>(i) != in->stream) fmt->streams[i]->discard = AVDISCARD_ALL;
   }
-  const AVCodecParameters* par = fmt->streams[in->stream]->codecpar;
-  if (!OutputCountModel::Supports(par->codec_id)) {
-    throw Error::Failed("Cannot read", path_,
-                        std::string("the audio codec ") + avcodec_get_name(par->codec_id) + " is not supported");
-  }
-  if (par->sample_rate <= 0 || par->ch_layout.nb_channels <= 0) {
-    throw Error::Failed("Cannot read", path_, "the audio stream has no valid sample rate or channel count");
-  }
+  CheckStreamFormat(*fmt->streams[in->stream]->codecpar);
   in->codec = OpenDecoder(*fmt->streams[in->stream]);
   in->packet.reset(av::CheckAlloc(av_packet_alloc(), "Cannot read", path_));
   return in;
+}
+
+void SourceDecoder::CheckStreamFormat(const AVCodecParameters& par) const {
+  if (par.codec_id == AV_CODEC_ID_NONE) {
+    throw Error::Failed("Cannot read", path_, "the file has no audio stream in a known encoding");
+  }
+  if (!OutputCountModel::Supports(par.codec_id)) {
+    const AVCodecDescriptor* codec = avcodec_descriptor_get(par.codec_id);
+    const std::string name = codec && codec->long_name ? codec->long_name : avcodec_get_name(par.codec_id);
+    throw Error::Failed("Cannot read", path_,
+                        "its audio is " + name + ", which cannot be read (MP3, PCM WAV, WMA and Ogg Vorbis can)");
+  }
+  if (par.sample_rate <= 0 || par.ch_layout.nb_channels <= 0) {
+    throw Error::Failed("Cannot read", path_, "the audio stream has no valid sample rate or channel count");
+  }
+  if (par.sample_rate > kMaxSampleRate) {
+    throw Error::Failed("Cannot read", path_,
+                        "its header claims " + std::to_string(par.sample_rate) +
+                            " Hz, which is no real audio sample rate (the file is damaged)");
+  }
+  if (par.ch_layout.nb_channels > kMaxChannels) {
+    throw Error::Failed("Cannot read", path_,
+                        "its header claims " + std::to_string(par.ch_layout.nb_channels) + " channels; at most " +
+                            std::to_string(kMaxChannels) + " can be read (the file is probably damaged)");
+  }
 }
 
 av::CodecContextPtr SourceDecoder::OpenDecoder(const AVStream& stream) const {
@@ -156,9 +295,10 @@ av::CodecContextPtr SourceDecoder::OpenDecoder(const AVStream& stream) const {
   const AVCodec* decoder = avcodec_find_decoder(par->codec_id);
   if (!decoder) throw Error::Failed("Cannot read", path_, "no decoder for " + std::string(avcodec_get_name(par->codec_id)));
   av::CodecContextPtr codec(av::CheckAlloc(avcodec_alloc_context3(decoder), "Cannot decode", path_));
-  av::Check(avcodec_parameters_to_context(codec.get(), par), "Cannot decode", path_);
+  int rc = avcodec_parameters_to_context(codec.get(), par);
   codec->pkt_timebase = stream.time_base;
-  av::Check(avcodec_open2(codec.get(), decoder, nullptr), "Cannot decode", path_);
+  if (rc >= 0) rc = avcodec_open2(codec.get(), decoder, nullptr);
+  if (rc < 0) throw Error::Failed("Cannot decode", path_, DamagedReason(rc));
   return codec;
 }
 
@@ -181,20 +321,99 @@ bool SourceDecoder::ReadPacket(AVPacket& packet) {
 void SourceDecoder::Scan(PacketIndex& index) {
   const AVStream* st = input_->format->streams[input_->stream];
   OutputCountModel model(st->codecpar, st->time_base.num, st->time_base.den);
+  const bool mp3 = std::strcmp(input_->format->iformat->name, "mp3") == 0 && st->codecpar->codec_id == AV_CODEC_ID_MP3;
+  std::vector<std::uint8_t> firstPacket;
+  bool trimmedByDemuxer = false;
   index.Clear();
   AVPacket& packet = *input_->packet;
-  while (ReadPacket(packet)) index.Add(KeyOf(packet), model.Next(packet));
+  while (ReadPacket(packet)) {
+    if (mp3 && index.Size() == 0) firstPacket.assign(packet.data, packet.data + packet.size);
+    trimmedByDemuxer = trimmedByDemuxer || av_packet_get_side_data(&packet, AV_PKT_DATA_SKIP_SAMPLES, nullptr);
+    index.Add(KeyOf(packet), model.Next(packet));
+  }
   av_packet_unref(&packet);
   const PacketOutput tail = model.Drain();
   if (tail.raw > 0) index.Add(kDrainKey, tail);
+  if (mp3 && !trimmedByDemuxer) ApplyMp3InfoTag(index, firstPacket);
+  if (isOgg_) ApplyOggGranules(index);
+}
+
+void SourceDecoder::ApplyMp3InfoTag(PacketIndex& index, const std::vector<std::uint8_t>& firstPacket) const {
+  // The demuxer reads the Xing/Info tag only from the very first bytes after
+  // an ID3v2 tag; then the tag frame is no packet. With junk before it (some
+  // taggers leave zeros or stray bytes) the demuxer skips the junk but takes
+  // the tag frame for audio: it is one here, so the tag is applied now.
+  // Its parser may also drop the tag frame (then found just before the
+  // first packet), its content unused.
+  if (index.Size() == 0) return;
+  std::optional<Mp3InfoTag> tag = ParseMp3InfoTag(firstPacket.data(), firstPacket.size());
+  std::int64_t front = 0;
+  if (tag) {
+    front = index.Output(0).raw;  // the tag frame itself: silence, not audio
+  } else {
+    tag = InfoTagBefore(index.Key(0));
+  }
+  if (!tag) return;
+  if (tag->hasGapless) front += tag->delay + kMp3DecoderDelay;
+  index.TrimFront(front);
+  if (tag->hasGapless && tag->frames > 0) {
+    index.TrimToLength(tag->frames * tag->samplesPerFrame - tag->delay - tag->padding);
+  }
+}
+
+std::optional<Mp3InfoTag> SourceDecoder::InfoTagBefore(std::int64_t position) const {
+  // A tag frame ends where the first packet begins; frames are at most 2881
+  // bytes long.
+  constexpr std::int64_t kMaxFrame = 2881;
+  const std::int64_t from = std::max<std::int64_t>(0, position - kMaxFrame);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(position - from));
+  if (bytes.size() < 4 || ::pread(file_.fd, bytes.data(), bytes.size(), from) != static_cast<ssize_t>(bytes.size())) {
+    return std::nullopt;
+  }
+  for (std::size_t at = 0; at + 4 <= bytes.size(); ++at) {
+    if (static_cast<std::int64_t>(at) + Mp3FrameBytes(bytes.data() + at) != static_cast<std::int64_t>(bytes.size())) {
+      continue;
+    }
+    if (auto tag = ParseMp3InfoTag(bytes.data() + at, bytes.size() - at)) return tag;
+  }
+  return std::nullopt;
+}
+
+void SourceDecoder::ApplyOggGranules(PacketIndex& index) const {
+  // The granule positions, not libavformat's reading of them, fix the
+  // stream's ends: the first page's granule against the frames its packets
+  // decode to gives the start (a negative start is trimmed off the front),
+  // the last page's granule the end. A stream whose first page is also its
+  // last counts from zero and ends at that page's granule.
+  const std::optional<OggLayout> layout = ReadOggLayout(file_.fd);
+  if (!layout) return;
+  if (layout->vorbisStreams > 1) {
+    throw Error::Failed("Cannot read", path_,
+                        "it holds " + std::to_string(layout->vorbisStreams) +
+                            " Ogg Vorbis streams (files joined into one), which cannot be read exactly; "
+                            "split it or convert it to one stream first");
+  }
+  if (layout->firstGranule < 0 || layout->lastGranule < 0) return;
+  const auto firstPackets = static_cast<std::size_t>(layout->audioPacketsToFirstGranule);
+  if (firstPackets > index.Size()) return;
+  const std::int64_t decoded = index.TotalFrames();
+  const std::int64_t start = layout->firstPageIsLast ? 0 : layout->firstGranule - index.OutputOffset(firstPackets);
+  const std::int64_t front = std::max<std::int64_t>(0, -start);
+  const std::int64_t end = std::clamp<std::int64_t>(layout->lastGranule - start, 0, decoded);
+  index.TrimFront(front);
+  index.TrimToLength(std::max<std::int64_t>(0, end - front));
+  // After a seek onto the last page the demuxer counts its timestamps back
+  // from the end granule, which differs from the running count by the end
+  // trim: its packets are only recognised when read into from the page before.
+  const auto lastPage = static_cast<std::size_t>(layout->audioPacketsOnLastPage);
+  if (lastPage <= index.Size()) index.SetSeekLimit(index.Size() - lastPage);
 }
 
 void SourceDecoder::Rewind() {
   input_ = OpenInput();
   nextPacket_ = 0;
   inputEnded_ = false;
-  pending_.clear();
-  pendingRead_ = 0;
+  ClearPending();
   position_ = 0;
 }
 
@@ -211,15 +430,29 @@ int SourceDecoder::DecodePacket(AVPacket* packet) {
     // start; the decoder must not apply the demuxer's guesses a second time.
     av_packet_free_side_data(packet);
   }
+  // Any failure of the data itself (the decoders report it as invalid data,
+  // but also as EPERM, EINVAL or a bare -1) marks the packet as damaged; only
+  // a lack of memory is the machine's fault. Frames already had from the
+  // packet stay (a PCM packet with a partial frame at its end).
+  const auto checkMemory = [this](int rc) {
+    if (rc == AVERROR(ENOMEM)) throw Error::Failed("Cannot decode", path_, DamagedReason(rc));
+  };
   int rc = avcodec_send_packet(codec, packet);
-  if (rc == AVERROR_INVALIDDATA) return 0;  // a damaged packet yields nothing, as in any decoder
-  if (rc < 0 && rc != AVERROR_EOF) av::Check(rc, "Cannot decode", path_);
-  for (;;) {
+  if (rc < 0 && rc != AVERROR_EOF) {
+    checkMemory(rc);
+    return -1;
+  }
+  for (int failures = 0;;) {
     av::FramePtr frame(av::CheckAlloc(av_frame_alloc(), "Cannot decode", path_));
     rc = avcodec_receive_frame(codec, frame.get());
     if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) break;
-    if (rc == AVERROR_INVALIDDATA) continue;
-    av::Check(rc, "Cannot decode", path_);
+    if (rc < 0) {
+      checkMemory(rc);
+      if (decodedCount_ == 0) return -1;
+      // The rest of the packet is lost; the next call says so.
+      if (++failures > 16) break;
+      continue;
+    }
     if (frame->ch_layout.nb_channels != channels_) {
       throw Error::Failed("Cannot decode", path_, "the channel count changes inside the file");
     }
@@ -229,17 +462,29 @@ int SourceDecoder::DecodePacket(AVPacket* packet) {
   return decodedCount_;
 }
 
-void SourceDecoder::AppendDecoded(int skipFront, int skipBack) {
+void SourceDecoder::AppendPacketOutput(std::int64_t raw, std::int64_t front, std::int64_t back) {
+  const std::int64_t keepEnd = raw - back;
+  std::int64_t offset = 0;
   for (const auto& frame : decoded_) {
-    const int n = frame->nb_samples;
-    const int front = std::min(skipFront, n);
-    skipFront -= front;
-    // The back trim belongs to the end of the packet's output: count it off
-    // the last frames.
-    int back = 0;
-    if (&frame == &decoded_.back()) back = std::min(skipBack, n - front);
-    AppendAsFloat(*frame, front, back, pending_);
+    const std::int64_t n = frame->nb_samples;
+    const std::int64_t from = std::max(front, offset), to = std::min(keepEnd, offset + n);
+    if (from < to) AppendAsFloat(*frame, static_cast<int>(from - offset), static_cast<int>(offset + n - to), pending_);
+    offset += n;
   }
+  // Frames the decoder did not give (a damaged packet): silence in their
+  // place, counted when they are handed out.
+  const std::int64_t missingFrom = std::max(front, offset);
+  if (missingFrom < keepEnd) {
+    const std::size_t from = pending_.size();
+    pending_.insert(pending_.end(), static_cast<std::size_t>((keepEnd - missingFrom) * channels_), 0.0f);
+    damagedSpans_.emplace_back(from, pending_.size());
+  }
+}
+
+void SourceDecoder::ClearPending() {
+  pending_.clear();
+  pendingRead_ = 0;
+  damagedSpans_.clear();
 }
 
 SourceDecoder::Step SourceDecoder::DecodeNextContinuous() {
@@ -247,15 +492,26 @@ SourceDecoder::Step SourceDecoder::DecodeNextContinuous() {
   const bool more = ReadPacket(packet);
   if (!more) av_packet_unref(&packet);
   const std::size_t i = nextPacket_++;
+  // In step with the scan: the packet read is the one the index has here
+  // (at the end: the index ends with the decoder's drain, or here).
+  const bool inStep =
+      index_ && i < index_->Size() && (more ? KeyOf(packet) == index_->Key(i) : index_->Key(i) == kDrainKey);
   const int raw = DecodePacket(more ? &packet : nullptr);  // at the end: drain what the decoder holds
   if (!more) inputEnded_ = true;
-  int front = 0, back = 0;
-  if (index_ && i < index_->Size()) {
+  if (inStep) {
     const PacketOutput expected = index_->Output(i);
-    front = static_cast<int>(std::min<std::uint32_t>(expected.front, static_cast<std::uint32_t>(raw)));
-    if (static_cast<int>(expected.back) <= raw - front) back = static_cast<int>(expected.back);
+    AppendPacketOutput(expected.raw, expected.front, expected.back);
+  } else if (raw > 0) {
+    // Off the scan (the file changed or ended early): only what was decoded,
+    // trimmed as far as the index knows the packet.
+    std::int64_t front = 0, back = 0;
+    if (index_ && i < index_->Size()) {
+      const PacketOutput expected = index_->Output(i);
+      front = std::min<std::int64_t>(expected.front, raw);
+      if (expected.back <= raw - front) back = expected.back;
+    }
+    AppendPacketOutput(raw, front, back);
   }
-  AppendDecoded(front, back);
   return more ? Step::kDecoded : Step::kEnd;
 }
 
@@ -272,9 +528,19 @@ std::size_t SourceDecoder::Read(std::size_t frames, std::vector<float>& out) {
   const std::size_t elements = n * static_cast<std::size_t>(channels_);
   out.insert(out.end(), pending_.begin() + static_cast<std::ptrdiff_t>(pendingRead_),
              pending_.begin() + static_cast<std::ptrdiff_t>(pendingRead_ + elements));
+  for (const auto& [from, to] : damagedSpans_) {
+    const std::size_t a = std::max(from, pendingRead_), b = std::min(to, pendingRead_ + elements);
+    if (a < b) damagedFrames_ += static_cast<std::int64_t>((b - a) / static_cast<std::size_t>(channels_));
+  }
   pendingRead_ += elements;
   if (pendingRead_ == pending_.size() || pendingRead_ > (1u << 20)) {
     pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(pendingRead_));
+    // Spans move with the data; those wholly handed out or dropped go.
+    std::vector<std::pair<std::size_t, std::size_t>> kept;
+    for (const auto& [from, to] : damagedSpans_) {
+      if (to > pendingRead_) kept.emplace_back(from > pendingRead_ ? from - pendingRead_ : 0, to - pendingRead_);
+    }
+    damagedSpans_ = std::move(kept);
     pendingRead_ = 0;
   }
   position_ += static_cast<std::int64_t>(n);
@@ -289,10 +555,7 @@ void SourceDecoder::DecodeForwardTo(std::int64_t target) {
     const std::size_t drop = std::min<std::size_t>(PendingFrames(), static_cast<std::size_t>(target - position_));
     pendingRead_ += drop * static_cast<std::size_t>(channels_);
     position_ += static_cast<std::int64_t>(drop);
-    if (pendingRead_ == pending_.size()) {
-      pending_.clear();
-      pendingRead_ = 0;
-    }
+    if (pendingRead_ == pending_.size()) ClearPending();
   }
 }
 
@@ -302,8 +565,7 @@ bool SourceDecoder::TrySeek(std::size_t startPacket, std::int64_t target) {
   // beginning of the stream, which the index describes. (A flushed WMA
   // decoder, for one, comes back one frame late.)
   input_->codec = OpenDecoder(*fmt->streams[input_->stream]);
-  pending_.clear();
-  pendingRead_ = 0;
+  ClearPending();
   inputEnded_ = false;
   const std::int64_t key = index_->Key(startPacket);
   const int rc = keyIsPosition_ ? av_seek_frame(fmt, -1, key, AVSEEK_FLAG_BYTE)
@@ -337,7 +599,7 @@ bool SourceDecoder::TrySeek(std::size_t startPacket, std::int64_t target) {
       if (end > target) return false;
     } else if (end > target) {
       const std::int64_t dropTarget = std::max<std::int64_t>(0, target - start);
-      AppendDecoded(static_cast<int>(expected.front + dropTarget), static_cast<int>(expected.back));
+      AppendPacketOutput(expected.raw, expected.front + dropTarget, expected.back);
       nextPacket_ = i + 1;
       position_ = target;
       inputEnded_ = draining;
@@ -357,8 +619,7 @@ void SourceDecoder::SeekPcm(std::int64_t frame) {
   av::Check(av_seek_frame(fmt, -1, pcm_->dataStart + frame * pcm_->blockAlign, AVSEEK_FLAG_BYTE), "Cannot seek",
             path_);
   avcodec_flush_buffers(input_->codec.get());
-  pending_.clear();
-  pendingRead_ = 0;
+  ClearPending();
   inputEnded_ = false;
   nextPacket_ = 0;
   position_ = frame;
@@ -368,8 +629,7 @@ void SourceDecoder::Seek(std::int64_t frame) {
   frame = std::clamp<std::int64_t>(frame, 0, LengthFrames());
   if (frame == position_ && input_) return;
   if (frame >= LengthFrames()) {
-    pending_.clear();
-    pendingRead_ = 0;
+    ClearPending();
     position_ = frame;
     return;
   }
@@ -387,7 +647,8 @@ void SourceDecoder::Seek(std::int64_t frame) {
   for (int attempt = 0; attempt < 3; ++attempt) {
     const std::int64_t from = frame - (preroll << attempt);
     if (from <= 0) break;
-    const std::size_t start = index_->PacketAt(from);
+    std::size_t start = index_->PacketAt(from);
+    if (start >= index_->SeekLimit()) start = index_->SeekLimit() - 1;
     if (start < 2 || start >= index_->Size()) break;
     if (TrySeek(start, frame)) return;
   }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "AvHandles.h"
+#include "Mp3InfoTag.h"
 #include "OutputCountModel.h"
 #include "PacketIndex.h"
 
@@ -31,6 +32,14 @@ namespace snipwave::audio {
 // dropping warm-up output, to the exact frame. A landing that cannot be
 // recognised or that is too late is retried earlier, and as a last resort the
 // file is decoded from its start.
+//
+// Trust: the file is opened once, as a regular file only (a pipe or device
+// would block or never end), and every later open reads through that one
+// descriptor. A packet the decoder rejects yields silence of the length the
+// scan predicted for it, so the length, continuous reads and seeks always
+// agree; DamagedFrames() counts what was replaced. A read never invents
+// audio for data that is gone: when the file shrinks while open, Read
+// returns fewer frames than asked before LengthFrames() is reached.
 class SourceDecoder {
  public:
   // Opens and scans the file; throws snipwave::Error naming the path and the
@@ -42,19 +51,24 @@ class SourceDecoder {
   int Channels() const { return channels_; }
   std::int64_t LengthFrames() const { return pcm_ ? pcm_->frames : index_->TotalFrames(); }
   std::int64_t Position() const { return position_; }
-  // Frames read so far that the decoder rejected and that were replaced by
-  // silence of their own duration.
-  std::int64_t DamagedFrames() const { return damagedFrames_; }
   // True when the length came from a PCM WAV header rather than a scan.
   bool MeasuredFromHeader() const { return pcm_.has_value(); }
+  // Frames handed out (by Read) as silence because their packet could not be
+  // decoded.
+  std::int64_t DamagedFrames() const { return damagedFrames_; }
 
-  // Appends up to `frames` frames to `out`; returns how many (0 at the end).
+  // Appends up to `frames` frames to `out`; returns how many (0 at the end,
+  // or earlier when the file ends before its measured length).
   std::size_t Read(std::size_t frames, std::vector<float>& out);
   // Moves the read position to `frame` (clamped to 0 .. LengthFrames()).
   void Seek(std::int64_t frame);
 
  private:
   struct Input;
+  struct FileHandle {
+    int fd = -1;
+    ~FileHandle();
+  };
   enum class Step { kDecoded, kEnd };
   // Where the frames of a plain PCM WAV file lie: frame f starts at byte
   // dataStart + f * blockAlign.
@@ -67,21 +81,35 @@ class SourceDecoder {
   std::unique_ptr<Input> OpenInput() const;
   av::CodecContextPtr OpenDecoder(const AVStream& stream) const;
   std::optional<PcmLayout> DirectPcmLayout() const;
+  void OpenRegularFile();
+  void CheckStreamFormat(const AVCodecParameters& par) const;
+  bool IsShortMp3(const AVFormatContext& fmt) const;
   void Scan(PacketIndex& index);
+  void ApplyMp3InfoTag(PacketIndex& index, const std::vector<std::uint8_t>& firstPacket) const;
+  std::optional<Mp3InfoTag> InfoTagBefore(std::int64_t position) const;
+  void ApplyOggGranules(PacketIndex& index) const;
   void SeekPcm(std::int64_t frame);
   void Rewind();
   void EnsureInput();
   std::int64_t KeyOf(const AVPacket& packet) const;
   // Decodes one packet into raw frames; returns false at the end of the input.
   bool ReadPacket(AVPacket& packet);
-  int DecodePacket(AVPacket* packet);  // fills decoded_, returns their frame count
+  // Fills decoded_ and returns their frame count; -1 when the decoder
+  // rejects the packet as damaged.
+  int DecodePacket(AVPacket* packet);
   Step DecodeNextContinuous();
   bool TrySeek(std::size_t startPacket, std::int64_t target);
   void DecodeForwardTo(std::int64_t target);
-  void AppendDecoded(int skipFront, int skipBack);
+  // Appends one packet's output: `raw` frames of which `front` and `back`
+  // are trimmed. What the decoder gave beyond `raw` is dropped; what it gave
+  // less (a damaged packet) is silence, marked in damagedSpans_.
+  void AppendPacketOutput(std::int64_t raw, std::int64_t front, std::int64_t back);
+  void ClearPending();
   std::size_t PendingFrames() const;
 
   std::string path_;
+  FileHandle file_;
+  bool isOgg_ = false;
   bool keyIsPosition_ = true;
   int sampleRate_ = 0;
   int channels_ = 0;
@@ -95,7 +123,9 @@ class SourceDecoder {
   std::int64_t position_ = 0;   // stream frame of the next frame handed out
   std::size_t nextPacket_ = 0;  // index of the next packet the demuxer yields
   bool inputEnded_ = false;
-  std::int64_t damagedFrames_ = 0;
+  std::int64_t damagedFrames_ = 0;  // silent stand-ins handed out so far
+  // Element ranges of pending_ that are silent stand-ins for damaged packets.
+  std::vector<std::pair<std::size_t, std::size_t>> damagedSpans_;
 };
 
 }  // namespace snipwave::audio

@@ -1,0 +1,354 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <cmath>
+#include <cstring>
+
+#include "Commands.h"
+#include "TempDir.h"
+#include "components/audio/OggLayout.h"
+#include "components/audio/SourceDecoder.h"
+#include "platform/Error.h"
+
+// Files as other programs make them (lame, oggenc, sox, taggers, damaged
+// copies), each checked against an independent decoder.
+namespace snipwave::test {
+namespace {
+
+using audio::SourceDecoder;
+
+QByteArray ReadBytes(const QString& path) {
+  QFile f(path);
+  EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+  return f.readAll();
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(bytes);
+}
+
+void RunTool(const QString& program, const QStringList& args) {
+  const CommandResult r = RunCommand(program, args);
+  ASSERT_EQ(r.exitCode, 0) << program.toStdString() << " " << args.join(' ').toStdString() << "\n"
+                           << r.err.toStdString();
+}
+
+// A sox chirp: no two neighbouring frames alike, so a shift shows.
+QString SoxChirp(const TempDir& dir, const QString& name, const QString& length, int channels = 2) {
+  const QString path = dir.file(name);
+  RunTool("sox", {"-n", "-r", "44100", "-c", QString::number(channels), "-b", "16", path, "synth", length, "sine",
+              "100-6000", "vol", "0.5"});
+  return path;
+}
+
+std::vector<float> FloatsOf(const QByteArray& raw) {
+  std::vector<float> v(static_cast<std::size_t>(raw.size()) / sizeof(float));
+  std::memcpy(v.data(), raw.constData(), v.size() * sizeof(float));
+  return v;
+}
+
+std::vector<float> Mpg123Gapless(const QString& path) {
+  const CommandResult r = RunCommand("mpg123", {"--gapless", "-q", "-e", "f32", "-s", path});
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  return FloatsOf(r.out);
+}
+
+std::vector<float> Oggdec(const QString& path) {
+  const CommandResult r = RunCommand("oggdec", {"-Q", "-R", "-b", "16", "-o", "-", path});
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  std::vector<float> v(static_cast<std::size_t>(r.out.size()) / 2);
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    std::int16_t s;
+    std::memcpy(&s, r.out.constData() + 2 * i, 2);
+    v[i] = s / 32768.0f;
+  }
+  return v;
+}
+
+std::vector<float> ReadAll(SourceDecoder& d) {
+  std::vector<float> all;
+  while (d.Read(4096, all) > 0) {
+  }
+  return all;
+}
+
+// Largest difference between a[from..] and b[bFrom..] over `n` values: two
+// decoders of the same data differ by rounding, a shift by far more.
+float MaxDiff(const std::vector<float>& a, std::size_t from, const std::vector<float>& b, std::size_t bFrom,
+              std::size_t n) {
+  float worst = 0;
+  for (std::size_t i = 0; i < n; ++i) worst = std::max(worst, std::fabs(a[from + i] - b[bFrom + i]));
+  return worst;
+}
+
+constexpr float kDecoderTolerance = 2e-3f;
+
+// Some taggers leave zeros or stray bytes before the first MP3 frame; the
+// LAME tag behind them still decides length and alignment.
+TEST(SourceEdges, Mp3WithJunkBeforeTheLameTag) {
+  TempDir dir;
+  const QString wav = SoxChirp(dir, "src.wav", "3.1");
+  // lame's tag frame reaches the demuxer as a packet; the one FFmpeg writes
+  // (after its own ID3v2 tag, which the junk hides) is dropped by its parser.
+  const QString lameMp3 = dir.file("lame.mp3"), ffmpegMp3 = dir.file("ffmpeg.mp3");
+  RunTool("lame", {"--quiet", "-V", "2", wav, lameMp3});
+  Ffmpeg({"-i", wav, "-c:a", "libmp3lame", "-b:a", "96k", ffmpegMp3});
+  QByteArray random(5000, '\0');
+  unsigned x = 7;
+  for (char& c : random) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 16);
+  // An ID3v2.3 tag of 30 bytes (one title frame) before zeros.
+  QByteArray id3("ID3\x03\x00\x00\x00\x00\x00\x14", 10);
+  id3 += QByteArray("TIT2\x00\x00\x00\x0a\x00\x00\x00Title 123", 20);
+  const std::vector<std::pair<const char*, QByteArray>> prefixes = {
+      {"zeros", QByteArray(3000, '\0')}, {"random", random}, {"id3 and zeros", id3 + QByteArray(777, '\0')}};
+  for (const QString& source : {lameMp3, ffmpegMp3}) {
+    for (const auto& [name, prefix] : prefixes) {
+      SCOPED_TRACE(source.toStdString() + " after " + name);
+      const QString path = dir.file("junk.mp3");
+      WriteBytes(path, prefix + ReadBytes(source));
+      const std::vector<float> truth = Mpg123Gapless(path);
+      SourceDecoder d(path.toStdString());
+      ASSERT_EQ(d.LengthFrames() * 2, static_cast<std::int64_t>(truth.size()));
+      const std::vector<float> all = ReadAll(d);
+      ASSERT_EQ(all.size(), truth.size());
+      EXPECT_LT(MaxDiff(all, 0, truth, 0, truth.size()), kDecoderTolerance);
+      d.Seek(100000);  // a range cut lands where mpg123 has the audio
+      std::vector<float> range;
+      ASSERT_EQ(d.Read(20000, range), 20000u);
+      EXPECT_LT(MaxDiff(range, 0, truth, 200000, range.size()), kDecoderTolerance);
+    }
+  }
+}
+
+// A click of a few MP3 frames, which the format probe alone is unsure of.
+TEST(SourceEdges, AVeryShortMp3Opens) {
+  TempDir dir;
+  const QString mp3 = dir.file("click.mp3");
+  RunTool("lame", {"--quiet", "-b", "64", SoxChirp(dir, "click.wav", "1001s", 1), mp3});
+  const std::vector<float> truth = Mpg123Gapless(mp3);
+  ASSERT_FALSE(truth.empty());
+  SourceDecoder d(mp3.toStdString());
+  EXPECT_EQ(d.LengthFrames(), static_cast<std::int64_t>(truth.size()));
+  const std::vector<float> all = ReadAll(d);
+  ASSERT_EQ(all.size(), truth.size());
+  EXPECT_LT(MaxDiff(all, 0, truth, 0, truth.size()), kDecoderTolerance);
+}
+
+// Rewrites every granule position of an Ogg file by `delta`, with checksums.
+QByteArray ShiftGranules(QByteArray ogg, std::int64_t delta) {
+  for (qsizetype at = ogg.indexOf("OggS"); at >= 0; at = ogg.indexOf("OggS", at + 1)) {
+    auto* page = reinterpret_cast<std::uint8_t*>(ogg.data() + at);
+    const int segments = page[26];
+    qsizetype size = 27 + segments;
+    for (int s = 0; s < segments; ++s) size += page[27 + s];
+    std::int64_t granule;
+    std::memcpy(&granule, page + 6, 8);
+    if (granule > 0) {
+      granule += delta;
+      std::memcpy(page + 6, &granule, 8);
+      const std::uint32_t crc = audio::OggPageChecksum(page, static_cast<std::size_t>(size));
+      std::memcpy(page + 22, &crc, 4);
+    }
+    at += size - 1;
+  }
+  return ogg;
+}
+
+TEST(SourceEdges, OggLengthsFollowTheGranulePositions) {
+  TempDir dir;
+  // A sound effect whose audio fits in one page: the granule cuts its tail.
+  const QString shortOgg = dir.file("short.ogg");
+  RunTool("oggenc", {"-Q", SoxChirp(dir, "short.wav", "2944s", 1), "-o", shortOgg});
+  {
+    const std::vector<float> truth = Oggdec(shortOgg);
+    SourceDecoder d(shortOgg.toStdString());
+    EXPECT_EQ(d.LengthFrames(), static_cast<std::int64_t>(truth.size()));
+    const std::vector<float> all = ReadAll(d);
+    ASSERT_EQ(all.size(), truth.size());
+    EXPECT_LT(MaxDiff(all, 0, truth, 0, truth.size()), kDecoderTolerance);
+  }
+  // A negative start: the first 100 frames are not part of the stream.
+  const QString ogg = dir.file("music.ogg");
+  RunTool("oggenc", {"-Q", "-q", "3", SoxChirp(dir, "music.wav", "3"), "-o", ogg});
+  const QString negative = dir.file("negative start.ogg");
+  WriteBytes(negative, ShiftGranules(ReadBytes(ogg), -100));
+  SourceDecoder plain(ogg.toStdString()), trimmed(negative.toStdString());
+  const std::vector<float> truth = Oggdec(negative);
+  ASSERT_EQ(plain.LengthFrames(), 132300);
+  EXPECT_EQ(trimmed.LengthFrames() * 2, static_cast<std::int64_t>(truth.size()));
+  const std::vector<float> all = ReadAll(trimmed);
+  ASSERT_EQ(all.size(), truth.size());
+  const std::vector<float> untrimmed = ReadAll(plain);
+  EXPECT_TRUE(std::equal(all.begin(), all.end(), untrimmed.begin() + 200)) << "not trimmed at the front";
+  // oggdec drops the frames inside its first page; after it both agree.
+  EXPECT_LT(MaxDiff(all, 200000, truth, 200000, truth.size() - 200000), kDecoderTolerance);
+  trimmed.Seek(100000);
+  std::vector<float> range;
+  ASSERT_EQ(trimmed.Read(10000, range), 10000u);
+  EXPECT_LT(MaxDiff(range, 0, truth, 200000, range.size()), kDecoderTolerance);
+}
+
+// Two oggenc files joined (different qualities, so different setups): never
+// a wrong length; refused with the file named.
+TEST(SourceEdges, ChainedOggIsRefusedByName) {
+  TempDir dir;
+  const QString a = dir.file("a.ogg"), b = dir.file("b.ogg");
+  RunTool("oggenc", {"-Q", "-q", "0", SoxChirp(dir, "a.wav", "1"), "-o", a});
+  RunTool("oggenc", {"-Q", "-q", "8", SoxChirp(dir, "b.wav", "1.5"), "-o", b});
+  const QString chain = dir.file("chain.ogg");
+  WriteBytes(chain, ReadBytes(a) + ReadBytes(b));
+  try {
+    SourceDecoder d(chain.toStdString());
+    ADD_FAILURE() << "opened, length " << d.LengthFrames();
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find(chain.toStdString()), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("Ogg Vorbis streams"), std::string::npos) << e.what();
+  }
+}
+
+// Flipped bytes: packets the decoder rejects become silence of their own
+// length; length, continuous and seek reads agree, and the damage is counted.
+TEST(SourceEdges, DamagedPacketsBecomeCountedSilence) {
+  TempDir dir;
+  const QString wav = SoxChirp(dir, "src.wav", "3");
+  const QString mp3 = dir.file("clean.mp3"), wma = dir.file("clean.wma");
+  RunTool("lame", {"--quiet", "-b", "128", wav, mp3});
+  Ffmpeg({"-i", wav, "-c:a", "wmav2", "-b:a", "128k", wma});
+  struct Damage {
+    QString source;
+    qsizetype from, step;
+    int count;
+  };
+  for (const Damage& damage : {Damage{mp3, 20000, 50, 200}, Damage{wma, 20000, 50, 200}}) {
+    SCOPED_TRACE(damage.source.toStdString());
+    QByteArray bytes = ReadBytes(damage.source);
+    for (int k = 0; k < damage.count; ++k) bytes[damage.from + k * damage.step] ^= 0xFF;
+    const QString path = dir.file("damaged." + damage.source.section('.', -1));
+    WriteBytes(path, bytes);
+    SourceDecoder d(path.toStdString());
+    const std::vector<float> all = ReadAll(d);
+    EXPECT_EQ(static_cast<std::int64_t>(all.size()), d.LengthFrames() * 2);
+    EXPECT_GT(d.DamagedFrames(), 0);
+    EXPECT_GT(d.LengthFrames(), 120000);
+    for (const std::int64_t at : {std::int64_t{30000}, std::int64_t{50000}, std::int64_t{90000}}) {
+      SCOPED_TRACE(at);
+      d.Seek(at);
+      std::vector<float> got;
+      d.Read(20000, got);
+      ASSERT_EQ(got.size(), 40000u);
+      EXPECT_TRUE(std::equal(got.begin(), got.end(), all.begin() + at * 2));
+    }
+  }
+}
+
+// A file cut short while it is read yields fewer frames than its length,
+// never invented ones.
+TEST(SourceEdges, AFileThatShrinksWhileOpenReadsShort) {
+  TempDir dir;
+  // Long enough that the reader has not buffered half of it.
+  const QString wav = SoxChirp(dir, "src.wav", "20");
+  const QString mp3 = dir.file("src.mp3");
+  RunTool("lame", {"--quiet", "-b", "128", wav, mp3});
+  for (const QString& path : {wav, mp3}) {
+    SCOPED_TRACE(path.toStdString());
+    SourceDecoder d(path.toStdString());
+    std::vector<float> got;
+    ASSERT_EQ(d.Read(10000, got), 10000u);
+    ASSERT_EQ(::truncate(path.toLocal8Bit().constData(), QFileInfo(path).size() / 2), 0);
+    std::size_t total = 10000;
+    for (std::size_t n; (n = d.Read(4096, got)) > 0;) total += n;
+    EXPECT_LT(static_cast<std::int64_t>(total), d.LengthFrames() * 3 / 4);
+    EXPECT_GT(total, 400000u);
+    EXPECT_EQ(d.DamagedFrames(), 0);
+  }
+}
+
+void ExpectOpenError(const std::string& path, const std::string& reason) {
+  try {
+    SourceDecoder d(path);
+    ADD_FAILURE() << "opened " << path;
+  } catch (const Error& e) {
+    const std::string text = e.what();
+    EXPECT_NE(text.find(path), std::string::npos) << text;
+    EXPECT_NE(text.find(reason), std::string::npos) << text;
+  }
+}
+
+// A WAV header with the given rate and channel count and a little silence.
+QByteArray WavHeader(std::uint32_t rate, std::uint16_t channels, std::uint32_t dataBytes) {
+  QByteArray h;
+  const auto u32 = [&h](std::uint32_t v) { h.append(reinterpret_cast<const char*>(&v), 4); };
+  const auto u16 = [&h](std::uint16_t v) { h.append(reinterpret_cast<const char*>(&v), 2); };
+  h += "RIFF";
+  u32(36 + dataBytes);
+  h += "WAVEfmt ";
+  u32(16);
+  u16(1);
+  u16(channels);
+  u32(rate);
+  u32(rate * channels * 2u);
+  u16(static_cast<std::uint16_t>(channels * 2));
+  u16(16);
+  h += "data";
+  u32(dataBytes);
+  return h;
+}
+
+TEST(SourceEdges, UnreadableFilesAreRefusedInWords) {
+  TempDir dir;
+  // A named pipe with an audio name: refused at once, never waited on.
+  const std::string fifo = dir.fileStd("x.wav");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  ExpectOpenError(fifo, "not a regular file");
+  // Header values no recording has.
+  WriteBytes(dir.file("ghz.wav"), WavHeader(1000000000u, 2, 4000) + QByteArray(4000, '\0'));
+  ExpectOpenError(dir.fileStd("ghz.wav"), "Hz");
+  WriteBytes(dir.file("258.wav"), WavHeader(44100, 258, 258 * 2 * 10) + QByteArray(258 * 2 * 10, '\0'));
+  ExpectOpenError(dir.fileStd("258.wav"), "258 channels");
+  // Cut off inside its header: damaged, with the library's words after.
+  const QString wma = Fixture("tone.wma", {"-f", "lavfi", "-i", "sine=d=1", "-c:a", "wmav2"});
+  WriteBytes(dir.file("cut.wma"), ReadBytes(wma).left(300));
+  ExpectOpenError(dir.fileStd("cut.wma"), "damaged or is not an audio file (");
+  ExpectOpenError(Fixture("video-only.ogg", {"-f", "lavfi", "-i", "testsrc=s=64x48:d=0.5", "-c:v", "libtheora"})
+                      .toStdString(),
+                  "has no audio stream");
+}
+
+// A name that is not UTF-8 is opened by its bytes.
+TEST(SourceEdges, NonUtf8NamesOpen) {
+  TempDir dir;
+  const std::string name = dir.fileStd("caf") + "\xe9 \xff.wav";
+  const QByteArray bytes = ReadBytes(ChirpFixture("chirp1.wav", 1.0, 44100, 2));
+  const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::write(fd, bytes.constData(), static_cast<std::size_t>(bytes.size())), bytes.size());
+  ::close(fd);
+  SourceDecoder d(name);
+  EXPECT_EQ(d.LengthFrames(), 44100);
+}
+
+// A sparse 16-bit mono WAV at 200 kHz with more than 2^31 frames (its size
+// field says "to the end of the file", as a long recording's does).
+TEST(SourceEdges, WavOverTwoBillionFramesIsMeasuredExactly) {
+  TempDir dir;
+  const std::int64_t frames = (std::int64_t{1} << 31) + 4410;
+  const QString path = dir.file("long.wav");
+  WriteBytes(path, WavHeader(200000, 1, 0xFFFFFFFFu));
+  ASSERT_EQ(::truncate(path.toLocal8Bit().constData(), 44 + frames * 2), 0);
+  SourceDecoder d(path.toStdString());
+  EXPECT_EQ(d.LengthFrames(), frames);
+  d.Seek(frames - 100);
+  std::vector<float> tail;
+  EXPECT_EQ(d.Read(1000, tail), 100u);
+  EXPECT_EQ(d.Position(), frames);
+}
+
+}  // namespace
+}  // namespace snipwave::test
