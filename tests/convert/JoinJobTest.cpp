@@ -3,7 +3,9 @@
 // whole-job progress, abort by stop, failures.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include "FileContents.h"
 #include "JobHarness.h"
 #include "convert/CutJob.h"
 #include "convert/JoinJob.h"
@@ -172,21 +174,33 @@ TEST(JoinJob, ExistingFileIsReplacedOnlyAfterYes) {
   EXPECT_EQ(report.end, JobEnd::Completed);
 }
 
-TEST(JoinJob, NeverReplacesOneOfItsOwnSources) {
-  JobHarness h;
-  const QString a = h.AddRow("a.mp3", 0, 1000);
-  h.AddRow("b.mp3", 0, 1000);
-  WriteText(a, "source");
-  h.dialogs.saveAnswers.push_back(a);
-  h.dialogs.yesNoAnswers.push_back(true);
-  JobReport report;
-  Join(h.state, {QString(), &report});
-  ASSERT_EQ(h.dialogs.infoTexts().size(), 1);
-  EXPECT_TRUE(h.dialogs.infoTexts()[0].startsWith(a + " is one of the files to join"));
-  EXPECT_EQ(report.end, JobEnd::Refused);
-  EXPECT_TRUE(h.simWriter.created.isEmpty());
-  EXPECT_FALSE(h.state.Converting);
-  EXPECT_TRUE(h.format.enabled);
+TEST(JoinJob, NeverReplacesOneOfItsOwnSourcesUnderAnyName) {
+  // The source itself, a hard link and a symbolic link to it: the same file.
+  for (const char* how : {"same", "hard", "symbolic"}) {
+    SCOPED_TRACE(how);
+    JobHarness h;
+    const QString a = h.AddRow("a.mp3", 0, 1000);
+    h.AddRow("b.mp3", 0, 1000);
+    WriteText(a, "source");
+    QString target = a;
+    if (QString(how) != "same") {
+      target = h.outFile("mix.mp3");
+      const QByteArray from = a.toUtf8(), to = target.toUtf8();
+      ASSERT_EQ(QString(how) == "hard" ? ::link(from, to) : ::symlink(from, to), 0);
+    }
+    h.dialogs.saveAnswers.push_back(target);
+    h.dialogs.yesNoAnswers.push_back(true);
+    JobReport report;
+    Join(h.state, {QString(), &report});
+    ASSERT_EQ(h.dialogs.infoTexts().size(), 1);
+    EXPECT_TRUE(h.dialogs.infoTexts()[0].startsWith(target + " is one of the files to join"));
+    if (target != a) EXPECT_TRUE(h.dialogs.infoTexts()[0].contains(a)) << h.dialogs.infoTexts()[0].toStdString();
+    EXPECT_EQ(report.end, JobEnd::Refused);
+    EXPECT_TRUE(h.simWriter.created.isEmpty());
+    EXPECT_EQ(ReadAll(a), "source");
+    EXPECT_FALSE(h.state.Converting);
+    EXPECT_TRUE(h.format.enabled);
+  }
 }
 
 TEST(JoinJob, WmaJoinUsesProfile13WhileACutUsesTheStoredOne) {
@@ -239,9 +253,10 @@ TEST(JoinJob, UnreadableSourceLeavesTheJobAndTheCleanUpOpensTheSettingsFolder) {
   EXPECT_THROW(Join(h.state), Error);
   EXPECT_EQ(h.status(0), "Finish");
   EXPECT_EQ(h.status(1), "Joining");
-  EXPECT_TRUE(h.writer.IsOpen());
-  AbortJobAfterError(h.state);
+  // The rows joined so far are kept, complete, under the chosen name.
   EXPECT_FALSE(h.writer.IsOpen());
+  EXPECT_TRUE(QFileInfo::exists(h.dir.file("elsewhere/mix.mp3")));
+  AbortJobAfterError(h.state);
   EXPECT_THAT(h.simWriter.framesPerFile, ElementsAre(100000));
   EXPECT_FALSE(h.state.Converting);
   EXPECT_TRUE(h.format.enabled);

@@ -2,13 +2,17 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "FileContents.h"
 #include "TempDir.h"
+#include "platform/Error.h"
 #include "platform/FileHelpers.h"
+#include "platform/FileNames.h"
+#include "platform/PendingOutputFile.h"
 
 using namespace snipwave;
 using snipwave::test::ReadAll;
@@ -84,4 +88,48 @@ TEST(FileHelpers, AtomicReplaceFailureLeavesOldFileWhole) {
   EXPECT_EQ(WEXITSTATUS(status), 0) << "the write must report failure";
   EXPECT_EQ(ReadAll(path), "old content\n");
   EXPECT_EQ(QDir(dir.path()).entryList({"big.ini*"}, QDir::Files | QDir::Hidden).size(), 1);
+}
+
+TEST(FileNames, EveryByteSequenceSurvivesTheRoundTrip) {
+  const QList<QByteArray> names = {"plain.mp3", "Grüße – 日本語 🎵.ogg", "caf\xe9.wav", "\xff\xfe\x80",
+                                   "\xc3", "\xed\xa0\x80 surrogate", "\xc0\xaf overlong"};
+  for (const QByteArray& name : names) {
+    EXPECT_EQ(FileNameBytes(FileNameFromBytes(name)), name) << name.toHex().constData();
+  }
+  EXPECT_EQ(FileNameFromBytes("Grüße.mp3"), QString::fromUtf8("Grüße.mp3"));  // valid UTF-8 as usual
+  EXPECT_EQ(FileNameBytes(QString::fromUtf8("🎵")), QByteArray("🎵"));
+}
+
+TEST(PendingOutputFile, NameOnlyWhenCompleteAndNeverOverAFileThatAppeared) {
+  test::TempDir dir;
+  const QString target = dir.file("Cut_a.mp3");
+  QString temporary;
+  {
+    PendingOutputFile output(target);
+    temporary = output.TemporaryPath();
+    EXPECT_TRUE(QFileInfo(temporary).fileName().startsWith(".Cut_a.snipwave-"));
+    EXPECT_TRUE(temporary.endsWith(".mp3"));
+    WriteAll(temporary, "new");
+    WriteAll(target, "appeared meanwhile");
+    EXPECT_FALSE(output.CommitAsNew());
+    EXPECT_EQ(ReadAll(target), "appeared meanwhile");
+    output.RetargetTo(dir.file("Cut(1)_a.mp3"));
+    EXPECT_TRUE(output.CommitAsNew());
+  }
+  EXPECT_EQ(ReadAll(dir.file("Cut(1)_a.mp3")), "new");
+  EXPECT_FALSE(QFileInfo::exists(temporary));
+
+  {  // Replacing: the old file stays whole until the new one is complete.
+    PendingOutputFile output(target);
+    WriteAll(output.TemporaryPath(), "replacement");
+    EXPECT_EQ(ReadAll(target), "appeared meanwhile");
+    output.CommitReplacing();
+  }
+  EXPECT_EQ(ReadAll(target), "replacement");
+  {  // Not committed (a failed write): nothing is left.
+    PendingOutputFile output(dir.file("mix.wav"));
+    WriteAll(output.TemporaryPath(), "partial");
+  }
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"Cut(1)_a.mp3", "Cut_a.mp3"}));
+  EXPECT_THROW(PendingOutputFile(dir.file("missing/x.mp3")), Error);
 }
