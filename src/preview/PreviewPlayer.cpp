@@ -6,6 +6,8 @@
 #include <limits>
 
 #include "platform/ClockText.h"
+#include "platform/Error.h"
+#include "platform/FileHelpers.h"
 #include "platform/FileNames.h"
 #include "platform/MulDiv.h"
 #include "preview/PositionScale.h"
@@ -62,6 +64,10 @@ void PreviewPlayer::Play() {
   IAudioFile2& reader = *state_.AudioFileRead;
   IAudioPlayer2& player = *state_.AudioPlayer1;
   if (reader.IsOpen()) reader.CloseFile();
+  // A name that has become a pipe or a device since it was added would block
+  // the window in the open (a missing file is the reader's to report).
+  if (PathExists(r.FilePath))
+    if (const std::optional<QString> reason = NotARegularFile(r.FilePath)) throw Error(reason->toStdString());
   reader.OpenFile(SystemPath(r.FilePath), 0, 1);
 
   // A refused stream format does not stop the start: the rest runs and the
