@@ -124,7 +124,7 @@ void Cut(MainState& state, const JobOptions& options) {
     const unsigned rate = reader.SampleRate();
 
     detail::CloseIfOpen(&writer);
-    writer.SetPcmFormat(static_cast<int>(rate), reader.Channels());
+    detail::SetWriterFormatOf(writer, record.FilePath, static_cast<int>(rate), reader.Channels());
     // Written under a temporary name; the output gets its name only when it
     // is complete, and a failure below leaves no file behind.
     PendingOutputFile output(*outputPath);

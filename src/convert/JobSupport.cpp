@@ -73,6 +73,14 @@ void RequireRegularFile(const QString& path) {
   if (const std::optional<QString> reason = NotARegularFile(path)) throw Error(reason->toStdString());
 }
 
+void SetWriterFormatOf(IAudioFile2& writer, const QString& source, int sampleRate, int channels) {
+  try {
+    writer.SetPcmFormat(sampleRate, channels);
+  } catch (const Error& e) {
+    throw Error(SystemPath(source) + " has audio the output cannot take (" + e.what() + ")");
+  }
+}
+
 void RethrowNamingFinalPath(const QString& temporaryPath, const QString& finalPath) {
   try {
     throw;

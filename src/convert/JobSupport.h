@@ -84,6 +84,9 @@ QString ShortReadMessage(const QString& file, std::int64_t done, std::int64_t co
 void RequireRegularFile(const QString& path);
 // Rewrites a library failure that names the temporary output so that it names
 // the file the user asked for.
+// Sets the writer's input format to the source's, naming the source when the
+// writer refuses it (the writer's own text names no file).
+void SetWriterFormatOf(IAudioFile2& writer, const QString& source, int sampleRate, int channels);
 [[noreturn]] void RethrowNamingFinalPath(const QString& temporaryPath, const QString& finalPath);
 
 }  // namespace detail

@@ -196,7 +196,7 @@ void Join(MainState& state, const JobOptions& options) {
   const int outputChannels = reader.Channels();
   reader.CloseFile();
 
-  writer.SetPcmFormat(static_cast<int>(outputRate), outputChannels);
+  detail::SetWriterFormatOf(writer, state.TrackTable[0].FilePath, static_cast<int>(outputRate), outputChannels);
   writer.SetWmaProfile(kJoinWmaProfile);
   // Written under a temporary name beside the chosen one: an existing file
   // is replaced only by the finished output, and a failure leaves it whole.

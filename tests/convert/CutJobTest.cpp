@@ -266,6 +266,22 @@ TEST(CutJob, DamagedFramesAreCountedPerSourceInTheSummary) {
   EXPECT_TRUE(report.AllComplete());
 }
 
+TEST(CutJob, FormatTheWriterRefusesNamesTheSource) {
+  JobHarness h;
+  const QString a = h.AddRow("a.wav", 0, 1000, {44100, 258, 1000});
+  ON_CALL(h.writer, SetPcmFormat(_, _)).WillByDefault([](int, int) {
+    throw Error("Cannot take the audio written: 44100 Hz with 258 channel(s) is not a valid PCM format");
+  });
+  try {
+    Cut(h.state);
+    ADD_FAILURE() << "no error";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), a.toStdString() + " has audio the output cannot take (Cannot take the audio "
+                                                       "written: 44100 Hz with 258 channel(s) is not a valid PCM format)");
+  }
+  EXPECT_TRUE(QDir(h.outFolder()).isEmpty());
+}
+
 TEST(CutJob, FailureLeavesTheJobAndTheCleanUpClosesEverything) {
   JobHarness h;
   for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) h.AddRow(name, 0, 100000);
