@@ -98,6 +98,21 @@ QStringList ListFolderEntries(const QString& folder) {
   return names;
 }
 
+QString ResolveQtFileName(const QString& path) {
+  if (path.isEmpty() || PathExists(path) || !path.contains(QChar(QChar::ReplacementCharacter))) return path;
+  const qsizetype slash = path.lastIndexOf('/');
+  if (slash < 0) return path;
+  const QString parent = slash == 0 ? QStringLiteral("/") : ResolveQtFileName(path.left(slash));
+  const QString name = path.mid(slash + 1);
+  QString found;
+  for (const QString& entry : ListFolderEntries(parent)) {
+    if (QFile::decodeName(FileNameBytes(entry)) != name) continue;
+    if (!found.isEmpty()) return path;  // two names that Qt shows alike: no guess
+    found = entry;
+  }
+  return found.isEmpty() ? path : WithTrailingSeparator(parent) + found;
+}
+
 QChar NativeSeparator() { return QDir::separator(); }
 
 QString WithTrailingSeparator(const QString& folder) {

@@ -30,6 +30,11 @@ std::optional<std::int64_t> FileSizeBytes(const QString& path);
 // Names directly in the folder (files, folders, hidden ones too), without "." and "..",
 // in the order the file system gives them. Empty when the folder cannot be listed.
 QStringList ListFolderEntries(const QString& folder);
+// A path as Qt's own file dialogs give it, where every byte of a name that is
+// not UTF-8 has become U+FFFD, matched back to the file it stands for (each
+// level compared with the folder's real entries). Unchanged when it names a
+// file as it is, or when no single entry matches.
+QString ResolveQtFileName(const QString& path);
 // The native separator, and the folder with one appended when it does not end in one.
 QChar NativeSeparator();
 QString WithTrailingSeparator(const QString& folder);

@@ -3,6 +3,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "platform/FileHelpers.h"
+
 namespace snipwave {
 
 namespace {
@@ -30,7 +32,9 @@ QStringList QtDialogService::GetOpenFileNames(const QList<FileFilter>& filters) 
   QStringList entries;
   for (const FileFilter& f : filters) entries << QtFilterText(f);
   QString selected = entries.isEmpty() ? QString() : entries.first();
-  return QFileDialog::getOpenFileNames(parent_, QString(), QString(), entries.join(";;"), &selected);
+  QStringList chosen = QFileDialog::getOpenFileNames(parent_, QString(), QString(), entries.join(";;"), &selected);
+  for (QString& path : chosen) path = ResolveQtFileName(path);
+  return chosen;
 }
 
 QString QtDialogService::GetSaveFileName(const QString& startFolder, const FileFilter& filter) {
@@ -39,12 +43,12 @@ QString QtDialogService::GetSaveFileName(const QString& startFolder, const FileF
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().first();
+  return ResolveQtFileName(dialog.selectedFiles().first());
 }
 
 QString QtDialogService::ChooseFolder(const QString& caption, bool centreOverMainWindow) {
   if (folderChooser_) return folderChooser_(caption, centreOverMainWindow);
-  return QFileDialog::getExistingDirectory(parent_, caption);
+  return ResolveQtFileName(QFileDialog::getExistingDirectory(parent_, caption));
 }
 
 }  // namespace snipwave

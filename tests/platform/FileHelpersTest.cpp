@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -132,4 +134,19 @@ TEST(PendingOutputFile, NameOnlyWhenCompleteAndNeverOverAFileThatAppeared) {
   }
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"Cut(1)_a.mp3", "Cut_a.mp3"}));
   EXPECT_THROW(PendingOutputFile(dir.file("missing/x.mp3")), Error);
+}
+
+TEST(FileNames, NamesFromQtsDialogsAreMatchedBackToTheirBytes) {
+  test::TempDir dir;
+  const QByteArray folder = QFile::encodeName(dir.path()) + "/d\xe9mo";  // not UTF-8 at two levels
+  ASSERT_EQ(::mkdir(folder.constData(), 0700), 0);
+  const int fd = ::open(folder + "/caf\xe9.wav", O_WRONLY | O_CREAT, 0600);
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+  const QString asQtSaysIt = QFile::decodeName(folder + "/caf\xe9.wav");
+  EXPECT_FALSE(QFileInfo::exists(asQtSaysIt));
+  EXPECT_EQ(FileNameBytes(ResolveQtFileName(asQtSaysIt)), folder + "/caf\xe9.wav");
+  EXPECT_EQ(ResolveQtFileName(dir.file("plain.wav")), dir.file("plain.wav"));
+  ::unlink(folder + "/caf\xe9.wav");
+  ::rmdir(folder.constData());
 }
