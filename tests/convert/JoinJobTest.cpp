@@ -243,6 +243,22 @@ TEST(JoinJob, StopDuringTheSecondOfThreeRowsKeepsWhatWasWritten) {
   EXPECT_EQ(h.launcher.folders, QStringList{h.outFolder()});
 }
 
+TEST(JoinJob, SourceEndingBeforeItsRangeIsReportedAndTheJoinGoesOn) {
+  JobHarness h;
+  const QString a = h.AddRow("a.mp3", 0, 100000, {44100, 2, 50000});
+  h.AddRow("b.mp3", 0, 1000);
+  h.dialogs.saveAnswers.push_back(h.outFile("mix.mp3"));
+  JobReport report;
+  Join(h.state, {QString(), &report});
+  const QString message = a + " ended after 0:01.134 of 0:02.268";
+  EXPECT_EQ(h.dialogs.infoTexts(), QStringList{message});
+  EXPECT_EQ(report.shortReads, QStringList{message});
+  EXPECT_EQ(h.status(0), "Short");
+  EXPECT_EQ(h.status(1), "Finish");
+  EXPECT_THAT(h.simWriter.framesPerFile, ElementsAre(51000));
+  EXPECT_EQ(report.writtenFiles, QStringList{h.outFile("mix.mp3")});
+}
+
 TEST(JoinJob, UnreadableSourceLeavesTheJobAndTheCleanUpOpensTheSettingsFolder) {
   JobHarness h;
   h.AddRow("a.mp3", 0, 100000);
