@@ -37,8 +37,8 @@ SourceArgument ParseSourceArgument(const QString& argument) {
   source.end = FrameNumber(range.mid(colon + 1), endOk);
   if (!beginOk || !endOk) {
     source.error = "Invalid range \"" + range + "\" in " + argument +
-                   ": BEGIN and END are sample frames, whole numbers from 0 to 9223372036854775807, "
-                   "and either may be left empty (PATH@BEGIN:END).";
+                   ". BEGIN and END are sample frames: whole numbers from 0 to 9223372036854775807; "
+                   "either may be left empty (PATH@BEGIN:END).";
   }
   return source;
 }
