@@ -2,7 +2,6 @@
 
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstdio>
@@ -120,11 +119,6 @@ void PendingOutputFile::CommitReplacing() {
     throw Error::Failed("Cannot replace", SystemPath(final_), Reason(error));
   }
   committed_ = true;
-}
-
-bool PendingOutputFile::IsTemporaryName(const QString& name) {
-  static const QRegularExpression pattern(QStringLiteral(R"(^\..*\.snipwave-[A-Za-z0-9]{6}(\.[^.]*)?$)"));
-  return pattern.match(name).hasMatch();
 }
 
 }  // namespace snipwave

@@ -38,10 +38,6 @@ class PendingOutputFile {
   void RetargetTo(QString finalPath) { final_ = std::move(finalPath); }
   bool Committed() const { return committed_; }
 
-  // The temporary name that belongs to a final name, without the random part:
-  // true when `name` (a file name without folder) is such a temporary name.
-  static bool IsTemporaryName(const QString& name);
-
  private:
   void Flush() const;
 
