@@ -2,6 +2,7 @@
 
 #include <QTextStream>
 #include <cstdio>
+#include <iterator>
 #include <unistd.h>
 
 #include "state/MainState.h"
@@ -9,11 +10,11 @@
 namespace snipwave {
 
 namespace {
-volatile std::sig_atomic_t interruptRequests = 0;
+volatile std::sig_atomic_t stopSignal = 0;
 
-void OnInterrupt(int) {
-  interruptRequests = 1;
-  std::signal(SIGINT, SIG_DFL);
+void OnStopSignal(int signal) {
+  if (stopSignal == 0) stopSignal = signal;
+  std::signal(signal, SIG_DFL);
 }
 }  // namespace
 
@@ -56,19 +57,21 @@ void MemoryTrackList::SetCellText(int row, TrackCell cell, const QString& text) 
 }
 
 InterruptPump::InterruptPump(MainState& state) : state_(state) {
-  interruptRequests = 0;
+  stopSignal = 0;
   struct sigaction action {};
-  action.sa_handler = OnInterrupt;
+  action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, &previous_);
+  for (std::size_t i = 0; i < std::size(kSignals); ++i) sigaction(kSignals[i], &action, &previous_[i]);
 }
 
-InterruptPump::~InterruptPump() { sigaction(SIGINT, &previous_, nullptr); }
+InterruptPump::~InterruptPump() {
+  for (std::size_t i = 0; i < std::size(kSignals); ++i) sigaction(kSignals[i], &previous_[i], nullptr);
+}
 
 void InterruptPump::ProcessPendingMessages() {
-  if (interruptRequests) state_.Converting = false;
+  if (stopSignal) state_.Converting = false;
 }
 
-bool InterruptPump::Interrupted() const { return interruptRequests != 0; }
+int InterruptPump::StopSignal() const { return static_cast<int>(stopSignal); }
 
 }  // namespace snipwave

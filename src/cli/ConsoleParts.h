@@ -73,20 +73,24 @@ class FixedFormatChoice final : public IFormatChooser {
   bool enabled_ = true;
 };
 
-// The job's message points: Ctrl+C (SIGINT) stops the job there, as the stop
-// command does in the window: the file being written is closed and valid.
-// SIGINT is caught while the object lives; a second Ctrl+C is left to the
-// default handler, so it still ends a run that no longer reaches the pump.
+// The job's message points: Ctrl+C (SIGINT), SIGTERM and SIGHUP stop the job
+// there, as the stop command does in the window: the file being written is
+// completed and given its name. The signals are caught while the object
+// lives; a second one is left to the default handler, so it still ends a run
+// that no longer reaches the pump.
 class InterruptPump final : public IMessagePump {
  public:
   explicit InterruptPump(MainState& state);
   ~InterruptPump() override;
   void ProcessPendingMessages() override;
-  bool Interrupted() const;
+  bool Interrupted() const { return StopSignal() != 0; }
+  // The signal that asked the job to stop, 0 when none did.
+  int StopSignal() const;
 
  private:
+  static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
   MainState& state_;
-  struct sigaction previous_ {};
+  struct sigaction previous_[3] {};
 };
 
 }  // namespace snipwave

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QTextStream>
 #include <csignal>
+#include <cstdio>
 #include <exception>
 #include <limits>
 #include <optional>
@@ -15,6 +16,8 @@
 #include "convert/CutJob.h"
 #include "convert/JoinJob.h"
 #include "convert/OutputNames.h"
+#include "platform/FileHelpers.h"
+#include "platform/FileNames.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "state/MainState.h"
@@ -47,10 +50,12 @@ const char* const kCommonHelp =
     "               the settings file Snipwave.ini, as in the window\n"
     "  PATH@BEGIN:END  the range [BEGIN, END) in sample frames of the source; either may be\n"
     "               left empty (the start, the file's length); PATH alone means the whole file\n"
-    "  Ctrl+C       stops after the current chunk; what was written stays valid\n"
+    "  Ctrl+C       stops after the current chunk (so do SIGTERM and SIGHUP); the file\n"
+    "               being written is completed under its name, nothing half-written stays\n"
     "\n"
     "Messages go to stderr, the written files to stdout. Exit status: 0 done, 1 refused,\n"
-    "skipped or failed, 2 wrong arguments, 130 stopped.\n";
+    "skipped, shortened or failed, 2 wrong arguments, 128 + the signal's number when\n"
+    "stopped (130 for Ctrl+C).\n";
 
 struct JobArguments {
   bool help = false;
@@ -99,6 +104,12 @@ std::optional<JobArguments> ParseArguments(JobKind kind, const QStringList& argu
     }
   }
   if (parsed.help) return parsed;
+  for (const SourceArgument& source : parsed.sources) {
+    if (!source.error.isEmpty()) {
+      error = source.error;
+      return std::nullopt;
+    }
+  }
   if (parsed.out.isEmpty()) error = "--out is required";
   else if (parsed.sources.isEmpty()) error = "no source file given";
   else if (parsed.sources.size() > kTrackTableSize)
@@ -118,8 +129,14 @@ bool ListSources(MainState& state, ITrackListView& list, const QList<SourceArgum
   for (const SourceArgument& source : sources) {
     const QString path = AbsoluteNative(source.path);
     std::int64_t length = 0, durationMs = 0;
+    // A pipe or a device would block the reader: refused before any open.
+    if (const std::optional<QString> reason = NotARegularFile(path)) {
+      err << *reason << Qt::endl;
+      status = 1;
+      return false;
+    }
     try {
-      reader.OpenFile(path.toStdString(), 0, 1);
+      reader.OpenFile(SystemPath(path), 0, 1);
       length = reader.LengthSamples();
       durationMs = reader.DurationMs();
       reader.CloseFile();
@@ -178,6 +195,11 @@ int RunJob(JobKind kind, const QStringList& arguments) {
   MemoryTrackList list;
   FixedFormatChoice format(parsed->formatIndex);
   const QString outPath = AbsoluteNative(parsed->out);
+  if (kind == JobKind::Join && FolderExists(outPath)) {
+    err << "snipwave join: " << outPath << " is a folder; --out names the file to write (for example "
+        << WithTrailingSeparator(outPath) << "mix.mp3)." << Qt::endl;
+    return 2;
+  }
   ConsoleDialogs dialogs(parsed->yes, kind == JobKind::Join ? outPath : QString());
   ConsoleLauncher launcher;
 
@@ -199,7 +221,13 @@ int RunJob(JobKind kind, const QStringList& arguments) {
   JobReport report;
   const JobOptions options{kind == JobKind::Cut ? outPath : FolderOf(outPath), &report};
   auto printWritten = [&] {
-    for (const QString& path : report.writtenFiles) out << path << Qt::endl;
+    out.flush();
+    for (const QString& path : report.writtenFiles) {
+      const QByteArray line = FileNameBytes(path) + '\n';
+      std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stdout);
+    }
+    std::fflush(stdout);
+    for (const QString& line : JobSummaryLines(report)) err << line << Qt::endl;
   };
   try {
     if (kind == JobKind::Cut) Cut(state, options);
@@ -213,11 +241,13 @@ int RunJob(JobKind kind, const QStringList& arguments) {
     return 1;
   }
   printWritten();
-  if (pump.Interrupted()) {
+  // The refusal's own text names no values: say which ones and where they are set.
+  if (!report.refusedSettings.isEmpty()) err << report.refusedSettings << Qt::endl;
+  if (const int signal = pump.StopSignal()) {
     err << "Stopped." << Qt::endl;
-    return 130;
+    return 128 + signal;
   }
-  return report.end == JobEnd::Completed && report.skippedSources.isEmpty() ? 0 : 1;
+  return report.AllComplete() ? 0 : 1;
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include "components/audio/TAudioFile2.h"
 #include "platform/Error.h"
+#include "platform/FileHelpers.h"
+#include "platform/FileNames.h"
 
 namespace snipwave {
 
@@ -14,8 +16,15 @@ int RunProbeCommand(const QStringList& files, QTextStream& out, QTextStream& err
   TAudioFile2 reader;
   int status = 0;
   for (const QString& file : files) {
+    // A pipe or a device would block the reader: refused before any open.
+    if (const std::optional<QString> reason = NotARegularFile(file)) {
+      err << *reason << '\n';
+      err.flush();
+      status = 1;
+      continue;
+    }
     try {
-      reader.OpenFile(file.toStdString(), 0, 1);
+      reader.OpenFile(SystemPath(file), 0, 1);
       out << file << '\t' << reader.LengthSamples() << '\t' << reader.DurationMs() << '\t' << reader.SampleRate()
           << '\t' << reader.Channels() << '\n';
       reader.CloseFile();

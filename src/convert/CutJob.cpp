@@ -1,11 +1,14 @@
 #include "convert/CutJob.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "components/audio/AudioInterfaces.h"
 #include "convert/OutputConfiguration.h"
 #include "convert/OutputNames.h"
 #include "platform/FileHelpers.h"
+#include "platform/FileNames.h"
+#include "platform/PendingOutputFile.h"
 #include "state/MainState.h"
 
 namespace snipwave {
@@ -16,8 +19,10 @@ constexpr const char* kCutting = "Cutting";
 constexpr const char* kFinish = "Finish";
 
 // Copies `count` frames from the reader's position to the writer, chunk by
-// chunk, with progress; stops early when `Converting` is cleared.
-void CopyRange(MainState& state, std::int64_t count) {
+// chunk, with progress; stops early when `Converting` is cleared, when the
+// source has no more frames, or when reading it fails (the failure is kept in
+// `sourceFailure`; a failing write throws). Returns the frames copied.
+std::int64_t CopyRange(MainState& state, std::int64_t count, std::exception_ptr& sourceFailure) {
   IAudioFile2& reader = *state.AudioFileRead;
   IAudioFile2& writer = *state.AudioFileWrite;
   const int channels = reader.Channels();
@@ -30,24 +35,41 @@ void CopyRange(MainState& state, std::int64_t count) {
   while (done < count) {
     state.MessagePump->ProcessPendingMessages();
     state.MessagePump->ProcessPendingMessages();
-    if (!state.Converting) return;
+    if (!state.Converting) return done;
     chunk = std::min(chunk, count - done);
-    const SampleBuffer buffer = reader.ReadSamples(static_cast<int>(chunk));
-    if (buffer.empty()) {
-      ShowProgress(state, 10000);
-      return;
+    SampleBuffer buffer;
+    try {
+      buffer = reader.ReadSamples(static_cast<int>(chunk));
+    } catch (...) {
+      sourceFailure = std::current_exception();
+      return done;
     }
+    if (buffer.empty()) return done;  // the source ended before the range did
     writer.SetPcmFormat(rate, channels);
     writer.WriteSamples(buffer);
     done = std::min<std::int64_t>(done + static_cast<std::int64_t>(buffer.size()) / frameSize, count);
     ShowProgress(state, detail::ProgressValue(done, count));
-    if (done == count) return;
   }
+  return done;
 }
 
 QString NoFreeNameMessage(const QString& sourcePath) {
   return "No free output name is left for " + sourcePath + ": Cut_ and Cut(1)_ to Cut(" +
          QString::number(kMaxCutNameNumber) + ")_ all exist in the output folder.";
+}
+
+// Gives the finished output a free name of the cut's scheme: the one chosen,
+// or, when a file of that name appeared while the row was written, the next
+// free one. False (the output is dropped) when no name is left.
+bool CommitCutOutput(PendingOutputFile& output, const QString& folder, const QString& source,
+                     const QString& extension) {
+  for (int attempt = 0; attempt <= kMaxCutNameNumber + 1; ++attempt) {
+    if (output.CommitAsNew()) return true;
+    const std::optional<QString> next = FreeCutOutputPath(folder, source, extension);
+    if (!next) return false;
+    output.RetargetTo(*next);
+  }
+  return false;
 }
 
 }  // namespace
@@ -59,7 +81,7 @@ void Cut(MainState& state, const JobOptions& options) {
 
   state.Converting = true;
   state.cm_Format->SetEnabled(false);
-  const std::optional<QString> extension = ConfigureOutput(state);
+  const std::optional<QString> extension = ConfigureOutput(state, &report.refusedSettings);
   if (!extension) {
     report.end = JobEnd::Refused;
     return;
@@ -78,7 +100,10 @@ void Cut(MainState& state, const JobOptions& options) {
     ShowProgress(state, 0);
     const Timerec& record = state.TrackTable[static_cast<std::size_t>(row)];
     if (!FileExists(record.FilePath)) {
-      state.Dialogs->ShowInformation(record.FilePath + " has been removed.");
+      // A name that now stands for a pipe or a device must not be opened.
+      const std::optional<QString> reason = NotARegularFile(record.FilePath);
+      state.Dialogs->ShowInformation(PathExists(record.FilePath) && reason ? *reason
+                                                                            : record.FilePath + " has been removed.");
       report.skippedSources << record.FilePath;
       continue;
     }
@@ -93,21 +118,50 @@ void Cut(MainState& state, const JobOptions& options) {
     IAudioFile2& reader = *state.AudioFileRead;
     IAudioFile2& writer = *state.AudioFileWrite;
     detail::CloseIfOpen(&reader);
-    reader.OpenFile(record.FilePath.toStdString(), 0, 1);
+    reader.OpenFile(SystemPath(record.FilePath), 0, 1);
     reader.SeekSample(record.BeginSample, 3);
     const std::int64_t count = record.EndSample - record.BeginSample;
+    const unsigned rate = reader.SampleRate();
 
     detail::CloseIfOpen(&writer);
-    writer.SetPcmFormat(static_cast<int>(reader.SampleRate()), reader.Channels());
-    writer.CreateOutputFile(outputPath->toStdString(), 0);
-
-    CopyRange(state, count);
-
-    detail::CloseIfOpen(&reader);
-    detail::CloseIfOpen(&writer);
-    report.writtenFiles << *outputPath;
+    detail::SetWriterFormatOf(writer, record.FilePath, static_cast<int>(rate), reader.Channels());
+    // Written under a temporary name; the output gets its name only when it
+    // is complete, and a failure below leaves no file behind.
+    PendingOutputFile output(*outputPath);
+    std::int64_t done = 0, damaged = 0;
+    std::exception_ptr sourceFailure;
+    try {
+      writer.CreateOutputFile(SystemPath(output.TemporaryPath()), 0);
+      done = CopyRange(state, count, sourceFailure);
+      if (!sourceFailure) {
+        damaged = reader.DamagedFrames();
+        detail::CloseIfOpen(&reader);
+      }
+      detail::CloseIfOpen(&writer);
+    } catch (...) {
+      // A failed write: the output is dropped (the destructor removes it).
+      detail::RethrowNamingFinalPath(output.TemporaryPath(), output.FinalPath());
+    }
+    if (damaged > 0) report.damagedSources.append({record.FilePath, damaged});
+    if (!CommitCutOutput(output, folder, record.FilePath, *extension)) {
+      state.Dialogs->ShowInformation(NoFreeNameMessage(record.FilePath));
+      report.skippedSources << record.FilePath;
+      if (sourceFailure) std::rethrow_exception(sourceFailure);
+      continue;
+    }
+    report.writtenFiles << output.FinalPath();
+    // A source that failed while it was read leaves the job, as any component
+    // failure does; what was read from it is kept, complete, as the row's file.
+    // The row keeps "Cutting" and the reader stays open for the clean-up.
+    if (sourceFailure) std::rethrow_exception(sourceFailure);
     ShowProgress(state, 10000);
-    state.lv->SetCellText(row, kStatusCell, kFinish);
+    const bool shortened = state.Converting && done < count;
+    state.lv->SetCellText(row, kStatusCell, shortened ? kShortStatus : kFinish);
+    if (shortened) {
+      const QString message = detail::ShortReadMessage(record.FilePath, done, count, rate);
+      report.shortReads << message;
+      state.Dialogs->ShowInformation(message);
+    }
   }
   report.end = state.Converting ? JobEnd::Completed : JobEnd::Aborted;
   detail::FinishJob(state, state.OutputFolder);

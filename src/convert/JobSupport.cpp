@@ -1,8 +1,12 @@
 #include "convert/JobSupport.h"
 
+#include <QFileInfo>
 #include <exception>
 
 #include "components/audio/AudioInterfaces.h"
+#include "platform/Error.h"
+#include "platform/FileHelpers.h"
+#include "platform/FileNames.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "state/MainState.h"
@@ -48,7 +52,59 @@ void FinishJob(MainState& state, const QString& folderToOpen) {
   state.Launcher->OpenFolder(folderToOpen);
 }
 
+namespace {
+
+QString PreciseTime(std::int64_t frames, unsigned rate, bool withHours) {
+  const std::int64_t ms = rate > 0 ? (frames * 1000 + rate / 2) / rate : 0;
+  const std::int64_t seconds = ms / 1000, minutes = seconds / 60;
+  const QString tail = QString("%1.%2").arg(seconds % 60, 2, 10, QChar('0')).arg(ms % 1000, 3, 10, QChar('0'));
+  if (withHours) return QString("%1:%2:").arg(minutes / 60).arg(minutes % 60, 2, 10, QChar('0')) + tail;
+  return QString("%1:").arg(minutes) + tail;
+}
+
+}  // namespace
+
+QString ShortReadMessage(const QString& file, std::int64_t done, std::int64_t count, unsigned rate) {
+  const bool withHours = rate > 0 && count >= std::int64_t(rate) * 3600;
+  return file + " ended after " + PreciseTime(done, rate, withHours) + " of " + PreciseTime(count, rate, withHours);
+}
+
+void RequireRegularFile(const QString& path) {
+  if (const std::optional<QString> reason = NotARegularFile(path)) throw Error(reason->toStdString());
+}
+
+void SetWriterFormatOf(IAudioFile2& writer, const QString& source, int sampleRate, int channels) {
+  try {
+    writer.SetPcmFormat(sampleRate, channels);
+  } catch (const Error& e) {
+    throw Error(SystemPath(source) + " has audio the output cannot take (" + e.what() + ")");
+  }
+}
+
+void RethrowNamingFinalPath(const QString& temporaryPath, const QString& finalPath) {
+  try {
+    throw;
+  } catch (const Error& e) {
+    std::string text = e.what();
+    const std::string from = SystemPath(temporaryPath), to = SystemPath(finalPath);
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+      text.replace(at, from.size(), to);
+    throw Error(text);
+  }
+}
+
 }  // namespace detail
+
+QStringList JobSummaryLines(const JobReport& report) {
+  QStringList lines;
+  for (const auto& [path, frames] : report.damagedSources)
+    lines << QString("%1 damaged frame%2 in %3 %4 replaced by silence.")
+                 .arg(frames)
+                 .arg(frames == 1 ? "" : "s")
+                 .arg(path)
+                 .arg(frames == 1 ? "was" : "were");
+  return lines;
+}
 
 QStringList AbortJobAfterError(MainState& state) {
   QStringList failures;

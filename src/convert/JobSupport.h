@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QList>
+#include <QPair>
 #include <QStringList>
 #include <cstdint>
 
@@ -24,7 +26,30 @@ struct JobReport {
   JobEnd end = JobEnd::NotStarted;
   QStringList writtenFiles;    // output files closed by the job, in order
   QStringList skippedSources;  // rows the cut skipped (source gone, no free name)
+  // Sources that ended before their range did, one message each
+  // ("<file> ended after 12:03.120 of 25:00.000"); their outputs are complete
+  // but shorter than asked.
+  QStringList shortReads;
+  // Sources with audio that could not be decoded and was written as silence
+  // of the same duration, with the number of frames replaced.
+  QList<QPair<QString, std::int64_t>> damagedSources;
+  // The values behind a refusal of the output configuration ("mp3: 8000 Hz,
+  // 320 kbit/s, 2 channels"), for callers that show more than its message.
+  QString refusedSettings;
+
+  // True when every row was written in full.
+  bool AllComplete() const {
+    return end == JobEnd::Completed && skippedSources.isEmpty() && shortReads.isEmpty();
+  }
 };
+
+// The lines of the summary at the end of a job that are worth telling the
+// user: one per damaged source ("3 damaged frames in /x/a.mp3 were replaced
+// by silence."). Empty when there is nothing to tell.
+QStringList JobSummaryLines(const JobReport& report);
+
+// Status cell text of a row whose source ended before its range did.
+inline constexpr const char* kShortStatus = "Short";
 
 struct JobOptions {
   // The output folder (cut) or the folder to create and start the save dialog
@@ -51,6 +76,18 @@ int ProgressValue(std::int64_t done, std::int64_t count);
 // The end of every job however it ended: progress 0, `Converting` false,
 // `cm_Format` enabled, the folder opened.
 void FinishJob(MainState& state, const QString& folderToOpen);
+// "<file> ended after 12:03.120 of 25:00.000": `done` and `count` are frames
+// at `rate`; both times as h:mm:ss.mmm, or m:ss.mmm under an hour.
+QString ShortReadMessage(const QString& file, std::int64_t done, std::int64_t count, unsigned rate);
+// Throws, before anything is opened, when `path` is no regular file (a pipe
+// would block the reader forever).
+void RequireRegularFile(const QString& path);
+// Rewrites a library failure that names the temporary output so that it names
+// the file the user asked for.
+// Sets the writer's input format to the source's, naming the source when the
+// writer refuses it (the writer's own text names no file).
+void SetWriterFormatOf(IAudioFile2& writer, const QString& source, int sampleRate, int channels);
+[[noreturn]] void RethrowNamingFinalPath(const QString& temporaryPath, const QString& finalPath);
 
 }  // namespace detail
 

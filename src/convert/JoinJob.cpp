@@ -3,11 +3,16 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
+#include <exception>
+#include <optional>
 
 #include "components/audio/AudioInterfaces.h"
 #include "convert/OutputConfiguration.h"
 #include "convert/OutputNames.h"
+#include "platform/Error.h"
 #include "platform/FileHelpers.h"
+#include "platform/FileNames.h"
+#include "platform/PendingOutputFile.h"
 #include "state/MainState.h"
 
 namespace snipwave {
@@ -38,15 +43,15 @@ class RateRatio {
   double ratio_;
 };
 
-// True when `outputPath` names the same file as one of the listed sources:
-// replacing it would destroy a source before it is read.
-bool IsOneOfTheSources(const MainState& state, const QString& outputPath) {
-  const QString target = QFileInfo(outputPath).canonicalFilePath();
-  if (target.isEmpty()) return false;
-  for (int row = 0; row < state.TrackCount; ++row)
-    if (QFileInfo(state.TrackTable[static_cast<std::size_t>(row)].FilePath).canonicalFilePath() == target)
-      return true;
-  return false;
+// The listed source that is the same file as `outputPath` (by device and
+// inode, so hard and symbolic links count): replacing it would destroy a
+// source. Nothing when there is none.
+std::optional<QString> SourceThatIs(const MainState& state, const QString& outputPath) {
+  for (int row = 0; row < state.TrackCount; ++row) {
+    const QString& source = state.TrackTable[static_cast<std::size_t>(row)].FilePath;
+    if (SameFile(source, outputPath)) return source;
+  }
+  return std::nullopt;
 }
 
 void EndWithoutWriting(MainState& state) {
@@ -59,18 +64,36 @@ struct JobProgress {
   std::int64_t total = 0;  // sum of all ranges
 };
 
+// What one row contributed.
+struct RowResult {
+  std::int64_t consumed = 0;  // source frames of its range
+  std::int64_t length = 0;    // source frames the range asks for
+  unsigned sourceRate = 0;
+  std::int64_t damaged = 0;   // frames of the source read as silence
+};
+
 // Appends one row's range, converted to the output stream (rate, channels),
-// to the open writer. Stops early when `Converting` is cleared.
-void AppendRow(MainState& state, const Timerec& record, unsigned outputRate, int outputChannels,
-               JobProgress& progress) {
+// to the open writer. Stops early when `Converting` is cleared, when the
+// source has no more frames, or when the source fails (kept in
+// `sourceFailure`; a failing write throws).
+RowResult AppendRow(MainState& state, const Timerec& record, unsigned outputRate, int outputChannels,
+                    JobProgress& progress, std::exception_ptr& sourceFailure) {
   IAudioFile2& reader = *state.AudioFileRead;
   IAudioFile2& writer = *state.AudioFileWrite;
-  detail::CloseIfOpen(&reader);
-  reader.OpenFile(record.FilePath.toStdString(), 0, 1);
-  reader.SeekSample(record.BeginSample, 3);
   const std::int64_t len = std::int64_t(record.EndSample) - record.BeginSample;
-  const RateRatio ratio(reader.SampleRate(), outputRate);
-  reader.SetPcmFormat(static_cast<int>(outputRate), outputChannels);
+  std::optional<RateRatio> sourceRatio;
+  try {
+    detail::CloseIfOpen(&reader);
+    detail::RequireRegularFile(record.FilePath);
+    reader.OpenFile(SystemPath(record.FilePath), 0, 1);
+    reader.SeekSample(record.BeginSample, 3);
+    sourceRatio.emplace(reader.SampleRate(), outputRate);
+    reader.SetPcmFormat(static_cast<int>(outputRate), outputChannels);
+  } catch (...) {
+    sourceFailure = std::current_exception();
+    return {};
+  }
+  const RateRatio& ratio = *sourceRatio;
 
   // The range in output frames; the last read asks only for what is left of
   // it, so the row contributes exactly its range and nothing past the end mark.
@@ -81,7 +104,13 @@ void AppendRow(MainState& state, const Timerec& record, unsigned outputRate, int
   while (written < wanted) {
     state.MessagePump->ProcessPendingMessages();
     if (!state.Converting) break;
-    const SampleBuffer buffer = reader.ReadSamples(static_cast<int>(std::min(chunk, wanted - written)));
+    SampleBuffer buffer;
+    try {
+      buffer = reader.ReadSamples(static_cast<int>(std::min(chunk, wanted - written)));
+    } catch (...) {
+      sourceFailure = std::current_exception();
+      return {};
+    }
     if (buffer.empty()) break;  // the source ended before the end mark
     written += static_cast<std::int64_t>(buffer.size()) / std::max(1, outputChannels);
     const std::int64_t newSum = written >= wanted ? len : std::min(len, ratio.ToSource(written));
@@ -90,7 +119,10 @@ void AppendRow(MainState& state, const Timerec& record, unsigned outputRate, int
     ShowProgress(state, detail::ProgressValue(progress.acc, progress.total));
     writer.WriteSamples(buffer);
   }
+  RowResult result{written >= wanted ? std::max<std::int64_t>(len, 0) : sum, std::max<std::int64_t>(len, 0),
+                   reader.SampleRate(), reader.DamagedFrames()};
   detail::CloseIfOpen(&reader);
+  return result;
 }
 
 }  // namespace
@@ -121,7 +153,7 @@ void Join(MainState& state, const JobOptions& options) {
   state.cm_Format->SetEnabled(false);
   state.Converting = true;
   ShowProgress(state, 0);
-  const std::optional<QString> extension = ConfigureOutput(state);
+  const std::optional<QString> extension = ConfigureOutput(state, &report.refusedSettings);
   if (!extension) {
     report.end = JobEnd::Refused;
     return;
@@ -129,10 +161,20 @@ void Join(MainState& state, const JobOptions& options) {
   detail::CloseIfOpen(state.AudioFileWrite);
 
   const QString outputPath = JoinOutputPath(chosen, *extension);
-  if (QFileInfo::exists(outputPath)) {
-    if (IsOneOfTheSources(state, outputPath)) {
-      state.Dialogs->ShowInformation(outputPath +
-                                     " is one of the files to join and cannot be replaced. Please choose another name.");
+  const bool replacing = PathExists(outputPath);
+  if (replacing) {
+    // Only a file can be replaced; a folder (or a pipe, a device) of that
+    // name is refused before anything is asked.
+    if (!FileExists(outputPath)) {
+      state.Dialogs->ShowInformation(outputPath + " is not a file and cannot be replaced. Please choose another name.");
+      EndWithoutWriting(state);
+      report.end = JobEnd::Refused;
+      return;
+    }
+    if (const std::optional<QString> source = SourceThatIs(state, outputPath)) {
+      const QString same = *source == outputPath ? QString() : " (it is the same file as " + *source + ")";
+      state.Dialogs->ShowInformation(outputPath + " is one of the files to join" + same +
+                                     " and cannot be replaced. Please choose another name.");
       EndWithoutWriting(state);
       report.end = JobEnd::Refused;
       return;
@@ -148,24 +190,55 @@ void Join(MainState& state, const JobOptions& options) {
   IAudioFile2& reader = *state.AudioFileRead;
   IAudioFile2& writer = *state.AudioFileWrite;
   detail::CloseIfOpen(&writer);
-  reader.OpenFile(state.TrackTable[0].FilePath.toStdString(), 0, 1);
+  detail::RequireRegularFile(state.TrackTable[0].FilePath);
+  reader.OpenFile(SystemPath(state.TrackTable[0].FilePath), 0, 1);
   const unsigned outputRate = reader.SampleRate();
   const int outputChannels = reader.Channels();
   reader.CloseFile();
 
-  writer.SetPcmFormat(static_cast<int>(outputRate), outputChannels);
+  detail::SetWriterFormatOf(writer, state.TrackTable[0].FilePath, static_cast<int>(outputRate), outputChannels);
   writer.SetWmaProfile(kJoinWmaProfile);
-  writer.CreateOutputFile(outputPath.toStdString(), 0);
-  writer.SetPcmFormat(static_cast<int>(outputRate), outputChannels);
+  // Written under a temporary name beside the chosen one: an existing file
+  // is replaced only by the finished output, and a failure leaves it whole.
+  PendingOutputFile output(outputPath);
+  std::exception_ptr sourceFailure;
+  try {
+    writer.CreateOutputFile(SystemPath(output.TemporaryPath()), 0);
+    writer.SetPcmFormat(static_cast<int>(outputRate), outputChannels);
 
-  for (int row = 0; row < rows && state.Converting; ++row) {
-    state.MessagePump->ProcessPendingMessages();
-    state.lv->SetCellText(row, kStatusCell, kJoining);
-    AppendRow(state, state.TrackTable[static_cast<std::size_t>(row)], outputRate, outputChannels, progress);
-    state.lv->SetCellText(row, kStatusCell, kFinish);
+    for (int row = 0; row < rows && state.Converting; ++row) {
+      state.MessagePump->ProcessPendingMessages();
+      state.lv->SetCellText(row, kStatusCell, kJoining);
+      const Timerec& record = state.TrackTable[static_cast<std::size_t>(row)];
+      const RowResult result = AppendRow(state, record, outputRate, outputChannels, progress, sourceFailure);
+      if (sourceFailure) break;  // the row keeps "Joining"
+      if (result.damaged > 0) report.damagedSources.append({record.FilePath, result.damaged});
+      const bool shortened = state.Converting && result.consumed < result.length;
+      state.lv->SetCellText(row, kStatusCell, shortened ? kShortStatus : kFinish);
+      if (shortened) {
+        const QString message =
+            detail::ShortReadMessage(record.FilePath, result.consumed, result.length, result.sourceRate);
+        report.shortReads << message;
+        state.Dialogs->ShowInformation(message);
+      }
+    }
+    detail::CloseIfOpen(&writer);
+  } catch (...) {
+    detail::RethrowNamingFinalPath(output.TemporaryPath(), output.FinalPath());
   }
-
-  detail::CloseIfOpen(&writer);
+  if (sourceFailure) {
+    // A source that failed leaves the job, as any component failure does.
+    // The rows joined so far are kept under a new name; a file the join was
+    // to replace is left whole rather than replaced by an unfinished join.
+    if (!replacing && output.CommitAsNew()) report.writtenFiles << outputPath;
+    std::rethrow_exception(sourceFailure);
+  }
+  if (replacing) {
+    output.CommitReplacing();
+  } else if (!output.CommitAsNew()) {
+    throw Error(SystemPath(outputPath) +
+                " was created by another program while the join ran; it was left as it is and the join was not saved.");
+  }
   report.writtenFiles << outputPath;
   report.end = state.Converting ? JobEnd::Completed : JobEnd::Aborted;
   detail::FinishJob(state, FolderOf(chosen));

@@ -62,7 +62,12 @@ OutputSetup ConfigureMp3(const SettingsStore& store, IAudioFile2& writer, IAudio
     encoder.SetVbrQuality(PlainInteger(store, keys::kMp3VbrQuality));
   }
   if (!writer.CheckMp3Format(encoder.SampleRate(), encoder.BitRate(), encoder.Channels()))
-    return {QString(), kMp3NotSupported};
+    return {QString(), kMp3NotSupported,
+            QString("mp3: %1 Hz, %2 kbit/s, %3 channel(s)")
+                .arg(encoder.SampleRate())
+                .arg(encoder.BitRate())
+                .arg(encoder.Channels()),
+            "mp3"};
   writer.SetMp3Encoder(&encoder);
   return {".mp3", QString()};
 }
@@ -84,6 +89,15 @@ OutputSetup ConfigureWma(const SettingsStore& store, IAudioFile2& writer) {
   return {".wma", QString()};
 }
 
+QString OggValues(int rate, int channels, int nominal, int maximum, int minimum) {
+  return QString("ogg: %1 Hz, %2 channel(s), %3 kbit/s nominal, %4 kbit/s max, %5 kbit/s min")
+      .arg(rate)
+      .arg(channels)
+      .arg(nominal)
+      .arg(maximum)
+      .arg(minimum);
+}
+
 OutputSetup ConfigureOgg(const SettingsStore& store, IAudioFile2& writer) {
   const int rate = SampleRate(store, keys::kOggFrequency);
   const int channels = ChannelCount(store, keys::kOggChannel);
@@ -94,11 +108,13 @@ OutputSetup ConfigureOgg(const SettingsStore& store, IAudioFile2& writer) {
   } else if (Flag(store, keys::kOggEnableVbr)) {
     const int maximum = BitRate(store, keys::kOggMaxBitrate);
     const int minimum = BitRate(store, keys::kOggMinBitrate);
-    if (!writer.CheckOggFormat(rate, channels, nominal, maximum, minimum)) return {QString(), kOggVbrNotSupported};
+    if (!writer.CheckOggFormat(rate, channels, nominal, maximum, minimum))
+      return {QString(), kOggVbrNotSupported, OggValues(rate, channels, nominal, maximum, minimum), "ogg"};
     writer.SetOggFormat(rate, channels, nominal, maximum, minimum, -1);
   } else {
     // The usual case: a managed bit rate pinned at 128 kbit/s either side.
-    if (!writer.CheckOggFormat(rate, channels, nominal, 128, 128)) return {QString(), kOggNotSupported};
+    if (!writer.CheckOggFormat(rate, channels, nominal, 128, 128))
+      return {QString(), kOggNotSupported, OggValues(rate, channels, nominal, 128, 128), "ogg"};
     writer.SetOggFormat(rate, channels, nominal, 128, 128, -1);
   }
   return {".ogg", QString()};
@@ -142,13 +158,15 @@ OutputSetup ApplyOutputSettings(OutputType type, const SettingsStore& settings, 
   return {QString(), "This output format is not supported."};
 }
 
-std::optional<QString> ConfigureOutput(MainState& state) {
+std::optional<QString> ConfigureOutput(MainState& state, QString* refusedValues) {
   const std::optional<OutputType> type = OutputTypeFromIndex(state.cm_Format->ItemIndex());
   const OutputSetup setup =
       type ? ApplyOutputSettings(*type, *state.SettingsFile, *state.AudioFileWrite, *state.AudioFile2LameEnc)
            : OutputSetup{QString(), "This output format is not supported."};
   if (!setup.refused()) return setup.extension;
   state.Dialogs->ShowInformation(setup.refusal);
+  if (refusedValues && !setup.refusedValues.isEmpty())
+    *refusedValues = setup.refusedValues + " from [" + setup.section + "] in " + state.SettingsFile->FilePath();
   state.Converting = false;
   state.cm_Format->SetEnabled(true);
   return std::nullopt;

@@ -32,6 +32,10 @@ inline constexpr const char* kOggNotSupported = "This OGG Format not supported."
 struct OutputSetup {
   QString extension;  // empty when refused
   QString refusal;    // the message; empty on success
+  // With a refusal: the values checked and the settings section they come
+  // from ("mp3: 8000 Hz, 320 kbit/s, 2 channels", "mp3").
+  QString refusedValues;
+  QString section;
   bool refused() const { return !refusal.isEmpty(); }
 };
 
@@ -46,7 +50,9 @@ OutputSetup ApplyOutputSettings(OutputType type, const SettingsStore& settings, 
 // and `cm_Format` disabled): the type chosen in `cm_Format`, the settings of
 // `SettingsFile`, applied to `AudioFileWrite` and `AudioFile2LameEnc`.
 // Returns the extension; on refusal it has shown the message, cleared
-// `Converting` and enabled `cm_Format`, and returns nothing.
-std::optional<QString> ConfigureOutput(MainState& state);
+// `Converting` and enabled `cm_Format`, and returns nothing; `refusedValues`
+// (when given) then receives the values refused and where they come from
+// ("mp3: 8000 Hz, 320 kbit/s, 2 channels from [mp3] in /home/u/.config/Snipwave.ini").
+std::optional<QString> ConfigureOutput(MainState& state, QString* refusedValues = nullptr);
 
 }  // namespace snipwave

@@ -3,7 +3,10 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
 #include "platform/FileHelpers.h"
+#include "platform/FileNames.h"
 
 namespace snipwave {
 
@@ -17,7 +20,10 @@ std::optional<QString> FreeCutOutputPath(const QString& folder, const QString& s
   const QString name = ReplaceExtension(QFileInfo(sourcePath).fileName(), extension);
   // "exists" in the broadest sense: a folder or a dangling link of that name
   // is not free either, whatever the writer would make of it.
-  auto taken = [](const QString& path) { return QFileInfo(path).exists() || QFileInfo(path).isSymLink(); };
+  auto taken = [](const QString& path) {
+    struct stat st {};
+    return ::lstat(FileNameBytes(path).constData(), &st) == 0;
+  };
   QString candidate = folder + "Cut_" + name;
   for (int k = 1; taken(candidate); ++k) {
     if (k > kMaxCutNameNumber) return std::nullopt;

@@ -1,11 +1,15 @@
 #include "FileHelpers.h"
 
+#include "FileNames.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <dirent.h>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -14,32 +18,72 @@
 
 namespace snipwave {
 
+namespace {
+
+std::optional<struct stat> StatOf(const QString& path) {
+  struct stat st {};
+  if (path.isEmpty() || ::stat(FileNameBytes(path).constData(), &st) != 0) return std::nullopt;
+  return st;
+}
+
+}  // namespace
+
 bool FileExists(const QString& path) {
-  QFileInfo info(path);
-  return info.exists() && info.isFile();
+  const auto st = StatOf(path);
+  return st && S_ISREG(st->st_mode);
 }
 
 bool FolderExists(const QString& path) {
-  QFileInfo info(path);
-  return info.exists() && info.isDir();
+  const auto st = StatOf(path);
+  return st && S_ISDIR(st->st_mode);
+}
+
+bool PathExists(const QString& path) { return StatOf(path).has_value(); }
+
+std::optional<QString> NotARegularFile(const QString& path) {
+  struct stat st {};
+  if (path.isEmpty() || ::stat(FileNameBytes(path).constData(), &st) != 0) {
+    const int error = errno;
+    return path + ": " + QString::fromLocal8Bit(std::strerror(error)) + ".";
+  }
+  if (S_ISREG(st.st_mode)) return std::nullopt;
+  const char* what = S_ISDIR(st.st_mode)    ? "a folder"
+                     : S_ISFIFO(st.st_mode) ? "a named pipe"
+                     : S_ISSOCK(st.st_mode) ? "a socket"
+                     : S_ISCHR(st.st_mode)  ? "a character device"
+                     : S_ISBLK(st.st_mode)  ? "a block device"
+                                            : "not a regular file";
+  return path + " is " + what + ", not an audio file.";
+}
+
+bool SameFile(const QString& a, const QString& b) {
+  const auto first = StatOf(a), second = StatOf(b);
+  return first && second && first->st_dev == second->st_dev && first->st_ino == second->st_ino;
 }
 
 bool CreateFolderOneLevel(const QString& path) {
   if (FolderExists(path)) return true;
-  QDir dir;
-  return dir.mkdir(path) || FolderExists(path);
+  QString level = path;
+  while (level.size() > 1 && (level.endsWith('/') || level.endsWith(NativeSeparator()))) level.chop(1);
+  return ::mkdir(FileNameBytes(level).constData(), 0777) == 0 || FolderExists(path);
 }
 
 void MakeWritable(const QString& path) {
-  QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner | QFileDevice::WriteUser);
+  const auto st = StatOf(path);
+  if (st) ::chmod(FileNameBytes(path).constData(), (st->st_mode & 07777) | S_IWUSR);
 }
 
 std::optional<std::int64_t> FileSizeBytes(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-  QFileInfo info(path);
-  if (!info.isFile()) return std::nullopt;
-  return file.size();
+  if (!FileExists(path)) return std::nullopt;
+  // O_NONBLOCK: should the name have been replaced by a pipe since the check,
+  // the open returns at once instead of waiting for a writer.
+  const int fd = ::open(FileNameBytes(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  ::close(fd);
+  if (!regular) return std::nullopt;
+  return static_cast<std::int64_t>(st.st_size);
 }
 
 namespace {
@@ -76,12 +120,32 @@ bool NaturalLess(const QString& a, const QString& b) {
 }  // namespace
 
 QStringList ListFolderEntries(const QString& folder) {
-  QDir dir(folder);
-  if (!dir.exists()) return {};
-  QStringList names = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                    QDir::Unsorted);
+  DIR* dir = ::opendir(FileNameBytes(folder).constData());
+  if (!dir) return {};
+  QStringList names;
+  while (const dirent* entry = ::readdir(dir)) {
+    const QByteArray name(entry->d_name);
+    if (name == "." || name == "..") continue;
+    names << FileNameFromBytes(name);
+  }
+  ::closedir(dir);
   std::sort(names.begin(), names.end(), NaturalLess);
   return names;
+}
+
+QString ResolveQtFileName(const QString& path) {
+  if (path.isEmpty() || PathExists(path) || !path.contains(QChar(QChar::ReplacementCharacter))) return path;
+  const qsizetype slash = path.lastIndexOf('/');
+  if (slash < 0) return path;
+  const QString parent = slash == 0 ? QStringLiteral("/") : ResolveQtFileName(path.left(slash));
+  const QString name = path.mid(slash + 1);
+  QString found;
+  for (const QString& entry : ListFolderEntries(parent)) {
+    if (QFile::decodeName(FileNameBytes(entry)) != name) continue;
+    if (!found.isEmpty()) return path;  // two names that Qt shows alike: no guess
+    found = entry;
+  }
+  return found.isEmpty() ? path : WithTrailingSeparator(parent) + found;
 }
 
 QChar NativeSeparator() { return QDir::separator(); }

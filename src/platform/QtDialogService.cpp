@@ -3,6 +3,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "platform/FileHelpers.h"
+
 namespace snipwave {
 
 namespace {
@@ -32,8 +34,10 @@ QStringList QtDialogService::GetOpenFileNames(const QList<FileFilter>& filters) 
   QString selected = entries.isEmpty() ? QString() : entries.first();
   // The filter captions already name their patterns ("MP3 Files(*.mp3)"):
   // the dialog must not repeat them.
-  return QFileDialog::getOpenFileNames(parent_, QString(), QString(), entries.join(";;"), &selected,
-                                       QFileDialog::HideNameFilterDetails);
+  QStringList chosen = QFileDialog::getOpenFileNames(parent_, QString(), QString(), entries.join(";;"), &selected,
+                                                     QFileDialog::HideNameFilterDetails);
+  for (QString& path : chosen) path = ResolveQtFileName(path);
+  return chosen;
 }
 
 QString QtDialogService::GetSaveFileName(const QString& startFolder, const FileFilter& filter) {
@@ -43,12 +47,12 @@ QString QtDialogService::GetSaveFileName(const QString& startFolder, const FileF
   dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
   dialog.setOption(QFileDialog::HideNameFilterDetails, true);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().first();
+  return ResolveQtFileName(dialog.selectedFiles().first());
 }
 
 QString QtDialogService::ChooseFolder(const QString& caption, bool centreOverMainWindow) {
   if (folderChooser_) return folderChooser_(caption, centreOverMainWindow);
-  return QFileDialog::getExistingDirectory(parent_, caption);
+  return ResolveQtFileName(QFileDialog::getExistingDirectory(parent_, caption));
 }
 
 }  // namespace snipwave

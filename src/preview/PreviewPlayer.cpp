@@ -6,6 +6,9 @@
 #include <limits>
 
 #include "platform/ClockText.h"
+#include "platform/Error.h"
+#include "platform/FileHelpers.h"
+#include "platform/FileNames.h"
 #include "platform/MulDiv.h"
 #include "preview/PositionScale.h"
 #include "state/MainState.h"
@@ -61,7 +64,11 @@ void PreviewPlayer::Play() {
   IAudioFile2& reader = *state_.AudioFileRead;
   IAudioPlayer2& player = *state_.AudioPlayer1;
   if (reader.IsOpen()) reader.CloseFile();
-  reader.OpenFile(QFile::encodeName(r.FilePath).toStdString(), 0, 1);
+  // A name that has become a pipe or a device since it was added would block
+  // the window in the open (a missing file is the reader's to report).
+  if (PathExists(r.FilePath))
+    if (const std::optional<QString> reason = NotARegularFile(r.FilePath)) throw Error(reason->toStdString());
+  reader.OpenFile(SystemPath(r.FilePath), 0, 1);
 
   // A refused stream format does not stop the start: the rest runs and the
   // error is reported afterwards.
@@ -173,9 +180,16 @@ bool PreviewPlayer::CanFeed() const {
 
 void PreviewPlayer::Feed() {
   if (!CanFeed()) return;
-  {
+  try {
     const SampleBuffer buffer = state_.AudioFileRead->ReadSamples(kFeedFrames);
     state_.AudioPlayer1->QueueBuffer(buffer);
+  } catch (...) {
+    // One fault, one message: the player keeps asking for buffers (and its
+    // timer keeps firing) while the hook's box is open, and every further
+    // feed would fail the same way. Nothing more is fed until play starts
+    // afresh; the hook halts the player.
+    feeding_ = false;
+    throw;
   }  // the buffer is released as soon as the player has taken it
 }
 

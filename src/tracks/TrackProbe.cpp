@@ -5,13 +5,14 @@
 #include "SizeText.h"
 #include "TrackRow.h"
 #include "platform/FileHelpers.h"
+#include "platform/FileNames.h"
 
 namespace snipwave {
 
 namespace {
 
-// The reader's path convention: UTF-8 of the full path.
-std::string ReaderPath(const QString& path) { return path.toStdString(); }
+// The reader takes the path as the system's bytes.
+std::string ReaderPath(const QString& path) { return SystemPath(path); }
 
 std::optional<ProbedTrack> ProbeOrThrow(IAudioFile2& reader, const QString& path) {
   const std::optional<std::int64_t> bytes = FileSizeBytes(path);

@@ -4,10 +4,18 @@
 
 #include <QDir>
 #include <QFile>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+#include <QtEndian>
+#include <csignal>
+#include <sys/stat.h>
 
 #include "Commands.h"
 #include "TempDir.h"
+#include "platform/FileHelpers.h"
+#include "platform/FileNames.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 
@@ -167,8 +175,101 @@ TEST_F(JobCommands, FullDiskStopsTheJobAndKeepsEarlierFilesPlayable) {
   EXPECT_EQ(DecodeWithFfmpeg(out("Cut_" + name + ".wav")).size(), 2u * 22050u);
   EXPECT_EQ(Read(out("keep.txt")), "keep");
   EXPECT_FALSE(QFileInfo::exists(out("Cut(1)_" + name + ".wav")));
+  // The failed output was written under a temporary name and removed.
   const QStringList entries = QDir(out()).entryList(QDir::Files | QDir::Hidden);
-  EXPECT_EQ(entries.size(), 3) << entries.join(", ").toStdString();  // keep.txt, the first, the failed one
+  EXPECT_EQ(entries, (QStringList{"Cut_" + name + ".wav", "keep.txt"})) << entries.join(", ").toStdString();
+}
+
+TEST_F(JobCommands, JoinOverAnExistingFileOnAFullDiskKeepsTheOldFile) {
+  ASSERT_EQ(Run({"join", "--format", "wav", "--out", out("mix.wav"), Wav() + "@0:4410"}).exitCode, 0);
+  const QByteArray old = Read(out("mix.wav"));
+  // 300 * 512 bytes: the old file fits, two seconds of stereo do not.
+  const CommandResult r =
+      RunCommand("sh", {"-c", "ulimit -f 300 && exec \"$0\" \"$@\"", kProgram, "join", "--yes", "--format", "wav",
+                        "--out", out("mix.wav"), Wav() + "@0:88200"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(r.err.contains(out("mix.wav").toUtf8())) << r.err.toStdString();
+  EXPECT_EQ(Read(out("mix.wav")), old);
+  EXPECT_EQ(QDir(out()).entryList(QDir::Files | QDir::Hidden), QStringList{"mix.wav"});
+}
+
+TEST_F(JobCommands, SigtermDuringALongCutLeavesACompleteFileUnderItsName) {
+  const QString source = ChirpFixture("cli-ten-minutes.mp3", 600.0, 22050, 1, {"-c:a", "libmp3lame", "-b:a", "32k"});
+  QProcess process;
+  process.start(kProgram, {"cut", "--format", "wav", "--out", out(), source});
+  ASSERT_TRUE(process.waitForStarted());
+  // The output is being written once its temporary file is there.
+  QElapsedTimer waited;
+  waited.start();
+  while (QDir(out()).entryList(QDir::Files | QDir::Hidden).isEmpty() && waited.elapsed() < 60000)
+    QThread::msleep(2);
+  ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+  ASSERT_TRUE(process.waitForFinished(60000));
+  EXPECT_EQ(process.exitCode(), 128 + SIGTERM) << process.readAllStandardError().toStdString();
+  const QString written = out("Cut_" + QFileInfo(source).completeBaseName() + ".wav");
+  EXPECT_EQ(QDir(out()).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(written).fileName()});
+  // Header and content agree: the data chunk's size is what follows it.
+  const QByteArray bytes = Read(written);
+  const qsizetype data = bytes.indexOf("data");
+  ASSERT_GT(data, 0);
+  const quint32 size = qFromLittleEndian<quint32>(bytes.constData() + data + 4);
+  EXPECT_EQ(qint64(size), bytes.size() - data - 8);
+  const std::size_t frames = DecodeWithFfmpeg(written).size();
+  EXPECT_EQ(frames, size / 2u);
+  EXPECT_GT(frames, 0u);
+  EXPECT_LT(frames, 600u * 22050u);
+}
+
+TEST_F(JobCommands, PipesAreRefusedAtOnce) {
+  const QString pipe = dir.file("x.wav");
+  ASSERT_EQ(::mkfifo(pipe.toUtf8().constData(), 0600), 0);
+  for (const QStringList& args : {QStringList{"cut", "--format", "wav", "--out", out(), pipe},
+                                  QStringList{"join", "--format", "wav", "--out", out("mix"), pipe}}) {
+    const CommandResult r = RunCommand(kProgram, args, 20000);
+    EXPECT_EQ(r.exitCode, 1) << args.join(' ').toStdString();
+    EXPECT_TRUE(r.err.contains(pipe.toUtf8() + " is a named pipe")) << r.err.toStdString();
+  }
+  EXPECT_TRUE(QDir(out()).isEmpty());
+}
+
+TEST_F(JobCommands, NamesThatAreNotUtf8OpenAndKeepTheirBytes) {
+  // A Latin-1 "é" (the one byte 0xE9) is not UTF-8; the shell makes the name.
+  const QString script = R"sh(n="$2/$(printf 'caf\351.wav')" && cp "$1" "$n" && "$0" probe "$n" && )sh"
+                         R"sh("$0" cut --format wav --out "$2/out" "$n@0:4410")sh";
+  const CommandResult r = RunCommand("sh", {"-c", script, kProgram, Wav(), dir.path()});
+  ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.out.contains("\t132300\t3000\t44100\t2\n")) << r.out.toStdString();
+  EXPECT_TRUE(r.out.contains(dir.path().toUtf8() + "/out/Cut_caf\xe9.wav\n")) << r.out.toStdString();
+  EXPECT_EQ(ListFolderEntries(out()), QStringList{FileNameFromBytes("Cut_caf\xe9.wav")});
+  // Qt's own clean-up cannot name these files.
+  RunCommand("sh", {"-c", R"sh(rm -f "$0"/caf* "$0"/out/Cut_caf*)sh", dir.path()});
+}
+
+TEST_F(JobCommands, MessagesNameWhatIsWrong) {
+  // Ranges with their own message, not read as a file name or another number.
+  for (const QString& range : {QString("@-5:10"), QString("@99999999999999999999:"), QString("@1x:2")}) {
+    const CommandResult r = Run({"cut", "--format", "wav", "--out", out(), Wav() + range});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("Invalid range \"" + range.mid(1).toUtf8() + "\"")) << r.err.toStdString();
+  }
+  // A folder as the join's output: refused, nothing written beside it.
+  CommandResult r = Run({"join", "--format", "wav", "--out", out(), Wav()});
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_TRUE(r.err.contains(out().toUtf8() + " is a folder")) << r.err.toStdString();
+  EXPECT_FALSE(QFileInfo::exists(out() + ".wav"));
+  // A folder where the output file would go: no question first.
+  QDir().mkdir(out("mix.wav"));
+  r = Run({"join", "--yes", "--format", "wav", "--out", out("mix"), Wav()});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_FALSE(r.err.contains("File has existed")) << r.err.toStdString();
+  EXPECT_TRUE(r.err.contains(out("mix.wav").toUtf8() + " is not a file")) << r.err.toStdString();
+  // An unsupported MP3 setting: the message as in the window, then its values and where they come from.
+  SettingsStore settings = Settings();
+  settings.WriteInteger(settings::section::kMp3, settings::key::kFrequency, 0);
+  r = Run({"cut", "--format", "mp3", "--out", out(), Wav()});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(r.err.contains("This MP3 format is not supported.\nmp3: 6000 Hz, ")) << r.err.toStdString();
+  EXPECT_TRUE(r.err.contains("from [mp3] in " + dir.file("config/Snipwave.ini").toUtf8())) << r.err.toStdString();
 }
 
 }  // namespace

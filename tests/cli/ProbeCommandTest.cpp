@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QTextStream>
+#include <sys/stat.h>
 
 #include "Commands.h"
 #include "TempDir.h"
@@ -35,6 +36,43 @@ TEST(ProbeCommand, AllGoodIsZeroAndNoFilesIsUsage) {
   EXPECT_TRUE(errText.isEmpty());
   EXPECT_EQ(RunProbeCommand({}, out, err), 2);
   EXPECT_TRUE(errText.contains("Usage"));
+}
+
+TEST(ProbeCommand, LengthsPastTwoToTheThirtyFirstFramesAreExact) {
+  // 200 kHz mono 8-bit, 2.2e9 frames (3 h 3 min): the header says so, the
+  // data is a hole in a sparse file.
+  TempDir dir;
+  const QString path = dir.file("long.wav");
+  const quint32 frames = 2200000000u, rate = 200000;
+  QByteArray header;
+  auto u32 = [&](quint32 v) { header.append(reinterpret_cast<const char*>(&v), 4); };  // little-endian host
+  auto u16 = [&](quint16 v) { header.append(reinterpret_cast<const char*>(&v), 2); };
+  header += "RIFF";
+  u32(36 + frames);
+  header += "WAVEfmt ";
+  u32(16), u16(1), u16(1), u32(rate), u32(rate), u16(1), u16(8);
+  header += "data";
+  u32(frames);
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(header);
+  ASSERT_TRUE(file.resize(header.size() + qint64(frames)));
+  file.close();
+
+  QString outText, errText;
+  QTextStream out(&outText), err(&errText);
+  EXPECT_EQ(RunProbeCommand({path}, out, err), 0) << errText.toStdString();
+  EXPECT_EQ(outText, path + "\t2200000000\t11000000\t200000\t1\n");
+}
+
+TEST(ProbeCommand, PipeIsRefusedWithoutOpeningIt) {
+  TempDir dir;
+  const QString pipe = dir.file("x.wav");
+  ASSERT_EQ(::mkfifo(pipe.toUtf8().constData(), 0600), 0);
+  QString outText, errText;
+  QTextStream out(&outText), err(&errText);
+  EXPECT_EQ(RunProbeCommand({pipe}, out, err), 1);  // would block forever if it opened the pipe
+  EXPECT_EQ(errText, pipe + " is a named pipe, not an audio file.\n");
 }
 
 }  // namespace

@@ -222,14 +222,64 @@ TEST(CutJob, EmptyRangeWritesAnEmptyFileAndFinishes) {
   EXPECT_EQ(h.status(0), "Finish");
 }
 
-TEST(CutJob, SourceEndingBeforeTheEndMarkEndsTheRowAtFullProgress) {
+TEST(CutJob, SourceEndingBeforeTheEndMarkIsReportedAndTheOutputKept) {
   JobHarness h;
-  h.AddRow("a.mp3", 0, 100000, {44100, 2, 50000});
-  Cut(h.state);
-  EXPECT_THAT(h.simWriter.framesPerFile, ElementsAre(50000));
+  const QString a = h.AddRow("a.mp3", 0, 100000, {44100, 2, 50000});
+  h.AddRow("b.mp3", 0, 1000);
+  JobReport report;
+  Cut(h.state, {QString(), &report});
+  EXPECT_THAT(h.simWriter.framesPerFile, ElementsAre(50000, 1000));
   EXPECT_THAT(h.callsMatching("reader.ReadSamples"),
-              ElementsAre("reader.ReadSamples(88200)", "reader.ReadSamples(50000)"));
+              ElementsAre("reader.ReadSamples(88200)", "reader.ReadSamples(50000)", "reader.ReadSamples(1000)"));
+  const QString message = a + " ended after 0:01.134 of 0:02.268";
+  EXPECT_EQ(h.dialogs.infoTexts(), QStringList{message});
+  EXPECT_EQ(report.shortReads, QStringList{message});
+  EXPECT_FALSE(report.AllComplete());
+  EXPECT_EQ(report.writtenFiles, (QStringList{h.outFile("Cut_a.mp3"), h.outFile("Cut_b.mp3")}));
+  EXPECT_EQ(h.status(0), "Short");
+  EXPECT_EQ(h.status(1), "Finish");
+}
+
+TEST(CutJob, FileThatAppearsUnderTheChosenNameIsNeverReplaced) {
+  JobHarness h;
+  h.AddRow("a.mp3", 0, 1000);
+  h.simWriter.onWrite = [&](const SampleBuffer&) { WriteText(h.outFile("Cut_a.mp3"), "another program's"); };
+  JobReport report;
+  Cut(h.state, {QString(), &report});
+  EXPECT_EQ(ReadText(h.outFile("Cut_a.mp3")), "another program's");
+  EXPECT_EQ(report.writtenFiles, QStringList{h.outFile("Cut(1)_a.mp3")});
+  EXPECT_TRUE(QFileInfo::exists(h.outFile("Cut(1)_a.mp3")));
   EXPECT_EQ(h.status(0), "Finish");
+}
+
+TEST(CutJob, DamagedFramesAreCountedPerSourceInTheSummary) {
+  JobHarness h;
+  const QString a = h.AddRow("a.mp3", 0, 1000);
+  h.AddRow("b.mp3", 0, 1000);
+  int asked = 0;  // once per row, before its reader is closed
+  ON_CALL(h.reader, DamagedFrames()).WillByDefault([&] { return ++asked == 1 ? std::int64_t(1152) : 0; });
+  JobReport report;
+  Cut(h.state, {QString(), &report});
+  ASSERT_EQ(report.damagedSources.size(), 1);
+  EXPECT_EQ(report.damagedSources[0].first, a);
+  EXPECT_EQ(JobSummaryLines(report), QStringList{"1152 damaged frames in " + a + " were replaced by silence."});
+  EXPECT_TRUE(report.AllComplete());
+}
+
+TEST(CutJob, FormatTheWriterRefusesNamesTheSource) {
+  JobHarness h;
+  const QString a = h.AddRow("a.wav", 0, 1000, {44100, 258, 1000});
+  ON_CALL(h.writer, SetPcmFormat(_, _)).WillByDefault([](int, int) {
+    throw Error("Cannot take the audio written: 44100 Hz with 258 channel(s) is not a valid PCM format");
+  });
+  try {
+    Cut(h.state);
+    ADD_FAILURE() << "no error";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), a.toStdString() + " has audio the output cannot take (Cannot take the audio "
+                                                       "written: 44100 Hz with 258 channel(s) is not a valid PCM format)");
+  }
+  EXPECT_TRUE(QDir(h.outFolder()).isEmpty());
 }
 
 TEST(CutJob, FailureLeavesTheJobAndTheCleanUpClosesEverything) {
@@ -245,7 +295,9 @@ TEST(CutJob, FailureLeavesTheJobAndTheCleanUpClosesEverything) {
   EXPECT_EQ(h.status(2), "unconverted");
   EXPECT_TRUE(h.state.Converting);
   EXPECT_TRUE(h.reader.IsOpen());
-  EXPECT_TRUE(h.writer.IsOpen());
+  // What was read before the source failed is kept, complete, under its name.
+  EXPECT_FALSE(h.writer.IsOpen());
+  EXPECT_EQ(QDir(h.outFolder()).entryList(QDir::Files | QDir::Hidden), (QStringList{"Cut_a.mp3", "Cut_b.mp3"}));
 
   EXPECT_TRUE(AbortJobAfterError(h.state).isEmpty());
   EXPECT_FALSE(h.reader.IsOpen());
@@ -255,6 +307,22 @@ TEST(CutJob, FailureLeavesTheJobAndTheCleanUpClosesEverything) {
   EXPECT_FALSE(h.percentVisible());
   EXPECT_EQ(h.launcher.folders, QStringList{h.outFolder() + "/"});
   EXPECT_THAT(h.simWriter.framesPerFile, ElementsAre(100000, 88200));
+}
+
+TEST(CutJob, FailedWriteLeavesNoFileBehind) {
+  JobHarness h;
+  h.AddRow("a.mp3", 0, 1000);
+  h.AddRow("b.mp3", 0, 1000);
+  h.simWriter.onWrite = [&](const SampleBuffer&) {
+    if (h.simWriter.created.size() == 2) throw Error("Cannot write \"" + h.simWriter.temporaries[1].toStdString() + "\": No space left on device");
+  };
+  try {
+    Cut(h.state);
+    ADD_FAILURE() << "no error";
+  } catch (const Error& e) {  // the message names the file the user knows
+    EXPECT_EQ(std::string(e.what()), "Cannot write \"" + h.outFile("Cut_b.mp3").toStdString() + "\": No space left on device");
+  }
+  EXPECT_EQ(QDir(h.outFolder()).entryList(QDir::Files | QDir::Hidden), QStringList{"Cut_a.mp3"});
 }
 
 TEST(CutJob, OutputFileThatCannotBeCreatedLeavesTheRowCutting) {

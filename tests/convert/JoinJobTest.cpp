@@ -3,7 +3,9 @@
 // whole-job progress, abort by stop, failures.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include "FileContents.h"
 #include "JobHarness.h"
 #include "convert/CutJob.h"
 #include "convert/JoinJob.h"
@@ -172,21 +174,33 @@ TEST(JoinJob, ExistingFileIsReplacedOnlyAfterYes) {
   EXPECT_EQ(report.end, JobEnd::Completed);
 }
 
-TEST(JoinJob, NeverReplacesOneOfItsOwnSources) {
-  JobHarness h;
-  const QString a = h.AddRow("a.mp3", 0, 1000);
-  h.AddRow("b.mp3", 0, 1000);
-  WriteText(a, "source");
-  h.dialogs.saveAnswers.push_back(a);
-  h.dialogs.yesNoAnswers.push_back(true);
-  JobReport report;
-  Join(h.state, {QString(), &report});
-  ASSERT_EQ(h.dialogs.infoTexts().size(), 1);
-  EXPECT_TRUE(h.dialogs.infoTexts()[0].startsWith(a + " is one of the files to join"));
-  EXPECT_EQ(report.end, JobEnd::Refused);
-  EXPECT_TRUE(h.simWriter.created.isEmpty());
-  EXPECT_FALSE(h.state.Converting);
-  EXPECT_TRUE(h.format.enabled);
+TEST(JoinJob, NeverReplacesOneOfItsOwnSourcesUnderAnyName) {
+  // The source itself, a hard link and a symbolic link to it: the same file.
+  for (const char* how : {"same", "hard", "symbolic"}) {
+    SCOPED_TRACE(how);
+    JobHarness h;
+    const QString a = h.AddRow("a.mp3", 0, 1000);
+    h.AddRow("b.mp3", 0, 1000);
+    WriteText(a, "source");
+    QString target = a;
+    if (QString(how) != "same") {
+      target = h.outFile("mix.mp3");
+      const QByteArray from = a.toUtf8(), to = target.toUtf8();
+      ASSERT_EQ(QString(how) == "hard" ? ::link(from, to) : ::symlink(from, to), 0);
+    }
+    h.dialogs.saveAnswers.push_back(target);
+    h.dialogs.yesNoAnswers.push_back(true);
+    JobReport report;
+    Join(h.state, {QString(), &report});
+    ASSERT_EQ(h.dialogs.infoTexts().size(), 1);
+    EXPECT_TRUE(h.dialogs.infoTexts()[0].startsWith(target + " is one of the files to join"));
+    if (target != a) EXPECT_TRUE(h.dialogs.infoTexts()[0].contains(a)) << h.dialogs.infoTexts()[0].toStdString();
+    EXPECT_EQ(report.end, JobEnd::Refused);
+    EXPECT_TRUE(h.simWriter.created.isEmpty());
+    EXPECT_EQ(ReadAll(a), "source");
+    EXPECT_FALSE(h.state.Converting);
+    EXPECT_TRUE(h.format.enabled);
+  }
 }
 
 TEST(JoinJob, WmaJoinUsesProfile13WhileACutUsesTheStoredOne) {
@@ -229,6 +243,22 @@ TEST(JoinJob, StopDuringTheSecondOfThreeRowsKeepsWhatWasWritten) {
   EXPECT_EQ(h.launcher.folders, QStringList{h.outFolder()});
 }
 
+TEST(JoinJob, SourceEndingBeforeItsRangeIsReportedAndTheJoinGoesOn) {
+  JobHarness h;
+  const QString a = h.AddRow("a.mp3", 0, 100000, {44100, 2, 50000});
+  h.AddRow("b.mp3", 0, 1000);
+  h.dialogs.saveAnswers.push_back(h.outFile("mix.mp3"));
+  JobReport report;
+  Join(h.state, {QString(), &report});
+  const QString message = a + " ended after 0:01.134 of 0:02.268";
+  EXPECT_EQ(h.dialogs.infoTexts(), QStringList{message});
+  EXPECT_EQ(report.shortReads, QStringList{message});
+  EXPECT_EQ(h.status(0), "Short");
+  EXPECT_EQ(h.status(1), "Finish");
+  EXPECT_THAT(h.simWriter.framesPerFile, ElementsAre(51000));
+  EXPECT_EQ(report.writtenFiles, QStringList{h.outFile("mix.mp3")});
+}
+
 TEST(JoinJob, UnreadableSourceLeavesTheJobAndTheCleanUpOpensTheSettingsFolder) {
   JobHarness h;
   h.AddRow("a.mp3", 0, 100000);
@@ -239,9 +269,10 @@ TEST(JoinJob, UnreadableSourceLeavesTheJobAndTheCleanUpOpensTheSettingsFolder) {
   EXPECT_THROW(Join(h.state), Error);
   EXPECT_EQ(h.status(0), "Finish");
   EXPECT_EQ(h.status(1), "Joining");
-  EXPECT_TRUE(h.writer.IsOpen());
-  AbortJobAfterError(h.state);
+  // The rows joined so far are kept, complete, under the chosen name.
   EXPECT_FALSE(h.writer.IsOpen());
+  EXPECT_TRUE(QFileInfo::exists(h.dir.file("elsewhere/mix.mp3")));
+  AbortJobAfterError(h.state);
   EXPECT_THAT(h.simWriter.framesPerFile, ElementsAre(100000));
   EXPECT_FALSE(h.state.Converting);
   EXPECT_TRUE(h.format.enabled);

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 #include <cmath>
@@ -95,23 +96,36 @@ class SimulatedReader {
   int outChannels_ = 2;
 };
 
+// The name a job's output gets when it is complete: the hidden temporary
+// name it is written under without its dot and random part
+// ("/o/.Cut_a.snipwave-x1Y2z3.wav" -> "/o/Cut_a.wav"). Other paths unchanged.
+inline QString FinalNameOf(const QString& path) {
+  static const QRegularExpression temporary(QStringLiteral(R"(^(.*/)\.(.*)\.snipwave-[A-Za-z0-9]{6}(\.[^./]*)?$)"));
+  const QRegularExpressionMatch m = temporary.match(path);
+  return m.hasMatch() ? m.captured(1) + m.captured(2) + m.captured(3) : path;
+}
+
 // A mocked writer that keeps IsOpen, creates the output file empty (so names
 // are taken as they would be), counts written frames and logs its calls.
+// Outputs are logged and listed under the name they get when complete; the
+// paths actually created are in `temporaries`.
 class SimulatedWriter {
  public:
   QStringList* log = nullptr;
   std::function<void(const SampleBuffer&)> onWrite;
   std::vector<std::int64_t> framesPerFile;  // frames written into each created file
   QStringList created;
+  QStringList temporaries;
 
   void Attach(MockAudioFile2& mock) {
     using ::testing::Invoke;
     ON_CALL(mock, CreateOutputFile).WillByDefault(Invoke([this](const std::string& path, int flags) {
       const QString p = QString::fromStdString(path);
-      Log(QString("CreateOutputFile(%1,%2)").arg(p).arg(flags));
+      Log(QString("CreateOutputFile(%1,%2)").arg(FinalNameOf(p)).arg(flags));
       QFile file(p);
       if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) throw Error("Cannot create " + path);
-      created << p;
+      created << FinalNameOf(p);
+      temporaries << p;
       framesPerFile.push_back(0);
       open_ = true;
     }));

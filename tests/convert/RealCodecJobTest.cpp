@@ -278,6 +278,32 @@ TEST(RealJoinJob, ReadOnlyFileAnsweredYesIsReplaced) {
   EXPECT_EQ(DecodeWithFfmpeg(target).size(), 2u * 4410u);
 }
 
+TEST(RealJobErrors, SourceThatShrinksWhileItIsCutEndsTheRowWithAMessage) {
+  RealHarness h;
+  h.format.index = 1;  // WAV
+  const QString source = h.dir.file("shrinking.wav");
+  ASSERT_TRUE(QFile::copy(StereoWav(), source));
+  h.AddRow(source, 0, -1);  // four seconds
+  // Before the first read another program cuts the file to one second.
+  h.pump.onCall = [&](int call) {
+    if (call == 3) ASSERT_TRUE(QFile::resize(source, 44 + 44100 * 4));
+  };
+  JobReport report;
+  Cut(h.state, {QString(), &report});
+  ASSERT_EQ(report.shortReads.size(), 1);
+  EXPECT_TRUE(report.shortReads[0].startsWith(source + " ended after 0:0")) << report.shortReads[0].toStdString();
+  EXPECT_TRUE(report.shortReads[0].endsWith(" of 0:04.000")) << report.shortReads[0].toStdString();
+  EXPECT_EQ(h.dialogs.infoTexts(), report.shortReads);
+  EXPECT_EQ(h.list.CellText(0, kStatusCell), "Short");
+  // What was read is written, complete, under the output's name.
+  const QString written = h.out("Cut_shrinking.wav");
+  EXPECT_EQ(report.writtenFiles, QStringList{written});
+  const std::vector<float> decoded = DecodeWithFfmpeg(written);
+  EXPECT_GE(decoded.size(), 2u * 44100u * 95 / 100);
+  EXPECT_LE(decoded.size(), 2u * 44100u);
+  EXPECT_EQ(QDir(h.out()).entryList(QDir::Files | QDir::Hidden), QStringList{"Cut_shrinking.wav"});
+}
+
 TEST(RealJobErrors, UnwritableOutputFolderLeavesEarlierFilesIntact) {
   RealHarness h;
   h.format.index = 1;

@@ -2,13 +2,19 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "FileContents.h"
 #include "TempDir.h"
+#include "platform/Error.h"
 #include "platform/FileHelpers.h"
+#include "platform/FileNames.h"
+#include "platform/PendingOutputFile.h"
 
 using namespace snipwave;
 using snipwave::test::ReadAll;
@@ -92,4 +98,63 @@ TEST(FileHelpers, AtomicReplaceFailureLeavesOldFileWhole) {
   EXPECT_EQ(WEXITSTATUS(status), 0) << "the write must report failure";
   EXPECT_EQ(ReadAll(path), "old content\n");
   EXPECT_EQ(QDir(dir.path()).entryList({"big.ini*"}, QDir::Files | QDir::Hidden).size(), 1);
+}
+
+TEST(FileNames, EveryByteSequenceSurvivesTheRoundTrip) {
+  const QList<QByteArray> names = {"plain.mp3", "Grüße – 日本語 🎵.ogg", "caf\xe9.wav", "\xff\xfe\x80",
+                                   "\xc3", "\xed\xa0\x80 surrogate", "\xc0\xaf overlong"};
+  for (const QByteArray& name : names) {
+    EXPECT_EQ(FileNameBytes(FileNameFromBytes(name)), name) << name.toHex().constData();
+  }
+  EXPECT_EQ(FileNameFromBytes("Grüße.mp3"), QString::fromUtf8("Grüße.mp3"));  // valid UTF-8 as usual
+  EXPECT_EQ(FileNameBytes(QString::fromUtf8("🎵")), QByteArray("🎵"));
+}
+
+TEST(PendingOutputFile, NameOnlyWhenCompleteAndNeverOverAFileThatAppeared) {
+  test::TempDir dir;
+  const QString target = dir.file("Cut_a.mp3");
+  QString temporary;
+  {
+    PendingOutputFile output(target);
+    temporary = output.TemporaryPath();
+    EXPECT_TRUE(QFileInfo(temporary).fileName().startsWith(".Cut_a.snipwave-"));
+    EXPECT_TRUE(temporary.endsWith(".mp3"));
+    WriteAll(temporary, "new");
+    WriteAll(target, "appeared meanwhile");
+    EXPECT_FALSE(output.CommitAsNew());
+    EXPECT_EQ(ReadAll(target), "appeared meanwhile");
+    output.RetargetTo(dir.file("Cut(1)_a.mp3"));
+    EXPECT_TRUE(output.CommitAsNew());
+  }
+  EXPECT_EQ(ReadAll(dir.file("Cut(1)_a.mp3")), "new");
+  EXPECT_FALSE(QFileInfo::exists(temporary));
+
+  {  // Replacing: the old file stays whole until the new one is complete.
+    PendingOutputFile output(target);
+    WriteAll(output.TemporaryPath(), "replacement");
+    EXPECT_EQ(ReadAll(target), "appeared meanwhile");
+    output.CommitReplacing();
+  }
+  EXPECT_EQ(ReadAll(target), "replacement");
+  {  // Not committed (a failed write): nothing is left.
+    PendingOutputFile output(dir.file("mix.wav"));
+    WriteAll(output.TemporaryPath(), "partial");
+  }
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"Cut(1)_a.mp3", "Cut_a.mp3"}));
+  EXPECT_THROW(PendingOutputFile(dir.file("missing/x.mp3")), Error);
+}
+
+TEST(FileNames, NamesFromQtsDialogsAreMatchedBackToTheirBytes) {
+  test::TempDir dir;
+  const QByteArray folder = QFile::encodeName(dir.path()) + "/d\xe9mo";  // not UTF-8 at two levels
+  ASSERT_EQ(::mkdir(folder.constData(), 0700), 0);
+  const int fd = ::open(folder + "/caf\xe9.wav", O_WRONLY | O_CREAT, 0600);
+  ASSERT_GE(fd, 0);
+  ::close(fd);
+  const QString asQtSaysIt = QFile::decodeName(folder + "/caf\xe9.wav");
+  EXPECT_FALSE(QFileInfo::exists(asQtSaysIt));
+  EXPECT_EQ(FileNameBytes(ResolveQtFileName(asQtSaysIt)), folder + "/caf\xe9.wav");
+  EXPECT_EQ(ResolveQtFileName(dir.file("plain.wav")), dir.file("plain.wav"));
+  ::unlink(folder + "/caf\xe9.wav");
+  ::rmdir(folder.constData());
 }

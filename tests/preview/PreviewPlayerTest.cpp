@@ -291,14 +291,22 @@ TEST_F(PreviewPlayerTest, DragWhilePausedOnlyMovesTheTimeAndResumeStartsThere) {
   EXPECT_EQ(h.state.PlayStartSample, MulDiv(16000, kTenSeconds, 20000));
 }
 
-TEST_F(PreviewPlayerTest, FeedErrorLeavesThePreviewPlayingUntilStop) {
+TEST_F(PreviewPlayerTest, FeedErrorIsOneMessageAndLeavesThePreviewPlayingUntilStop) {
   h.AddRow("/music/a.mp3", kTenSeconds, 10000);
   h.preview.Play();
   h.reader.failReads = true;
 
+  // While the box of the first failure is open, the player keeps asking and
+  // its timer keeps firing: nothing more is read, nothing moves.
   PreviewHarness::RunAsEvent([&] { h.player.FireRequestOnLoadArray(); });
+  h.SetBar(0);
+  PreviewHarness::RunAsEvent([&] { h.player.FireEndArrayPlay(); });
+  PreviewHarness::RunAsEvent([&] { h.player.FireRequestOnLoadArray(); });
+  PreviewHarness::RunAsEvent([&] { h.player.FireTimer(44100); });
 
   ASSERT_EQ(CaughtExceptions().size(), 1);
+  EXPECT_EQ(h.log.filter("ReadSamples").size(), 3);  // the two of play, the failing one
+  EXPECT_EQ(h.pb().position, 0);
   EXPECT_TRUE(CaughtExceptions()[0].contains("Invalid data found when processing input"));
   EXPECT_TRUE(h.state.Playing);
   EXPECT_EQ(h.Status(0), "Playing");

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "Commands.h"
 #include "FakeMainParts.h"
@@ -14,6 +16,7 @@
 #include "ScriptedDialogs.h"
 #include "TempDir.h"
 #include "components/audio/TAudioFile2.h"
+#include "platform/FileNames.h"
 #include "tracks/SizeText.h"
 #include "tracks/TrackListCommands.h"
 #include "tracks/TrackListWidget.h"
@@ -151,6 +154,33 @@ TEST(RealReaderAdd, AFolderOfRealFilesWithUnusualNames) {
     EXPECT_GT(r.TotalSamples, 0);
   }
   EXPECT_EQ(b.pump.calls, 4);
+}
+
+TEST(RealReaderAdd, APipeIsSkippedAtOnceAndANameThatIsNotUtf8IsAdded) {
+  RealBench b;
+  const QString good = b.copyAs(WavFixture(), "music/good.wav");
+  const QByteArray folder = QFile::encodeName(b.dir.file("music"));
+  ASSERT_EQ(::mkfifo(folder + "/x.wav", 0600), 0);  // opening it would wait for a writer forever
+  ASSERT_EQ(::link(QFile::encodeName(good).constData(), folder + "/caf\xe9.wav"), 0);  // Latin-1 "é"
+  b.dialogs.folderAnswers.push_back(b.dir.file("music"));
+  b.commands.AddFolder();
+  ASSERT_EQ(b.lv.RowCount(), 2);
+  QStringList bytes;
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_GT(b.state.TrackTable[static_cast<std::size_t>(i)].TotalSamples, 0);
+    bytes << QString::fromLatin1(FileNameBytes(b.state.TrackTable[static_cast<std::size_t>(i)].FilePath).toHex());
+  }
+  bytes.sort();
+  QStringList expected{QString::fromLatin1((folder + "/caf\xe9.wav").toHex()),
+                       QString::fromLatin1((folder + "/good.wav").toHex())};
+  expected.sort();
+  EXPECT_EQ(bytes, expected);
+
+  // The file dialog's way: the pipe is skipped there too.
+  b.dialogs.openAnswers.push_back({QFile::decodeName(folder + "/x.wav")});
+  b.commands.AddFiles();
+  EXPECT_EQ(b.lv.RowCount(), 2);
+  ::unlink(folder + "/caf\xe9.wav");  // Qt's own clean-up cannot name it
 }
 
 }  // namespace

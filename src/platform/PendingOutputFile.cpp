@@ -1,0 +1,124 @@
+#include "platform/PendingOutputFile.h"
+
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/Error.h"
+#include "platform/FileNames.h"
+
+namespace snipwave {
+
+namespace {
+
+constexpr const char* kMarker = ".snipwave-";
+constexpr int kRandomLength = 6;
+
+QString RandomTag() {
+  static const char kAlphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  QString tag;
+  for (int i = 0; i < kRandomLength; ++i)
+    tag += QLatin1Char(kAlphabet[QRandomGenerator::global()->bounded(int(sizeof kAlphabet - 1))]);
+  return tag;
+}
+
+// "/music/Cut_song.mp3" -> "/music/.Cut_song.snipwave-<tag>.mp3"
+QString TemporaryNameFor(const QString& finalPath, const QString& tag) {
+  const qsizetype slash = finalPath.lastIndexOf('/');
+  const QString folder = finalPath.left(slash + 1);
+  const QString name = finalPath.mid(slash + 1);
+  const qsizetype dot = name.lastIndexOf('.');
+  const QString stem = dot > 0 ? name.left(dot) : name;
+  const QString extension = dot > 0 ? name.mid(dot) : QString();
+  return folder + "." + stem + kMarker + tag + extension;
+}
+
+std::string Reason(int error) { return std::strerror(error); }
+
+}  // namespace
+
+PendingOutputFile::PendingOutputFile(QString finalPath) : final_(std::move(finalPath)) {
+  for (int attempt = 0;; ++attempt) {
+    const QString candidate = TemporaryNameFor(final_, RandomTag());
+    // 0666 less the umask: the finished file gets the permissions of any new file.
+    const int fd = ::open(FileNameBytes(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      ::close(fd);
+      temporary_ = candidate;
+      return;
+    }
+    const int error = errno;
+    if (error != EEXIST || attempt > 100) throw Error::Failed("Cannot create", SystemPath(final_), Reason(error));
+  }
+}
+
+PendingOutputFile::~PendingOutputFile() {
+  if (!committed_ && !temporary_.isEmpty()) ::unlink(FileNameBytes(temporary_).constData());
+}
+
+void PendingOutputFile::Flush() const {
+  // The data reaches the disk before the name does: after a crash the final
+  // name holds either the old file or the complete new one.
+  const int fd = ::open(FileNameBytes(temporary_).constData(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    const int error = errno;
+    throw Error::Failed("Cannot save", SystemPath(final_), Reason(error));
+  }
+  const int rc = ::fsync(fd);
+  const int error = errno;
+  ::close(fd);
+  if (rc != 0 && error != EINVAL) throw Error::Failed("Cannot save", SystemPath(final_), Reason(error));
+}
+
+bool PendingOutputFile::CommitAsNew() {
+  Flush();
+  const QByteArray from = FileNameBytes(temporary_), to = FileNameBytes(final_);
+  // A hard link is created only when the name is free, in one step; the
+  // temporary name is dropped afterwards.
+  if (::link(from.constData(), to.constData()) == 0) {
+    ::unlink(from.constData());
+    committed_ = true;
+    return true;
+  }
+  int error = errno;
+  if (error == EEXIST) return false;
+  if (error == EPERM || error == EOPNOTSUPP || error == EMLINK || error == ENOSYS) {
+    // File systems without hard links (FAT, some network shares): the same
+    // refusal to replace, in one step where the system offers it.
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
+      committed_ = true;
+      return true;
+    }
+    error = errno;
+    if (error == EEXIST) return false;
+    if (error == EINVAL || error == ENOSYS) {
+      // Last resort: check, then rename (a file appearing in between is the
+      // only thing this cannot rule out).
+      struct stat st {};
+      if (::lstat(to.constData(), &st) == 0) return false;
+      if (::rename(from.constData(), to.constData()) == 0) {
+        committed_ = true;
+        return true;
+      }
+      error = errno;
+    }
+  }
+  throw Error::Failed("Cannot save", SystemPath(final_), Reason(error));
+}
+
+void PendingOutputFile::CommitReplacing() {
+  Flush();
+  if (::rename(FileNameBytes(temporary_).constData(), FileNameBytes(final_).constData()) != 0) {
+    const int error = errno;
+    throw Error::Failed("Cannot replace", SystemPath(final_), Reason(error));
+  }
+  committed_ = true;
+}
+
+}  // namespace snipwave
