@@ -8,6 +8,7 @@ extern "C" {
 #include <cstdio>
 
 #include "AvError.h"
+#include "Mp3Output.h"
 #include "platform/Error.h"
 
 namespace snipwave::audio {
@@ -184,6 +185,12 @@ void OutputEncoder::Finish() {
   av::Check(av_write_trailer(format_.get()), kWrite, path_);
   const int rc = avio_closep(&format_->pb);
   av::Check(rc, kWrite, path_);
+}
+
+std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, const EncoderSetup& setup, int inRate,
+                                             int inChannels) {
+  if (setup.codec == "libmp3lame") return std::make_unique<Mp3Output>(path, setup, inRate, inChannels);
+  return std::make_unique<OutputEncoder>(path, setup, inRate, inChannels);
 }
 
 }  // namespace snipwave::audio

@@ -9,7 +9,7 @@ extern "C" {
 #include <climits>
 
 #include "FormatChecks.h"
-#include "OutputEncoder.h"
+#include "OutputFile.h"
 #include "Resampler.h"
 #include "SourceDecoder.h"
 #include "platform/Error.h"
@@ -141,7 +141,7 @@ void TAudioFile2::CreateOutputFile(const std::string& path, int) {
   } else {
     throw Error::Failed("Cannot create", path, "the output type must be .mp3, .wav, .wma or .ogg");
   }
-  output_ = std::make_unique<audio::OutputEncoder>(path, setup, pcmRate_, pcmChannels_);
+  output_ = audio::CreateOutputFile(path, setup, pcmRate_, pcmChannels_);
 }
 
 void TAudioFile2::WriteSamples(const SampleBuffer& buffer) {

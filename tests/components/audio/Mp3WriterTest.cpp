@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <cmath>
+
+#include "AudioTestHelpers.h"
+#include "Commands.h"
+#include "Mp3Frames.h"
+#include "TempDir.h"
+#include "components/audio/TAudioFile2.h"
+#include "components/audio/TAudioFile2LameEnc.h"
+
+namespace snipwave::test {
+namespace {
+
+// Frames mpg123 decodes from a file with the LAME tag's delay and padding
+// applied: the independent reference for an MP3 file's length.
+std::size_t GaplessFrames(const QString& path, int channels) {
+  const CommandResult r = RunCommand("mpg123", {"--gapless", "-q", "-s", path});
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  return static_cast<std::size_t>(r.out.size()) / (2u * static_cast<std::size_t>(channels));
+}
+
+std::vector<float> Music(int frames, int rate) {
+  unsigned seed = 7;
+  return MakeSignal(frames, 2, [rate, &seed](int i, int c) {
+    seed = seed * 1664525u + 1013904223u;
+    const double t = static_cast<double>(i) / rate;
+    const double tone = 0.3 * std::sin(2 * 3.14159265358979 * (220 + 30 * c) * t) +
+                        0.2 * std::sin(2 * 3.14159265358979 * 1760 * t) * std::sin(7 * t);
+    return static_cast<float>(tone + 0.1 * ((seed >> 8) / 16777216.0 - 0.5));
+  });
+}
+
+QString Encode(const TempDir& dir, const QString& name, TAudioFile2LameEnc& enc, const std::vector<float>& signal) {
+  TAudioFile2 writer;
+  writer.SetMp3Encoder(&enc);
+  writer.SetPcmFormat(enc.SampleRate(), 2);
+  writer.CreateOutputFile(dir.fileStd(name));
+  for (std::size_t at = 0; at < signal.size(); at += 2 * 44100) {
+    const std::size_t end = std::min(signal.size(), at + 2 * 44100);
+    writer.WriteSamples(SampleBuffer(signal.begin() + static_cast<std::ptrdiff_t>(at),
+                                     signal.begin() + static_cast<std::ptrdiff_t>(end)));
+  }
+  writer.CloseFile();
+  return dir.file(name);
+}
+
+// Every length decodes to exactly the frames written, whatever it is modulo
+// the MP3 frame (1152 frames, 576 at 24 kHz and below), CBR and VBR, with
+// mpg123 and with our own reader.
+TEST(Mp3Writer, DecodedLengthEqualsWrittenLength) {
+  TempDir dir;
+  const int lengths[] = {0, 1, 2, 46, 47, 575, 576, 577, 1151, 1152, 1153, 1198, 115201};
+  for (const int rate : {44100, 22050}) {
+    for (const bool vbr : {false, true}) {
+      TAudioFile2LameEnc enc;
+      enc.SetSampleRate(rate);
+      enc.SetBitRate(rate == 44100 ? 128 : 64);
+      enc.SetVbrMode(vbr ? 0 : -1);
+      enc.SetVbrQuality(4);
+      for (const int frames : lengths) {
+        SCOPED_TRACE(std::to_string(rate) + (vbr ? " Hz VBR, " : " Hz CBR, ") + std::to_string(frames) + " frames");
+        const QString path = Encode(dir, "len.mp3", enc, Music(frames, rate));
+        EXPECT_EQ(GaplessFrames(path, 2), static_cast<std::size_t>(frames));
+        // Our reader asks for a few frames in a row before it takes a file
+        // for MP3 (as libavformat's probe does); long files only.
+        if (frames < 10000) continue;
+        TAudioFile2 reader;
+        reader.OpenFile(path.toStdString());
+        EXPECT_EQ(reader.LengthSamples(), frames);
+        EXPECT_EQ(ReadToEnd(reader).size(), static_cast<std::size_t>(frames) * 2);
+      }
+    }
+  }
+}
+
+// The written audio is the input, in place: no shift against the source.
+TEST(Mp3Writer, AudioStaysInPlace) {
+  TempDir dir;
+  TAudioFile2LameEnc enc;
+  enc.SetBitRate(192);
+  const std::vector<float> signal = Music(44100, 44100);
+  const std::vector<float> decoded = DecodeWithFfmpeg(Encode(dir, "place.mp3", enc, signal));
+  ASSERT_EQ(decoded.size(), signal.size());
+  EXPECT_GT(Correlation(signal, decoded), 0.98);
+}
+
+// The VBR bit rate is the ceiling of every audio frame's bit rate (the first
+// frame is the LAME tag, not audio).
+TEST(Mp3Writer, VbrBitRateBoundsTheFrames) {
+  TempDir dir;
+  TAudioFile2LameEnc enc;
+  enc.SetVbrMode(0);
+  enc.SetVbrQuality(0);
+  const std::vector<float> signal = Music(3 * 44100, 44100);
+  enc.SetVbrBitRate(64);
+  const QString low = Encode(dir, "v64.mp3", enc, signal);
+  enc.SetVbrBitRate(320);
+  const QString high = Encode(dir, "v320.mp3", enc, signal);
+  QFile a(low), b(high);
+  ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+  EXPECT_LT(a.size() * 2, b.size());
+  const std::vector<Mp3Frame> frames = Mp3FramesOf(low);
+  ASSERT_GT(frames.size(), 100u);
+  int highest = 0;
+  for (std::size_t i = 1; i < frames.size(); ++i) highest = std::max(highest, frames[i].kbps);
+  EXPECT_LE(highest, 64);
+  EXPECT_EQ(GaplessFrames(low, 2), 3u * 44100);
+}
+
+}  // namespace
+}  // namespace snipwave::test
