@@ -72,6 +72,20 @@ OutputEncoder::OutputEncoder(std::string path, const EncoderSetup& setup, int in
   frame_.reset(av::CheckAlloc(av_frame_alloc(), kCreate, path_));
   packet_.reset(av::CheckAlloc(av_packet_alloc(), kCreate, path_));
 
+  if (setup.firstFrameDiscarded && !variableFrameSize_) {
+    // The pre-roll: one encoder frame of silence for the decoder to drop.
+    av::FramePtr silence(av::CheckAlloc(av_frame_alloc(), kCreate, path_));
+    silence->nb_samples = frameSize_;
+    silence->format = codec_->sample_fmt;
+    av::Check(av_channel_layout_copy(&silence->ch_layout, &codec_->ch_layout), kCreate, path_);
+    av::Check(av_frame_get_buffer(silence.get(), 0), kCreate, path_);
+    av::Check(av_samples_set_silence(silence->extended_data, 0, frameSize_, setup.channels, codec_->sample_fmt),
+              kCreate, path_);
+    if (av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(silence->extended_data), frameSize_) < frameSize_) {
+      throw Error::Failed(kCreate, path_, "out of memory");
+    }
+  }
+
   // "file:" keeps a name with a colon from being read as a protocol.
   av::Check(avio_open(&format_->pb, ("file:" + path_).c_str(), AVIO_FLAG_WRITE), kCreate, path_);
   const int rc = avformat_write_header(format_.get(), nullptr);
