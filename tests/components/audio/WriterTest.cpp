@@ -395,6 +395,65 @@ TEST(Writer, WmaProfiles) {
   EXPECT_THROW(writer.CreateOutputFile(dir.fileStd("p48.wma")), Error);
 }
 
+// Bits per second of an Ogg file's audio pages (granule position > 0): the
+// stream's bit rate without the Vorbis header pages, which at low rates
+// would weigh as much as seconds of audio.
+double OggAudioKbps(const QString& path, int rate) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return 0;
+  const QByteArray d = f.readAll();
+  const auto* b = reinterpret_cast<const unsigned char*>(d.constData());
+  qint64 bytes = 0, lastGranule = 0, at = 0;
+  while (at + 27 <= d.size() && d.mid(at, 4) == "OggS") {
+    qint64 granule = 0;
+    for (int i = 7; i >= 0; --i) granule = granule << 8 | b[at + 6 + i];
+    const int segments = b[at + 26];
+    qint64 size = 27 + segments;
+    for (int i = 0; i < segments; ++i) size += b[at + 27 + i];
+    if (granule > 0) {
+      bytes += size;
+      lastGranule = granule;
+    }
+    at += size;
+  }
+  return lastGranule > 0 ? bytes * 8.0 * rate / static_cast<double>(lastGranule) / 1000.0 : 0;
+}
+
+// A chord of harmonic tones that changes twice a second, with a tremolo and a
+// little noise: material on which a Vorbis encoder behaves as on music.
+std::vector<float> Chords(int seconds, int rate, int channels) {
+  unsigned seed = 11;
+  return MakeSignal(seconds * rate, channels, [rate, &seed](int i, int c) {
+    seed = seed * 1664525u + 1013904223u;
+    const double t = static_cast<double>(i) / rate;
+    const double notes[] = {220, 277.2, 329.6, 440, 554.4};
+    double v = 0;
+    for (int k = 0; k < 3; ++k) {
+      const double f = notes[(k + static_cast<int>(t * 2)) % 5];
+      for (int h = 1; h < 6 && f * h < rate / 2; ++h) v += 0.1 / h * std::sin(2 * kPi * f * h * t + c);
+    }
+    v *= 0.6 + 0.4 * std::sin(2 * kPi * 2 * t);
+    return static_cast<float>(v + 0.03 * ((seed >> 8) / 16777216.0 - 0.5));
+  });
+}
+
+// The nominal bit rate is what an OGG file gets, also when the bounds the
+// jobs pass (128 either side) do not bracket it.
+TEST(Writer, OggNominalBitRateIsTheAverage) {
+  TempDir dir;
+  struct Case { int rate, channels, nominal; };
+  for (const Case k : {Case{44100, 2, 64}, Case{8000, 1, 8}, Case{48000, 2, 192}}) {
+    SCOPED_TRACE(std::to_string(k.rate) + " Hz, " + std::to_string(k.channels) + " ch, " + std::to_string(k.nominal));
+    TAudioFile2 writer;
+    writer.SetOggFormat(k.rate, k.channels, k.nominal, 128, 128, -1);
+    writer.SetPcmFormat(k.rate, k.channels);
+    writer.CreateOutputFile(dir.fileStd("nominal.ogg"));
+    writer.WriteSamples(Chords(6, k.rate, k.channels));
+    writer.CloseFile();
+    EXPECT_NEAR(OggAudioKbps(dir.file("nominal.ogg"), k.rate), k.nominal, 0.15 * k.nominal);
+  }
+}
+
 // The WMA decoder drops the first encoded frame: the writer's pre-roll makes
 // that frame silence, so a click lands where it was written and the file is
 // never shorter than what was written (at most one frame of padding longer).
