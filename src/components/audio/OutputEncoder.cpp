@@ -35,7 +35,7 @@ av::CodecContextPtr OpenEncoder(const EncoderSetup& setup, const std::string& pa
   if (!codec) throw Error::Failed(kCreate, path, "the encoder " + setup.codec + " is not available");
   av::CodecContextPtr ctx(av::CheckAlloc(avcodec_alloc_context3(codec), kCreate, path));
   ctx->sample_rate = setup.sampleRate;
-  av_channel_layout_default(&ctx->ch_layout, setup.channels);
+  DefaultChannelLayout(&ctx->ch_layout, setup.channels);
   ctx->sample_fmt = PreferredFormat(codec);
   ctx->time_base = AVRational{1, setup.sampleRate};
   ctx->bit_rate = setup.bitRate;

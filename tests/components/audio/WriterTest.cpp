@@ -454,6 +454,68 @@ TEST(Writer, OggNominalBitRateIsTheAverage) {
   }
 }
 
+// More channels than a stereo layout knows: a 10-channel WAV (a tone on the
+// front left only) is mixed by libswresample's layout matrix into stereo WAV
+// and MP3, the tone on the left; "best suited" WAV keeps all ten.
+TEST(Writer, AnyChannelCountIsMixedToTheOutput) {
+  TempDir dir;
+  const QString source = dir.file("ten.wav");
+  const CommandResult made = RunCommand("sox", {"-n", "-r", "44100", "-b", "16", "-c", "10", source, "synth", "1",
+                                                "sine", "440", "remix", "1", "0", "0", "0", "0", "0", "0", "0", "0", "0"});
+  ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+  TAudioFile2 reader;
+  reader.OpenFile(source.toStdString());
+  ASSERT_EQ(reader.Channels(), 10);
+  const std::vector<float> all = ReadToEnd(reader);
+  TAudioFile2LameEnc mp3;
+  for (const char* name : {"cd.wav", "out.mp3", "own.wav"}) {
+    SCOPED_TRACE(name);
+    TAudioFile2 writer;
+    writer.SetMp3Encoder(&mp3);
+    if (std::string(name) == "cd.wav") writer.SetWavFormat(44100, 2, 16);
+    writer.SetPcmFormat(44100, 10);
+    writer.CreateOutputFile(dir.fileStd(name));
+    WriteAll(writer, all, 10);
+    writer.CloseFile();
+    const int channels = std::string(name) == "own.wav" ? 10 : 2;
+    EXPECT_EQ(FfprobeInfo(dir.file(name)).channels, channels);
+    const std::vector<float> decoded = DecodeWithFfmpeg(dir.file(name));
+    ASSERT_EQ(decoded.size(), 44100u * channels);
+    const std::vector<float> left = Channel(decoded, channels, 0), right = Channel(decoded, channels, 1);
+    EXPECT_GT(Correlation(Channel(all, 10, 0), left), 0.99);
+    float rightPeak = 0;
+    for (float v : right) rightPeak = std::max(rightPeak, std::fabs(v));
+    EXPECT_LT(rightPeak, 0.01);
+  }
+}
+
+// A resampled stream is n x out / in frames rounded to the nearest, whether
+// the writer converts (a cut) or the reader does (a join): 44107 frames at
+// 48 kHz are 40523.3 at 44.1 kHz, so 40523 (not 40524).
+TEST(Writer, ResampledLengthIsRoundedToNearestInWriterAndReader) {
+  TempDir dir;
+  for (const int n : {44107, 1001, 3}) {
+    SCOPED_TRACE(n);
+    const QString source = dir.file(QString("src%1.wav").arg(n));
+    ASSERT_EQ(RunCommand("sox", {"-n", "-r", "48000", "-b", "16", "-c", "2", source, "synth",
+                                 QString("%1s").arg(n), "sine", "300"}).exitCode, 0);
+    const std::size_t expected = static_cast<std::size_t>((static_cast<std::int64_t>(n) * 44100 + 24000) / 48000);
+    TAudioFile2 reader;
+    reader.OpenFile(source.toStdString());
+    TAudioFile2 writer;
+    writer.SetWavFormat(44100, 2, 16);
+    writer.SetPcmFormat(48000, 2);
+    writer.CreateOutputFile(dir.fileStd("cut.wav"));
+    WriteAll(writer, ReadToEnd(reader), 2);
+    writer.CloseFile();
+    EXPECT_EQ(DecodeWithFfmpeg(dir.file("cut.wav")).size(), expected * 2);
+
+    reader.OpenFile(source.toStdString());
+    reader.SetPcmFormat(44100, 2);
+    EXPECT_EQ(ReadToEnd(reader).size(), expected * 2);
+  }
+}
+
 // The WMA decoder drops the first encoded frame: the writer's pre-roll makes
 // that frame silence, so a click lands where it was written and the file is
 // never shorter than what was written (at most one frame of padding longer).
