@@ -66,8 +66,7 @@ void DefaultChannelLayout(AVChannelLayout* layout, int channels) {
 
 Resampler::Resampler(int inRate, int inChannels, int outRate, int outChannels, AVSampleFormat outFormat,
                      const std::string& path)
-    : outRate_(outRate), outChannels_(outChannels), outFormat_(outFormat), path_(path) {
-  inRate_ = inRate;
+    : outRate_(outRate), outChannels_(outChannels), outFormat_(outFormat), path_(path), inRate_(inRate) {
   AVChannelLayout inLayout{}, outLayout{};
   DefaultChannelLayout(&inLayout, inChannels);
   DefaultChannelLayout(&outLayout, outChannels);
@@ -111,12 +110,15 @@ int Resampler::Convert(const float* in, int frames) {
   const std::uint8_t* inPlanes[1] = {reinterpret_cast<const std::uint8_t*>(in)};
   const int produced = av::Check(swr_convert(swr_.get(), scratch_.data(), capacity_, inPlanes, frames), kConvert, path_);
   inFrames_ += frames;
-  return Deliver(produced);
+  // The filter holds input back while the stream runs, so the output so far
+  // never passes the stream's rounded length; only the tail is trimmed.
+  outFrames_ += produced;
+  return produced;
 }
 
 std::int64_t Resampler::RoundedLength() const { return (inFrames_ * outRate_ + inRate_ / 2) / inRate_; }
 
-int Resampler::Deliver(int produced) {
+int Resampler::TrimToLength(int produced) {
   const int n =
       static_cast<int>(std::max<std::int64_t>(0, std::min<std::int64_t>(produced, RoundedLength() - outFrames_)));
   outFrames_ += n;
@@ -127,7 +129,7 @@ int Resampler::Drain() {
   const std::int64_t missing = std::max<std::int64_t>(0, RoundedLength() - outFrames_);
   Reserve(static_cast<int>(std::max<std::int64_t>(swr_get_out_samples(swr_.get(), 0), missing)) + 16);
   const int produced = av::Check(swr_convert(swr_.get(), scratch_.data(), capacity_, nullptr, 0), kConvert, path_);
-  int n = Deliver(produced);
+  int n = TrimToLength(produced);
   // Should the filter hold less than the rounded length, silence makes it up.
   const int pad = static_cast<int>(std::min<std::int64_t>(RoundedLength() - outFrames_, capacity_ - n));
   if (pad > 0) {

@@ -45,8 +45,8 @@ class Resampler {
 
  private:
   void Reserve(int frames);
-  int Deliver(int produced);  // caps the output at the stream's rounded length
-  int Drain();                // the filter's tail, exactly up to that length
+  int Drain();  // the filter's tail, exactly up to the stream's rounded length
+  int TrimToLength(int produced);
   std::int64_t RoundedLength() const;
 
   std::int64_t inFrames_ = 0;   // input frames taken so far
