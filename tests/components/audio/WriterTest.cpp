@@ -516,6 +516,26 @@ TEST(Writer, ResampledLengthIsRoundedToNearestInWriterAndReader) {
   }
 }
 
+// OGG output decodes (oggdec, which follows the granule positions) to exactly
+// the frames written, short single-page files included.
+TEST(Writer, OggLengthIsExactForOddLengths) {
+  TempDir dir;
+  for (const int channels : {1, 2}) {
+    for (const int frames : {1, 47, 577, 1153, 4097, 115201}) {
+      SCOPED_TRACE(std::to_string(channels) + " ch, " + std::to_string(frames) + " frames");
+      TAudioFile2 writer;
+      writer.SetOggFormat(22050, channels, 64, 128, 128, -1);
+      writer.SetPcmFormat(22050, channels);
+      writer.CreateOutputFile(dir.fileStd("odd.ogg"));
+      writer.WriteSamples(Chirp(frames, channels, 22050));
+      writer.CloseFile();
+      const CommandResult r = RunCommand("oggdec", {"-Q", "-R", "-o", "-", dir.file("odd.ogg")});
+      ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+      EXPECT_EQ(r.out.size(), static_cast<qsizetype>(frames) * channels * 2);
+    }
+  }
+}
+
 // The WMA decoder drops the first encoded frame: the writer's pre-roll makes
 // that frame silence, so a click lands where it was written and the file is
 // never shorter than what was written (at most one frame of padding longer).
