@@ -2,6 +2,10 @@
 
 #include <QFile>
 #include <cmath>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "AudioTestHelpers.h"
 #include "Commands.h"
@@ -9,6 +13,7 @@
 #include "TempDir.h"
 #include "components/audio/TAudioFile2.h"
 #include "components/audio/TAudioFile2LameEnc.h"
+#include "platform/Error.h"
 
 namespace snipwave::test {
 namespace {
@@ -107,6 +112,35 @@ TEST(Mp3Writer, VbrBitRateBoundsTheFrames) {
   for (std::size_t i = 1; i < frames.size(); ++i) highest = std::max(highest, frames[i].kbps);
   EXPECT_LE(highest, 64);
   EXPECT_EQ(GaplessFrames(low, 2), 3u * 44100);
+}
+
+// A full disk (here a file-size limit, in a child process) is an error naming
+// the file, not a short file reported as written.
+TEST(Mp3Writer, WriteFailureIsReported) {
+  TempDir dir;
+  const std::string path = dir.fileStd("limited.mp3");
+  const pid_t child = fork();
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{20000, 20000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    try {
+      TAudioFile2LameEnc enc;
+      TAudioFile2 writer;
+      writer.SetMp3Encoder(&enc);
+      writer.SetPcmFormat(44100, 2);
+      writer.CreateOutputFile(path);
+      writer.WriteSamples(Music(5 * 44100, 44100));
+      writer.CloseFile();
+    } catch (const Error& e) {
+      _exit(std::string(e.what()).find(path) != std::string::npos ? 0 : 2);
+    }
+    _exit(1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: no error, 2: the error does not name the file";
 }
 
 }  // namespace
