@@ -419,24 +419,6 @@ double OggAudioKbps(const QString& path, int rate) {
   return lastGranule > 0 ? bytes * 8.0 * rate / static_cast<double>(lastGranule) / 1000.0 : 0;
 }
 
-// A chord of harmonic tones that changes twice a second, with a tremolo and a
-// little noise: material on which a Vorbis encoder behaves as on music.
-std::vector<float> Chords(int seconds, int rate, int channels) {
-  unsigned seed = 11;
-  return MakeSignal(seconds * rate, channels, [rate, &seed](int i, int c) {
-    seed = seed * 1664525u + 1013904223u;
-    const double t = static_cast<double>(i) / rate;
-    const double notes[] = {220, 277.2, 329.6, 440, 554.4};
-    double v = 0;
-    for (int k = 0; k < 3; ++k) {
-      const double f = notes[(k + static_cast<int>(t * 2)) % 5];
-      for (int h = 1; h < 6 && f * h < rate / 2; ++h) v += 0.1 / h * std::sin(2 * kPi * f * h * t + c);
-    }
-    v *= 0.6 + 0.4 * std::sin(2 * kPi * 2 * t);
-    return static_cast<float>(v + 0.03 * ((seed >> 8) / 16777216.0 - 0.5));
-  });
-}
-
 // The nominal bit rate is what an OGG file gets, also when the bounds the
 // jobs pass (128 either side) do not bracket it.
 TEST(Writer, OggNominalBitRateIsTheAverage) {
@@ -448,7 +430,7 @@ TEST(Writer, OggNominalBitRateIsTheAverage) {
     writer.SetOggFormat(k.rate, k.channels, k.nominal, 128, 128, -1);
     writer.SetPcmFormat(k.rate, k.channels);
     writer.CreateOutputFile(dir.fileStd("nominal.ogg"));
-    writer.WriteSamples(Chords(6, k.rate, k.channels));
+    writer.WriteSamples(Chords(6 * k.rate, k.rate, k.channels));
     writer.CloseFile();
     EXPECT_NEAR(OggAudioKbps(dir.file("nominal.ogg"), k.rate), k.nominal, 0.15 * k.nominal);
   }
