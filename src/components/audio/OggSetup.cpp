@@ -29,9 +29,12 @@ EncoderSetup MakeOggSetup(const OggSettings& s, const std::string& path) {
     setup.minRate = withMin ? static_cast<std::int64_t>(s.minKbps) * 1000 : 0;
     setup.maxRate = withMax ? static_cast<std::int64_t>(s.maxKbps) * 1000 : 0;
     setup.description = "OGG " + format + ", " + std::to_string(s.nominalKbps) + " kbit/s";
-    if (withMin || withMax) {
-      setup.description += " (" + (withMin ? std::to_string(s.minKbps) : std::string("any")) + " to " +
-                           (withMax ? std::to_string(s.maxKbps) : std::string("any")) + ")";
+    if (withMin && withMax) {
+      setup.description += " (" + std::to_string(s.minKbps) + " to " + std::to_string(s.maxKbps) + ")";
+    } else if (withMin) {
+      setup.description += " (at least " + std::to_string(s.minKbps) + ")";
+    } else if (withMax) {
+      setup.description += " (at most " + std::to_string(s.maxKbps) + ")";
     }
   }
   return setup;
