@@ -30,7 +30,8 @@ std::string LowerExtension(const std::string& path) {
 void RequirePcmFormat(int rate, int channels, const char* what) {
   if (rate < 1000 || rate > 384000 || channels < 1 || channels > audio::Resampler::kMaxChannels) {
     throw Error(std::string(what) + ": " + std::to_string(rate) + " Hz with " + std::to_string(channels) +
-                " channel(s) is not a valid PCM format");
+                " channel(s) is not a valid PCM format (1000 to 384000 Hz, 1 to " +
+                std::to_string(audio::Resampler::kMaxChannels) + " channels)");
   }
 }
 
