@@ -3,6 +3,7 @@
 #include <array>
 
 #include "components/audio/AudioInterfaces.h"
+#include "components/audio/WmaProfiles.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "state/MainState.h"
@@ -85,7 +86,17 @@ OutputSetup ConfigureWav(const SettingsStore& store, IAudioFile2& writer) {
 }
 
 OutputSetup ConfigureWma(const SettingsStore& store, IAudioFile2& writer) {
-  writer.SetWmaProfile(IndexInRange(store, keys::kWmaFormat, settings::kWmaProfileTexts.size()) + 1);
+  const int profile = IndexInRange(store, keys::kWmaFormat, settings::kWmaProfileTexts.size()) + 1;
+  // Refused before anything is written, like an MP3 or OGG format the
+  // encoder cannot make, rather than failing in the middle of a job.
+  const audio::WmaProfile& listed = audio::WmaProfileByNumber(profile);
+  if (!listed.unsupportedReason.empty()) {
+    return {QString(), QString(kWmaNotSupported) + " \rThe profile \"" +
+                           QString::fromLatin1(listed.text.data(), static_cast<qsizetype>(listed.text.size())) +
+                           "\" cannot be written: " + QString::fromStdString(listed.unsupportedReason) +
+                           ". \rPlease choose another profile in the settings."};
+  }
+  writer.SetWmaProfile(profile);
   return {".wma", QString()};
 }
 

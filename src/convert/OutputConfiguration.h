@@ -26,6 +26,9 @@ FileFilter SaveFilterFor(OutputType type);
 inline constexpr const char* kMp3NotSupported = "This MP3 format is not supported.";
 inline constexpr const char* kOggVbrNotSupported = "This OGG format is not supported.";
 inline constexpr const char* kOggNotSupported = "This OGG Format not supported.";
+// A WMA profile the encoder cannot make: the start of the message, which
+// goes on with the profile's text and the reason.
+inline constexpr const char* kWmaNotSupported = "This WMA format is not supported.";
 
 // The result of turning the stored settings into writer parameters: the
 // extension of the output files, or the message of a refusal.

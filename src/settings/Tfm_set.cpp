@@ -4,12 +4,14 @@
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
 #include <QTabWidget>
 
+#include "components/audio/WmaProfiles.h"
 #include "platform/Error.h"
 #include "settings/DialogPlacement.h"
 #include "platform/HookedSlot.h"
@@ -71,6 +73,20 @@ void Tfm_set::ConnectHandlers() {
 
   connect(edt_ogg_quality, &QLineEdit::textChanged, this, HookedSlot([this] { edt_ogg_qualityChange(); }));
   edt_ogg_quality->installEventFilter(this);
+
+  // Not a check: the note under the list only says what a job would refuse,
+  // for the user's choice, loading and Default alike.
+  connect(cb_wma, &QComboBox::currentIndexChanged, this, HookedSlot([this] { UpdateWmaNote(); }));
+  UpdateWmaNote();
+}
+
+void Tfm_set::UpdateWmaNote() {
+  const int index = cb_wma->currentIndex();
+  const std::string reason =
+      index >= 0 && index < audio::kWmaProfileCount ? audio::WmaProfileByNumber(index + 1).unsupportedReason : "";
+  lbl_wma_note->setText(reason.empty() ? QString()
+                                       : "This profile cannot be written: " + QString::fromStdString(reason) + ".");
+  lbl_wma_note->setVisible(!reason.empty());
 }
 
 void Tfm_set::ShowModal() {

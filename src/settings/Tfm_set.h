@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <optional>
 
+class QLabel;
+
 #include "components/audio/AudioInterfaces.h"
 #include "platform/DialogService.h"
 #include "settings/SettingsKeys.h"
@@ -85,6 +87,7 @@ class Tfm_set final : public QDialog {
   bool edt_ogg_qualityKeyPress(QKeyEvent* key);
   void edt_ogg_qualityChange();
   void edt_ogg_qualityExit();
+  void UpdateWmaNote();  // follows cb_wma, whoever changes it
 
   // The dialog defaults into the controls (Default's table).
   void SetFactoryValues(bool wavMode);
@@ -133,6 +136,7 @@ class Tfm_set final : public QDialog {
   UpDown* ud_mp3_vbr = nullptr;
 
   QComboBox* cb_wma = nullptr;
+  QLabel* lbl_wma_note = nullptr;  // why the chosen profile cannot be written; hidden otherwise
 
   QComboBox* cb_ogg_fre = nullptr;
   QComboBox* cb_ogg_bitrate = nullptr;

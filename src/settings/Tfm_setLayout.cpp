@@ -191,6 +191,10 @@ QWidget* Tfm_set::BuildMp3Page() {
   cb_vbr = new QCheckBox("Enable VBR", vbr);
   cb_vbr->setObjectName("cb_vbr");
   cb_mp3_vbr = List("cb_mp3_vbr", settings::kBitRateTexts, vbr);
+  cb_mp3_vbr->setToolTip(
+      "The highest bit rate any frame of a VBR file may use (the VBR maximum). "
+      "The frequency's MP3 bit-rate table caps it: at 16000 to 24000 Hz no frame goes above 160 Kbps, "
+      "at 8000 to 12000 Hz none above 64 Kbps.");
   edt_mp3_vbr = Edit("edt_mp3_vbr", 1, true, 28, vbr);
   ud_mp3_vbr = new UpDown(edt_mp3_vbr, 0, 9, vbr);
   ud_mp3_vbr->setObjectName("ud_mp3_vbr");
@@ -216,8 +220,12 @@ QWidget* Tfm_set::BuildWmaPage() {
   page->setObjectName("TabSheet3");
   QGroupBox* group = Group("WMA Format", page);
   cb_wma = List("cb_wma", settings::kWmaProfileTexts, group);
+  lbl_wma_note = Note(QString(), group);
+  lbl_wma_note->setObjectName("lbl_wma_note");
+  lbl_wma_note->setWordWrap(true);
   auto* groupLayout = new QVBoxLayout(group);
   groupLayout->addWidget(cb_wma);
+  groupLayout->addWidget(lbl_wma_note);
   auto* layout = new QVBoxLayout(page);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(group);

@@ -153,12 +153,29 @@ TEST_F(ConfigureOutputTest, WavModes) {
 TEST_F(ConfigureOutputTest, WmaProfileIsTheIndexPlusOne) {
   EXPECT_CALL(writer, SetWmaProfile(10));  // missing key: index 9
   EXPECT_EQ(Apply(OutputType::Wma).extension, ".wma");
-  settings.WriteInteger(sec::kWma, key::kFormat, 46);
-  EXPECT_CALL(writer, SetWmaProfile(47));
+  settings.WriteInteger(sec::kWma, key::kFormat, 22);
+  EXPECT_CALL(writer, SetWmaProfile(23));
   Apply(OutputType::Wma);
   settings.WriteInteger(sec::kWma, key::kFormat, 0);
   EXPECT_CALL(writer, SetWmaProfile(1));
   Apply(OutputType::Wma);
+}
+
+// Profiles the WMA encoder cannot make are refused before the writer is
+// touched, with a message naming the profile and the reason.
+TEST_F(ConfigureOutputTest, UnwritableWmaProfilesAreRefused) {
+  EXPECT_CALL(writer, SetWmaProfile(_)).Times(0);
+  struct Case { int index; const char* text; const char* reason; };
+  for (const Case c : {Case{17, "WMA9 44KHz, 20Kbps, Mono, CBR", "at least 24 kbit/s"},
+                       Case{40, "WMA9 44KHz, Stereo, VBR Quality 98", "variable bit rate"},
+                       Case{46, "WMA9 44KHz, Stereo, Lossless", "lossless"}}) {
+    settings.WriteInteger(sec::kWma, key::kFormat, c.index);
+    const OutputSetup setup = Apply(OutputType::Wma);
+    ASSERT_TRUE(setup.refused());
+    EXPECT_TRUE(setup.refusal.startsWith(kWmaNotSupported));
+    EXPECT_TRUE(setup.refusal.contains(QString("\"") + c.text + "\"")) << setup.refusal.toStdString();
+    EXPECT_TRUE(setup.refusal.contains(c.reason)) << setup.refusal.toStdString();
+  }
 }
 
 TEST_F(ConfigureOutputTest, OggQualityModePassesTheQualityUnchecked) {

@@ -346,6 +346,27 @@ TEST_F(SettingsDialogTest, Mp3CheckOnChangeKeepsTheItemAndBlocksOk) {
             "\rPlease adjust the frequency or bitrate.");
 }
 
+// A WMA profile the encoder cannot make gets a note under the list (the
+// item texts stay as listed); a writable one none. No message box, no check.
+TEST_F(SettingsDialogTest, WmaNoteFollowsTheChosenProfile) {
+  store->WriteInteger(settings::section::kWma, settings::key::kFormat, 46);  // lossless
+  Shown([&] {
+    QLabel* note = Find<QLabel>("lbl_wma_note");
+    EXPECT_FALSE(note->isHidden());
+    EXPECT_TRUE(note->text().contains("lossless")) << note->text().toStdString();
+    EXPECT_EQ(List("cb_wma")->currentText(), "WMA9 44KHz, Stereo, Lossless");
+    PickItem(List("cb_wma"), 17);  // 20 kbit/s
+    EXPECT_FALSE(note->isHidden());
+    EXPECT_TRUE(note->text().contains("24 kbit/s")) << note->text().toStdString();
+    PickItem(List("cb_wma"), 12);  // 64 kbit/s CBR
+    EXPECT_TRUE(note->isHidden());
+    PickItem(List("cb_wma"), 45);  // VBR quality
+    Click("btn_default");
+    EXPECT_TRUE(note->isHidden());
+  });
+  EXPECT_TRUE(dialogs.infoTexts().isEmpty());
+}
+
 TEST_F(SettingsDialogTest, ListsWithoutHandlersRunNoCheck) {
   EXPECT_CALL(writer, CheckMp3Format(_, _, _)).Times(0);
   EXPECT_CALL(writer, CheckOggFormat(_, _, _, _, _)).Times(0);

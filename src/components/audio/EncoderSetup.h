@@ -19,6 +19,9 @@ struct EncoderSetup {
   bool qualityMode = false;      // variable bit rate steered by globalQuality
   double quality = 0;            // in the codec's own scale (LAME -V, Vorbis -q)
   int compressionLevel = -1;     // LAME -q; -1 = codec default
+  // The decoder throws away the first encoded frame (wmav2 does): one frame
+  // of silence is encoded ahead of the audio, so the audio starts the stream.
+  bool firstFrameDiscarded = false;
   std::string description;       // for messages: "MP3 44100 Hz, 2 channels, 128 kbit/s"
 };
 

@@ -28,6 +28,24 @@ bool IsMp3Rate(int rate) {
   }
 }
 
+template <std::size_t N>
+int HighestNotAbove(const std::array<int, N>& table, int kbps) {
+  int best = table.front();  // below the table: its lowest rate
+  for (int v : table) {
+    if (v <= kbps) best = v;
+  }
+  return best;
+}
+
+// The bit rate of the sample rate's Layer III table that a VBR maximum of
+// `kbps` allows: the highest entry not above it (the lowest entry when it is
+// below the whole table, the top entry when it is above).
+int VbrCeiling(int sampleRate, int kbps) {
+  if (sampleRate >= 32000) return HighestNotAbove(kMpeg1Kbps, kbps);
+  if (sampleRate >= 16000) return HighestNotAbove(kMpeg2Kbps, kbps);
+  return HighestNotAbove(kMpeg25Kbps, kbps);
+}
+
 }  // namespace
 
 bool IsMp3FormatSupported(int sampleRate, int kbps, int channels) {
@@ -51,19 +69,24 @@ EncoderSetup MakeMp3Setup(const Mp3Settings& s, const std::string& path) {
   setup.compressionLevel = s.quality;  // LAME -q: the encoder's effort
   const std::string format = std::to_string(s.sampleRate) + " Hz, " + std::to_string(s.channels) + " channel(s)";
   if (s.vbrMode == 0) {
-    // Variable bit rate: LAME -V<VbrQuality>. LAME chooses each frame's bit
-    // rate from the Layer III table of the sample rate; VbrBitRate does not
-    // bound it (libavcodec's LAME wrapper offers no VBR bit-rate limits), so in
-    // this mode VbrBitRate is only kept and read back.
+    // Variable bit rate: LAME -V<VbrQuality>, each frame's bit rate chosen
+    // by LAME from the sample rate's Layer III table and never above
+    // VbrBitRate (LAME -B), taken as that table's nearest entry not above it.
     if (!IsMp3Rate(s.sampleRate) || (s.channels != 1 && s.channels != 2)) {
       throw fail("MP3 " + format + " is not supported");
     }
     if (s.vbrQuality < 0 || s.vbrQuality > 9) {
       throw fail("MP3 VBR quality " + std::to_string(s.vbrQuality) + " is outside 0 to 9");
     }
+    if (s.vbrBitRate <= 0) {
+      throw fail("MP3 VBR maximum bit rate " + std::to_string(s.vbrBitRate) + " kbit/s is not a bit rate");
+    }
+    const int ceiling = VbrCeiling(s.sampleRate, s.vbrBitRate);
     setup.qualityMode = true;
     setup.quality = s.vbrQuality;
-    setup.description = "MP3 " + format + ", VBR quality " + std::to_string(s.vbrQuality);
+    setup.maxRate = static_cast<std::int64_t>(ceiling) * 1000;
+    setup.description = "MP3 " + format + ", VBR quality " + std::to_string(s.vbrQuality) + ", at most " +
+                        std::to_string(ceiling) + " kbit/s";
   } else {
     if (!IsMp3FormatSupported(s.sampleRate, s.bitRate, s.channels)) {
       throw fail("MP3 " + format + " at " + std::to_string(s.bitRate) + " kbit/s is not supported");

@@ -8,6 +8,7 @@ extern "C" {
 #include <cstdio>
 
 #include "AvError.h"
+#include "Mp3Output.h"
 #include "platform/Error.h"
 
 namespace snipwave::audio {
@@ -34,7 +35,7 @@ av::CodecContextPtr OpenEncoder(const EncoderSetup& setup, const std::string& pa
   if (!codec) throw Error::Failed(kCreate, path, "the encoder " + setup.codec + " is not available");
   av::CodecContextPtr ctx(av::CheckAlloc(avcodec_alloc_context3(codec), kCreate, path));
   ctx->sample_rate = setup.sampleRate;
-  av_channel_layout_default(&ctx->ch_layout, setup.channels);
+  DefaultChannelLayout(&ctx->ch_layout, setup.channels);
   ctx->sample_fmt = PreferredFormat(codec);
   ctx->time_base = AVRational{1, setup.sampleRate};
   ctx->bit_rate = setup.bitRate;
@@ -70,6 +71,20 @@ OutputEncoder::OutputEncoder(std::string path, const EncoderSetup& setup, int in
   fifo_.reset(av::CheckAlloc(av_audio_fifo_alloc(codec_->sample_fmt, setup.channels, frameSize_), kCreate, path_));
   frame_.reset(av::CheckAlloc(av_frame_alloc(), kCreate, path_));
   packet_.reset(av::CheckAlloc(av_packet_alloc(), kCreate, path_));
+
+  if (setup.firstFrameDiscarded && !variableFrameSize_) {
+    // The pre-roll: one encoder frame of silence for the decoder to drop.
+    av::FramePtr silence(av::CheckAlloc(av_frame_alloc(), kCreate, path_));
+    silence->nb_samples = frameSize_;
+    silence->format = codec_->sample_fmt;
+    av::Check(av_channel_layout_copy(&silence->ch_layout, &codec_->ch_layout), kCreate, path_);
+    av::Check(av_frame_get_buffer(silence.get(), 0), kCreate, path_);
+    av::Check(av_samples_set_silence(silence->extended_data, 0, frameSize_, setup.channels, codec_->sample_fmt),
+              kCreate, path_);
+    if (av_audio_fifo_write(fifo_.get(), reinterpret_cast<void**>(silence->extended_data), frameSize_) < frameSize_) {
+      throw Error::Failed(kCreate, path_, "out of memory");
+    }
+  }
 
   // "file:" keeps a name with a colon from being read as a protocol.
   av::Check(avio_open(&format_->pb, ("file:" + path_).c_str(), AVIO_FLAG_WRITE), kCreate, path_);
@@ -184,6 +199,12 @@ void OutputEncoder::Finish() {
   av::Check(av_write_trailer(format_.get()), kWrite, path_);
   const int rc = avio_closep(&format_->pb);
   av::Check(rc, kWrite, path_);
+}
+
+std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, const EncoderSetup& setup, int inRate,
+                                             int inChannels) {
+  if (setup.codec == "libmp3lame") return std::make_unique<Mp3Output>(path, setup, inRate, inChannels);
+  return std::make_unique<OutputEncoder>(path, setup, inRate, inChannels);
 }
 
 }  // namespace snipwave::audio

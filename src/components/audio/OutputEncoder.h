@@ -6,6 +6,7 @@
 
 #include "AvHandles.h"
 #include "EncoderSetup.h"
+#include "OutputFile.h"
 #include "Resampler.h"
 
 namespace snipwave::audio {
@@ -15,26 +16,23 @@ namespace snipwave::audio {
 // exactly what the writer would do. Throws snipwave::Error.
 av::CodecContextPtr OpenEncoder(const EncoderSetup& setup, const std::string& path, bool globalHeader);
 
-// One output file being written. Incoming interleaved float32 frames (at the
-// input rate and channel count) are converted to the encoder's rate, channels
-// and sample format, gathered in an AVAudioFifo into the encoder's fixed frame
-// size, encoded and muxed. Finish() drains resampler, fifo and encoder and
-// writes the trailer; a writer destroyed without Finish() still finishes the
-// file, so an aborted job leaves a complete, playable file.
-class OutputEncoder {
+// An output file written through libavcodec and libavformat (WAV, WMA, OGG).
+// Incoming interleaved float32 frames (at the input rate and channel count)
+// are converted to the encoder's rate, channels and sample format, gathered in
+// an AVAudioFifo into the encoder's fixed frame size, encoded and muxed.
+// Finish() drains resampler, fifo and encoder and writes the trailer.
+class OutputEncoder final : public OutputFile {
  public:
   // Creates (or replaces) the file; throws snipwave::Error and leaves no file
   // behind when it cannot.
   OutputEncoder(std::string path, const EncoderSetup& setup, int inRate, int inChannels);
-  ~OutputEncoder();
+  ~OutputEncoder() override;
   OutputEncoder(const OutputEncoder&) = delete;
   OutputEncoder& operator=(const OutputEncoder&) = delete;
 
-  // The data written next has this format; what the old format still holds
-  // in the resampler is drained first.
-  void SetInputFormat(int rate, int channels);
-  void Write(const float* interleaved, std::size_t frames);
-  void Finish();
+  void SetInputFormat(int rate, int channels) override;
+  void Write(const float* interleaved, std::size_t frames) override;
+  void Finish() override;
 
   const EncoderSetup& Setup() const { return setup_; }
 

@@ -5,30 +5,92 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include <algorithm>
+#include <array>
+
 #include "AvError.h"
+#include "platform/Error.h"
 
 namespace snipwave::audio {
 
+namespace {
+
+constexpr const char* kConvert = "Cannot convert the audio of";
+
+// Speaker groups in the order extra channels are added; a pair is taken
+// whole or skipped.
+struct SpeakerGroup {
+  std::uint64_t mask;
+  int count;
+};
+constexpr std::array<SpeakerGroup, 19> kSpeakerOrder = {{
+    {AV_CH_FRONT_LEFT | AV_CH_FRONT_RIGHT, 2},
+    {AV_CH_FRONT_CENTER, 1},
+    {AV_CH_LOW_FREQUENCY, 1},
+    {AV_CH_BACK_LEFT | AV_CH_BACK_RIGHT, 2},
+    {AV_CH_SIDE_LEFT | AV_CH_SIDE_RIGHT, 2},
+    {AV_CH_FRONT_LEFT_OF_CENTER | AV_CH_FRONT_RIGHT_OF_CENTER, 2},
+    {AV_CH_BACK_CENTER, 1},
+    {AV_CH_TOP_CENTER, 1},
+    {AV_CH_TOP_FRONT_LEFT | AV_CH_TOP_FRONT_RIGHT, 2},
+    {AV_CH_TOP_FRONT_CENTER, 1},
+    {AV_CH_TOP_BACK_LEFT | AV_CH_TOP_BACK_RIGHT, 2},
+    {AV_CH_TOP_BACK_CENTER, 1},
+    {AV_CH_LOW_FREQUENCY_2, 1},
+    {AV_CH_WIDE_LEFT, 1},
+    {AV_CH_WIDE_RIGHT, 1},
+    {AV_CH_SURROUND_DIRECT_LEFT, 1},
+    {AV_CH_SURROUND_DIRECT_RIGHT, 1},
+    {AV_CH_STEREO_LEFT, 1},
+    {AV_CH_STEREO_RIGHT, 1},
+}};
+
+}  // namespace
+
+void DefaultChannelLayout(AVChannelLayout* layout, int channels) {
+  av_channel_layout_default(layout, channels);
+  if (layout->order == AV_CHANNEL_ORDER_NATIVE) return;
+  std::uint64_t mask = 0;
+  int left = channels;
+  for (const SpeakerGroup& g : kSpeakerOrder) {
+    if (g.count <= left) {
+      mask |= g.mask;
+      left -= g.count;
+    }
+  }
+  if (left == 0) {
+    av_channel_layout_uninit(layout);
+    av_channel_layout_from_mask(layout, mask);
+  }
+}
+
 Resampler::Resampler(int inRate, int inChannels, int outRate, int outChannels, AVSampleFormat outFormat,
                      const std::string& path)
-    : outRate_(outRate), outChannels_(outChannels), outFormat_(outFormat), path_(path) {
+    : outRate_(outRate), outChannels_(outChannels), outFormat_(outFormat), path_(path), inRate_(inRate) {
   AVChannelLayout inLayout{}, outLayout{};
-  av_channel_layout_default(&inLayout, inChannels);
-  av_channel_layout_default(&outLayout, outChannels);
+  DefaultChannelLayout(&inLayout, inChannels);
+  DefaultChannelLayout(&outLayout, outChannels);
   SwrContext* raw = nullptr;
-  av::Check(swr_alloc_set_opts2(&raw, &outLayout, outFormat, outRate, &inLayout, AV_SAMPLE_FMT_FLT, inRate, 0, nullptr),
-            "Cannot convert the audio of", path);
+  const int allocated =
+      swr_alloc_set_opts2(&raw, &outLayout, outFormat, outRate, &inLayout, AV_SAMPLE_FMT_FLT, inRate, 0, nullptr);
+  av_channel_layout_uninit(&inLayout);
+  av_channel_layout_uninit(&outLayout);
+  av::Check(allocated, kConvert, path);
   swr_.reset(raw);
   if (inChannels == 2 && outChannels == 1) {
     const double matrix[2] = {0.5, 0.5};
-    av::Check(swr_set_matrix(raw, matrix, 2), "Cannot convert the audio of", path);
+    av::Check(swr_set_matrix(raw, matrix, 2), kConvert, path);
   } else if (inChannels == 1 && outChannels == 2) {
     const double matrix[2] = {1.0, 1.0};
-    av::Check(swr_set_matrix(raw, matrix, 1), "Cannot convert the audio of", path);
+    av::Check(swr_set_matrix(raw, matrix, 1), kConvert, path);
   }
-  av::Check(swr_init(raw), "Cannot convert the audio of", path);
-  av_channel_layout_uninit(&inLayout);
-  av_channel_layout_uninit(&outLayout);
+  const int rc = swr_init(raw);
+  if (rc < 0 && inChannels != outChannels) {
+    throw Error::Failed(kConvert, path,
+                        std::to_string(inChannels) + " channels cannot be mixed to " + std::to_string(outChannels) +
+                            " (" + av::ErrorText(rc) + ")");
+  }
+  av::Check(rc, kConvert, path);
 }
 
 void Resampler::Reserve(int frames) {
@@ -43,11 +105,39 @@ void Resampler::Reserve(int frames) {
 }
 
 int Resampler::Convert(const float* in, int frames) {
-  const int room = swr_get_out_samples(swr_.get(), frames) + 16;
-  Reserve(room);
+  if (!in) return Drain();
+  Reserve(swr_get_out_samples(swr_.get(), frames) + 16);
   const std::uint8_t* inPlanes[1] = {reinterpret_cast<const std::uint8_t*>(in)};
-  return av::Check(swr_convert(swr_.get(), scratch_.data(), capacity_, in ? inPlanes : nullptr, in ? frames : 0),
-                   "Cannot convert the audio of", path_);
+  const int produced = av::Check(swr_convert(swr_.get(), scratch_.data(), capacity_, inPlanes, frames), kConvert, path_);
+  inFrames_ += frames;
+  // The filter holds input back while the stream runs, so the output so far
+  // never passes the stream's rounded length; only the tail is trimmed.
+  outFrames_ += produced;
+  return produced;
+}
+
+std::int64_t Resampler::RoundedLength() const { return (inFrames_ * outRate_ + inRate_ / 2) / inRate_; }
+
+int Resampler::TrimToLength(int produced) {
+  const int n =
+      static_cast<int>(std::max<std::int64_t>(0, std::min<std::int64_t>(produced, RoundedLength() - outFrames_)));
+  outFrames_ += n;
+  return n;
+}
+
+int Resampler::Drain() {
+  const std::int64_t missing = std::max<std::int64_t>(0, RoundedLength() - outFrames_);
+  Reserve(static_cast<int>(std::max<std::int64_t>(swr_get_out_samples(swr_.get(), 0), missing)) + 16);
+  const int produced = av::Check(swr_convert(swr_.get(), scratch_.data(), capacity_, nullptr, 0), kConvert, path_);
+  int n = TrimToLength(produced);
+  // Should the filter hold less than the rounded length, silence makes it up.
+  const int pad = static_cast<int>(std::min<std::int64_t>(RoundedLength() - outFrames_, capacity_ - n));
+  if (pad > 0) {
+    av::Check(av_samples_set_silence(scratch_.data(), n, pad, outChannels_, outFormat_), kConvert, path_);
+    outFrames_ += pad;
+    n += pad;
+  }
+  return n;
 }
 
 void Resampler::ConvertAppend(const float* in, int frames, std::vector<float>& out) {

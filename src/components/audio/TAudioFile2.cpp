@@ -9,7 +9,7 @@ extern "C" {
 #include <climits>
 
 #include "FormatChecks.h"
-#include "OutputEncoder.h"
+#include "OutputFile.h"
 #include "Resampler.h"
 #include "SourceDecoder.h"
 #include "platform/Error.h"
@@ -28,9 +28,10 @@ std::string LowerExtension(const std::string& path) {
 }
 
 void RequirePcmFormat(int rate, int channels, const char* what) {
-  if (rate < 1000 || rate > 384000 || channels < 1 || channels > 8) {
+  if (rate < 1000 || rate > 384000 || channels < 1 || channels > audio::Resampler::kMaxChannels) {
     throw Error(std::string(what) + ": " + std::to_string(rate) + " Hz with " + std::to_string(channels) +
-                " channel(s) is not a valid PCM format");
+                " channel(s) is not a valid PCM format (1000 to 384000 Hz, 1 to " +
+                std::to_string(audio::Resampler::kMaxChannels) + " channels)");
   }
 }
 
@@ -141,7 +142,7 @@ void TAudioFile2::CreateOutputFile(const std::string& path, int) {
   } else {
     throw Error::Failed("Cannot create", path, "the output type must be .mp3, .wav, .wma or .ogg");
   }
-  output_ = std::make_unique<audio::OutputEncoder>(path, setup, pcmRate_, pcmChannels_);
+  output_ = audio::CreateOutputFile(path, setup, pcmRate_, pcmChannels_);
 }
 
 void TAudioFile2::WriteSamples(const SampleBuffer& buffer) {

@@ -12,7 +12,7 @@ namespace snipwave {
 namespace audio {
 class SourceDecoder;
 class Resampler;
-class OutputEncoder;
+class OutputFile;
 }  // namespace audio
 
 // The audio file reader/writer on FFmpeg (one class; the program uses one
@@ -81,7 +81,7 @@ class TAudioFile2 final : public IAudioFile2 {
   std::vector<float> readScratch_;
 
   // Writer
-  std::unique_ptr<audio::OutputEncoder> output_;
+  std::unique_ptr<audio::OutputFile> output_;
   int pcmRate_ = 44100;
   int pcmChannels_ = 2;
   audio::WavSettings wav_;

@@ -8,11 +8,10 @@ namespace snipwave {
 // writer given this object (SetMp3Encoder) reads them when it creates an MP3
 // file, and refuses values LAME cannot honour at that moment.
 //
-// VbrBitRate (kbit/s): used only with VbrMode 0. In variable-bit-rate mode LAME
-// picks every frame's bit rate itself from VbrQuality (LAME -V); the FFmpeg
-// LAME wrapper this build encodes through has no VBR bit-rate bounds, so
-// VbrBitRate does not change the stream: it is stored and read back for the
-// settings that carry it. BitRate applies to constant bit rate (VbrMode -1).
+// VbrBitRate (kbit/s): used only with VbrMode 0, as the maximum bit rate of
+// every frame (LAME -B). LAME picks each frame's bit rate from VbrQuality
+// (LAME -V) up to that ceiling, taken as the nearest rate of the sample rate's
+// Layer III table not above it. BitRate applies to constant bit rate (VbrMode -1).
 class TAudioFile2LameEnc final : public IAudioFile2LameEnc {
  public:
   void SetVbrBitRate(int kbps) override { vbrBitRate_ = kbps; }

@@ -1,4 +1,5 @@
 #include "OutputSetups.h"
+#include "Resampler.h"
 #include "platform/Error.h"
 
 namespace snipwave::audio {
@@ -16,7 +17,7 @@ EncoderSetup MakeWavSetup(const WavSettings& s, int inRate, int inChannels, cons
   } else {
     throw Error::Failed("Cannot create", path, "WAV with " + std::to_string(s.bits) + " bits per sample is not supported (8 or 16)");
   }
-  if (setup.sampleRate < 1000 || setup.sampleRate > 384000 || setup.channels < 1 || setup.channels > 8) {
+  if (setup.sampleRate < 1000 || setup.sampleRate > 384000 || setup.channels < 1 || setup.channels > Resampler::kMaxChannels) {
     throw Error::Failed("Cannot create", path,
                         "WAV at " + std::to_string(setup.sampleRate) + " Hz, " + std::to_string(setup.channels) +
                             " channel(s) is not supported");

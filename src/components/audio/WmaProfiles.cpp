@@ -30,6 +30,8 @@ int RateFromKhz(int khz) {
 
 // The wmav2 encoder: constant bit rate only, at least 24 kbit/s, 8-48 kHz.
 constexpr int kMinWmaKbps = 24;
+constexpr int kMinWmaRate = 8000;
+constexpr int kMaxWmaRate = 48000;
 
 WmaProfile Parse(int number, std::string_view text) {
   WmaProfile p;
@@ -46,6 +48,8 @@ WmaProfile Parse(int number, std::string_view text) {
     p.unsupportedReason = "quality-based variable bit rate WMA cannot be written by this encoder (constant bit rate only)";
   } else if (p.kbps < kMinWmaKbps) {
     p.unsupportedReason = "the WMA encoder needs at least 24 kbit/s";
+  } else if (p.sampleRate < kMinWmaRate || p.sampleRate > kMaxWmaRate) {
+    p.unsupportedReason = "the WMA encoder takes 8000 to 48000 Hz only";
   }
   return p;
 }

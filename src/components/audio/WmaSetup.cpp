@@ -21,6 +21,7 @@ EncoderSetup MakeWmaSetup(int profile, const std::string& path) {
   setup.sampleRate = p.sampleRate;
   setup.channels = p.channels;
   setup.bitRate = static_cast<std::int64_t>(p.kbps) * 1000;
+  setup.firstFrameDiscarded = true;
   setup.description = "WMA profile " + std::to_string(p.number) + " \"" + std::string(p.text) + "\"";
   return setup;
 }

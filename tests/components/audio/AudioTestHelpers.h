@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,25 @@ std::vector<float> MakeSignal(int frames, int channels, F f) {
   for (int i = 0; i < frames; ++i)
     for (int c = 0; c < channels; ++c) s[static_cast<std::size_t>(i) * channels + c] = f(i, c);
   return s;
+}
+
+// Music-like material: a chord of harmonic tones that changes twice a second,
+// with a tremolo and a little noise (encoders treat it as they treat music).
+inline std::vector<float> Chords(int frames, int rate, int channels) {
+  constexpr double kTwoPi = 6.283185307179586;
+  unsigned seed = 11;
+  return MakeSignal(frames, channels, [rate, &seed](int i, int c) {
+    seed = seed * 1664525u + 1013904223u;
+    const double t = static_cast<double>(i) / rate;
+    const double notes[] = {220, 277.2, 329.6, 440, 554.4};
+    double v = 0;
+    for (int k = 0; k < 3; ++k) {
+      const double f = notes[(k + static_cast<int>(t * 2)) % 5];
+      for (int h = 1; h < 6 && f * h < rate / 2; ++h) v += 0.1 / h * std::sin(kTwoPi * f * h * t + c);
+    }
+    v *= 0.6 + 0.4 * std::sin(kTwoPi * 2 * t);
+    return static_cast<float>(v + 0.03 * ((seed >> 8) / 16777216.0 - 0.5));
+  });
 }
 
 }  // namespace snipwave::test
