@@ -9,7 +9,7 @@ PACKAGES=(
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   libsdl2-dev libjpeg62-turbo-dev libsimpleini-dev
   libgtest-dev libgmock-dev
-  ffmpeg sox xvfb xauth
+  ffmpeg sox lame xvfb xauth xdotool
 )
 
 missing=()

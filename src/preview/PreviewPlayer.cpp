@@ -8,6 +8,7 @@
 #include "platform/ClockText.h"
 #include "platform/MulDiv.h"
 #include "preview/PositionScale.h"
+#include "preview/PrecisePosition.h"
 #include "state/MainState.h"
 
 namespace snipwave {
@@ -73,7 +74,7 @@ void PreviewPlayer::Play() {
   }
 
   try {
-    state_.PlayStartSample = MulDiv64(p, r.TotalSamples, kBarScale);
+    state_.PlayStartSample = PositionSample(state_, row, p, r);
     reader.SeekSample(state_.PlayStartSample, kSeekExact);
     player.Play();
     SetStatusOfPlayingRow(kStatusPlaying);
