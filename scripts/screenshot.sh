@@ -22,6 +22,7 @@ SNIPWAVE_CONFIG_DIR=$work SDL_AUDIODRIVER=dummy xvfb-run -a -s "-screen 0 1000x7
   # The list has the focus: move 4 s in, set begin, 9.5 s further, set end.
   xdotool key --delay 60 Right Right Right Right b Right Right Right Right Right Right Right Right Right \
     shift+Right shift+Right shift+Right shift+Right shift+Right e
+  xdotool mousemove 999 699
   sleep 1
   ffmpeg -hide_banner -loglevel error -y -f x11grab -video_size 1000x700 -i "$DISPLAY" -frames:v 1 \
     -vf "crop=608:588:(1000-608)/2:(700-588)/2" docs/screenshot.png
