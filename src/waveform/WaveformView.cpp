@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QThread>
 #include <QWheelEvent>
 #include <array>
 #include <cmath>
@@ -41,7 +42,12 @@ WaveformView::WaveformView(PeakCache& cache, QWidget* parent) : QWidget(parent),
   connect(&cache_, &PeakCache::PeaksChanged, this, qOverload<>(&QWidget::update));
 }
 
-WaveformView::~WaveformView() = default;
+WaveformView::~WaveformView() {
+  if (fineWorker_) {
+    fineWorker_->wait();
+    delete fineWorker_;
+  }
+}
 
 void WaveformView::SetLook(const SkinWaveformLook& look) {
   look_ = look;
@@ -56,6 +62,8 @@ void WaveformView::SetContent(const WaveformContent& content) {
     drag_ = Drag::None;
     window_.Reset(content_.totalFrames, WaveRect().width());
     fineSamples_.clear();
+    finePath_.clear();
+    fineFailedPath_.clear();
     scanner_ = content_.path.isEmpty() ? nullptr : cache_.Scan(content_.path);
   }
   update();
@@ -161,36 +169,59 @@ void WaveformView::DrawWave(QPainter& p, const QRect& wave) {
 bool WaveformView::LoadFineSamples() {
   const auto first = std::max<std::int64_t>(0, static_cast<std::int64_t>(std::floor(window_.First())) - 1);
   const auto count = static_cast<std::int64_t>(std::ceil(WaveRect().width() * window_.FramesPerPixel())) + 3;
-  if (fineReaderPath_ == content_.path && first >= fineFirst_ &&
-      first + count <= fineFirst_ + static_cast<std::int64_t>(fineSamples_.size()))
+  const std::int64_t last = std::min(first + count, content_.totalFrames);
+  if (finePath_ == content_.path && first >= fineFirst_ &&
+      last <= fineFirst_ + static_cast<std::int64_t>(fineSamples_.size()))
     return true;
-  try {
-    if (!fineReader_ || fineReaderPath_ != content_.path) {
-      fineReader_ = std::make_unique<TAudioFile2>();
-      fineReaderPath_.clear();
-      fineReader_->OpenFile(QFile::encodeName(content_.path).toStdString(), 0, 1);
-      fineReaderPath_ = content_.path;
-    }
-    // Read a little wider than the view, so small pans need no new read.
-    const std::int64_t from = std::max<std::int64_t>(0, first - count / 2);
-    const std::int64_t frames = std::min<std::int64_t>(count * 2, content_.totalFrames - from);
-    fineReader_->SeekSample(from, 3);
-    const SampleBuffer buffer = fineReader_->ReadSamples(static_cast<int>(std::max<std::int64_t>(frames, 0)));
-    const int channels = std::max(fineReader_->Channels(), 1);
-    fineSamples_.assign(buffer.size() / static_cast<std::size_t>(channels), 0.0f);
-    for (std::size_t f = 0; f < fineSamples_.size(); ++f) {
-      float sum = 0;
-      for (int c = 0; c < channels; ++c) sum += buffer[f * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)];
-      fineSamples_[f] = sum / static_cast<float>(channels);
-    }
-    fineFirst_ = from;
-    return true;
-  } catch (const std::exception&) {
-    fineReader_.reset();
-    fineReaderPath_.clear();
-    fineSamples_.clear();
-    return false;  // the peaks (coarser) are drawn instead
+  if (fineBusy_ || fineFailedPath_ == content_.path) return false;
+
+  // Read a little wider than the view, so small pans need no new read.
+  const std::int64_t from = std::max<std::int64_t>(0, first - count / 2);
+  const std::int64_t frames = std::max<std::int64_t>(0, std::min<std::int64_t>(count * 2, content_.totalFrames - from));
+  const QString path = content_.path;
+  if (fineWorker_) {
+    fineWorker_->wait();  // it has posted its result already
+    delete fineWorker_;
   }
+  fineBusy_ = true;
+  fineWorker_ = QThread::create([this, path, from, frames] {
+    std::vector<float> mixed;
+    bool failed = false;
+    try {
+      if (!fineReader_ || fineReaderPath_ != path) {
+        fineReader_ = std::make_unique<TAudioFile2>();
+        fineReaderPath_.clear();
+        fineReader_->OpenFile(QFile::encodeName(path).toStdString(), 0, 1);
+        fineReaderPath_ = path;
+      }
+      fineReader_->SeekSample(from, 3);
+      const SampleBuffer buffer = fineReader_->ReadSamples(static_cast<int>(frames));
+      const int channels = std::max(fineReader_->Channels(), 1);
+      mixed.assign(buffer.size() / static_cast<std::size_t>(channels), 0.0f);
+      for (std::size_t f = 0; f < mixed.size(); ++f) {
+        float sum = 0;
+        for (int c = 0; c < channels; ++c) sum += buffer[f * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)];
+        mixed[f] = sum / static_cast<float>(channels);
+      }
+    } catch (const std::exception&) {
+      fineReader_.reset();
+      fineReaderPath_.clear();
+      failed = true;  // the peaks (coarser) stay in the picture
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, path, from, failed, mixed = std::move(mixed)]() mutable {
+          fineBusy_ = false;
+          if (failed) fineFailedPath_ = path;
+          finePath_ = path;
+          fineFirst_ = from;
+          fineSamples_ = std::move(mixed);
+          update();
+        },
+        Qt::QueuedConnection);
+  });
+  fineWorker_->start();
+  return false;
 }
 
 void WaveformView::DrawSamples(QPainter& p, const QRect& wave) {

@@ -3,12 +3,15 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+
+class QThread;
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
 
 #include "components/skin/SkinInterfaces.h"
+#include "waveform/WaveformPeaks.h"
 #include "waveform/WaveformWindow.h"
 
 namespace snipwave {
@@ -51,6 +54,11 @@ class WaveformView final : public QWidget {
   const WaveformWindow& Window() const { return window_; }
   // Pixel of a frame in widget coordinates (for tests and handles).
   double XOf(std::int64_t frame) const { return window_.XOf(static_cast<double>(frame)); }
+  // The samples themselves are drawn (zoomed finer than the peaks and read).
+  bool ShowsSamples() const {
+    return window_.FramesPerPixel() < WaveformPeaks::kBaseFrames && finePath_ == content_.path &&
+           !fineSamples_.empty() && window_.First() >= static_cast<double>(fineFirst_);
+  }
 
   std::function<void(std::int64_t sample)> PositionPressed;
   std::function<void(std::int64_t sample)> PositionMoved;
@@ -74,6 +82,8 @@ class WaveformView final : public QWidget {
   void DrawRuler(QPainter& p);
   void DrawWave(QPainter& p, const QRect& wave);
   void DrawSamples(QPainter& p, const QRect& wave);
+  // True when the samples of the window are at hand; else asks for them
+  // (the peaks are drawn until they arrive).
   bool LoadFineSamples();
   double FramesPerSecond() const;
 
@@ -85,9 +95,15 @@ class WaveformView final : public QWidget {
   Drag drag_ = Drag::None;
   std::int64_t dragSample_ = 0;
 
-  // Samples of the view's window at the finest zooms, channels mixed.
+  // Samples of the view's window at the finest zooms, channels mixed, read
+  // on a worker thread (one read at a time) with a reader of the view's own;
+  // the reader is touched only by that worker while a read is under way.
   std::unique_ptr<IAudioFile2> fineReader_;
   QString fineReaderPath_;
+  QThread* fineWorker_ = nullptr;
+  bool fineBusy_ = false;
+  QString fineFailedPath_;  // a file the reader refused: not tried again
+  QString finePath_;        // the file fineSamples_ belong to
   std::int64_t fineFirst_ = 0;
   std::vector<float> fineSamples_;
 };

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QWheelEvent>
 
 #include "Commands.h"
 #include "MainWindowFixture.h"
@@ -147,6 +148,17 @@ TEST_F(MainWindowKeys, HandleDragAndTypedMarksLandOnTheExactSample) {
   // A click elsewhere puts the position there, exactly.
   QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(301, y));
   EXPECT_EQ(Position(), view->Window().SampleAt(300));
+
+  // The wheel zooms around the pointer down to single samples, read in the background.
+  const double anchor = view->Window().FrameAt(300);
+  for (int i = 0; i < 60; ++i) {
+    QWheelEvent wheel(QPointF(301, y), view->mapToGlobal(QPointF(301, y)), {}, QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view, &wheel);
+  }
+  EXPECT_DOUBLE_EQ(view->Window().FramesPerPixel(), WaveformWindow::kMinFramesPerPixel);
+  EXPECT_NEAR(view->Window().FrameAt(300), anchor, 1.0);
+  EXPECT_TRUE(QTest::qWaitFor([&] { view->repaint(); return view->ShowsSamples(); }, 5000));
 
   // Typed marks: a double-click on "begin" opens the editor.
   auto* engine = dynamic_cast<TSkin*>(&window().Skin1());
