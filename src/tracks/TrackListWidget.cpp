@@ -136,8 +136,10 @@ void TrackListWidget::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TrackListWidget::keyPressEvent(QKeyEvent* event) {
+  const int before = SelectedRow();
   QTreeWidget::keyPressEvent(event);
   const bool plain = (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0;
+  bool navigation = false;
   switch (event->key()) {
     case Qt::Key_Up:
     case Qt::Key_Down:
@@ -145,12 +147,14 @@ void TrackListWidget::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_PageDown:
     case Qt::Key_Home:
     case Qt::Key_End:
-      // The selection moved as by a click: the same row selection must run.
-      if (plain) emit listClicked();
+      navigation = plain;
       break;
     default:
       break;
   }
+  // The selection moved (or was asked to) as by a click: the same row
+  // selection must run. Typing a name's first letters selects too.
+  if (navigation || SelectedRow() != before) emit listClicked();
 }
 
 bool TrackListWidget::viewportEvent(QEvent* event) {

@@ -17,7 +17,8 @@ namespace snipwave {
 // selection, and every left click — on a row or on empty space — emits
 // clicked() once the button is released; the window runs its row selection
 // (lvClick) on it. A key that moves the selection (arrows up and down, Page
-// Up/Down, Home, End) emits it too, so the readouts follow the keyboard.
+// Up/Down, Home, End, typing a name) emits it too, so the readouts follow the
+// keyboard.
 //
 // A row's tooltip per column comes from ToolTipProvider when one is set.
 class TrackListWidget final : public QTreeWidget, public ITrackListView {

@@ -51,6 +51,11 @@ TEST_F(MainWindowKeys, SelectionKeysInTheListRefreshTheReadoutsAsAClickDoes) {
     EXPECT_EQ(state().LastSelectedRow, row) << key;
     EXPECT_EQ(Shown(state().end).text, end) << key;
   }
+  // Typing a name's first letter selects the next row that has it, as a click would.
+  Key(Qt::Key_K);
+  EXPECT_EQ(state().lv->SelectedRow(), 1);
+  EXPECT_EQ(Shown(state().end).text, "00:00:05");
+  Key(Qt::Key_Home);
   // A set end after the keys lands in the row the readouts show.
   Key(Qt::Key_Down);
   Key(Qt::Key_Right);
