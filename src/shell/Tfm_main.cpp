@@ -231,7 +231,7 @@ void Tfm_main::CreateMenus() {
   item(PopupMenu1, "SetEnd1", "Set end", [this] { Run(commands_.SetEnd); });
   item(PopupMenu1, "TypeBegin1", "Type begin\u2026", [this] { typedMarks_->Open(true); });
   item(PopupMenu1, "TypeEnd1", "Type end\u2026", [this] { typedMarks_->Open(false); });
-  item(PopupMenu1, "PlayRange1", "Play range", [this] { Run([this] { if (rangePlayback_) rangePlayback_->PlayRange(*preview_, *positions_); }); });
+  item(PopupMenu1, "PlayRange1", "Play range", [this] { PlayRange(); });
 
   PopupMenu2 = new QMenu(this);
   PopupMenu2->setObjectName("PopupMenu2");
@@ -451,7 +451,7 @@ void Tfm_main::WireKeys() {
   // At the position: the exact frame when a precise road left it there.
   k.SetBeginHere = [this] { Run(commands_.SetBegin); };
   k.SetEndHere = [this] { Run(commands_.SetEnd); };
-  k.PlayRange = [this] { Run([this] { if (rangePlayback_) rangePlayback_->PlayRange(*preview_, *positions_); }); };
+  k.PlayRange = [this] { PlayRange(); };
   k.RemoveRow = [this] { Run(commands_.RemoveRow); };
   k.MoveUp = [this] { Run(commands_.MoveUp); };
   k.MoveDown = [this] { Run(commands_.MoveDown); };
@@ -470,6 +470,12 @@ void Tfm_main::WireKeys() {
   keys_->Watch(cm_Format);
   keys_->Watch(Edt_dir);
   keys_->Watch(waveform);
+}
+
+void Tfm_main::PlayRange() {
+  Run([this] {
+    if (rangePlayback_) rangePlayback_->PlayRange(*preview_, *positions_);
+  });
 }
 
 void Tfm_main::AddFromCommandLine(const QStringList& paths) {

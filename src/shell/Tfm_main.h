@@ -96,6 +96,7 @@ class Tfm_main final : public QWidget {
   void PlaceControls();
   void PlaceWaveform();
   void WireKeys();
+  void PlayRange();  // "Play range", P
   QString ListToolTip(int row, int column) const;
   // Runs an operation for a Qt or component callback. An exception must not
   // unwind through Qt's own frames, so it goes to the application's hook here.

@@ -149,6 +149,14 @@ void WaveformView::DrawWave(QPainter& p, const QRect& wave) {
     return;
   }
   const std::shared_ptr<const WaveformPeaks> peaks = scanner_ ? scanner_->Peaks() : nullptr;
+  if (scanner_ && !scanner_->ErrorText().isEmpty() && (!peaks || peaks->ScannedFrames() == 0)) {
+    // Nothing could be read: say so where the sound would be.
+    p.setPen(look_.ruler);
+    p.setFont(look_.font);
+    p.drawText(wave.adjusted(6, 0, -6, 0), Qt::AlignCenter | Qt::TextWordWrap,
+               QStringLiteral("The sound cannot be shown: ") + scanner_->ErrorText());
+    return;
+  }
   p.setPen(QPen(look_.peaks, 1));
   if (!peaks) return;
   const double fpp = window_.FramesPerPixel();
