@@ -12,6 +12,7 @@ PACKAGES=(
   ffmpeg sox xvfb xauth
   x11-utils desktop-file-utils appstream dpkg-dev file
   lame vorbis-tools mpg123
+  xdotool
 )
 
 missing=()

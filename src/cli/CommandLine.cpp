@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cli/JobCommands.h"
+#include "cli/PeaksCommand.h"
 #include "cli/ProbeCommand.h"
 
 
@@ -13,13 +14,14 @@ namespace {
 
 const char* const kUsage =
     "Usage: snipwave [COMMAND ARGS...]\n"
-    "Without a command, the window opens.\n"
+    "       snipwave [FILE|FOLDER...]\n"
+    "Without a command, the window opens, with the files and folders given added to its list.\n"
     "\n"
     "Commands:\n"
     "  help            show this text\n"
     "  probe FILE...   print path, length in samples, duration in ms, sample rate, channels\n";
 
-QString Usage() { return QString(kUsage) + kJobCommandsUsage; }
+QString Usage() { return QString(kUsage) + kPeaksUsage + kJobCommandsUsage; }
 
 }  // namespace
 
@@ -34,6 +36,7 @@ std::optional<int> RunCommandLine(const QStringList& arguments) {
     return 0;
   }
   if (command == "probe") return RunProbeCommand(rest, out, err);
+  if (command == "peaks") return RunPeaksCommand(rest, stdout, err);
   if (command == "cut") return RunCutCommand(rest);
   if (command == "join") return RunJoinCommand(rest);
   if (command.startsWith('-')) {

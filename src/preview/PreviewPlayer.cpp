@@ -11,6 +11,7 @@
 #include "platform/FileNames.h"
 #include "platform/MulDiv.h"
 #include "preview/PositionScale.h"
+#include "preview/PrecisePosition.h"
 #include "state/MainState.h"
 
 namespace snipwave {
@@ -80,7 +81,7 @@ void PreviewPlayer::Play() {
   }
 
   try {
-    state_.PlayStartSample = MulDiv64(p, r.TotalSamples, kBarScale);
+    state_.PlayStartSample = PositionSample(state_, row, p, r);
     reader.SeekSample(state_.PlayStartSample, kSeekExact);
     player.Play();
     SetStatusOfPlayingRow(kStatusPlaying);

@@ -5,6 +5,7 @@
 #include "platform/ClockText.h"
 #include "platform/MulDiv.h"
 #include "preview/PositionScale.h"
+#include "preview/PrecisePosition.h"
 #include "state/RangeTotal.h"
 #include "state/MainState.h"
 
@@ -37,19 +38,31 @@ void RangeMarking::SetMark(Mark mark) {
   const int row = MarkedRow();
   if (row < 0) return;
   const int p = std::clamp(state_.pb.GetPosition(), 0, kBarScale);
-  Timerec& r = state_.TrackTable[static_cast<std::size_t>(row)];
-  const std::int64_t sample = MulDiv64(p, r.TotalSamples, kBarScale);
+  const Timerec& r = state_.TrackTable[static_cast<std::size_t>(row)];
+  ApplyMark(mark, row, PositionSample(state_, row, p, r));
+}
 
+bool RangeMarking::SetMarkSample(Mark mark, std::int64_t sample) {
+  const int row = MarkedRow();
+  if (row < 0) return false;
+  const Timerec& r = state_.TrackTable[static_cast<std::size_t>(row)];
+  return ApplyMark(mark, row, std::clamp<std::int64_t>(sample, 0, std::max<std::int64_t>(r.TotalSamples, 0)));
+}
+
+// The checks and refreshes every road to a mark shares: the bar's 1/20000
+// steps and the exact frames of the waveform and of typed times.
+bool RangeMarking::ApplyMark(Mark mark, int row, std::int64_t sample) {
+  Timerec& r = state_.TrackTable[static_cast<std::size_t>(row)];
   if (mark == Mark::Begin) {
     if (sample > r.EndSample) {
       state_.Dialogs->ShowInformation(kBeginAfterEnd);
-      return;
+      return false;
     }
     r.BeginSample = sample;
   } else {
     if (sample < r.BeginSample) {
       state_.Dialogs->ShowInformation(kEndBeforeBegin);
-      return;
+      return false;
     }
     r.EndSample = sample;
   }
@@ -64,6 +77,8 @@ void RangeMarking::SetMark(Mark mark) {
   r.RangeSeconds = endMs / 1000 - beginMs / 1000;
   state_.lv->SetCellText(row, kLengthCell, "  " + ClockTextFromSeconds(r.RangeSeconds));
   ShowRangeTotal(state_);
+  if (state_.MarksChanged) state_.MarksChanged(row);
+  return true;
 }
 
 void RangeMarking::Nudge(int direction) {

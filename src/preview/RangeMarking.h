@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 
 namespace snipwave {
 
@@ -26,6 +27,15 @@ class RangeMarking {
   void SetBegin();
   void SetEnd();
 
+  // The same marks at sample precision (a handle dragged on the waveform, a
+  // typed time): the same row, refusals, checks, messages and refreshes as
+  // SetBegin / SetEnd, with the mark given in frames of the row's file
+  // (clamped to 0..TotalSamples). True when the mark was set.
+  bool SetBeginSample(std::int64_t sample) { return SetMarkSample(Mark::Begin, sample); }
+  bool SetEndSample(std::int64_t sample) { return SetMarkSample(Mark::End, sample); }
+  // The row SetBegin / SetEnd would mark now, or -1 when they are refused.
+  int MarkedRow() const;
+
   // "uptime" / "downtime": move the bar one second (rounded to bar units) and
   // show the place in "time"; the marks are not touched. Refused while
   // Playing and when no row is selected. A step that would pass 20000 or
@@ -36,8 +46,9 @@ class RangeMarking {
  private:
   enum class Mark { Begin, End };
   void SetMark(Mark mark);
+  bool SetMarkSample(Mark mark, std::int64_t sample);
+  bool ApplyMark(Mark mark, int row, std::int64_t sample);
   void Nudge(int direction);
-  int MarkedRow() const;  // -1 when the command is refused
 
   MainState& state_;
 };

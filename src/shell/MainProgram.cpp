@@ -11,6 +11,8 @@
 #include "settings/Tfm_dir.h"
 #include "settings/Tfm_set.h"
 
+#include <QTimer>
+
 namespace snipwave {
 
 MainComponents MainProgram::RealComponents(QtDialogService*& dialogs) {
@@ -65,6 +67,10 @@ int RunProgram(int& argc, char** argv) {
   MainProgram program(MainProgram::RealComponents(dialogs), dialogs);
   program.InstallApplicationHooks(app);
   program.fm_main().show();
+  // `snipwave FILE...`: the files join the list once the window is up.
+  const QStringList paths = QCoreApplication::arguments().mid(1);
+  if (!paths.isEmpty())
+    QTimer::singleShot(0, &program.fm_main(), [&program, paths] { program.fm_main().AddFromCommandLine(paths); });
   const int status = app.exec();
   app.SetExceptionHook({});
   app.SetHelpKeyHook({});

@@ -21,11 +21,21 @@
 #include "convert/CutJob.h"
 #include "convert/JobSupport.h"
 #include "convert/JoinJob.h"
+#include "components/skin/SkinSurface.h"
+#include "components/skin/TSkin.h"
+#include "preview/PositionMoves.h"
+#include "preview/PrecisePosition.h"
 #include "preview/PreviewPlayer.h"
 #include "preview/RangeMarking.h"
+#include "preview/RangePlayback.h"
+#include "preview/TypedMark.h"
+#include "shell/MainKeys.h"
+#include "shell/TypedMarks.h"
 #include "tracks/OutputFolderCommand.h"
 #include "tracks/TrackListCommands.h"
 #include "tracks/TrackListWidget.h"
+#include "waveform/PeakCache.h"
+#include "waveform/WaveformView.h"
 
 namespace snipwave {
 
@@ -41,6 +51,9 @@ const QRect kFormatListPlace(380, 49, 58, 19);
 const QRect kFolderFieldPlace(64, 50, 232, 19);
 const QRect kListPlace(18, 79, 525, 247);
 const QRect kPicturePlace(35, 106, 401, 161);
+// The skin object the waveform view is laid on, and how often it follows the state.
+const QString kWaveformObject = QStringLiteral("wave");
+constexpr int kWaveformRefreshMs = 40;
 
 // Where the file and help menus open when the skin has no such button: just
 // below the menu strip, in client pixels.
@@ -63,7 +76,12 @@ Tfm_main::Tfm_main(MainComponents components, QWidget* parent)
   state_.AudioFileRead = components_.AudioFileRead.get();
   state_.AudioFileWrite = components_.AudioFileWrite.get();
   state_.AudioFile2LameEnc = components_.AudioFile2LameEnc.get();
-  state_.AudioPlayer1 = components_.AudioPlayer1.get();
+  // The preview plays through the range limiter, which passes everything on
+  // unchanged unless "play range" is on.
+  if (components_.AudioPlayer1) {
+    rangePlayback_ = std::make_unique<RangePlayback>(state_, *components_.AudioPlayer1);
+    state_.AudioPlayer1 = rangePlayback_.get();
+  }
   state_.Dialogs = components_.Dialogs.get();
   state_.Launcher = components_.Launcher.get();
   state_.MessagePump = components_.MessagePump.get();
@@ -71,6 +89,7 @@ Tfm_main::Tfm_main(MainComponents components, QWidget* parent)
   state_.cm_Format = cm_Format;
   state_.HideStartupPicture = [this] { GroupBox1->hide(); };
   state_.ShowOutputFolderText = [this](const QString& folder) { Edt_dir->setText(folder); };
+  state_.MarksChanged = [this](int) { RefreshWaveform(); };
   WireFeatures();
 
   components_.Skin1->SetEvents(SkinEvents{
@@ -100,6 +119,8 @@ void Tfm_main::WireFeatures() {
   tracks_ = std::make_unique<TrackListCommands>(state_);
   preview_ = std::make_unique<PreviewPlayer>(state_);
   marking_ = std::make_unique<RangeMarking>(state_);
+  positions_ = std::make_unique<PositionMoves>(state_, *preview_);
+  typedMarks_ = new TypedMarks(state_, *marking_, this);
   if (state_.AudioPlayer1) {
     AudioPlayerEvents events = preview_->PlayerEvents();
     auto guard = [](std::function<void()> handler) {
@@ -117,9 +138,15 @@ void Tfm_main::WireFeatures() {
 
   MainCommands& c = commands_;
   c.ChooseOutputDirectory = [this] { ChooseOutputFolder(state_); };
-  c.Play = [this] { preview_->Play(); };
+  c.Play = [this] {
+    if (rangePlayback_ && !state_.Paused) rangePlayback_->EndRangeMode();
+    preview_->Play();
+  };
   c.PauseToggle = [this] { preview_->PauseToggle(); };
-  c.Stop = [this] { preview_->Stop(); };
+  c.Stop = [this] {
+    if (rangePlayback_) rangePlayback_->EndRangeMode();
+    preview_->Stop();
+  };
   c.AddFiles = [this] { tracks_->AddFiles(); };
   c.RemoveRow = [this] { tracks_->RemoveSelected(); };
   c.ClearList = [this] { tracks_->Clear(); };
@@ -136,6 +163,7 @@ void Tfm_main::WireFeatures() {
   c.MouseDown = [this](ISkinObject& source, int, int, int) { preview_->Skin1MouseDown(source); };
   c.ScrollTrack = [this](ISkinObject& source, int newPos) { preview_->Skin1ScrollTrack(source, newPos); };
   c.MouseUp = [this](ISkinObject& source, int, int, int) { preview_->Skin1MouseUp(source); };
+  WireKeys();
   c.AbortJobAfterError = [this] {
     // The first message was shown already; a close that failed again is told too.
     for (const QString& message : AbortJobAfterError(state_)) Dialogs().ShowInformation(message);
@@ -158,6 +186,20 @@ void Tfm_main::CreateControls() {
   Image1->setScaledContents(true);
   const QImage picture = DecodeJpeg(StartupPictureJpeg());
   if (!picture.isNull()) Image1->setPixmap(QPixmap::fromImage(picture));
+
+  peakCache_ = new PeakCache(this);
+  waveform = new WaveformView(*peakCache_, this);
+  waveform->hide();  // until the skin gives it a place
+  waveform->PositionPressed = [this](std::int64_t sample) { Run([&] { positions_->Press(sample); }); };
+  waveform->PositionMoved = [this](std::int64_t sample) { Run([&] { positions_->Drag(sample); }); };
+  waveform->PositionReleased = [this] { Run([&] { positions_->Release(); }); };
+  waveform->MarkDropped = [this](bool begin, std::int64_t sample) {
+    Run([&] { begin ? marking_->SetBeginSample(sample) : marking_->SetEndSample(sample); });
+  };
+  auto* refresh = new QTimer(this);
+  connect(refresh, &QTimer::timeout, this, [this] { RefreshWaveform(); });
+  refresh->start(kWaveformRefreshMs);
+  lv->SetToolTipProvider([this](int row, int column) { return ListToolTip(row, column); });
 
   // A click anywhere in the list, on a row or on empty space, selects.
   connect(lv, &TrackListWidget::listClicked, this, [this] { Run(commands_.SelectRow); });
@@ -188,6 +230,12 @@ void Tfm_main::CreateMenus() {
   separator(PopupMenu1, "N4");
   item(PopupMenu1, "Play1", "Play", [this] { Run(commands_.Play); });
   item(PopupMenu1, "Stop1", "Stop", [this] { Run(commands_.Stop); });
+  separator(PopupMenu1, "N8");
+  item(PopupMenu1, "SetBegin1", "Set begin", [this] { Run(commands_.SetBegin); });
+  item(PopupMenu1, "SetEnd1", "Set end", [this] { Run(commands_.SetEnd); });
+  item(PopupMenu1, "TypeBegin1", "Type begin\u2026", [this] { typedMarks_->Open(true); });
+  item(PopupMenu1, "TypeEnd1", "Type end\u2026", [this] { typedMarks_->Open(false); });
+  item(PopupMenu1, "PlayRange1", "Play range", [this] { PlayRange(); });
 
   PopupMenu2 = new QMenu(this);
   PopupMenu2->setObjectName("PopupMenu2");
@@ -209,6 +257,16 @@ void Tfm_main::CreateMenus() {
   item(PopupMenu3, "Visitourweb1", "Visit our web", [this] { Visitourweb1Click(); });
   separator(PopupMenu3, "N2");
   item(PopupMenu3, "About1", "About", [this] { Run(commands_.ShowAbout); });
+
+  // The keys beside the items; the window's key handling runs them, the
+  // menus only show them (and take them while open).
+  for (const auto& [name, key] : MainKeys::MenuKeys()) {
+    if (QAction* action = FindMenuItem(name)) {
+      action->setShortcut(key);
+      action->setShortcutContext(Qt::WidgetShortcut);
+      action->setShortcutVisibleInContextMenu(true);
+    }
+  }
 }
 
 QAction* Tfm_main::FindMenuItem(const QString& name) const {
@@ -329,6 +387,7 @@ void Tfm_main::FormShow() {
   state_.pb.SetPosition(0);
   ShowProgress(state_, 0);
   PlaceControls();
+  PlaceWaveform();
 
   if (QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
   startupDone_ = true;
@@ -364,6 +423,86 @@ void Tfm_main::PlaceControls() {
   for (QWidget* control : {static_cast<QWidget*>(cm_Format), static_cast<QWidget*>(Edt_dir),
                            static_cast<QWidget*>(lv), static_cast<QWidget*>(GroupBox1)})
     control->raise();
+}
+
+void Tfm_main::PlaceWaveform() {
+  ISkinObject* window = Skin1().GetWindowObject(this);
+  ISkinObject* wave = window ? window->FindObject(kWaveformObject) : nullptr;
+  const std::optional<SkinWaveformLook> look = wave ? wave->QueryWaveformLook() : std::nullopt;
+  ISkinElement* element = wave ? wave->QueryElement() : nullptr;
+  if (!look || !element) {
+    waveform->hide();  // a skin without the object: the window works without the picture
+  } else {
+    const SkinRect r = element->GetBounds();
+    waveform->setGeometry(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    waveform->SetLook(*look);
+    waveform->show();
+    waveform->raise();
+  }
+  if (auto* engine = dynamic_cast<TSkin*>(&Skin1()))
+    if (QWidget* surface = engine->Surface(this)) typedMarks_->WatchSkinSurface(surface);
+  // The keys start in the list, where every one of them has its meaning.
+  lv->setFocus();
+  RefreshWaveform();
+}
+
+void Tfm_main::RefreshWaveform() {
+  if (!waveform || !waveform->isVisible()) return;
+  const int row = state_.Playing ? state_.PlayingRow : lv->SelectedRow();
+  WaveformContent content;
+  if (row >= 0 && row < lv->RowCount() && row < kTrackTableSize) {
+    const Timerec& r = state_.TrackTable[static_cast<std::size_t>(row)];
+    content.path = r.FilePath;
+    content.totalFrames = r.TotalSamples;
+    content.totalMs = r.TotalMs;
+    content.begin = r.BeginSample;
+    content.end = r.EndSample;
+    content.position = PositionSample(state_, row, std::clamp(state_.pb.GetPosition(), 0, 20000), r);
+  }
+  waveform->SetContent(content);
+}
+
+QString Tfm_main::ListToolTip(int row, int column) const {
+  if (column != 1 + kRangeCell || row < 0 || row >= lv->RowCount() || row >= kTrackTableSize) return {};
+  const Timerec& r = state_.TrackTable[static_cast<std::size_t>(row)];
+  return PreciseTimeText(r.BeginSample, r) + " - " + PreciseTimeText(r.EndSample, r);
+}
+
+void Tfm_main::WireKeys() {
+  KeyCommands k;
+  k.PlayPause = [this] { Run(state_.Playing ? commands_.PauseToggle : commands_.Play); };
+  // At the position: the exact frame when a precise road left it there.
+  k.SetBeginHere = [this] { Run(commands_.SetBegin); };
+  k.SetEndHere = [this] { Run(commands_.SetEnd); };
+  k.PlayRange = [this] { PlayRange(); };
+  k.RemoveRow = [this] { Run(commands_.RemoveRow); };
+  k.MoveUp = [this] { Run(commands_.MoveUp); };
+  k.MoveDown = [this] { Run(commands_.MoveDown); };
+  k.AddFiles = [this] { Run(commands_.AddFiles); };
+  k.AddFolder = [this] { Run(commands_.AddFolder); };
+  k.Cut = [this] { Run(commands_.Cut); };
+  k.Join = [this] { Run(commands_.Join); };
+  k.Stop = [this] { Run(commands_.Stop); };
+  k.ToBegin = [this] { Run([this] { positions_->ToBegin(); }); };
+  k.ToEnd = [this] { Run([this] { positions_->ToEnd(); }); };
+  k.MoveMs = [this](std::int32_t ms) { Run([&] { positions_->MoveByMs(ms); }); };
+  k.MoveFrames = [this](std::int64_t frames) { Run([&] { positions_->MoveBy(frames); }); };
+  keys_ = new MainKeys(std::move(k), this);
+  keys_->Watch(this);
+  keys_->Watch(lv, true);
+  keys_->Watch(cm_Format);
+  keys_->Watch(Edt_dir);
+  keys_->Watch(waveform);
+}
+
+void Tfm_main::PlayRange() {
+  Run([this] {
+    if (rangePlayback_) rangePlayback_->PlayRange(*preview_, *positions_);
+  });
+}
+
+void Tfm_main::AddFromCommandLine(const QStringList& paths) {
+  Run([&] { tracks_->AddPaths(paths); });
 }
 
 void Tfm_main::FormCloseQuery() {

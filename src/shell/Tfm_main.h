@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 #include <exception>
 #include <memory>
@@ -18,10 +19,16 @@ class QAction;
 namespace snipwave {
 
 class FormatChooser;
+class MainKeys;
+class PeakCache;
+class PositionMoves;
 class PreviewPlayer;
 class RangeMarking;
+class RangePlayback;
 class TrackListCommands;
 class TrackListWidget;
+class TypedMarks;
+class WaveformView;
 
 // The main window: owns the components, the settings store and the shared
 // state; runs the start-up, the application's exception and help hooks, the
@@ -67,7 +74,13 @@ class Tfm_main final : public QWidget {
   QMenu* PopupMenu1 = nullptr;  // the list's context menu
   QMenu* PopupMenu2 = nullptr;  // the file menu
   QMenu* PopupMenu3 = nullptr;  // the help menu
+  WaveformView* waveform = nullptr;  // placed on the skin's "wave" object
   QAction* FindMenuItem(const QString& name) const;
+  TypedMarks& TypedMarkEditor() { return *typedMarks_; }
+  // `snipwave FILE...`: files as add files adds them, folders as add folder.
+  void AddFromCommandLine(const QStringList& paths);
+  // Shows the selected (or previewed) row in the waveform at once.
+  void RefreshWaveform();
   const CommandDispatch& Dispatch() const { return dispatch_; }
 
  protected:
@@ -84,6 +97,10 @@ class Tfm_main final : public QWidget {
   // The global point just below the skin object `name` (its bottom left), or
   // below `fallback` (client pixels) when the skin has no such object.
   QPoint BelowSkinObject(const char* name, QPoint fallback);
+  void PlaceWaveform();
+  void WireKeys();
+  void PlayRange();  // "Play range", P
+  QString ListToolTip(int row, int column) const;
   // Runs an operation for a Qt or component callback. An exception must not
   // unwind through Qt's own frames, so it goes to the application's hook here.
   static void Run(const std::function<void()>& command);
@@ -95,6 +112,11 @@ class Tfm_main final : public QWidget {
   std::unique_ptr<TrackListCommands> tracks_;
   std::unique_ptr<PreviewPlayer> preview_;
   std::unique_ptr<RangeMarking> marking_;
+  std::unique_ptr<RangePlayback> rangePlayback_;
+  std::unique_ptr<PositionMoves> positions_;
+  PeakCache* peakCache_ = nullptr;
+  MainKeys* keys_ = nullptr;
+  TypedMarks* typedMarks_ = nullptr;
   CommandDispatch dispatch_;
   bool startupDone_ = false;
   bool showHandled_ = false;

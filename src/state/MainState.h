@@ -33,6 +33,12 @@ struct MainState {
   int PlayingRow = 0;
   int LastSelectedRow = 0;
   std::int64_t PlayStartSample = 0;  // source frame at which the current preview started
+  // The exact frame a sample-precise road (the waveform, the position keys)
+  // last put the position at; it stands for the position while "pb" still
+  // shows PreciseBar, the bar value it was shown as, for row PreciseRow. -1: none.
+  std::int64_t PreciseSample = -1;
+  int PreciseBar = -1;
+  int PreciseRow = -1;
   QString OutputFolder;     // folder of the current or last job
   SkinRect ProgressBarRect;
   TrackTableArray TrackTable;
@@ -61,6 +67,7 @@ struct MainState {
   // --- plain controls of the main window, reached through the window ------------
   std::function<void()> HideStartupPicture;                   // hides GroupBox1 for good
   std::function<void(const QString&)> ShowOutputFolderText;  // the text of Edt_dir
+  std::function<void(int row)> MarksChanged;                 // a mark of the row was set (views follow)
 };
 
 // The job progress display: n in hundredths of a percent (0..10000, larger

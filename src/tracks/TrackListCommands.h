@@ -43,6 +43,10 @@ class TrackListCommands {
   // "folder": the folder dialog ("File Directory"), then one row per audio
   // file directly in the chosen folder that the reader accepts.
   void AddFolder();
+  // Paths given to the program (`snipwave FILE...`): the files as add files
+  // adds its chosen files, each folder as add folder adds a chosen folder,
+  // without the dialogs. Paths that do not exist are named in one box.
+  void AddPaths(const QStringList& paths);
 
   // The open dialog's filter entries, first one preselected.
   static QList<FileFilter> OpenDialogFilters();

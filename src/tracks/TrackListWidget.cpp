@@ -1,7 +1,10 @@
 #include "TrackListWidget.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QToolTip>
 
 namespace snipwave {
 
@@ -130,6 +133,40 @@ void TrackListWidget::mouseReleaseEvent(QMouseEvent* event) {
     leftPressed_ = false;
     emit listClicked();
   }
+}
+
+void TrackListWidget::keyPressEvent(QKeyEvent* event) {
+  const int before = SelectedRow();
+  QTreeWidget::keyPressEvent(event);
+  const bool plain = (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0;
+  bool navigation = false;
+  switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+      navigation = plain;
+      break;
+    default:
+      break;
+  }
+  // The selection moved (or was asked to) as by a click: the same row
+  // selection must run. Typing a name's first letters selects too.
+  if (navigation || SelectedRow() != before) emit listClicked();
+}
+
+bool TrackListWidget::viewportEvent(QEvent* event) {
+  if (event->type() == QEvent::ToolTip && toolTips_) {
+    auto* help = static_cast<QHelpEvent*>(event);
+    const QModelIndex index = indexAt(help->pos());
+    const QString tip = index.isValid() ? toolTips_(index.row(), index.column()) : QString();
+    if (tip.isEmpty()) QToolTip::hideText();
+    else QToolTip::showText(help->globalPos(), tip, viewport(), visualRect(index));
+    return true;
+  }
+  return QTreeWidget::viewportEvent(event);
 }
 
 }  // namespace snipwave

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTreeWidget>
+#include <functional>
 
 #include "state/TrackListView.h"
 
@@ -15,7 +16,11 @@ namespace snipwave {
 // Like the list control it stands for, a press on empty space clears the
 // selection, and every left click — on a row or on empty space — emits
 // clicked() once the button is released; the window runs its row selection
-// (lvClick) on it.
+// (lvClick) on it. A key that moves the selection (arrows up and down, Page
+// Up/Down, Home, End, typing a name) emits it too, so the readouts follow the
+// keyboard.
+//
+// A row's tooltip per column comes from ToolTipProvider when one is set.
 class TrackListWidget final : public QTreeWidget, public ITrackListView {
   Q_OBJECT
 
@@ -38,16 +43,23 @@ class TrackListWidget final : public QTreeWidget, public ITrackListView {
   QString CellText(int row, TrackCell cell) const override;
   void SetCellText(int row, TrackCell cell, const QString& text) override;
 
+  // column 0 is the caption, 1 + TrackCell the cells; an empty text shows none.
+  using ToolTipProvider = std::function<QString(int row, int column)>;
+  void SetToolTipProvider(ToolTipProvider provider) { toolTips_ = std::move(provider); }
+
  signals:
   void listClicked();
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  bool viewportEvent(QEvent* event) override;
 
  private:
   QTreeWidgetItem* Row(int row) const;  // nullptr outside 0..RowCount()-1
   bool leftPressed_ = false;
+  ToolTipProvider toolTips_;
 };
 
 }  // namespace snipwave

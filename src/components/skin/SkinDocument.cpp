@@ -4,7 +4,7 @@ namespace snipwave::skin {
 
 bool IsNamedKind(ItemKind kind) {
   return kind == ItemKind::Button || kind == ItemKind::Text || kind == ItemKind::Slider ||
-         kind == ItemKind::Progress;
+         kind == ItemKind::Progress || kind == ItemKind::Waveform;
 }
 
 bool IsInteractiveKind(ItemKind kind) { return kind == ItemKind::Button || kind == ItemKind::Slider; }

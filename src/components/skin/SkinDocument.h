@@ -55,6 +55,7 @@ enum class ItemKind {
   Panel,     // decoration: a filled, optionally rounded and bordered box
   Label,     // decoration: a fixed text
   Icon,      // decoration: a glyph or image
+  Waveform,  // named box in which the program draws the sound and its marks
 };
 
 bool IsNamedKind(ItemKind kind);
@@ -89,6 +90,10 @@ struct ItemSpec {
   StatePaint thumb;
   int trackHeight = 6;
   int thumbSize = 14;
+
+  // Waveform parts: the marked range, the two marks, the play position and
+  // the time ruler (the wave itself takes `colour`).
+  QColor range, beginMark, endMark, positionLine, ruler;
 };
 
 struct LayoutSpec {

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QColor>
+#include <QFont>
 #include <QString>
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -40,6 +43,20 @@ class ISkinSlider {
   virtual void SetPosition(int position) = 0;
 };
 
+// The colours of a waveform object: the program draws the picture of the
+// sound itself, in the object's rectangle, with these.
+struct SkinWaveformLook {
+  QColor background;  // the box (may be transparent)
+  QColor border;
+  QColor peaks;       // the wave
+  QColor range;       // shading of the marked range
+  QColor beginMark;   // begin handle and line
+  QColor endMark;     // end handle and line
+  QColor position;    // play position line
+  QColor ruler;       // time ruler ticks and texts
+  QFont font;         // ruler texts
+};
+
 // A named object of the skin. The Query* calls return nullptr for an
 // interface the object does not offer. Objects belong to the engine and live
 // as long as it.
@@ -51,6 +68,8 @@ class ISkinObject {
   virtual ISkinElement* QueryElement() = 0;
   virtual ISkinText* QueryText() = 0;
   virtual ISkinSlider* QuerySlider() = 0;
+  // Only a waveform object has a look for the program to draw with.
+  virtual std::optional<SkinWaveformLook> QueryWaveformLook() const { return std::nullopt; }
 };
 
 // The engine's events. `button` is a Qt::MouseButton value (1 = left);

@@ -22,6 +22,22 @@ ISkinText* SkinObject::QueryText() { return spec_.kind == ItemKind::Slider ? nul
 
 ISkinSlider* SkinObject::QuerySlider() { return spec_.kind == ItemKind::Slider ? this : nullptr; }
 
+std::optional<SkinWaveformLook> SkinObject::QueryWaveformLook() const {
+  if (spec_.kind != ItemKind::Waveform) return std::nullopt;
+  auto pick = [](const QColor& colour, QColor fallback) { return colour.isValid() ? colour : fallback; };
+  SkinWaveformLook look;
+  look.background = spec_.fill.normal.IsSet() ? spec_.fill.normal.from : QColor(Qt::transparent);
+  look.border = spec_.border.normal.IsSet() ? spec_.border.normal.from : QColor(Qt::transparent);
+  look.peaks = spec_.colour.normal.IsSet() ? spec_.colour.normal.from : QColor("#5fb3ff");
+  look.range = pick(spec_.range, QColor(95, 179, 255, 58));
+  look.beginMark = pick(spec_.beginMark, QColor(76, 217, 100));
+  look.endMark = pick(spec_.endMark, QColor(255, 92, 92));
+  look.position = pick(spec_.positionLine, QColor(Qt::white));
+  look.ruler = pick(spec_.ruler, QColor(154, 163, 178));
+  look.font = spec_.font;
+  return look;
+}
+
 void SkinObject::SetPosition(int position) { pending_.position = std::clamp(position, 0, kSliderMax); }
 
 void SkinObject::Redraw() {

@@ -43,6 +43,7 @@ class SkinObject final : public ISkinObject, public ISkinElement, public ISkinTe
   ISkinElement* QueryElement() override { return this; }
   ISkinText* QueryText() override;
   ISkinSlider* QuerySlider() override;
+  std::optional<SkinWaveformLook> QueryWaveformLook() const override;
 
   SkinRect GetBounds() const override { return ToSkinRect(pending_.rect); }
   void SetBounds(const SkinRect& rect) override { pending_.rect = ToQRect(rect); }

@@ -165,6 +165,7 @@ void DrawItem(QPainter& p, const ItemSpec& spec, const ObjectState& state, State
       break;
     case ItemKind::Progress:
     case ItemKind::Panel:
+    case ItemKind::Waveform:  // the box; the program draws the sound over it
       DrawBox(p, rect, spec.fill.normal, spec.border.normal, spec.borderWidth, spec.radius);
       if (spec.kind == ItemKind::Progress) DrawText(p, spec, rect, state.text, spec.colour.normal.from);
       break;

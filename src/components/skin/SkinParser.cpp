@@ -79,7 +79,8 @@ const std::set<QString>& KnownAttributes() {
       "border-pressed", "border-width", "radius",   "colour",       "colour-hover", "colour-pressed",
       "glyph",       "glyph-size",    "image",      "text",         "font",        "align",
       "padding",     "tip",           "visible",    "track",        "track-fill",  "thumb",
-      "thumb-hover", "thumb-pressed", "track-height", "thumb-size"};
+      "thumb-hover", "thumb-pressed", "track-height", "thumb-size", "range", "begin-mark", "end-mark",
+      "position", "ruler"};
   return known;
 }
 
@@ -373,7 +374,7 @@ class Parser {
     static const std::map<QString, ItemKind> kinds = {
         {"button", ItemKind::Button}, {"text", ItemKind::Text},   {"slider", ItemKind::Slider},
         {"progress", ItemKind::Progress}, {"panel", ItemKind::Panel}, {"label", ItemKind::Label},
-        {"icon", ItemKind::Icon}};
+        {"icon", ItemKind::Icon}, {"waveform", ItemKind::Waveform}};
     auto kind = kinds.find(line.tokens[0]);
     if (kind == kinds.end()) Fail(line.number, "unknown layout entry \"" + line.tokens[0] + "\"");
     ItemSpec item;
@@ -453,6 +454,11 @@ class Parser {
     else if (key == "thumb-pressed") item.thumb.pressed = PaintOf(v, line);
     else if (key == "track-height") item.trackHeight = Int(v, line, "track-height");
     else if (key == "thumb-size") item.thumbSize = Int(v, line, "thumb-size");
+    else if (key == "range") item.range = Colour(v, line);
+    else if (key == "begin-mark") item.beginMark = Colour(v, line);
+    else if (key == "end-mark") item.endMark = Colour(v, line);
+    else if (key == "position") item.positionLine = Colour(v, line);
+    else if (key == "ruler") item.ruler = Colour(v, line);
   }
 
   QStringList lines_;

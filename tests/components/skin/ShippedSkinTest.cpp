@@ -85,6 +85,15 @@ TEST_F(ShippedSkin, HasEveryBoundAndCommandObject) {
   EXPECT_NE(from->FindObject("pb")->QuerySlider(), nullptr);
   for (const QString& name : kDisplayObjects.mid(1))
     EXPECT_NE(from->FindObject(name)->QueryText(), nullptr) << name.toStdString();
+  // The waveform's place and colours, clear of the plain controls.
+  ISkinObject* wave = from->FindObject("wave");
+  ASSERT_NE(wave, nullptr);
+  const std::optional<SkinWaveformLook> look = wave->QueryWaveformLook();
+  ASSERT_TRUE(look.has_value());
+  EXPECT_NE(look->beginMark, look->endMark);
+  EXPECT_FALSE(from->FindObject("pb")->QueryWaveformLook().has_value());
+  for (const auto& [control, place] : kControlPlaces) EXPECT_FALSE(Bounds("wave").intersects(place)) << control;
+  EXPECT_FALSE(Bounds("wave").intersects(Bounds("pb")));
 }
 
 TEST_F(ShippedSkin, EveryCommandIsReachableAndHasATooltip) {

@@ -1,0 +1,153 @@
+// The peaks of a 60-minute MP3 (the reader's decode cut into min/max blocks,
+// as `snipwave peaks` and the window's scan make them) against `ffmpeg`
+// decoding the same file to null; the time until a new scan shows its first
+// peaks; and the peak memory of scanning a 3-hour file.
+// Usage: waveform_bench [work folder]   (inputs are made there once)
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "components/audio/ScanCache.h"
+#include "components/audio/TAudioFile2.h"
+#include "waveform/PeakCache.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+
+void Run(const std::string& command) {
+  if (std::system(command.c_str()) != 0) {
+    std::fprintf(stderr, "failed: %s\n", command.c_str());
+    std::exit(1);
+  }
+}
+
+// The same input the audio benchmark uses: a tone with noise, stereo, 192 kbit/s.
+std::string MakeHour(const fs::path& dir) {
+  const fs::path path = dir / "bench-60min.mp3";
+  if (!fs::exists(path)) {
+    std::printf("making %s ...\n", path.c_str());
+    std::fflush(stdout);
+    Run("ffmpeg -hide_banner -loglevel error -y -f lavfi -i \"sine=f=440:r=44100:d=3600\" -f lavfi -i "
+        "\"anoisesrc=r=44100:a=0.1:d=3600\" -filter_complex \"[0][1]amerge=inputs=2\" -ac 2 -c:a libmp3lame "
+        "-b:a 192k '" + path.string() + "'");
+  }
+  return path.string();
+}
+
+// Three hours: the hour's frames three times over, without encoding again.
+std::string MakeThreeHours(const fs::path& dir, const std::string& hour) {
+  const fs::path path = dir / "bench-180min.mp3";
+  if (!fs::exists(path)) {
+    const fs::path list = dir / "bench-180min.txt";
+    std::ofstream(list) << "file '" << hour << "'\nfile '" << hour << "'\nfile '" << hour << "'\n";
+    Run("ffmpeg -hide_banner -loglevel error -y -f concat -safe 0 -i '" + list.string() + "' -c copy '" +
+        path.string() + "'");
+  }
+  return path.string();
+}
+
+// Decode and cut into blocks, as the `peaks` command does.
+std::size_t Peaks(const std::string& path) {
+  snipwave::TAudioFile2 reader;
+  reader.OpenFile(path);
+  snipwave::BlockPeaks blocks(snipwave::WaveformPeaks::kBaseFrames, reader.Channels());
+  std::vector<snipwave::PeakPair> peaks;
+  for (;;) {
+    const snipwave::SampleBuffer b = reader.ReadSamples(1 << 16);
+    if (b.empty()) break;
+    blocks.Add(b.data(), b.size() / static_cast<std::size_t>(reader.Channels()), peaks);
+  }
+  blocks.Finish(peaks);
+  return peaks.size();
+}
+
+// A background scan through the cache, as the window starts it. Returns
+// seconds to the first peaks; `bytes` receives the size of the finished peaks.
+double ScanToFirstPeaks(const std::string& path, bool waitForEnd, std::size_t* bytes) {
+  snipwave::PeakCache cache;
+  const auto start = Clock::now();
+  snipwave::PeakScanner* scanner = cache.Scan(QString::fromStdString(path));
+  double first = -1;
+  while (true) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    const auto peaks = scanner->Peaks();
+    if (first < 0 && peaks && peaks->ScannedFrames() > 0) {
+      first = Seconds(start);
+      if (!waitForEnd) break;
+    }
+    if (scanner->Finished()) break;
+  }
+  if (bytes && scanner->Peaks()) *bytes = scanner->Peaks()->Bytes();
+  return first;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  const fs::path dir = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "snipwave-bench";
+  fs::create_directories(dir);
+  const std::string hour = MakeHour(dir);
+
+  // Speed: the warm case for both (the file is in the page cache, and the
+  // reader's demux scan is done once per process either way).
+  Run("ffmpeg -hide_banner -loglevel error -i '" + hour + "' -f null - ");
+  auto t = Clock::now();
+  Run("ffmpeg -hide_banner -loglevel error -i '" + hour + "' -f null - ");
+  const double ffmpegSeconds = Seconds(t);
+  t = Clock::now();
+  const std::size_t count = Peaks(hour);
+  const double peaksSeconds = Seconds(t);
+  std::printf("peaks of 60 min MP3: %.2f s (%zu blocks of 256); ffmpeg -f null: %.2f s; ratio %.2f (goal <= 1.2)\n",
+              peaksSeconds, count, ffmpegSeconds, peaksSeconds / ffmpegSeconds);
+
+  // First peaks of a file not seen before in this process (no demux scan
+  // cached), and as in the window, where adding the file probed it first.
+  snipwave::audio::ScanCache::Instance().Clear();
+  const double cold = ScanToFirstPeaks(hour, false, nullptr);
+  snipwave::audio::ScanCache::Instance().Clear();
+  {
+    snipwave::TAudioFile2 probe;  // what adding the file does
+    probe.OpenFile(hour);
+    probe.CloseFile();
+  }
+  const double added = ScanToFirstPeaks(hour, false, nullptr);
+  std::printf("first visible peaks of a 60 min MP3: %.0f ms once added to the list (goal < 200 ms); "
+              "%.0f ms for a file never opened before\n",
+              added * 1000, cold * 1000);
+
+  // Memory: a whole 3-hour scan in a child of its own.
+  const std::string three = MakeThreeHours(dir, hour);
+  int pipeFds[2];
+  if (pipe(pipeFds) != 0) return 1;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(pipeFds[0]);
+    std::size_t bytes = 0;
+    ScanToFirstPeaks(three, true, &bytes);
+    if (write(pipeFds[1], &bytes, sizeof bytes) != sizeof bytes) std::_Exit(1);
+    std::_Exit(0);
+  }
+  close(pipeFds[1]);
+  std::size_t bytes = 0;
+  if (read(pipeFds[0], &bytes, sizeof bytes) != sizeof bytes) bytes = 0;
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  std::printf("3 h MP3 scan: peaks %.1f MB (goal < 50 MB); process peak resident %.1f MB\n", bytes / 1048576.0,
+              usage.ru_maxrss / 1024.0);
+  return 0;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <memory>
+
+#include "waveform/WaveformPeaks.h"
+
+class QThread;
+
+namespace snipwave {
+
+// Decodes one file on a worker thread, with a reader of its own, and hands
+// the base-level peaks to the GUI thread in batches as they are made, so a
+// view fills in while the scan runs. The peaks object is created, appended
+// to and read on the thread that owns the scanner only. Destroying the
+// scanner cancels the scan and waits for the worker.
+class PeakScanner final : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit PeakScanner(QString path, QObject* parent = nullptr);
+  ~PeakScanner() override;
+
+  void Start();
+  const QString& Path() const { return path_; }
+  // Empty until the worker has opened the file.
+  std::shared_ptr<const WaveformPeaks> Peaks() const { return peaks_; }
+  // The reader's message when the file could not be decoded (the peaks, if
+  // any, stop where it failed).
+  const QString& ErrorText() const { return error_; }
+  bool Finished() const { return finished_; }
+
+ signals:
+  // New peaks, the end of the scan or its failure.
+  void Changed();
+
+ private:
+  void Run();  // on the worker thread
+
+  QString path_;
+  std::shared_ptr<WaveformPeaks> peaks_;
+  QString error_;
+  bool finished_ = false;
+  std::atomic<bool> cancel_{false};
+  QThread* thread_ = nullptr;
+};
+
+}  // namespace snipwave

@@ -1,0 +1,84 @@
+// The background peak scan: the GUI thread keeps answering while an hour of
+// sound is decoded, the peaks arrive in steps, and the cache keeps one scan
+// per file version.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTest>
+#include <QTimer>
+
+#include "Commands.h"
+#include "TempDir.h"
+#include "waveform/PeakCache.h"
+
+namespace snipwave::test {
+namespace {
+
+TEST(PeakScan, AnHourIsScannedWhileTheEventLoopKeepsAnswering) {
+  const QString hour = Fixture("hour-22k.mp3", {"-f", "lavfi", "-i", "sine=f=440:d=3600:r=22050", "-ac", "1",
+                                                "-c:a", "libmp3lame", "-b:a", "32k"});
+  PeakCache cache;
+  PeakScanner* scanner = cache.Scan(hour);
+  ASSERT_NE(scanner, nullptr);
+
+  QElapsedTimer clock;
+  clock.start();
+  qint64 last = 0, worstGap = 0;
+  int partialSeen = 0;
+  QTimer tick;
+  QObject::connect(&tick, &QTimer::timeout, [&] {
+    const qint64 now = clock.elapsed();
+    worstGap = std::max(worstGap, now - last);
+    last = now;
+    const auto peaks = scanner->Peaks();
+    if (peaks && !peaks->Complete() && peaks->ScannedFrames() > 0) ++partialSeen;
+  });
+  tick.start(5);
+  // Two seconds of the scan (or all of it, when the machine is quick).
+  QTest::qWaitFor([&] { return scanner->Finished() || clock.elapsed() > 2000; }, 5000);
+  tick.stop();
+  EXPECT_LT(worstGap, 50) << "the event loop stalled while peaks were scanned";
+  EXPECT_GT(partialSeen, 0) << "peaks should show before the scan ends";
+
+  ASSERT_TRUE(QTest::qWaitFor([&] { return scanner->Finished(); }, 240000));
+  EXPECT_TRUE(scanner->ErrorText().isEmpty()) << scanner->ErrorText().toStdString();
+  const auto peaks = scanner->Peaks();
+  ASSERT_TRUE(peaks && peaks->Complete());
+  EXPECT_EQ(peaks->ScannedFrames(), peaks->TotalFrames());
+  EXPECT_NEAR(static_cast<double>(peaks->TotalFrames()), 3600.0 * 22050, 22050);
+  // A steady tone: the whole file's peak is its amplitude, alike both ways.
+  const PeakPair whole = *peaks->Range(0, peaks->TotalFrames(), 1e12);
+  EXPECT_NEAR(whole.max, -whole.min, 0.02);
+  EXPECT_GT(whole.max, 0.05);
+}
+
+TEST(PeakScan, OneScanPerFileVersionAndUnreadableFilesFail) {
+  TempDir dir;
+  const QString wav = dir.file("a.wav");
+  ASSERT_TRUE(QFile::copy(ChirpFixture("scan-a.wav", 1.0, 8000, 1), wav));
+  PeakCache cache;
+  PeakScanner* first = cache.Scan(wav);
+  EXPECT_EQ(cache.Scan(wav), first);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return first->Finished(); }, 20000));
+  EXPECT_EQ(first->Peaks()->TotalFrames(), 8000);
+
+  // Rewritten with other bytes: scanned afresh.
+  QFile::remove(wav);
+  ASSERT_TRUE(QFile::copy(ChirpFixture("scan-b.wav", 2.0, 8000, 1), wav));
+  PeakScanner* second = cache.Scan(wav);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return second->Finished(); }, 20000));
+  EXPECT_EQ(second->Peaks()->TotalFrames(), 16000);
+
+  QFile junk(dir.file("junk.mp3"));
+  ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+  junk.write(QByteArray(5000, 'x'));
+  junk.close();
+  PeakScanner* bad = cache.Scan(junk.fileName());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return bad->Finished(); }, 20000));
+  EXPECT_FALSE(bad->ErrorText().isEmpty());
+  EXPECT_EQ(cache.Scan(dir.file("absent.mp3")), nullptr);
+}
+
+}  // namespace
+}  // namespace snipwave::test
