@@ -10,6 +10,7 @@ PACKAGES=(
   libsdl2-dev libjpeg62-turbo-dev libsimpleini-dev
   libgtest-dev libgmock-dev
   ffmpeg sox xvfb xauth
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Builds the test suite with AddressSanitizer, LeakSanitizer and
+# UndefinedBehaviorSanitizer in its own build folder and runs it. Any sanitizer
+# report fails: the test that caught it fails, and so does this script when a
+# report was written by any process (the program run as a child included).
+# Extra arguments go to ctest (e.g. -R Skin).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+ROOT=$PWD
+BUILD_DIR=${BUILD_DIR:-build-sanitize}
+JOBS=${JOBS:-$(nproc)}
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DSNIPWAVE_SANITIZE=address,undefined -DSNIPWAVE_BUILD_TESTS=ON -DSNIPWAVE_BUILD_BENCH=OFF >/dev/null
+cmake --build "$BUILD_DIR" -j "$JOBS"
+
+REPORTS=$ROOT/$BUILD_DIR/sanitizer-reports
+rm -rf "$REPORTS" && mkdir -p "$REPORTS"
+# Reports go to files as well as failing the process, so that a report from a
+# child process whose exit status a test does not look at still counts.
+export ASAN_OPTIONS="detect_leaks=1:check_initialization_order=1:strict_init_order=1:log_path=$REPORTS/asan"
+export LSAN_OPTIONS="suppressions=$ROOT/scripts/sanitizers/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$REPORTS/ubsan"
+export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
+status=0
+ctest --test-dir "$BUILD_DIR" -j "$JOBS" --output-on-failure --timeout 900 "$@" || status=$?
+if compgen -G "$REPORTS/*" >/dev/null; then
+  echo "Sanitizer reports:" >&2
+  for report in "$REPORTS"/*; do
+    echo "== $report" >&2
+    cat "$report" >&2
+  done
+  status=1
+fi
+exit $status
