@@ -458,6 +458,8 @@ class Parser {
     } else if (key == "glyph-size") item.glyphSize = Int(v, line, "glyph-size", 0, kMaxPixels);
     else if (key == "image") {
       const QString path = baseDir_.filePath(v);
+      // Only a regular file: a pipe or device named here would block or never end.
+      if (!QFileInfo(path).isFile()) Fail(line, "cannot read the image \"" + path + "\": it is not a file");
       item.image = QImage(path);
       if (item.image.isNull()) Fail(line, "cannot read the image \"" + path + "\"");
     } else if (key == "text") item.text = v;

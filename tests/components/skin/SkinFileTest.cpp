@@ -91,6 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenSkin{"layout From 200 100\nend\nlayout From 100 100\nend\n", 3, "defined twice"},
         BrokenSkin{"layout From 200 100\n  icon 0 0 10 10\nend\n", 2, "needs glyph= or image="},
         BrokenSkin{"layout From 200 100\n  button go 0 0 10 10 image=missing.png\nend\n", 2, "cannot read the image"},
+        BrokenSkin{"layout From 200 100\n  button go 0 0 10 10 image=/dev/null\nend\n", 2, "/dev/null\": it is not a file"},
         BrokenSkin{"layout From 200 100\n  panel 0 0 5 5\n  controls-style\n    QLineEdit { color: red;\n  end\nend\n", 3,
                    "the controls-style block is not a style sheet Qt can read"}));
 
