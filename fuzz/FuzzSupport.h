@@ -24,7 +24,8 @@ inline void StartHeadlessApplication() {
 // A folder of this process's own, removed when the process ends normally.
 inline const QString& ScratchFolder() {
   static QTemporaryDir folder(QDir::tempPath() + "/snipwave-fuzz-XXXXXX");
-  return folder.path();
+  static const QString path = folder.path();
+  return path;
 }
 
 }  // namespace snipwave::fuzz

@@ -30,6 +30,9 @@ export ASAN_OPTIONS="detect_leaks=1"
 export LSAN_OPTIONS="suppressions=$ROOT/scripts/sanitizers/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
+# The targets write every input to a scratch file (the settings store also
+# syncs each write); memory-backed storage keeps that from dominating the run.
+if [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
 
 # Longest input per target: audio stays small enough for the reader's scan
 # cache to hash the whole file, so a rewrite of the input is never mistaken
