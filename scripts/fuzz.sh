@@ -52,7 +52,7 @@ for target in "${TARGETS[@]}"; do
     echo "fuzz_$target FAILED; inputs in $artifacts" >&2
     status=1
   else
-    grep -E '^stat::number_of_executed_units|^stat::peak_rss_mb|^#[0-9]+ +DONE' "$BUILD_DIR/fuzz_$target.log" >&2 || true
+    grep -E '^stat::number_of_executed_units|^stat::peak_rss_mb|^#[0-9]+[[:space:]]+DONE' "$BUILD_DIR/fuzz_$target.log" >&2 || true
   fi
 done
 exit $status
