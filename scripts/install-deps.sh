@@ -13,6 +13,7 @@ PACKAGES=(
   x11-utils desktop-file-utils appstream dpkg-dev file
   lame vorbis-tools mpg123
   xdotool
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -43,7 +43,12 @@ class PathScanner {
       ++pos_;
     }
     if (!digits) throw std::invalid_argument("a number is expected at \"" + text_.substr(start, 12) + "\"");
-    return std::stod(text_.substr(start, pos_ - start));
+    const std::string number = text_.substr(start, pos_ - start);
+    try {
+      return std::stod(number);
+    } catch (const std::out_of_range&) {
+      throw std::invalid_argument("the number " + number.substr(0, 24) + " is out of range");
+    }
   }
 
  private:
@@ -53,7 +58,7 @@ class PathScanner {
 
 }  // namespace
 
-QPainterPath ParseGlyphPath(const QString& data) {
+QPainterPath ParseGlyphPath(const QString& data, double limit) {
   PathScanner in(data);
   QPainterPath path;
   QPointF current, lastControl;
@@ -134,6 +139,10 @@ QPainterPath ParseGlyphPath(const QString& data) {
     if (previous == 'Z' && !in.AtEnd() && !in.AtCommand())
       throw std::invalid_argument("numbers after Z need a command first");
   }
+  // Relative steps add up, so the bound is checked on the finished outline.
+  const QRectF reach = path.controlPointRect();
+  if (!(reach.left() >= -limit && reach.top() >= -limit && reach.right() <= limit && reach.bottom() <= limit))
+    throw std::invalid_argument("the path reaches beyond " + std::to_string(static_cast<long>(limit)) + " units");
   return path;
 }
 

@@ -5,8 +5,16 @@
 
 namespace snipwave::skin {
 
+namespace {
+// Callers may pass any int32; edges beyond this lie far off every screen and
+// are pulled in so that widths and the repaint margins cannot overflow.
+constexpr int kFarEdge = 1 << 24;
+int Edge(int value) { return std::clamp(value, -kFarEdge, kFarEdge); }
+}  // namespace
+
 QRect ToQRect(const SkinRect& r) {
-  return QRect(r.left, r.top, std::max(0, r.right - r.left), std::max(0, r.bottom - r.top));
+  const int left = Edge(r.left), top = Edge(r.top);
+  return QRect(left, top, std::max(0, Edge(r.right) - left), std::max(0, Edge(r.bottom) - top));
 }
 
 SkinRect ToSkinRect(const QRect& r) { return SkinRect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; }

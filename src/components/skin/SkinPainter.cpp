@@ -9,6 +9,10 @@ namespace snipwave::skin {
 
 namespace {
 
+// Pixel sizes are taken as doubles before any subtraction: the rectangle and
+// the skin's sizes are ints, and their difference must never overflow.
+double WidthOf(const QRect& rect) { return static_cast<double>(rect.right()) - rect.left() + 1; }
+
 QBrush BrushOf(const Paint& paint, const QRectF& rect) {
   if (paint.direction == Paint::Direction::None) return QBrush(paint.from);
   QLinearGradient gradient = paint.direction == Paint::Direction::Vertical
@@ -68,8 +72,10 @@ void DrawText(QPainter& p, const ItemSpec& spec, const QRectF& rect, const QStri
   p.save();
   p.setFont(spec.font);
   p.setPen(colour);
-  const QRectF inner = rect.adjusted(spec.padding, 0, -spec.padding, 0);
-  const QString shown = QFontMetrics(spec.font).elidedText(text, Qt::ElideRight, static_cast<int>(inner.width()));
+  const double padding = spec.padding;
+  const QRectF inner = rect.adjusted(padding, 0, -padding, 0);
+  const int room = static_cast<int>(std::clamp(inner.width(), 0.0, 1e6));
+  const QString shown = QFontMetrics(spec.font).elidedText(text, Qt::ElideRight, room);
   p.drawText(inner, static_cast<int>(spec.align), shown);
   p.restore();
 }
@@ -138,14 +144,14 @@ void FillPaint(QPainter& painter, const QRectF& rect, const Paint& paint) {
 }
 
 int SliderPositionAt(const ItemSpec& spec, const QRect& rect, int x) {
-  const double span = rect.width() - spec.thumbSize;
+  const double span = WidthOf(rect) - spec.thumbSize;
   if (span <= 0) return 0;
   const double offset = x - (rect.left() + spec.thumbSize / 2.0);
-  return std::clamp(static_cast<int>(std::lround(offset * kSliderMax / span)), 0, kSliderMax);
+  return static_cast<int>(std::lround(std::clamp(offset * kSliderMax / span, 0.0, double{kSliderMax})));
 }
 
 double SliderThumbCentre(const ItemSpec& spec, const QRect& rect, int position) {
-  const double span = std::max(0, rect.width() - spec.thumbSize);
+  const double span = std::max(0.0, WidthOf(rect) - spec.thumbSize);
   return rect.left() + spec.thumbSize / 2.0 + span * std::clamp(position, 0, kSliderMax) / kSliderMax;
 }
 
@@ -170,7 +176,8 @@ void DrawItem(QPainter& p, const ItemSpec& spec, const ObjectState& state, State
       if (spec.kind == ItemKind::Progress) DrawText(p, spec, rect, state.text, spec.colour.normal.from);
       break;
     case ItemKind::Icon: {
-      const QRectF inner = rect.adjusted(spec.padding, spec.padding, -spec.padding, -spec.padding);
+      const double padding = spec.padding;
+      const QRectF inner = rect.adjusted(padding, padding, -padding, -padding);
       if (spec.glyph) DrawGlyph(p, *spec.glyph, inner, spec.colour.normal.from);
       else DrawImage(p, spec.image, inner);
       break;

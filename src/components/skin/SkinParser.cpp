@@ -4,11 +4,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <cmath>
 #include <map>
 #include <set>
 #include <stdexcept>
 
 #include "components/skin/GlyphPath.h"
+#include "components/skin/StyleSheetCheck.h"
 #include "platform/Error.h"
 
 namespace snipwave::skin {
@@ -67,6 +69,11 @@ QStringList Tokenize(const QString& text, int lineNumber) {
   return tokens;
 }
 
+// Every number of a skin file lies in a range that makes sense on a screen, so
+// that no later arithmetic on it (edges, insets, scaled glyphs) can overflow.
+constexpr int kMaxPixels = 4000;          // the largest window, each way
+constexpr double kMaxGlyphUnits = 10000;  // glyph boxes and the shapes in them
+
 struct Attr {
   QString value;
   int line = 0;
@@ -87,7 +94,7 @@ const std::set<QString>& KnownAttributes() {
 class Parser {
  public:
   Parser(const QString& text, const QString& fileName)
-      : lines_(text.split('\n')), baseDir_(QFileInfo(fileName).absoluteDir()) {
+      : lines_(SplitLines(text)), baseDir_(QFileInfo(fileName).absoluteDir()) {
     doc_.fileName = fileName;
   }
 
@@ -119,6 +126,13 @@ class Parser {
   }
 
  private:
+  // Lines end with LF, CR LF or a lone CR, whatever wrote the file.
+  static QStringList SplitLines(QString text) {
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text.split('\n');
+  }
+
   // Next non-blank, non-comment logical line; a trailing "\" joins the next line.
   bool NextLine(Line& out) {
     out = Line{};
@@ -152,18 +166,34 @@ class Parser {
     if (line.tokens.size() != count) Fail(line.number, "expected: " + usage);
   }
 
-  static int Int(const QString& token, int line, const QString& what) {
+  static int Int(const QString& token, int line, const QString& what, int min, int max) {
     bool ok = false;
-    const int value = token.toInt(&ok);
-    if (!ok) Fail(line, what + " must be a whole number, not \"" + token + "\"");
+    const qlonglong value = token.toLongLong(&ok);
+    if (!ok && !IsWholeNumber(token)) Fail(line, what + " must be a whole number, not \"" + token + "\"");
+    if (!ok || value < min || value > max)
+      Fail(line, QString("%1 must lie between %2 and %3, not %4").arg(what).arg(min).arg(max).arg(token));
+    return static_cast<int>(value);
+  }
+
+  static bool IsWholeNumber(const QString& token) {
+    int i = token.startsWith('-') || token.startsWith('+') ? 1 : 0;
+    if (i >= token.size()) return false;
+    for (; i < token.size(); ++i)
+      if (token[i] < '0' || token[i] > '9') return false;
+    return true;
+  }
+
+  static double Number(const QString& token, int line, const QString& what, double min, double max) {
+    bool ok = false;
+    const double value = token.toDouble(&ok);
+    if (!ok || !std::isfinite(value)) Fail(line, what + " must be a number, not \"" + token + "\"");
+    if (value < min || value > max)
+      Fail(line, QString("%1 must lie between %2 and %3, not %4").arg(what).arg(min).arg(max).arg(token));
     return value;
   }
 
-  static double Number(const QString& token, int line, const QString& what) {
-    bool ok = false;
-    const double value = token.toDouble(&ok);
-    if (!ok) Fail(line, what + " must be a number, not \"" + token + "\"");
-    return value;
+  static double GlyphNumber(const QString& token, int line, const QString& what) {
+    return Number(token, line, what, -kMaxGlyphUnits, kMaxGlyphUnits);
   }
 
   static bool IsName(const QString& token) {
@@ -227,8 +257,7 @@ class Parser {
     QStringList families;
     for (const QString& family : line.tokens[2].split(',')) families << family.trimmed();
     font.setFamilies(families);
-    const int size = Int(line.tokens[3], line.number, "the font size");
-    if (size < 4 || size > 200) Fail(line.number, "the font size must lie between 4 and 200 pixels");
+    const int size = Int(line.tokens[3], line.number, "the font size", 4, 200);
     font.setPixelSize(size);
     font.setStyleStrategy(QFont::PreferAntialias);
     static const std::map<QString, QFont::Weight> weights = {{"light", QFont::Light},
@@ -243,7 +272,7 @@ class Parser {
       } else if (option == "italic") {
         font.setItalic(true);
       } else if (option.startsWith("tracking=")) {
-        font.setLetterSpacing(QFont::AbsoluteSpacing, Number(option.mid(9), line.number, "tracking"));
+        font.setLetterSpacing(QFont::AbsoluteSpacing, Number(option.mid(9), line.number, "tracking", -100, 100));
       } else {
         Fail(line.number, "unknown font option \"" + option + "\"");
       }
@@ -258,8 +287,8 @@ class Parser {
     ExpectCount(header, 4, "glyph <name> <width> <height>");
     auto glyph = std::make_shared<Glyph>();
     const QString name = Name(header, 1, "glyph");
-    glyph->box = QSizeF(Number(header.tokens[2], header.number, "the glyph width"),
-                        Number(header.tokens[3], header.number, "the glyph height"));
+    glyph->box = QSizeF(Number(header.tokens[2], header.number, "the glyph width", 0, kMaxGlyphUnits),
+                        Number(header.tokens[3], header.number, "the glyph height", 0, kMaxGlyphUnits));
     if (glyph->box.width() <= 0 || glyph->box.height() <= 0) Fail(header.number, "the glyph box must not be empty");
     Line line;
     while (true) {
@@ -270,7 +299,7 @@ class Parser {
       if (line.tokens[i] == "stroke") {
         part.stroke = true;
         if (line.tokens.size() < 3) Fail(line.number, "expected: stroke <width> path|circle|rect ...");
-        part.strokeWidth = Number(line.tokens[++i], line.number, "the stroke width");
+        part.strokeWidth = Number(line.tokens[++i], line.number, "the stroke width", 0, kMaxGlyphUnits);
       } else if (line.tokens[i] != "fill") {
         Fail(line.number, "a glyph line starts with \"fill\" or \"stroke\", not \"" + line.tokens[i] + "\"");
       }
@@ -279,19 +308,19 @@ class Parser {
       const QStringList args = line.tokens.mid(i);
       if (shape == "path") {
         try {
-          part.path = ParseGlyphPath(args.join(' '));
+          part.path = ParseGlyphPath(args.join(' '), kMaxGlyphUnits);
         } catch (const std::invalid_argument& e) {
           Fail(line.number, "bad path data: " + QString::fromUtf8(e.what()));
         }
       } else if (shape == "circle") {
         if (args.size() != 3) Fail(line.number, "expected: circle <cx> <cy> <r>");
-        const double r = Number(args[2], line.number, "the radius");
-        part.path.addEllipse(QPointF(Number(args[0], line.number, "cx"), Number(args[1], line.number, "cy")), r, r);
+        const double r = Number(args[2], line.number, "the radius", 0, kMaxGlyphUnits);
+        part.path.addEllipse(QPointF(GlyphNumber(args[0], line.number, "cx"), GlyphNumber(args[1], line.number, "cy")), r, r);
       } else if (shape == "rect") {
         if (args.size() != 4 && args.size() != 5) Fail(line.number, "expected: rect <x> <y> <w> <h> [<corner radius>]");
-        const QRectF r(Number(args[0], line.number, "x"), Number(args[1], line.number, "y"),
-                       Number(args[2], line.number, "w"), Number(args[3], line.number, "h"));
-        const double radius = args.size() == 5 ? Number(args[4], line.number, "the corner radius") : 0;
+        const QRectF r(GlyphNumber(args[0], line.number, "x"), GlyphNumber(args[1], line.number, "y"),
+                       Number(args[2], line.number, "w", 0, kMaxGlyphUnits), Number(args[3], line.number, "h", 0, kMaxGlyphUnits));
+        const double radius = args.size() == 5 ? Number(args[4], line.number, "the corner radius", 0, kMaxGlyphUnits) : 0;
         part.path.addRoundedRect(r, radius, radius);
       } else {
         Fail(line.number, "unknown glyph shape \"" + shape + "\" (path, circle or rect)");
@@ -348,10 +377,8 @@ class Parser {
     layout.name = Name(header, 1, "layout");
     layout.line = header.number;
     if (doc_.Find(layout.name)) Fail(header.number, "the layout \"" + layout.name + "\" is defined twice");
-    layout.size = QSize(Int(header.tokens[2], header.number, "the window width"),
-                        Int(header.tokens[3], header.number, "the window height"));
-    if (layout.size.width() < 50 || layout.size.height() < 50 || layout.size.width() > 4000 || layout.size.height() > 4000)
-      Fail(header.number, "the window size must lie between 50 and 4000 pixels each way");
+    layout.size = QSize(Int(header.tokens[2], header.number, "the window width", 50, kMaxPixels),
+                        Int(header.tokens[3], header.number, "the window height", 50, kMaxPixels));
     Line line;
     while (true) {
       if (!NextLine(line)) Fail(header.number, "the layout \"" + layout.name + "\" is not closed with \"end\"");
@@ -363,6 +390,8 @@ class Parser {
       } else if (keyword == "controls-style") {
         ExpectCount(line, 1, "controls-style (then the style sheet lines, then end)");
         layout.controlsStyleSheet = RawBlock(line.number, "controls-style");
+        if (!IsValidStyleSheet(layout.controlsStyleSheet))
+          Fail(line.number, "the controls-style block is not a style sheet Qt can read");
       } else {
         layout.items.push_back(Item(line, layout));
       }
@@ -388,10 +417,11 @@ class Parser {
     if (line.tokens.size() < i + 4)
       Fail(line.number, "expected: " + line.tokens[0] + (IsNamedKind(item.kind) ? " <name>" : "") +
                             " <left> <top> <width> <height> [key=value ...]");
-    const int left = Int(line.tokens[i], line.number, "left");
-    const int top = Int(line.tokens[i + 1], line.number, "top");
-    const int width = Int(line.tokens[i + 2], line.number, "width");
-    const int height = Int(line.tokens[i + 3], line.number, "height");
+    // Each edge lies within the largest window, so left + width cannot overflow.
+    const int left = Int(line.tokens[i], line.number, "left", -kMaxPixels, kMaxPixels);
+    const int top = Int(line.tokens[i + 1], line.number, "top", -kMaxPixels, kMaxPixels);
+    const int width = Int(line.tokens[i + 2], line.number, "width", -kMaxPixels, kMaxPixels);
+    const int height = Int(line.tokens[i + 3], line.number, "height", -kMaxPixels, kMaxPixels);
     if (width < 0 || height <= 0 || (width == 0 && item.kind != ItemKind::Progress))
       Fail(line.number, "the rectangle must have a positive width and height");
     item.rect = QRect(left, top, width, height);
@@ -417,8 +447,8 @@ class Parser {
     else if (key == "border") item.border.normal = PaintOf(v, line);
     else if (key == "border-hover") item.border.hover = PaintOf(v, line);
     else if (key == "border-pressed") item.border.pressed = PaintOf(v, line);
-    else if (key == "border-width") item.borderWidth = Number(v, line, "border-width");
-    else if (key == "radius") item.radius = Number(v, line, "radius");
+    else if (key == "border-width") item.borderWidth = Number(v, line, "border-width", 0, 100);
+    else if (key == "radius") item.radius = Number(v, line, "radius", 0, kMaxPixels);
     else if (key == "colour") item.colour.normal = PaintOf(v, line);
     else if (key == "colour-hover") item.colour.hover = PaintOf(v, line);
     else if (key == "colour-pressed") item.colour.pressed = PaintOf(v, line);
@@ -426,9 +456,11 @@ class Parser {
       auto glyph = glyphs_.find(v);
       if (glyph == glyphs_.end()) Fail(line, "unknown glyph \"" + v + "\"");
       item.glyph = glyph->second;
-    } else if (key == "glyph-size") item.glyphSize = Int(v, line, "glyph-size");
+    } else if (key == "glyph-size") item.glyphSize = Int(v, line, "glyph-size", 0, kMaxPixels);
     else if (key == "image") {
       const QString path = baseDir_.filePath(v);
+      // Only a regular file: a pipe or device named here would block or never end.
+      if (!QFileInfo(path).isFile()) Fail(line, "cannot read the image \"" + path + "\": it is not a file");
       item.image = QImage(path);
       if (item.image.isNull()) Fail(line, "cannot read the image \"" + path + "\"");
     } else if (key == "text") item.text = v;
@@ -442,7 +474,7 @@ class Parser {
       else if (v == "center" || v == "centre") item.align = Qt::AlignHCenter | vertical;
       else if (v == "right") item.align = Qt::AlignRight | vertical;
       else Fail(line, "align is left, center or right, not \"" + v + "\"");
-    } else if (key == "padding") item.padding = Int(v, line, "padding");
+    } else if (key == "padding") item.padding = Int(v, line, "padding", 0, kMaxPixels / 2);
     else if (key == "tip") item.tip = v;
     else if (key == "visible") {
       if (v != "yes" && v != "no") Fail(line, "visible is yes or no, not \"" + v + "\"");
@@ -452,8 +484,8 @@ class Parser {
     else if (key == "thumb") item.thumb.normal = PaintOf(v, line);
     else if (key == "thumb-hover") item.thumb.hover = PaintOf(v, line);
     else if (key == "thumb-pressed") item.thumb.pressed = PaintOf(v, line);
-    else if (key == "track-height") item.trackHeight = Int(v, line, "track-height");
-    else if (key == "thumb-size") item.thumbSize = Int(v, line, "thumb-size");
+    else if (key == "track-height") item.trackHeight = Int(v, line, "track-height", 0, kMaxPixels);
+    else if (key == "thumb-size") item.thumbSize = Int(v, line, "thumb-size", 0, kMaxPixels);
     else if (key == "range") item.range = Colour(v, line);
     else if (key == "begin-mark") item.beginMark = Colour(v, line);
     else if (key == "end-mark") item.endMark = Colour(v, line);
@@ -471,8 +503,23 @@ class Parser {
   SkinDocument doc_;
 };
 
+// Control characters (a NUL would end the text where the message is shown)
+// appear as \xNN, so the user sees that the file holds them and where.
+QString Escaped(const QString& text) {
+  QString shown;
+  shown.reserve(text.size());
+  for (QChar c : text) {
+    const ushort u = c.unicode();
+    if (u < 0x20 || u == 0x7F) shown += "\\x" + QString::number(u, 16).rightJustified(2, '0').toUpper();
+    else if (u >= 0x80 && u < 0xA0) shown += "\\u" + QString::number(u, 16).rightJustified(4, '0').toUpper();
+    else shown += c;
+  }
+  return shown;
+}
+
 Error LoadError(const QString& fileName, const QString& reason) {
-  return Error::Failed("Cannot load the skin", QDir::toNativeSeparators(fileName).toStdString(), reason.toStdString());
+  return Error::Failed("Cannot load the skin", Escaped(QDir::toNativeSeparators(fileName)).toStdString(),
+                       Escaped(reason).toStdString());
 }
 
 }  // namespace

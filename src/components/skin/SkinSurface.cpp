@@ -5,10 +5,39 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QToolTip>
+#include <exception>
+#include <stdexcept>
+#include <utility>
 
 #include "components/skin/SkinPainter.h"
+#include "platform/HookedApplication.h"
 
 namespace snipwave::skin {
+
+namespace {
+
+void ReportHandlerFailure(const std::exception& e) {
+  if (HookedApplication* app = HookedApplication::Instance()) app->Report(e);
+  else qCritical("%s", e.what());
+}
+
+// Runs one of the program's handlers. It runs inside Qt's event delivery,
+// which an exception must never unwind: a failure goes to the application's
+// hook right here, as a failing handler of the window's own controls does.
+// The handler is a copy, so it survives SetEvents being called from inside it.
+template <typename Handler, typename... Args>
+void Fire(Handler handler, Args&&... args) {
+  if (!handler) return;
+  try {
+    handler(std::forward<Args>(args)...);
+  } catch (const std::exception& e) {
+    ReportHandlerFailure(e);
+  } catch (...) {
+    ReportHandlerFailure(std::runtime_error("Unknown error"));
+  }
+}
+
+}  // namespace
 
 SkinSurface::SkinSurface(QWidget* window, const SkinEvents& events)
     : QWidget(window), window_(window), events_(events) {
@@ -102,7 +131,7 @@ void SkinSurface::Drag(int x) {
   const int position = SliderPositionAt(dragging_->Spec(), dragging_->Shown().rect, x);
   if (position == dragging_->Shown().position) return;
   dragging_->MoveByUser(position);
-  if (auto handler = events_.OnScrollTrack) handler(*dragging_, position);
+  Fire(events_.OnScrollTrack, *dragging_, position);
 }
 
 void SkinSurface::mousePressEvent(QMouseEvent* event) {
@@ -117,12 +146,12 @@ void SkinSurface::mousePressEvent(QMouseEvent* event) {
     dragging_ = object;
     RepaintObject(object);
     const QPoint client = mapTo(window_, point);
-    if (auto handler = events_.OnMouseDown) handler(*object, static_cast<int>(event->button()), client.x(), client.y());
+    Fire(events_.OnMouseDown, *object, static_cast<int>(event->button()), client.x(), client.y());
     // A press on the groove moves the thumb there at once, as media players do.
     if (dragging_ == object) {
       const int position = SliderPositionAt(object->Spec(), object->Shown().rect, point.x());
       object->MoveByUser(position);
-      if (auto handler = events_.OnScrollTrack) handler(*object, position);
+      Fire(events_.OnScrollTrack, *object, position);
     }
   } else {
     pressed_ = object;
@@ -149,7 +178,7 @@ void SkinSurface::mouseReleaseEvent(QMouseEvent* event) {
     RepaintObject(slider);
     SetHover(InteractiveObjectAt(point));
     const QPoint client = mapTo(window_, point);
-    if (auto handler = events_.OnMouseUp) handler(*slider, static_cast<int>(event->button()), client.x(), client.y());
+    Fire(events_.OnMouseUp, *slider, static_cast<int>(event->button()), client.x(), client.y());
     return;
   }
   if (SkinObject* button = pressed_) {
@@ -158,7 +187,7 @@ void SkinSurface::mouseReleaseEvent(QMouseEvent* event) {
     // A click counts only when the button is released over the object it was
     // pressed on; sliding off first cancels it, as with any push button.
     if (InteractiveObjectAt(point) == button)
-      if (auto handler = events_.OnClick) handler(*button);
+      Fire(events_.OnClick, *button);
   }
 }
 

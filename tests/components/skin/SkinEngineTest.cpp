@@ -8,7 +8,9 @@
 #include <QMouseEvent>
 #include <QTest>
 #include <QWidget>
+#include <cstdint>
 #include <memory>
+#include <stdexcept>
 
 #include "CaughtExceptions.h"
 #include "SkinClicker.h"
@@ -301,6 +303,51 @@ TEST_F(SkinEngine, ExceptionFromAHandlerReachesTheHookAndClicksGoOn) {
   EXPECT_EQ(events.size(), 2u);
   EXPECT_EQ(test::CaughtExceptions(), QStringList({"handler failed", "handler failed"}));
   test::CaughtExceptions().clear();
+}
+
+// Qt's own event code must never be unwound by an exception: the surface hands
+// a handler's failure to the hook itself, even when an event reaches it
+// without passing the application's notify().
+TEST_F(SkinEngine, HandlerExceptionsNeverLeaveTheSurface) {
+  SkinEvents throwing;
+  throwing.OnClick = [](ISkinObject&) { throw Error("click failed"); };
+  throwing.OnMouseDown = [](ISkinObject&, int, int, int) { throw Error("down failed"); };
+  throwing.OnScrollTrack = [](ISkinObject&, int) { throw Error("track failed"); };
+  throwing.OnMouseUp = [](ISkinObject&, int, int, int) { throw std::runtime_error("up failed"); };
+  skin->SetEvents(throwing);
+  QObject* surface = skin->Surface(&window);
+  auto deliver = [&](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+    QMouseEvent event(type, at, window.mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+    EXPECT_NO_THROW(surface->event(&event));
+  };
+  deliver(QEvent::MouseButtonPress, QPoint(30, 20), Qt::LeftButton);
+  deliver(QEvent::MouseButtonRelease, QPoint(30, 20), Qt::NoButton);
+  deliver(QEvent::MouseButtonPress, QPoint(20, 110), Qt::LeftButton);
+  deliver(QEvent::MouseMove, QPoint(200, 110), Qt::LeftButton);
+  deliver(QEvent::MouseButtonRelease, QPoint(200, 110), Qt::NoButton);
+  EXPECT_EQ(test::CaughtExceptions(),
+            QStringList({"click failed", "down failed", "track failed", "track failed", "up failed"}));
+  test::CaughtExceptions().clear();
+}
+
+// Bounds come from the program as any int32; drawing and hit-testing such a
+// rectangle must stay well defined (the sanitizer build checks the arithmetic).
+TEST_F(SkinEngine, ExtremeBoundsDrawAndReadBackSafely) {
+  const SkinRect extreme{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+  for (const char* name : {"go", "label", "pb", "bar"}) {
+    ISkinElement* element = Object(name)->QueryElement();
+    element->SetBounds(extreme);
+    element->Redraw();
+    const SkinRect back = element->GetBounds();
+    EXPECT_LT(back.left, back.right);
+    EXPECT_LT(back.top, back.bottom);
+  }
+  EXPECT_FALSE(Shot().isNull());
+  SendMouse(QEvent::MouseButtonPress, QPoint(150, 100), Qt::LeftButton, Qt::LeftButton);
+  SendMouse(QEvent::MouseButtonRelease, QPoint(150, 100), Qt::LeftButton, Qt::NoButton);
+  const int position = Object("pb")->QuerySlider()->GetPosition();
+  EXPECT_GE(position, 0);
+  EXPECT_LE(position, 20000);
 }
 
 TEST_F(SkinEngine, HandlesStayValidAfterAnotherLayoutIsApplied) {

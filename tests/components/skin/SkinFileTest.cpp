@@ -90,7 +90,64 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenSkin{"skin 2\n", 1, "unsupported skin format version"},
         BrokenSkin{"layout From 200 100\nend\nlayout From 100 100\nend\n", 3, "defined twice"},
         BrokenSkin{"layout From 200 100\n  icon 0 0 10 10\nend\n", 2, "needs glyph= or image="},
-        BrokenSkin{"layout From 200 100\n  button go 0 0 10 10 image=missing.png\nend\n", 2, "cannot read the image"}));
+        BrokenSkin{"layout From 200 100\n  button go 0 0 10 10 image=missing.png\nend\n", 2, "cannot read the image"},
+        BrokenSkin{"layout From 200 100\n  button go 0 0 10 10 image=/dev/null\nend\n", 2, "/dev/null\": it is not a file"},
+        BrokenSkin{"layout From 200 100\n  panel 0 0 5 5\n  controls-style\n    QLineEdit { color: red;\n  end\nend\n", 3,
+                   "the controls-style block is not a style sheet Qt can read"}));
+
+// Numbers far outside what a screen can show are refused where they are read,
+// before any arithmetic on them.
+INSTANTIATE_TEST_SUITE_P(
+    ExtremeNumbers, SkinSyntaxError,
+    ::testing::Values(
+        BrokenSkin{"layout From 200 100\n  button go 2147483600 10 40 20\nend\n", 2, "left must lie between -4000 and 4000"},
+        BrokenSkin{"layout From 200 100\n  button go 10 10 2147483600 20\nend\n", 2, "width must lie between"},
+        BrokenSkin{"layout From 200 100\n  panel 0 -2147483648 10 10\nend\n", 2, "top must lie between"},
+        BrokenSkin{"layout From 200 100\n  panel 0 0 10 99999999999999999999\nend\n", 2, "height must lie between"},
+        BrokenSkin{"layout From 2147483647 100\nend\n", 1, "the window width must lie between 50 and 4000"},
+        BrokenSkin{"layout From 200 100\n  text t 0 0 50 20 padding=-2147483648\nend\n", 2, "padding must lie between 0 and 2000"},
+        BrokenSkin{"layout From 200 100\n  slider pb 0 0 50 20 thumb-size=2147483647\nend\n", 2, "thumb-size must lie between"},
+        BrokenSkin{"layout From 200 100\n  slider pb 0 0 50 20 track-height=-1\nend\n", 2, "track-height must lie between"},
+        BrokenSkin{"layout From 200 100\n  button go 0 0 50 20 glyph-size=2147483647\nend\n", 2, "glyph-size must lie between"},
+        BrokenSkin{"layout From 200 100\n  panel 0 0 50 20 border-width=1e300\nend\n", 2, "border-width must lie between"},
+        BrokenSkin{"layout From 200 100\n  panel 0 0 50 20 radius=nan\nend\n", 2, "radius must be a number"},
+        BrokenSkin{"font f \"DejaVu Sans\" 2147483647\n", 1, "the font size must lie between 4 and 200"},
+        BrokenSkin{"font f \"DejaVu Sans\" 12 tracking=inf\n", 1, "tracking must be a number"},
+        BrokenSkin{"glyph g 1e308 24\n", 1, "the glyph width must lie between"},
+        BrokenSkin{"glyph g 24 24\n  fill circle 12 12 1e9\nend\n", 2, "the radius must lie between"},
+        BrokenSkin{"glyph g 24 24\n  stroke 2 rect 0 0 -1 4\nend\n", 2, "w must lie between"},
+        BrokenSkin{"glyph g 24 24\n  fill path M1 1 L 1000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000 2\nend\n",
+                   2, "is out of range"},
+        BrokenSkin{"glyph g 24 24\n  fill path m1 1 l 9000 0 9000 0 z\nend\n", 2, "the path reaches beyond 10000 units"}));
+
+TEST(SkinFile, LinesMayEndWithLfCrLfOrCr) {
+  for (const char* end : {"\n", "\r\n", "\r"}) {
+    SCOPED_TRACE(::testing::PrintToString(end));
+    QString text = QString(kMinimal) + "# comment\nlayout Two 100 \\\n  100\n  controls-style\n  QLabel { }\n  end\nend\n";
+    text.replace("\n", end);
+    const skin::SkinDocument doc = skin::ParseSkin(text, "inline.skn");
+    ASSERT_EQ(doc.layouts.size(), 2u);
+    EXPECT_NE(doc.Find("From")->Find("go"), nullptr);
+    EXPECT_EQ(doc.Find("Two")->size, QSize(100, 100));
+    EXPECT_EQ(doc.Find("Two")->controlsStyleSheet.trimmed(), "QLabel { }");
+    QString broken = "skin 1\n\nbogus\n";
+    broken.replace("\n", end);
+    EXPECT_THROW(
+        try { skin::ParseSkin(broken, "inline.skn"); } catch (const Error& e) {
+          EXPECT_THAT(e.what(), HasSubstr("line 3: unknown keyword \"bogus\""));
+          throw;
+        },
+        Error);
+  }
+}
+
+TEST(SkinFile, ControlCharactersInAMessageAreShownEscaped) {
+  TempDir dir;
+  const QString path = WriteSkin(dir, QString("skin 1\nla") + QChar(0) + "yout\x1b[2J From 200 100\n");
+  const std::string message = LoadError(path);
+  EXPECT_THAT(message, HasSubstr("line 2: unknown keyword \"la\\x00yout\\x1B[2J\""));
+  EXPECT_EQ(message.find('\0'), std::string::npos);
+}
 
 TEST(SkinFile, FailedLoadKeepsTheSkinLoadedBefore) {
   TempDir dir;
