@@ -71,7 +71,7 @@ class FixedChoice final : public IDialogService {
  public:
   explicit FixedChoice(QStringList files) : files_(std::move(files)) {}
   void ShowInformation(const QString& text) override { std::fprintf(stderr, "info: %s\n", qPrintable(text)); }
-  bool AskYesNo(const QString&) override { return false; }
+  bool AskYesNo(const QString&, YesNoDefault) override { return false; }
   QStringList GetOpenFileNames(const QList<FileFilter>&) override { return files_; }
   QString GetSaveFileName(const QString&, const FileFilter&) override { return {}; }
   QString ChooseFolder(const QString&, bool) override { return {}; }

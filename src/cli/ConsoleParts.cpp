@@ -22,7 +22,7 @@ void ConsoleDialogs::ShowInformation(const QString& text) {
   QTextStream(stderr) << QString(text).replace('\r', '\n') << Qt::endl;
 }
 
-bool ConsoleDialogs::AskYesNo(const QString& text) {
+bool ConsoleDialogs::AskYesNo(const QString& text, YesNoDefault) {
   QTextStream err(stderr);
   if (assumeYes_) {
     err << text << " yes (--yes)" << Qt::endl;

@@ -22,7 +22,7 @@ class ConsoleDialogs final : public IDialogService {
  public:
   ConsoleDialogs(bool assumeYes, QString savePath) : assumeYes_(assumeYes), savePath_(std::move(savePath)) {}
   void ShowInformation(const QString& text) override;
-  bool AskYesNo(const QString& text) override;
+  bool AskYesNo(const QString& text, YesNoDefault defaultButton = YesNoDefault::Yes) override;
   QStringList GetOpenFileNames(const QList<FileFilter>&) override { return {}; }
   QString GetSaveFileName(const QString&, const FileFilter&) override { return savePath_; }
   QString ChooseFolder(const QString&, bool) override { return {}; }
@@ -36,7 +36,7 @@ class ConsoleDialogs final : public IDialogService {
 // printed instead.
 class ConsoleLauncher final : public ILauncher {
  public:
-  void OpenFolder(const QString&) override {}
+  bool OpenFolder(const QString&) override { return true; }
   void OpenUrl(const QString&) override {}
   void OpenHelpFile(const QString&) override {}
 };

@@ -95,6 +95,10 @@ void Cut(MainState& state, const JobOptions& options) {
   state.OutputFolder = folder;
 
   const int rows = state.TrackCount;
+  // Rows whose source is gone are skipped with a message and keep their text.
+  detail::ResetStatusOfRowsToProcess(state, rows, [&state](int row) {
+    return FileExists(state.TrackTable[static_cast<std::size_t>(row)].FilePath);
+  });
   for (int row = 0; row < rows && state.Converting; ++row) {
     state.MessagePump->ProcessPendingMessages();
     ShowProgress(state, 0);
@@ -156,7 +160,8 @@ void Cut(MainState& state, const JobOptions& options) {
     if (sourceFailure) std::rethrow_exception(sourceFailure);
     ShowProgress(state, 10000);
     const bool shortened = state.Converting && done < count;
-    state.lv->SetCellText(row, kStatusCell, shortened ? kShortStatus : kFinish);
+    const bool stopped = !state.Converting && done < count;
+    state.lv->SetCellText(row, kStatusCell, shortened ? kShortStatus : stopped ? kStoppedStatus : kFinish);
     if (shortened) {
       const QString message = detail::ShortReadMessage(record.FilePath, done, count, rate);
       report.shortReads << message;
@@ -164,7 +169,7 @@ void Cut(MainState& state, const JobOptions& options) {
     }
   }
   report.end = state.Converting ? JobEnd::Completed : JobEnd::Aborted;
-  detail::FinishJob(state, state.OutputFolder);
+  report.folderNotOpened = detail::FinishJob(state, state.OutputFolder);
 }
 
 }  // namespace snipwave

@@ -1,5 +1,6 @@
 #include "convert/JobSupport.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <exception>
 
@@ -45,11 +46,18 @@ int ProgressValue(std::int64_t done, std::int64_t count) {
   return static_cast<int>((done * 10000 + count / 2) / count);
 }
 
-void FinishJob(MainState& state, const QString& folderToOpen) {
+void ResetStatusOfRowsToProcess(MainState& state, int rows, const std::function<bool(int row)>& willProcess) {
+  for (int row = 0; row < rows; ++row)
+    if (willProcess(row)) state.lv->SetCellText(row, kStatusCell, kUnconvertedStatus);
+}
+
+QString FinishJob(MainState& state, const QString& folderToOpen) {
   ShowProgress(state, 0);
   state.Converting = false;
   state.cm_Format->SetEnabled(true);
-  state.Launcher->OpenFolder(folderToOpen);
+  if (state.Launcher->OpenFolder(folderToOpen)) return {};
+  return "The folder " + QDir::toNativeSeparators(folderToOpen) +
+         " could not be opened: the desktop has no program that opens folders, or it refused.";
 }
 
 namespace {
@@ -116,7 +124,8 @@ QStringList AbortJobAfterError(MainState& state) {
       failures << QString::fromUtf8(e.what());
     }
   }
-  detail::FinishJob(state, state.OutputFolder);
+  const QString notOpened = detail::FinishJob(state, state.OutputFolder);
+  if (!notOpened.isEmpty()) failures << notOpened;
   return failures;
 }
 

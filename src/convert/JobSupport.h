@@ -5,6 +5,7 @@
 #include <QPair>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 
 namespace snipwave {
 
@@ -36,6 +37,8 @@ struct JobReport {
   // The values behind a refusal of the output configuration ("mp3: 8000 Hz,
   // 320 kbit/s, 2 channels"), for callers that show more than its message.
   QString refusedSettings;
+  // Why the output folder could not be shown at the end; empty when it was.
+  QString folderNotOpened;
 
   // True when every row was written in full.
   bool AllComplete() const {
@@ -50,6 +53,9 @@ QStringList JobSummaryLines(const JobReport& report);
 
 // Status cell text of a row whose source ended before its range did.
 inline constexpr const char* kShortStatus = "Short";
+// Status cell text of a row whose copy was ended by a stop: its file is
+// complete and holds the part of the range copied until then.
+inline constexpr const char* kStoppedStatus = "Stopped";
 
 struct JobOptions {
   // The output folder (cut) or the folder to create and start the save dialog
@@ -74,8 +80,12 @@ void CloseIfOpen(IAudioFile2* file);
 // MulDiv(done, 10000, count) for the 64-bit counts of a job: rounded to nearest.
 int ProgressValue(std::int64_t done, std::int64_t count);
 // The end of every job however it ended: progress 0, `Converting` false,
-// `cm_Format` enabled, the folder opened.
-void FinishJob(MainState& state, const QString& folderToOpen);
+// `cm_Format` enabled, the folder opened. Returns the message that says the
+// desktop could not open the folder; empty when it did.
+QString FinishJob(MainState& state, const QString& folderToOpen);
+// "unconverted" in the status cell of every row `willProcess` names, so that
+// no text of an earlier job stays on a row this job is about to write.
+void ResetStatusOfRowsToProcess(MainState& state, int rows, const std::function<bool(int row)>& willProcess);
 // "<file> ended after 12:03.120 of 25:00.000": `done` and `count` are frames
 // at `rate`; both times as h:mm:ss.mmm, or m:ss.mmm under an hour.
 QString ShortReadMessage(const QString& file, std::int64_t done, std::int64_t count, unsigned rate);
@@ -95,7 +105,8 @@ void SetWriterFormatOf(IAudioFile2& writer, const QString& source, int sampleRat
 // exception hook calls it after showing the message; the command line too).
 // Does nothing unless `Converting` is set; then closes the reader and the
 // writer if they have a file open, sets the progress display to 0, clears
-// `Converting`, enables `cm_Format` and opens `OutputFolder`.
+// `Converting`, enables `cm_Format` and opens `OutputFolder` (a folder the
+// desktop could not open is one more message).
 // The clean-up always runs to the end: a close that fails again is not
 // thrown; its message is returned (empty list when all went well).
 QStringList AbortJobAfterError(MainState& state);

@@ -1,5 +1,6 @@
 #include "convert/JoinJob.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
@@ -127,6 +128,10 @@ RowResult AppendRow(MainState& state, const Timerec& record, unsigned outputRate
 
 }  // namespace
 
+QString OverwriteQuestion(const QString& outputPath) {
+  return QDir::toNativeSeparators(outputPath) + QLatin1Char('\r') + QLatin1String(kOverwriteQuestion);
+}
+
 void Join(MainState& state, const JobOptions& options) {
   if (detail::RefuseJobStart(state)) return;
   JobReport scratch;
@@ -179,7 +184,8 @@ void Join(MainState& state, const JobOptions& options) {
       report.end = JobEnd::Refused;
       return;
     }
-    if (!state.Dialogs->AskYesNo(kOverwriteQuestion)) {
+    // The question names the file; Enter must not replace it.
+    if (!state.Dialogs->AskYesNo(OverwriteQuestion(outputPath), YesNoDefault::No)) {
       EndWithoutWriting(state);
       report.end = JobEnd::Cancelled;
       return;
@@ -205,6 +211,7 @@ void Join(MainState& state, const JobOptions& options) {
   try {
     writer.CreateOutputFile(SystemPath(output.TemporaryPath()), 0);
     writer.SetPcmFormat(static_cast<int>(outputRate), outputChannels);
+    detail::ResetStatusOfRowsToProcess(state, rows, [](int) { return true; });
 
     for (int row = 0; row < rows && state.Converting; ++row) {
       state.MessagePump->ProcessPendingMessages();
@@ -214,7 +221,8 @@ void Join(MainState& state, const JobOptions& options) {
       if (sourceFailure) break;  // the row keeps "Joining"
       if (result.damaged > 0) report.damagedSources.append({record.FilePath, result.damaged});
       const bool shortened = state.Converting && result.consumed < result.length;
-      state.lv->SetCellText(row, kStatusCell, shortened ? kShortStatus : kFinish);
+      const bool stopped = !state.Converting && result.consumed < result.length;
+      state.lv->SetCellText(row, kStatusCell, shortened ? kShortStatus : stopped ? kStoppedStatus : kFinish);
       if (shortened) {
         const QString message =
             detail::ShortReadMessage(record.FilePath, result.consumed, result.length, result.sourceRate);
@@ -241,7 +249,7 @@ void Join(MainState& state, const JobOptions& options) {
   }
   report.writtenFiles << outputPath;
   report.end = state.Converting ? JobEnd::Completed : JobEnd::Aborted;
-  detail::FinishJob(state, FolderOf(chosen));
+  report.folderNotOpened = detail::FinishJob(state, FolderOf(chosen));
 }
 
 }  // namespace snipwave

@@ -86,7 +86,7 @@ OutputSetup ConfigureWav(const SettingsStore& store, IAudioFile2& writer) {
 }
 
 OutputSetup ConfigureWma(const SettingsStore& store, IAudioFile2& writer) {
-  const int profile = IndexInRange(store, keys::kWmaFormat, settings::kWmaProfileTexts.size()) + 1;
+  const int profile = IndexInRange(store, keys::kWmaFormat, audio::kWmaProfileTexts.size()) + 1;
   // Refused before anything is written, like an MP3 or OGG format the
   // encoder cannot make, rather than failing in the middle of a job.
   const audio::WmaProfile& listed = audio::WmaProfileByNumber(profile);

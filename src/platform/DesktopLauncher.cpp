@@ -5,8 +5,8 @@
 
 namespace snipwave {
 
-void DesktopLauncher::OpenFolder(const QString& folder) {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+bool DesktopLauncher::OpenFolder(const QString& folder) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
 void DesktopLauncher::OpenUrl(const QString& url) { QDesktopServices::openUrl(QUrl(url)); }

@@ -12,6 +12,9 @@ struct FileFilter {
   QString patterns;
 };
 
+// The button a Yes/No question has as its default (what Enter answers).
+enum class YesNoDefault { Yes, No };
+
 // Every modal question the program asks. The real implementation shows Qt
 // dialogs; tests substitute a scripted double. All calls block until answered.
 class IDialogService {
@@ -20,8 +23,9 @@ class IDialogService {
 
   // Information box titled "Information" with the information icon and OK.
   virtual void ShowInformation(const QString& text) = 0;
-  // The same box with Yes and No; true only for Yes.
-  virtual bool AskYesNo(const QString& text) = 0;
+  // The same box with Yes and No; true only for Yes. A question whose Yes
+  // destroys something defaults to No.
+  virtual bool AskYesNo(const QString& text, YesNoDefault defaultButton = YesNoDefault::Yes) = 0;
   // Open dialog with multiple selection; the first filter is preselected.
   // Returns the chosen full paths in the dialog's order, empty on cancel.
   virtual QStringList GetOpenFileNames(const QList<FileFilter>& filters) = 0;

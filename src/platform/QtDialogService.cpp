@@ -22,9 +22,10 @@ void QtDialogService::ShowInformation(const QString& text) {
   box.exec();
 }
 
-bool QtDialogService::AskYesNo(const QString& text) {
+bool QtDialogService::AskYesNo(const QString& text, YesNoDefault defaultButton) {
   QMessageBox box(QMessageBox::Information, kInformationTitle, text, QMessageBox::Yes | QMessageBox::No,
                   parent_);
+  box.setDefaultButton(defaultButton == YesNoDefault::No ? QMessageBox::No : QMessageBox::Yes);
   return box.exec() == QMessageBox::Yes;
 }
 

@@ -20,7 +20,7 @@ class QtDialogService final : public IDialogService {
   void SetFolderChooser(FolderChooser chooser) { folderChooser_ = std::move(chooser); }
 
   void ShowInformation(const QString& text) override;
-  bool AskYesNo(const QString& text) override;
+  bool AskYesNo(const QString& text, YesNoDefault defaultButton = YesNoDefault::Yes) override;
   QStringList GetOpenFileNames(const QList<FileFilter>& filters) override;
   QString GetSaveFileName(const QString& startFolder, const FileFilter& filter) override;
   QString ChooseFolder(const QString& caption, bool centreOverMainWindow) override;

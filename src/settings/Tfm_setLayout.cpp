@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <string_view>
 
+#include "components/audio/WmaProfiles.h"
 #include "settings/Tfm_set.h"
 #include "settings/UpDown.h"
 
@@ -219,7 +220,7 @@ QWidget* Tfm_set::BuildWmaPage() {
   auto* page = new QWidget;
   page->setObjectName("TabSheet3");
   QGroupBox* group = Group("WMA Format", page);
-  cb_wma = List("cb_wma", settings::kWmaProfileTexts, group);
+  cb_wma = List("cb_wma", audio::kWmaProfileTexts, group);
   lbl_wma_note = Note(QString(), group);
   lbl_wma_note->setObjectName("lbl_wma_note");
   lbl_wma_note->setWordWrap(true);

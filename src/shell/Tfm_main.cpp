@@ -19,6 +19,7 @@
 #include "shell/FormatChooser.h"
 #include "shell/StartupPicture.h"
 #include "convert/CutJob.h"
+#include "convert/JobEndMessage.h"
 #include "convert/JobSupport.h"
 #include "convert/JoinJob.h"
 #include "components/skin/SkinSurface.h"
@@ -152,8 +153,8 @@ void Tfm_main::WireFeatures() {
   c.ClearList = [this] { tracks_->Clear(); };
   c.MoveUp = [this] { tracks_->MoveUp(); };
   c.MoveDown = [this] { tracks_->MoveDown(); };
-  c.Cut = [this] { snipwave::Cut(state_); };
-  c.Join = [this] { snipwave::Join(state_); };
+  c.Cut = [this] { RunJob(snipwave::Cut); };
+  c.Join = [this] { RunJob(snipwave::Join); };
   c.SetBegin = [this] { marking_->SetBegin(); };
   c.SetEnd = [this] { marking_->SetEnd(); };
   c.AddFolder = [this] { tracks_->AddFolder(); };
@@ -203,6 +204,9 @@ void Tfm_main::CreateControls() {
 
   // A click anywhere in the list, on a row or on empty space, selects.
   connect(lv, &TrackListWidget::listClicked, this, [this] { Run(commands_.SelectRow); });
+  connect(lv, &TrackListWidget::pathsDropped, this, [this](const QStringList& paths) {
+    Run([&] { tracks_->AddPaths(paths); });
+  });
   connect(lv, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { PopupMenu1->popup(lv->viewport()->mapToGlobal(pos)); });
 }
@@ -499,6 +503,14 @@ void Tfm_main::PlayRange() {
   Run([this] {
     if (rangePlayback_) rangePlayback_->PlayRange(*preview_, *positions_);
   });
+}
+
+void Tfm_main::RunJob(void (*job)(MainState&, const JobOptions&)) {
+  JobReport report;
+  job(state_, {QString(), &report});
+  // A failure leaves by an exception before this; the hook then tells it.
+  const QString message = JobEndMessage(report);
+  if (!message.isEmpty()) Dialogs().ShowInformation(message);
 }
 
 void Tfm_main::AddFromCommandLine(const QStringList& paths) {

@@ -19,6 +19,7 @@ class QAction;
 namespace snipwave {
 
 class FormatChooser;
+struct JobOptions;
 class MainKeys;
 class PeakCache;
 class PositionMoves;
@@ -100,6 +101,8 @@ class Tfm_main final : public QWidget {
   void PlaceWaveform();
   void WireKeys();
   void PlayRange();  // "Play range", P
+  // Runs a cut or join with a report and tells what it wrote when it ends.
+  void RunJob(void (*job)(MainState&, const JobOptions&));
   QString ListToolTip(int row, int column) const;
   // Runs an operation for a Qt or component callback. An exception must not
   // unwind through Qt's own frames, so it goes to the application's hook here.

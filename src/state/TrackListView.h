@@ -9,6 +9,10 @@ namespace snipwave {
 enum TrackCell { kRangeCell = 0, kLengthCell = 1, kSizeCell = 2, kStatusCell = 3 };
 inline constexpr int kTrackCellCount = 4;
 
+// Status of a row that has not been cut or joined yet (also by the job that
+// is about to process it).
+inline const QString kUnconvertedStatus = QStringLiteral("unconverted");
+
 // Everything a row shows: the caption and the four cells.
 struct TrackRowTexts {
   QString caption;

@@ -1,5 +1,6 @@
 // Adding files and adding a folder: probe each file with the reader and append
 // one row and one record per file the reader accepts.
+#include <QDir>
 #include <QFileInfo>
 
 #include "TrackListCommands.h"
@@ -64,14 +65,25 @@ QString TrackListCommands::TableFullMessage(int filesNotAdded) {
       .arg(limit);
 }
 
+QString TrackListCommands::AddSummary(const QStringList& failures, int filesNotAdded) {
+  QStringList parts;
+  if (!failures.isEmpty())
+    parts << (failures.size() == 1 ? QStringLiteral("This file could not be added:\r")
+                                   : QStringLiteral("These files could not be added:\r")) +
+                 failures.join(QLatin1Char('\r'));
+  if (filesNotAdded > 0) parts << TableFullMessage(filesNotAdded);
+  return parts.join(QStringLiteral("\r\r"));
+}
+
 void TrackListCommands::AddFiles() {
   if (ListBusy() || state_.Playing) return;
   AddingScope adding(state_);
   const QStringList paths = state_.Dialogs->GetOpenFileNames(OpenDialogFilters());
   if (paths.isEmpty()) return;  // cancelled: nothing changes, the picture stays
   // The ".wma" question names the full path.
-  const int notAdded = AppendFiles(paths, paths, AddKind::Files);
-  FinishAdd(AddKind::Files, notAdded);
+  QList<AddEntry> entries;
+  for (const QString& path : paths) entries.append({path, path, AddKind::Files});
+  FinishAdd(AddKind::Files, AppendFiles(entries));
 }
 
 void TrackListCommands::AddFolder() {
@@ -80,33 +92,41 @@ void TrackListCommands::AddFolder() {
   const QString folder = state_.Dialogs->ChooseFolder(QStringLiteral("File Directory"), false);
   if (folder.isEmpty()) return;
 
+  FinishAdd(AddKind::Folder, AppendFiles(FolderEntries(folder)));
+}
+
+QList<TrackListCommands::AddEntry> TrackListCommands::FolderEntries(const QString& folder) {
   // One level deep; sub-folders are not entered (one whose name ends in an
   // audio extension is tried as a file and fails).
-  QStringList paths, names;
+  QList<AddEntry> entries;
   const QString prefix = WithTrailingSeparator(folder);
   for (const QString& name : ListFolderEntries(folder)) {
     if (!IsAcceptedAudioExtension(LowerExtension(name))) continue;
-    paths << prefix + name;
-    names << name;  // the ".wma" question names the entry alone
+    entries.append({prefix + name, name, AddKind::Folder});  // the ".wma" question names the entry alone
   }
-  const int notAdded = AppendFiles(paths, names, AddKind::Folder);
-  FinishAdd(AddKind::Folder, notAdded);
+  return entries;
 }
 
-int TrackListCommands::AppendFiles(const QStringList& paths, const QStringList& shownNames, AddKind kind) {
+TrackListCommands::AppendOutcome TrackListCommands::AppendFiles(const QList<AddEntry>& entries) {
   ITrackListView& lv = *state_.lv;
+  AppendOutcome outcome;
   try {
-    for (int k = 0; k < paths.size(); ++k) {
-      if (lv.RowCount() >= kTrackTableSize) return static_cast<int>(paths.size()) - k;
+    for (int k = 0; k < entries.size(); ++k) {
+      if (lv.RowCount() >= kTrackTableSize) {
+        outcome.notTried = static_cast<int>(entries.size()) - k;
+        return outcome;
+      }
 
       PumpMessages();
-      if (kind == AddKind::Folder) PumpMessages();
+      if (entries[k].kind == AddKind::Folder) PumpMessages();
 
-      const QString& path = paths[k];
-      const std::optional<ProbedTrack> probed = ProbeTrack(*state_.AudioFileRead, path);
+      const QString& path = entries[k].path;
+      QString reason;
+      const std::optional<ProbedTrack> probed = ProbeTrack(*state_.AudioFileRead, path, &reason);
       if (!probed) {
+        outcome.failures << QDir::toNativeSeparators(path) + QStringLiteral(": ") + reason;
         if (LowerExtension(QFileInfo(path).fileName()) == QLatin1String(".wma") &&
-            state_.Dialogs->AskYesNo(WmaQuestion(shownNames[k])) && state_.Launcher)
+            state_.Dialogs->AskYesNo(WmaQuestion(entries[k].shownName)) && state_.Launcher)
           state_.Launcher->OpenUrl(links::WmaSupportPage());
         continue;
       }
@@ -123,10 +143,10 @@ int TrackListCommands::AppendFiles(const QStringList& paths, const QStringList& 
     RefreshTotal();
     throw;
   }
-  return 0;
+  return outcome;
 }
 
-void TrackListCommands::FinishAdd(AddKind kind, int filesNotAdded) {
+void TrackListCommands::FinishAdd(AddKind kind, const AppendOutcome& outcome) {
   ITrackListView& lv = *state_.lv;
   state_.TrackCount = lv.RowCount();
   RefreshTotal();
@@ -137,7 +157,8 @@ void TrackListCommands::FinishAdd(AddKind kind, int filesNotAdded) {
     state_.time.SetText(kZeroClock);
   }
   if (state_.HideStartupPicture) state_.HideStartupPicture();
-  if (filesNotAdded > 0) state_.Dialogs->ShowInformation(TableFullMessage(filesNotAdded));
+  const QString summary = AddSummary(outcome.failures, outcome.notTried);
+  if (!summary.isEmpty()) state_.Dialogs->ShowInformation(summary);
 }
 
 }  // namespace snipwave

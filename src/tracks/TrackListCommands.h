@@ -43,9 +43,10 @@ class TrackListCommands {
   // "folder": the folder dialog ("File Directory"), then one row per audio
   // file directly in the chosen folder that the reader accepts.
   void AddFolder();
-  // Paths given to the program (`snipwave FILE...`): the files as add files
-  // adds its chosen files, each folder as add folder adds a chosen folder,
-  // without the dialogs. Paths that do not exist are named in one box.
+  // Paths given to the program (`snipwave FILE...`) or dropped on the list:
+  // each file as add files adds its chosen files, each folder as add folder
+  // adds a chosen folder, without the dialogs, in the order given. Paths that
+  // do not exist are listed in the add's summary.
   void AddPaths(const QStringList& paths);
 
   // The open dialog's filter entries, first one preselected.
@@ -55,13 +56,29 @@ class TrackListCommands {
   static QString WmaQuestion(const QString& shownName);
   // The box shown when files were left out because the table is full.
   static QString TableFullMessage(int filesNotAdded);
+  // The one box after an add that lists the files that could not be added,
+  // one "<path>: <reason>" line each, then the table-full text when files
+  // were left out; empty when there is nothing to say.
+  static QString AddSummary(const QStringList& failures, int filesNotAdded);
 
  private:
   enum class AddKind { Files, Folder };
-  // Probes and appends each path in order; returns how many paths were not
-  // tried because the table was full.
-  int AppendFiles(const QStringList& paths, const QStringList& shownNames, AddKind kind);
-  void FinishAdd(AddKind kind, int filesNotAdded);
+  // One file to try: `shownName` is what the ".wma" question names; an entry
+  // found in a folder lets messages run twice before its probe, a chosen file once.
+  struct AddEntry {
+    QString path;
+    QString shownName;
+    AddKind kind;
+  };
+  struct AppendOutcome {
+    QStringList failures;  // "<path>: <reason>" per file not added
+    int notTried = 0;      // entries left out because the table was full
+  };
+  // Probes and appends each entry in order.
+  AppendOutcome AppendFiles(const QList<AddEntry>& entries);
+  // The audio entries directly in `folder`, in name order.
+  static QList<AddEntry> FolderEntries(const QString& folder);
+  void FinishAdd(AddKind kind, const AppendOutcome& outcome);
   void MoveSelected(int step);
   void ShowEmptyListTexts();
   void PumpMessages();

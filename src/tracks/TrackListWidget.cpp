@@ -1,6 +1,8 @@
 #include "TrackListWidget.h"
 
+#include <QDropEvent>
 #include <QHeaderView>
+#include <QMimeData>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -10,6 +12,15 @@ namespace snipwave {
 
 namespace {
 constexpr int kColumnCount = 1 + kTrackCellCount;  // caption + four cells
+
+// The local paths a drag carries, in its order; empty when it carries none.
+QStringList LocalPaths(const QMimeData* data) {
+  QStringList paths;
+  if (!data || !data->hasUrls()) return paths;
+  for (const QUrl& url : data->urls())
+    if (url.isLocalFile()) paths << url.toLocalFile();
+  return paths;
+}
 }
 
 QStringList TrackListWidget::HeaderTexts() {
@@ -42,6 +53,8 @@ TrackListWidget::TrackListWidget(QWidget* parent) : QTreeWidget(parent) {
   header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
   setContextMenuPolicy(Qt::CustomContextMenu);
+  setAcceptDrops(true);
+  setDragDropMode(QAbstractItemView::DropOnly);
 
   // Grid lines: every cell draws its right and bottom edge.
   setStyleSheet(QStringLiteral(
@@ -167,6 +180,23 @@ bool TrackListWidget::viewportEvent(QEvent* event) {
     return true;
   }
   return QTreeWidget::viewportEvent(event);
+}
+
+void TrackListWidget::dragEnterEvent(QDragEnterEvent* event) {
+  if (LocalPaths(event->mimeData()).isEmpty()) return event->ignore();
+  event->acceptProposedAction();
+}
+
+void TrackListWidget::dragMoveEvent(QDragMoveEvent* event) {
+  if (LocalPaths(event->mimeData()).isEmpty()) return event->ignore();
+  event->acceptProposedAction();
+}
+
+void TrackListWidget::dropEvent(QDropEvent* event) {
+  const QStringList paths = LocalPaths(event->mimeData());
+  if (paths.isEmpty()) return event->ignore();
+  event->acceptProposedAction();
+  emit pathsDropped(paths);
 }
 
 }  // namespace snipwave

@@ -20,6 +20,9 @@ namespace snipwave {
 // Up/Down, Home, End, typing a name) emits it too, so the readouts follow the
 // keyboard.
 //
+// Local files and folders dragged onto the list are accepted; a drop emits
+// pathsDropped() with their paths in the order the drag carries them.
+//
 // A row's tooltip per column comes from ToolTipProvider when one is set.
 class TrackListWidget final : public QTreeWidget, public ITrackListView {
   Q_OBJECT
@@ -49,12 +52,16 @@ class TrackListWidget final : public QTreeWidget, public ITrackListView {
 
  signals:
   void listClicked();
+  void pathsDropped(const QStringList& paths);
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   bool viewportEvent(QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   QTreeWidgetItem* Row(int row) const;  // nullptr outside 0..RowCount()-1

@@ -1,5 +1,6 @@
 #include "TrackProbe.h"
 
+#include <QFileInfo>
 #include <exception>
 
 #include "SizeText.h"
@@ -14,9 +15,30 @@ namespace {
 // The reader takes the path as the system's bytes.
 std::string ReaderPath(const QString& path) { return SystemPath(path); }
 
-std::optional<ProbedTrack> ProbeOrThrow(IAudioFile2& reader, const QString& path) {
+// Why the size of `path` could not be read.
+QString SizeFailureReason(const QString& path) {
+  const QFileInfo info(path);
+  if (!info.exists()) return QStringLiteral("the file does not exist");
+  if (!FileExists(path)) return QStringLiteral("not a regular file");
+  return QStringLiteral("the file cannot be opened");
+}
+
+// The reader's message names the operation and the path ("Open \"<path>\": <why>");
+// the list of failures names the path already, so only <why> is kept then.
+QString ReaderReason(const std::exception& e, const QString& path) {
+  const QString message = QString::fromUtf8(e.what());
+  const QString quoted = QLatin1Char('"') + QString::fromStdString(SystemPath(path)) + QStringLiteral("\": ");
+  const qsizetype at = message.indexOf(quoted);
+  if (at >= 0 && at + quoted.size() < message.size()) return message.mid(at + quoted.size());
+  return message.isEmpty() ? QStringLiteral("the reader refused the file") : message;
+}
+
+std::optional<ProbedTrack> ProbeOrThrow(IAudioFile2& reader, const QString& path, QString& failure) {
   const std::optional<std::int64_t> bytes = FileSizeBytes(path);
-  if (!bytes) return std::nullopt;
+  if (!bytes) {
+    failure = SizeFailureReason(path);
+    return std::nullopt;
+  }
   ProbedTrack probed;
   probed.sizeText = MegabyteSizeText(*bytes);
 
@@ -32,14 +54,15 @@ std::optional<ProbedTrack> ProbeOrThrow(IAudioFile2& reader, const QString& path
 
 }  // namespace
 
-std::optional<ProbedTrack> ProbeTrack(IAudioFile2& reader, const QString& path) {
+std::optional<ProbedTrack> ProbeTrack(IAudioFile2& reader, const QString& path, QString* failureReason) {
   std::optional<ProbedTrack> probed;
+  QString failure;
   try {
-    probed = ProbeOrThrow(reader, path);
-  } catch (const std::exception&) {
-    // The file is skipped; its reason is not reported (the caller may ask
-    // the WMA question).
+    probed = ProbeOrThrow(reader, path, failure);
+  } catch (const std::exception& e) {
+    failure = ReaderReason(e, path);  // the file is skipped; the caller reports why
   }
+  if (failureReason) *failureReason = failure;
   // Whatever failed, leave the reader closed for the next file.
   if (!probed && reader.IsOpen()) reader.CloseFile();
   return probed;

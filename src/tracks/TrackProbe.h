@@ -19,8 +19,11 @@ struct ProbedTrack {
 // (only when something is open), OpenFile(path, 0, 1), DurationMs,
 // LengthSamples, CloseFile.
 // Any failure on that road (no such regular file, the reader refuses it, a
-// reader call throws) gives nothing; the reader is then closed if it was left
-// open. Only a failure of that last closing escapes as an exception.
-std::optional<ProbedTrack> ProbeTrack(IAudioFile2& reader, const QString& path);
+// reader call throws) gives nothing, and `failureReason` (when given) receives
+// why: "the file does not exist", "not a regular file" (folders, pipes,
+// devices, sockets), "the file cannot be opened" or the reader's own message.
+// The reader is then closed if it was left open. Only a failure of that last
+// closing escapes as an exception.
+std::optional<ProbedTrack> ProbeTrack(IAudioFile2& reader, const QString& path, QString* failureReason = nullptr);
 
 }  // namespace snipwave

@@ -7,9 +7,6 @@
 
 namespace snipwave {
 
-// Status of a row that has not been cut or joined yet.
-inline const QString kUnconvertedStatus = QStringLiteral("unconverted");
-
 // The texts of a freshly added row: caption = the file name without its
 // folder, range "  00:00:00 - <length>", length "  <length>", size
 // "  <sizeText>", status "unconverted". Lengths are clock texts of totalMs.

@@ -157,7 +157,8 @@ TEST(JoinJob, ExistingFileIsReplacedOnlyAfterYes) {
   JobReport report;
   Join(h.state, {QString(), &report});
   EXPECT_EQ(h.dialogs.shown.last().kind, "yesno");
-  EXPECT_EQ(h.dialogs.shown.last().text, "File has existed. Overwrite?");
+  EXPECT_EQ(h.dialogs.shown.last().text, target + "\rFile has existed. Overwrite?");
+  EXPECT_EQ(h.dialogs.shown.last().defaultButton, YesNoDefault::No);  // Enter keeps the file
   EXPECT_EQ(report.end, JobEnd::Cancelled);
   EXPECT_TRUE(h.simWriter.created.isEmpty());
   EXPECT_TRUE(h.callsMatching("reader.").isEmpty());
@@ -232,7 +233,9 @@ TEST(JoinJob, StopDuringTheSecondOfThreeRowsKeepsWhatWasWritten) {
   JobReport report;
   Join(h.state, {QString(), &report});
   EXPECT_THAT(h.simWriter.framesPerFile, ElementsAre(100000 + 88200));
-  EXPECT_EQ(h.status(1), "Finish");
+  EXPECT_EQ(h.status(0), "Finish");
+  EXPECT_EQ(h.status(1), "Stopped");
+  EXPECT_EQ(report.writtenFiles, QStringList{h.outFile("mix.mp3")});
   EXPECT_EQ(h.status(2), "unconverted");
   EXPECT_EQ(report.end, JobEnd::Aborted);
   EXPECT_FALSE(h.writer.IsOpen());

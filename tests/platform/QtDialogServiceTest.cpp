@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 #include "platform/QtDialogService.h"
@@ -47,6 +48,17 @@ TEST(QtDialogService, YesNoIsTrueOnlyForYes) {
   EXPECT_TRUE(dialogs.AskYesNo("File has existed. Overwrite?"));
   WhenModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::No)->click(); });
   EXPECT_FALSE(dialogs.AskYesNo("File has existed. Overwrite?"));
+  // A question whose Yes destroys something defaults to No; others keep Yes.
+  QMessageBox::StandardButton defaults[2] = {};
+  for (int i = 0; i < 2; ++i) {
+    WhenModal<QMessageBox>([&defaults, i](QMessageBox* box) {
+      defaults[i] = box->standardButton(box->defaultButton());
+      box->button(QMessageBox::No)->click();
+    });
+    dialogs.AskYesNo("replace?", i == 0 ? YesNoDefault::No : YesNoDefault::Yes);
+  }
+  EXPECT_EQ(defaults[0], QMessageBox::No);
+  EXPECT_EQ(defaults[1], QMessageBox::Yes);
 }
 
 TEST(QtDialogService, FilterTextsUseQtSyntax) {

@@ -9,6 +9,7 @@
 #include "FileContents.h"
 #include "TempDir.h"
 #include "platform/Error.h"
+#include "components/audio/WmaProfiles.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 
@@ -189,10 +190,10 @@ TEST(SettingsKeys, ValueListsAsStored) {
   EXPECT_EQ(keys::kSampleRates[8], 44100);
   EXPECT_EQ(keys::kBitRates[11], 128);
   EXPECT_EQ(keys::kBitRates[16], 320);
-  EXPECT_EQ(keys::kWmaProfileTexts[9], "WMA9 44KHz, 128Kbps, Stereo, CBR");
-  EXPECT_EQ(keys::kWmaProfileTexts[20], keys::kWmaProfileTexts[22]);
-  EXPECT_EQ(keys::kWmaProfileTexts[34], "WMA9 8KHz,  12Kbps, Stereo, CBR");
-  EXPECT_EQ(keys::kWmaProfileTexts[46], "WMA9 44KHz, Stereo, Lossless");
+  EXPECT_EQ(audio::kWmaProfileTexts[9], "WMA9 44KHz, 128Kbps, Stereo, CBR");
+  EXPECT_EQ(audio::kWmaProfileTexts[20], audio::kWmaProfileTexts[22]);
+  EXPECT_EQ(audio::kWmaProfileTexts[34], "WMA9 8KHz,  12Kbps, Stereo, CBR");
+  EXPECT_EQ(audio::kWmaProfileTexts[46], "WMA9 44KHz, Stereo, Lossless");
   EXPECT_EQ(keys::defaults::kMp3VbrQuality.dialogDefault, 9);
   EXPECT_EQ(keys::defaults::kMp3VbrQuality.jobDefault, 5);
   EXPECT_EQ(keys::defaults::kOggEnableQuality.dialogDefault, 1);

@@ -22,6 +22,7 @@
 #include "TempDir.h"
 #include "platform/Error.h"
 #include "settings/DialogPlacement.h"
+#include "components/audio/WmaProfiles.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "settings/Tfm_set.h"
@@ -168,7 +169,7 @@ TEST_F(SettingsDialogTest, ControlsCarryTheirNamesCaptionsItemsAndRanges) {
   for (const char* name : {"cb_wav_channel", "cb_mp3_channel", "cb_ogg_channel"})
     EXPECT_EQ(Items(List(name)), Texts(settings::kChannelTexts)) << name;
   EXPECT_EQ(Items(List("cb_wav_bit")), Texts(settings::kSampleWidthTexts));
-  EXPECT_EQ(Items(List("cb_wma")), Texts(settings::kWmaProfileTexts));
+  EXPECT_EQ(Items(List("cb_wma")), Texts(audio::kWmaProfileTexts));
   for (QComboBox* list : dialog->findChildren<QComboBox*>()) EXPECT_FALSE(list->isEditable()) << list->objectName().toStdString();
 
   EXPECT_EQ(Ud("ud_mp3_quality")->Minimum(), 0);

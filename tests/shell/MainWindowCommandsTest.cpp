@@ -240,12 +240,22 @@ TEST_F(MainWindowCommands, CutAndJoinThroughTheSkin) {
   ASSERT_TRUE(QFile::exists(cutA));
   EXPECT_EQ(DecodeWithFfmpeg(cutA), DecodeWithFfmpeg(a)) << "the whole file, sample for sample";
   EXPECT_EQ(launcher->folders.last(), QDir::toNativeSeparators(out.path()) + QDir::separator());
+  const QString cutB = QDir(out.path()).filePath("Cut_" + QFileInfo(b).fileName());
+  EXPECT_EQ(dialogs->infoTexts(), QStringList{"Written:\r" + cutA + "\r" + cutB});
 
   dialogs->saveAnswers.push_back(out.file("mix"));
   Click("combine");
   const QString joined = out.file("mix.wav");
   ASSERT_TRUE(QFile::exists(joined));
   EXPECT_EQ(DecodeWithFfmpeg(joined).size(), DecodeWithFfmpeg(a).size() + DecodeWithFfmpeg(b).size());
+  EXPECT_EQ(dialogs->infoTexts().last(), "Written:\r" + joined);
+  EXPECT_EQ(state().lv->CellText(1, kStatusCell), "Finish");
+
+  // A desktop without a folder opener: the end box says so.
+  launcher->folderOpens = false;
+  Click("cut");
+  EXPECT_TRUE(dialogs->infoTexts().last().endsWith(
+      "could not be opened: the desktop has no program that opens folders, or it refused."));
 
   // Refusals come from the job itself, the same through the menu.
   state().lv->DeleteAllRows();

@@ -17,6 +17,7 @@ class ScriptedDialogs final : public IDialogService {
   struct Shown {
     QString kind;  // "info", "yesno", "open", "save", "folder"
     QString text;  // message, caption, or the filter / folder asked with
+    YesNoDefault defaultButton = YesNoDefault::Yes;  // of a "yesno"
   };
 
   std::deque<bool> yesNoAnswers;
@@ -37,8 +38,8 @@ class ScriptedDialogs final : public IDialogService {
   }
 
   void ShowInformation(const QString& text) override { shown.append({"info", text}); }
-  bool AskYesNo(const QString& text) override {
-    shown.append({"yesno", text});
+  bool AskYesNo(const QString& text, YesNoDefault defaultButton = YesNoDefault::Yes) override {
+    shown.append({"yesno", text, defaultButton});
     if (yesNoAnswers.empty()) return false;
     const bool answer = yesNoAnswers.front();
     yesNoAnswers.pop_front();
@@ -75,7 +76,11 @@ class ScriptedDialogs final : public IDialogService {
 class RecordingLauncher final : public ILauncher {
  public:
   QStringList folders, urls, helpFiles;
-  void OpenFolder(const QString& folder) override { folders << folder; }
+  bool folderOpens = true;  // what OpenFolder answers
+  bool OpenFolder(const QString& folder) override {
+    folders << folder;
+    return folderOpens;
+  }
   void OpenUrl(const QString& url) override { urls << url; }
   void OpenHelpFile(const QString& path) override { helpFiles << path; }
 };

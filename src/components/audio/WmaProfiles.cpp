@@ -4,7 +4,6 @@
 #include <cstdlib>
 
 #include "platform/Error.h"
-#include "settings/SettingsKeys.h"
 
 namespace snipwave::audio {
 
@@ -57,7 +56,7 @@ WmaProfile Parse(int number, std::string_view text) {
 const std::array<WmaProfile, kWmaProfileCount>& Profiles() {
   static const auto profiles = [] {
     std::array<WmaProfile, kWmaProfileCount> all;
-    for (int i = 0; i < kWmaProfileCount; ++i) all[i] = Parse(i + 1, settings::kWmaProfileTexts[i]);
+    for (int i = 0; i < kWmaProfileCount; ++i) all[i] = Parse(i + 1, kWmaProfileTexts[i]);
     return all;
   }();
   return profiles;
