@@ -18,6 +18,7 @@ inline constexpr std::string_view kMp3 = "mp3";
 inline constexpr std::string_view kWav = "wav";
 inline constexpr std::string_view kWma = "wma";
 inline constexpr std::string_view kOgg = "ogg";
+inline constexpr std::string_view kWindow = "Window";  // the main window's size
 }  // namespace section
 
 namespace key {
@@ -35,6 +36,8 @@ inline constexpr std::string_view kFormat = "format";
 inline constexpr std::string_view kMaxBitrate = "max bitrate";
 inline constexpr std::string_view kMinBitrate = "min bitrate";
 inline constexpr std::string_view kEnableQuality = "enable quality";
+inline constexpr std::string_view kWidth = "Width";    // [Window], client pixels
+inline constexpr std::string_view kHeight = "Height";  // [Window], client pixels
 }  // namespace key
 
 // Sample rates in Hz, by "frequency" index.

@@ -1,6 +1,8 @@
 #include "shell/Tfm_main.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QHeaderView>
 #include <QCoreApplication>
 #include <QDir>
 #include <QGroupBox>
@@ -22,6 +24,7 @@
 #include "convert/JobEndMessage.h"
 #include "convert/JobSupport.h"
 #include "convert/JoinJob.h"
+#include "components/skin/SkinPalette.h"
 #include "components/skin/SkinSurface.h"
 #include "components/skin/TSkin.h"
 #include "preview/PositionMoves.h"
@@ -198,7 +201,10 @@ void Tfm_main::CreateControls() {
     Run([&] { begin ? marking_->SetBeginSample(sample) : marking_->SetEndSample(sample); });
   };
   auto* refresh = new QTimer(this);
-  connect(refresh, &QTimer::timeout, this, [this] { RefreshWaveform(); });
+  connect(refresh, &QTimer::timeout, this, [this] {
+    RefreshWaveform();
+    ShowTransportState();
+  });
   refresh->start(kWaveformRefreshMs);
   lv->SetToolTipProvider([this](int row, int column) { return ListToolTip(row, column); });
 
@@ -318,7 +324,7 @@ QPoint Tfm_main::BelowSkinObject(const char* name, QPoint fallback) {
   ISkinObject* object = window ? window->FindObject(QString::fromLatin1(name)) : nullptr;
   ISkinElement* element = object ? object->QueryElement() : nullptr;
   if (element) {
-    const SkinRect r = element->GetBounds();
+    const SkinRect r = object->GetPlacedBounds().value_or(element->GetBounds());
     fallback = QPoint(r.left, r.bottom);
   }
   return mapToGlobal(fallback);
@@ -386,12 +392,15 @@ void Tfm_main::FormShow() {
   skin.AttachWindow(this);
   skin.ApplyWindowSkin(this, kSkinLayout);
   BindSkinObjects();
+  ApplySkinPalette();
 
   state_.ProgressBarRect = state_.pospb.GetBounds();
   state_.pb.SetPosition(0);
   ShowProgress(state_, 0);
   PlaceControls();
   PlaceWaveform();
+  layoutPlaced_ = true;  // from here on the controls follow the window's size
+  RestoreWindowSize();
 
   if (QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
   startupDone_ = true;
@@ -417,12 +426,23 @@ void Tfm_main::BindSkinObjects() {
   bind(state_.showpos, "showpos", false);
 }
 
+QRect Tfm_main::ControlPlace(const QString& name, const QRect& fallback) {
+  ISkinObject* window = Skin1().GetWindowObject(this);
+  ISkinObject* object = window ? window->FindObject(name) : nullptr;
+  if (!object) return fallback;
+  std::optional<SkinRect> r = object->GetPlacedBounds();
+  if (!r && object->QueryElement()) r = object->QueryElement()->GetBounds();
+  return r ? QRect(r->left, r->top, r->right - r->left, r->bottom - r->top) : fallback;
+}
+
 void Tfm_main::PlaceControls() {
-  cm_Format->setGeometry(kFormatListPlace);
-  Edt_dir->setGeometry(kFolderFieldPlace);
-  lv->setGeometry(kListPlace);
-  GroupBox1->setGeometry(kPicturePlace);
-  Image1->setGeometry(0, 0, kPicturePlace.width(), kPicturePlace.height());
+  cm_Format->setGeometry(ControlPlace("cm_Format", kFormatListPlace));
+  Edt_dir->setGeometry(ControlPlace("Edt_dir", kFolderFieldPlace));
+  lv->setGeometry(ControlPlace("lv", kListPlace));
+  const QRect picture = ControlPlace("GroupBox1", kPicturePlace);
+  GroupBox1->setGeometry(picture);
+  Image1->setGeometry(0, 0, picture.width(), picture.height());
+  FitListColumns();
   // The skin draws on a surface of its own; the controls stay above it.
   for (QWidget* control : {static_cast<QWidget*>(cm_Format), static_cast<QWidget*>(Edt_dir),
                            static_cast<QWidget*>(lv), static_cast<QWidget*>(GroupBox1)})
@@ -437,7 +457,7 @@ void Tfm_main::PlaceWaveform() {
   if (!look || !element) {
     waveform->hide();  // a skin without the object: the window works without the picture
   } else {
-    const SkinRect r = element->GetBounds();
+    const SkinRect r = wave->GetPlacedBounds().value_or(element->GetBounds());
     waveform->setGeometry(r.left, r.top, r.right - r.left, r.bottom - r.top);
     waveform->SetLook(*look);
     waveform->show();
@@ -517,10 +537,89 @@ void Tfm_main::AddFromCommandLine(const QStringList& paths) {
   Run([&] { tracks_->AddPaths(paths); });
 }
 
+void Tfm_main::FitListColumns() {
+  const QList<int> widths = TrackListWidget::ColumnWidths();
+  QHeaderView* header = lv->header();
+  int others = 0;
+  for (int c = 1; c < widths.size(); ++c) {
+    // The titles are the list's own; a column never cuts its title off.
+    const int width = std::max(widths[c], header->sectionSizeHint(c));
+    lv->setColumnWidth(c, width);
+    others += width;
+  }
+  const int room = lv->viewport()->width() - others;
+  // The name column gives way before the list needs a scroll bar across.
+  lv->setColumnWidth(0, std::max(header->sectionSizeHint(0), room));
+}
+
+void Tfm_main::ApplySkinPalette() {
+  ISkinObject* window = Skin1().GetWindowObject(this);
+  const std::map<QString, QColor> roles = window ? window->QueryPalette() : std::map<QString, QColor>{};
+  if (roles.empty()) return;
+  // One look for every window of the program: the dialogs, message boxes
+  // and tooltips take the skin's colours from here.
+  QApplication::setPalette(skin::ApplicationPalette(roles, QApplication::palette()));
+  if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()))
+    app->setStyleSheet(skin::ApplicationStyleSheet(roles));
+}
+
+void Tfm_main::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (!layoutPlaced_) return;
+  PlaceControls();
+  if (waveform->isVisible()) {
+    ISkinObject* window = Skin1().GetWindowObject(this);
+    ISkinObject* wave = window ? window->FindObject(kWaveformObject) : nullptr;
+    if (std::optional<SkinRect> r = wave ? wave->GetPlacedBounds() : std::nullopt)
+      waveform->setGeometry(r->left, r->top, r->right - r->left, r->bottom - r->top);
+  }
+}
+
+void Tfm_main::RestoreWindowSize() {
+  const QSize stored(state_.SettingsFile->ReadInteger(settings::section::kWindow, settings::key::kWidth, 0),
+                     state_.SettingsFile->ReadInteger(settings::section::kWindow, settings::key::kHeight, 0));
+  QSize size = stored.expandedTo(minimumSize());
+  // A size kept from a larger screen is cut to this one's free area.
+  if (QScreen* screen = this->screen()) size = size.boundedTo(screen->availableGeometry().size()).expandedTo(minimumSize());
+  if (size != this->size()) resize(size);
+}
+
+void Tfm_main::SaveWindowSize() {
+  if (!startupDone_ || !state_.SettingsFile) return;
+  // A maximised window keeps the size it returns to.
+  const QSize size = isMaximized() || isFullScreen() ? normalGeometry().size() : this->size();
+  if (!size.isValid()) return;
+  state_.SettingsFile->WriteInteger(settings::section::kWindow, settings::key::kWidth, size.width());
+  state_.SettingsFile->WriteInteger(settings::section::kWindow, settings::key::kHeight, size.height());
+}
+
+void Tfm_main::ShowTransportState() {
+  if (!startupDone_) return;
+  const int now = (state_.Playing ? 1 : 0) + (state_.Paused ? 2 : 0);
+  if (now == shownTransport_) return;
+  shownTransport_ = now;
+  ISkinObject* window = Skin1().GetWindowObject(this);
+  auto show = [window](const char* name, bool on) {
+    ISkinObject* object = window ? window->FindObject(name) : nullptr;
+    if (ISkinElement* element = object ? object->QueryElement() : nullptr) {
+      element->SetChecked(on);
+      element->Redraw();
+    }
+  };
+  show("play", state_.Playing && !state_.Paused);
+  show("pause", state_.Playing && state_.Paused);
+}
+
 void Tfm_main::FormCloseQuery() {
   // A job still running ends at its next check and closes its files whole;
   // nothing may touch the settings once they are released.
   state_.Converting = false;
+  try {
+    SaveWindowSize();
+  } catch (const std::exception& e) {
+    // The close is never refused; a size that could not be kept is told.
+    Dialogs().ShowInformation(QString::fromUtf8(e.what()));
+  }
   if (settingsFile_) settingsFile_->Release();
 }
 

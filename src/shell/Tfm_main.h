@@ -87,6 +87,7 @@ class Tfm_main final : public QWidget {
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void CreateControls();
@@ -99,6 +100,15 @@ class Tfm_main final : public QWidget {
   // below `fallback` (client pixels) when the skin has no such object.
   QPoint BelowSkinObject(const char* name, QPoint fallback);
   void PlaceWaveform();
+  // Where the skin places the plain control `name` now (its "control"
+  // object, following the window's size), or `fallback` without one.
+  QRect ControlPlace(const QString& name, const QRect& fallback);
+  // Columns at least as wide as their titles; the name column takes the rest.
+  void FitListColumns();
+  void ApplySkinPalette();
+  void RestoreWindowSize();
+  void SaveWindowSize();
+  void ShowTransportState();  // play and pause show whether they are on
   void WireKeys();
   void PlayRange();  // "Play range", P
   // Runs a cut or join with a report and tells what it wrote when it ends.
@@ -123,6 +133,8 @@ class Tfm_main final : public QWidget {
   CommandDispatch dispatch_;
   bool startupDone_ = false;
   bool showHandled_ = false;
+  bool layoutPlaced_ = false;
+  int shownTransport_ = -1;  // what play/pause show: -1 unknown, else Playing + 2 * Paused
 };
 
 }  // namespace snipwave

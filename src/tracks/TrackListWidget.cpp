@@ -56,10 +56,11 @@ TrackListWidget::TrackListWidget(QWidget* parent) : QTreeWidget(parent) {
   setAcceptDrops(true);
   setDragDropMode(QAbstractItemView::DropOnly);
 
-  // Grid lines: every cell draws its right and bottom edge.
+  // Grid lines: every cell draws its right and bottom edge, in the quiet
+  // line colour of the palette (the skin's, once it is applied).
   setStyleSheet(QStringLiteral(
-      "QTreeView#lv::item { border-right: 1px solid #c0c0c0; border-bottom: 1px solid #c0c0c0; }"
-      "QTreeView#lv::item:selected { background: #316ac5; color: white; }"));
+      "QTreeView#lv::item { border-right: 1px solid palette(mid); border-bottom: 1px solid palette(mid); }"
+      "QTreeView#lv::item:selected { background: palette(highlight); color: palette(highlighted-text); }"));
 }
 
 QTreeWidgetItem* TrackListWidget::Row(int row) const {

@@ -1,5 +1,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QFile>
+#include <QHeaderView>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,11 +17,17 @@
 #include "shell/FormatChooser.h"
 #include "shell/StartupPicture.h"
 #include "tracks/TrackListWidget.h"
+#include "waveform/WaveformView.h"
 
 using namespace snipwave;
 using namespace snipwave::test;
 
 namespace {
+
+QString FileText(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
 
 class MainWindowStartup : public MainWindowFixture {};
 
@@ -124,6 +132,28 @@ TEST_F(MainWindowStartup, MenusHoldTheirItemsInOrder) {
   EXPECT_EQ(captions(window().PopupMenu2), (QStringList{"Add Files", "Add Folder", "-", "Remove", "Clear ", "-", "Cut",
                                                         "Join", "Stop", "-", "Exit"}));
   EXPECT_EQ(captions(window().PopupMenu3), (QStringList{"Content", "Visit our web", "-", "About"}));
+}
+
+TEST_F(MainWindowStartup, ListGrowsWithTheWindowWhoseSizeIsKept) {
+  const QSize base = window().size();
+  EXPECT_EQ(window().minimumSize(), base);
+  const QStringList titles = TrackListWidget::HeaderTexts();
+  for (int c = 1; c < titles.size(); ++c)
+    EXPECT_GE(window().lv->columnWidth(c), window().lv->header()->sectionSizeHint(c)) << "title " << c << " is whole";
+  // (The test screen is 800 x 600: the window grows within it.)
+  window().resize(base + QSize(150, 10));
+  QApplication::processEvents();
+  EXPECT_EQ(window().lv->geometry(), QRect(18, 79, 525 + 150, 247 + 10));
+  EXPECT_EQ(window().Edt_dir->geometry(), QRect(64, 50, 232, 19));
+  EXPECT_EQ(window().waveform->geometry(), QRect(18, 334 + 10, 572 + 150, 84));
+  window().close();
+  EXPECT_EQ(FileText(configDir.file("Snipwave.ini")).count("Width=" + QString::number(base.width() + 150)), 1);
+
+  // A second window on the same settings file opens at the kept size.
+  program.reset();
+  Start(Options{});
+  EXPECT_EQ(window().size(), base + QSize(150, 10));
+  EXPECT_EQ(window().lv->geometry(), QRect(18, 79, 525 + 150, 247 + 10));
 }
 
 TEST_F(MainWindowStartup, FileAndHelpOpenTheirMenusJustBelowTheirButtons) {

@@ -26,10 +26,12 @@ struct Paint {
 // A look that depends on the pointer: hover and pressed fall back to normal.
 struct StatePaint {
   Paint normal, hover, pressed;
+  Paint checked;  // a button the program marks as on (for example pause while paused)
 
-  enum class State { Normal, Hover, Pressed };
+  enum class State { Normal, Hover, Pressed, Checked };
   const Paint& For(State state) const {
     if (state == State::Pressed && pressed.IsSet()) return pressed;
+    if (state == State::Checked && checked.IsSet()) return checked;
     if (state != State::Normal && hover.IsSet()) return hover;
     return normal;
   }
@@ -56,7 +58,13 @@ enum class ItemKind {
   Label,     // decoration: a fixed text
   Icon,      // decoration: a glyph or image
   Waveform,  // named box in which the program draws the sound and its marks
+  Control,   // named place of a plain control the window lays on top; draws nothing
 };
+
+// How an item follows a window larger than its layout, one rule per axis:
+// stay at the start (left/top), move with the end (right/bottom), or stretch
+// (both edges held; everything inside scales with the span).
+enum class Anchor { Start, End, Stretch };
 
 bool IsNamedKind(ItemKind kind);
 bool IsInteractiveKind(ItemKind kind);
@@ -83,6 +91,8 @@ struct ItemSpec {
   int padding = 4;
   QString tip;
   bool visible = true;
+  Anchor anchorX = Anchor::Start;
+  Anchor anchorY = Anchor::Start;
 
   // Slider parts: the groove, the played part of it, and the round thumb.
   Paint track;
@@ -96,12 +106,21 @@ struct ItemSpec {
   QColor range, beginMark, endMark, positionLine, ruler;
 };
 
+// Where `rect`, given in the layout's own pixels, lies in a window that is
+// `extra` pixels wider and taller than the layout: an anchored edge moves by
+// the extra, a stretched axis maps linearly from the item's own span onto the
+// grown span (so a bar filled to 50 % of the item stays at 50 %).
+QRect PlaceRect(const ItemSpec& spec, const QRect& rect, QSize extra);
+
 struct LayoutSpec {
   QString name;
   QSize size;
   int line = 0;
   Paint background;
   QString controlsStyleSheet;  // Qt style sheet for the plain controls placed on the window
+  // Colours by role (window, text, base, ...) for the program's dialogs and
+  // tooltips; empty when the layout names none.
+  std::map<QString, QColor> palette;
   std::vector<ItemSpec> items;  // in drawing order: later items lie on top
 
   const ItemSpec* Find(const QString& name) const;

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QString>
 #include <functional>
+#include <map>
 #include <optional>
 
 class QWidget;
@@ -27,6 +28,9 @@ class ISkinElement {
   virtual void SetBounds(const SkinRect& rect) = 0;
   virtual void SetVisible(bool visible) = 0;
   virtual void Redraw() = 0;
+  // A button shown as switched on (its "checked" look), for commands that
+  // stand for a state such as play and pause.
+  virtual void SetChecked(bool) {}
 };
 
 class ISkinText {
@@ -70,6 +74,13 @@ class ISkinObject {
   virtual ISkinSlider* QuerySlider() = 0;
   // Only a waveform object has a look for the program to draw with.
   virtual std::optional<SkinWaveformLook> QueryWaveformLook() const { return std::nullopt; }
+  // Where the object is drawn now, in client pixels of a window that may be
+  // larger than its layout (GetBounds stays in the layout's own pixels).
+  // Empty when the object does not know.
+  virtual std::optional<SkinRect> GetPlacedBounds() const { return std::nullopt; }
+  // The window object's colours by role for the program's dialogs and
+  // tooltips (window, text, base, button, highlight, line, ...).
+  virtual std::map<QString, QColor> QueryPalette() const { return {}; }
 };
 
 // The engine's events. `button` is a Qt::MouseButton value (1 = left);

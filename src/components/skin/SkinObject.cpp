@@ -59,8 +59,14 @@ void SkinObject::MoveByUser(int position) {
   Repaint(shown_.rect, shown_.rect);
 }
 
-void SkinObject::Repaint(const QRect& before, const QRect& after) {
+QRect SkinObject::Placed(const QRect& rect) const {
+  if (!surface_ || layoutSize_.isEmpty()) return rect;
+  return PlaceRect(spec_, rect, surface_->size() - layoutSize_);
+}
+
+void SkinObject::Repaint(const QRect& layoutBefore, const QRect& layoutAfter) {
   if (!surface_) return;
+  const QRect before = Placed(layoutBefore), after = Placed(layoutAfter);
   // Anti-aliased edges and borders reach a little past the rectangle.
   surface_->update(before.adjusted(-2, -2, 2, 2));
   surface_->update(after.adjusted(-2, -2, 2, 2));

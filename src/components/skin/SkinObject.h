@@ -18,6 +18,7 @@ struct ObjectState {
   bool visible = true;
   QString text;
   int position = 0;
+  bool checked = false;
 };
 
 inline constexpr int kSliderMax = 20000;
@@ -31,9 +32,16 @@ class SkinObject final : public ISkinObject, public ISkinElement, public ISkinTe
  public:
   explicit SkinObject(const ItemSpec& spec);
 
-  void SetSurface(QWidget* surface) { surface_ = surface; }
+  // The surface it is drawn on and the size of the layout (the window's
+  // smallest size); a larger surface places the object by its anchors.
+  void SetSurface(QWidget* surface, QSize layoutSize) {
+    surface_ = surface;
+    layoutSize_ = layoutSize;
+  }
   const ItemSpec& Spec() const { return spec_; }
   const ObjectState& Shown() const { return shown_; }
+  // `rect` (layout pixels) as placed on the surface now.
+  QRect Placed(const QRect& rect) const;
 
   // The user moved the slider: the engine moves the bar itself, at once.
   void MoveByUser(int position);
@@ -49,6 +57,8 @@ class SkinObject final : public ISkinObject, public ISkinElement, public ISkinTe
   void SetBounds(const SkinRect& rect) override { pending_.rect = ToQRect(rect); }
   void SetVisible(bool visible) override { pending_.visible = visible; }
   void Redraw() override;
+  void SetChecked(bool checked) override { pending_.checked = checked; }
+  std::optional<SkinRect> GetPlacedBounds() const override { return ToSkinRect(Placed(pending_.rect)); }
 
   void SetText(const QString& text) override { pending_.text = text; }
 
@@ -62,24 +72,27 @@ class SkinObject final : public ISkinObject, public ISkinElement, public ISkinTe
   ObjectState pending_;
   ObjectState shown_;
   QPointer<QWidget> surface_;  // the engine's drawing surface
+  QSize layoutSize_;
 };
 
 // The object that stands for a skinned window: its children are the layout's
 // named objects, found by exact, case-sensitive name.
 class SkinWindowObject final : public ISkinObject {
  public:
-  SkinWindowObject(QString name, std::vector<SkinObject*> children)
-      : name_(std::move(name)), children_(std::move(children)) {}
+  SkinWindowObject(QString name, std::vector<SkinObject*> children, std::map<QString, QColor> palette = {})
+      : name_(std::move(name)), children_(std::move(children)), palette_(std::move(palette)) {}
 
   QString GetName() const override { return name_; }
   ISkinObject* FindObject(const QString& name) override;
   ISkinElement* QueryElement() override { return nullptr; }
   ISkinText* QueryText() override { return nullptr; }
   ISkinSlider* QuerySlider() override { return nullptr; }
+  std::map<QString, QColor> QueryPalette() const override { return palette_; }
 
  private:
   QString name_;
   std::vector<SkinObject*> children_;
+  std::map<QString, QColor> palette_;
 };
 
 }  // namespace snipwave::skin

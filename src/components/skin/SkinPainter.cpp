@@ -182,6 +182,8 @@ void DrawItem(QPainter& p, const ItemSpec& spec, const ObjectState& state, State
       else DrawImage(p, spec.image, inner);
       break;
     }
+    case ItemKind::Control:  // the window's own control covers it
+      break;
   }
 }
 

@@ -87,8 +87,15 @@ const std::set<QString>& KnownAttributes() {
       "glyph",       "glyph-size",    "image",      "text",         "font",        "align",
       "padding",     "tip",           "visible",    "track",        "track-fill",  "thumb",
       "thumb-hover", "thumb-pressed", "track-height", "thumb-size", "range", "begin-mark", "end-mark",
-      "position", "ruler"};
+      "position", "ruler", "anchor", "fill-checked", "border-checked", "colour-checked"};
   return known;
+}
+
+const std::set<QString>& PaletteRoles() {
+  static const std::set<QString> roles = {"window", "text", "base", "alternate-base", "button", "button-text",
+                                          "highlight", "highlighted-text", "line", "muted", "link", "tip",
+                                          "tip-text"};
+  return roles;
 }
 
 class Parser {
@@ -387,6 +394,15 @@ class Parser {
       if (keyword == "background") {
         ExpectCount(line, 2, "background <colour or gradient>");
         layout.background = PaintOf(line.tokens[1], line.number);
+      } else if (keyword == "palette") {
+        if (line.tokens.size() < 2) Fail(line.number, "expected: palette <role>=<colour> ...");
+        for (int i = 1; i < line.tokens.size(); ++i) {
+          const QString& token = line.tokens[i];
+          const int eq = token.indexOf('=');
+          if (eq <= 0) Fail(line.number, "expected role=colour, found \"" + token + "\"");
+          if (!PaletteRoles().count(token.left(eq))) Fail(line.number, "unknown palette role \"" + token.left(eq) + "\"");
+          layout.palette[token.left(eq)] = Colour(token.mid(eq + 1), line.number);
+        }
       } else if (keyword == "controls-style") {
         ExpectCount(line, 1, "controls-style (then the style sheet lines, then end)");
         layout.controlsStyleSheet = RawBlock(line.number, "controls-style");
@@ -403,7 +419,7 @@ class Parser {
     static const std::map<QString, ItemKind> kinds = {
         {"button", ItemKind::Button}, {"text", ItemKind::Text},   {"slider", ItemKind::Slider},
         {"progress", ItemKind::Progress}, {"panel", ItemKind::Panel}, {"label", ItemKind::Label},
-        {"icon", ItemKind::Icon}, {"waveform", ItemKind::Waveform}};
+        {"icon", ItemKind::Icon}, {"waveform", ItemKind::Waveform}, {"control", ItemKind::Control}};
     auto kind = kinds.find(line.tokens[0]);
     if (kind == kinds.end()) Fail(line.number, "unknown layout entry \"" + line.tokens[0] + "\"");
     ItemSpec item;
@@ -491,6 +507,26 @@ class Parser {
     else if (key == "end-mark") item.endMark = Colour(v, line);
     else if (key == "position") item.positionLine = Colour(v, line);
     else if (key == "ruler") item.ruler = Colour(v, line);
+    else if (key == "fill-checked") item.fill.checked = PaintOf(v, line);
+    else if (key == "border-checked") item.border.checked = PaintOf(v, line);
+    else if (key == "colour-checked") item.colour.checked = PaintOf(v, line);
+    else if (key == "anchor") ApplyAnchor(item, v, line);
+  }
+
+  // anchor=<edge>[+<edge>...]: left, right, top, bottom. Both edges of an
+  // axis stretch the item along it; only right (bottom) moves it with that
+  // edge; left (top) or neither keeps it where the layout puts it.
+  static void ApplyAnchor(ItemSpec& item, const QString& value, int line) {
+    bool left = false, right = false, top = false, bottom = false;
+    for (const QString& edge : value.split('+')) {
+      if (edge == "left") left = true;
+      else if (edge == "right") right = true;
+      else if (edge == "top") top = true;
+      else if (edge == "bottom") bottom = true;
+      else Fail(line, "anchor takes left, right, top and bottom joined by +, not \"" + edge + "\"");
+    }
+    item.anchorX = right ? (left ? Anchor::Stretch : Anchor::End) : Anchor::Start;
+    item.anchorY = bottom ? (top ? Anchor::Stretch : Anchor::End) : Anchor::Start;
   }
 
   QStringList lines_;

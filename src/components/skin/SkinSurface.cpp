@@ -56,14 +56,18 @@ void SkinSurface::ShowLayout(const LayoutSpec* layout, std::vector<SkinObject*> 
   hover_ = pressed_ = dragging_ = nullptr;
   unsetCursor();
   for (SkinObject* object : objects_)
-    if (object) object->SetSurface(this);
+    if (object) object->SetSurface(this, layout->size);
   update();
 }
 
 ObjectState SkinSurface::StateOf(size_t index) const {
-  if (objects_[index]) return objects_[index]->Shown();
+  if (objects_[index]) {
+    ObjectState state = objects_[index]->Shown();
+    state.rect = objects_[index]->Placed(state.rect);
+    return state;
+  }
   const ItemSpec& spec = layout_->items[index];
-  return ObjectState{spec.rect, spec.visible, spec.text, 0};
+  return ObjectState{PlaceRect(spec, spec.rect, size() - layout_->size), spec.visible, spec.text, 0};
 }
 
 SkinObject* SkinSurface::InteractiveObjectAt(const QPoint& point) const {
@@ -72,7 +76,7 @@ SkinObject* SkinSurface::InteractiveObjectAt(const QPoint& point) const {
     SkinObject* object = objects_[i];
     if (!object || !IsInteractiveKind(object->Spec().kind)) continue;
     const ObjectState& state = object->Shown();
-    if (state.visible && state.rect.contains(point)) return object;
+    if (state.visible && object->Placed(state.rect).contains(point)) return object;
   }
   return nullptr;
 }
@@ -89,6 +93,7 @@ QString SkinSurface::ToolTipAt(const QPoint& point) const {
 StatePaint::State SkinSurface::LookOf(const SkinObject* object) const {
   if (!object) return StatePaint::State::Normal;
   if (object == dragging_ || (object == pressed_ && object == hover_)) return StatePaint::State::Pressed;
+  if (object->Shown().checked) return StatePaint::State::Checked;
   if (object == hover_ || object == pressed_) return StatePaint::State::Hover;
   return StatePaint::State::Normal;
 }
@@ -115,7 +120,7 @@ void SkinSurface::paintEvent(QPaintEvent* event) {
 
 void SkinSurface::RepaintObject(const SkinObject* object) {
   // The slider's hover ring reaches a few pixels past its rectangle.
-  if (object) update(object->Shown().rect.adjusted(-8, -8, 8, 8));
+  if (object) update(object->Placed(object->Shown().rect).adjusted(-8, -8, 8, 8));
 }
 
 void SkinSurface::SetHover(SkinObject* object) {
@@ -128,7 +133,7 @@ void SkinSurface::SetHover(SkinObject* object) {
 }
 
 void SkinSurface::Drag(int x) {
-  const int position = SliderPositionAt(dragging_->Spec(), dragging_->Shown().rect, x);
+  const int position = SliderPositionAt(dragging_->Spec(), dragging_->Placed(dragging_->Shown().rect), x);
   if (position == dragging_->Shown().position) return;
   dragging_->MoveByUser(position);
   Fire(events_.OnScrollTrack, *dragging_, position);
@@ -149,7 +154,7 @@ void SkinSurface::mousePressEvent(QMouseEvent* event) {
     Fire(events_.OnMouseDown, *object, static_cast<int>(event->button()), client.x(), client.y());
     // A press on the groove moves the thumb there at once, as media players do.
     if (dragging_ == object) {
-      const int position = SliderPositionAt(object->Spec(), object->Shown().rect, point.x());
+      const int position = SliderPositionAt(object->Spec(), object->Placed(object->Shown().rect), point.x());
       object->MoveByUser(position);
       Fire(events_.OnScrollTrack, *object, position);
     }

@@ -28,6 +28,13 @@ std::string WindowText(QWidget* window) {
   const QString title = window->windowTitle();
   return title.isEmpty() ? window->metaObject()->className() : title.toStdString();
 }
+// The layout's size is the window's size and its smallest: larger, the
+// items follow their anchors; the window may be maximised.
+void FitWindow(QWidget* window, QSize size) {
+  window->setMinimumSize(size);
+  window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  window->resize(size);
+}
 }  // namespace
 
 TSkin::TSkin() = default;
@@ -57,7 +64,7 @@ void TSkin::AttachWindow(QWidget* window) {
     retired_.push_back(std::move(w));
     return true;
   });
-  window->setFixedSize(document_->layouts.front().size);
+  FitWindow(window, document_->layouts.front().size);
   auto entry = std::make_unique<WindowSkin>();
   entry->window = window;
   entry->surface = new SkinSurface(window, events_);
@@ -92,8 +99,8 @@ void TSkin::ApplyWindowSkin(QWidget* window, const QString& layoutName) {
     }
     byItem.push_back(object);
   }
-  entry->object = std::make_unique<SkinWindowObject>(layout->name, std::move(named));
-  window->setFixedSize(layout->size);
+  entry->object = std::make_unique<SkinWindowObject>(layout->name, std::move(named), layout->palette);
+  FitWindow(window, layout->size);
   // The style sheet can select the window's own controls by this property
   // (QWidget[skinLayout="From"] > QLineEdit), leaving dialogs that merely
   // have the window as parent alone.

@@ -34,11 +34,11 @@ class TSkin final : public ISkin {
   // Reads and checks the whole file; on failure the skin loaded before stays.
   void LoadSkin(const QString& fileName) override;
   // Lays the drawing surface into the window (a child filling it, below the
-  // other children) and gives the window the fixed size of the file's first
+  // other children) and gives the window the size (and smallest size) of the file's first
   // layout. Needs a loaded skin. Attaching the same window again does nothing.
   void AttachWindow(QWidget* window) override;
   // Draws the named layout (exact name) in an attached window, sets the
-  // window's fixed size and, when the layout has one, the style sheet for its
+  // window's size (and smallest size) and, when the layout has one, the style sheet for its
   // plain controls.
   void ApplyWindowSkin(QWidget* window, const QString& layoutName) override;
   // The object of an attached window; its FindObject finds the objects of the

@@ -127,6 +127,39 @@ TEST_F(ShippedSkin, LeavesThePlainControlsPlacesFree) {
   EXPECT_GE(window.width(), 543);
 }
 
+TEST_F(ShippedSkin, LargerWindowPlacesItemsByTheirAnchors) {
+  const QSize base = window.size();
+  EXPECT_EQ(window.minimumSize(), base);
+  ISkinObject* from = skin.GetWindowObject(&window);
+  from->FindObject("pospb")->QueryElement()->SetBounds(SkinRect{18, 562, 18 + 262, 570});  // 50 %
+  from->FindObject("pospb")->QueryElement()->Redraw();
+  window.show();
+  window.resize(base + QSize(200, 150));
+  QApplication::processEvents();
+  auto placed = [&](const char* name) {
+    const SkinRect r = *from->FindObject(name)->GetPlacedBounds();
+    return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+  };
+  const struct {
+    const char* name;
+    QPoint moved;
+    QSize grown;
+  } cases[] = {
+      {"file", {0, 0}, {0, 0}},       {"add", {200, 0}, {0, 0}},     {"down", {200, 0}, {0, 0}},
+      {"lv", {0, 0}, {200, 150}},     {"Edt_dir", {0, 0}, {0, 0}},   {"wave", {0, 150}, {200, 0}},
+      {"pb", {0, 150}, {200, 0}},     {"play", {0, 150}, {0, 0}},    {"alltime", {200, 150}, {0, 0}},
+      {"playstop", {200, 150}, {0, 0}}, {"showpos", {200, 150}, {0, 0}},
+  };
+  for (const auto& c : cases) {
+    const QRect layout = Bounds(c.name);
+    EXPECT_EQ(placed(c.name), QRect(layout.topLeft() + c.moved, layout.size() + c.grown)) << c.name;
+  }
+  // The progress bar keeps its share of the stretched groove.
+  EXPECT_EQ(placed("pospb"), QRect(18, 562 + 150, 362, 8));  // 262 * 723 / 523
+  EXPECT_EQ(Bounds("pospb").width(), 262) << "the program's rectangle stays in layout pixels";
+  EXPECT_EQ(skin.Surface(&window)->InteractiveObjectAt(placed("add").center())->GetName(), "add");
+}
+
 TEST_F(ShippedSkin, EveryCommandClicksThroughTheWindowWithItsControls) {
   PlaceControls();
   QStringList clicked;

@@ -32,7 +32,7 @@ font plain "DejaVu Sans" 14 bold
 layout From 300 200
   background back
   button go 10 10 40 20 fill=#ff0000 fill-hover=#00ff00 fill-pressed=#0000ff tip="Go now"
-  button Late 60 10 40 20 fill=#ff0000
+  button Late 60 10 40 20 fill=#ff0000 fill-checked=#ffff00
   text label 10 40 120 24 text="hello" font=plain colour=#ffffff fill=#202020
   slider pb 10 100 214 20 thumb-size=14 track=#404040 track-fill=#00ff00 thumb=#ffffff
   progress bar 10 150 200 10 fill=#00ff00
@@ -284,6 +284,19 @@ TEST_F(SkinEngine, HoverAndPressedLooksComeFromTheSkin) {
   EXPECT_EQ(Pixel(on), QColor(0, 255, 0));
   SendMouse(QEvent::MouseMove, QPoint(200, 180), Qt::NoButton, Qt::NoButton);
   EXPECT_EQ(Pixel(on), QColor(255, 0, 0));
+}
+
+TEST_F(SkinEngine, CheckedLookShowsAfterRedrawUntilSwitchedOff) {
+  ISkinElement* late = skin->GetWindowObject(&window)->FindObject("Late")->QueryElement();
+  late->SetChecked(true);
+  EXPECT_EQ(Pixel(QPoint(80, 20)), QColor(255, 0, 0));
+  late->Redraw();
+  QApplication::processEvents();
+  EXPECT_EQ(Pixel(QPoint(80, 20)), QColor(255, 255, 0));
+  late->SetChecked(false);
+  late->Redraw();
+  QApplication::processEvents();
+  EXPECT_EQ(Pixel(QPoint(80, 20)), QColor(255, 0, 0));
 }
 
 TEST_F(SkinEngine, TooltipsComeFromTheSkin) {

@@ -88,6 +88,8 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenSkin{"# header\nlayout From 200 100\n  panel 0 0 10 10\n", 2, "not closed with \"end\""},
         BrokenSkin{"layout From 200 100\n  slider pb 0 0 \\\n    10 10 style=none\nend\n", 2, "unknown style"},
         BrokenSkin{"skin 2\n", 1, "unsupported skin format version"},
+        BrokenSkin{"layout From 200 100\n  panel 0 0 10 10 anchor=left+middle\nend\n", 2, "not \"middle\""},
+        BrokenSkin{"layout From 200 100\n  palette window=#000 shade=#111\nend\n", 2, "unknown palette role \"shade\""},
         BrokenSkin{"layout From 200 100\nend\nlayout From 100 100\nend\n", 3, "defined twice"},
         BrokenSkin{"layout From 200 100\n  icon 0 0 10 10\nend\n", 2, "needs glyph= or image="},
         BrokenSkin{"layout From 200 100\n  button go 0 0 10 10 image=missing.png\nend\n", 2, "cannot read the image"},
