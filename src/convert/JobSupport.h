@@ -5,10 +5,12 @@
 #include <QPair>
 #include <QStringList>
 #include <cstdint>
+#include <optional>
 
 namespace snipwave {
 
 class IAudioFile2;
+class ITagWriter;
 struct MainState;
 
 // How a job ended, for callers that want to know (the command line).
@@ -36,10 +38,15 @@ struct JobReport {
   // The values behind a refusal of the output configuration ("mp3: 8000 Hz,
   // 320 kbit/s, 2 channels"), for callers that show more than its message.
   QString refusedSettings;
+  // Outputs whose tags could not be written, one message each; the audio of
+  // these outputs is complete, only their tags are missing.
+  QStringList tagFailures;
+  // Outputs whose length, read back, differs from what was written.
+  QStringList checkFailures;
 
   // True when every row was written in full.
   bool AllComplete() const {
-    return end == JobEnd::Completed && skippedSources.isEmpty() && shortReads.isEmpty();
+    return end == JobEnd::Completed && skippedSources.isEmpty() && shortReads.isEmpty() && checkFailures.isEmpty();
   }
 };
 
@@ -56,6 +63,10 @@ struct JobOptions {
   // in (join). Empty: [Format] "Dir" of the settings file, read afresh.
   QString outputFolder;
   JobReport* report = nullptr;  // optional
+  // Whether outputs get the tags of their sources; unset: [Format] "KeepTags"
+  // of the settings file (default on).
+  std::optional<bool> keepTags;
+  ITagWriter* tagWriter = nullptr;  // unset: the TagLib writer
 };
 
 // Messages of the refusals that both jobs share.

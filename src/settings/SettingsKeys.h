@@ -35,6 +35,8 @@ inline constexpr std::string_view kFormat = "format";
 inline constexpr std::string_view kMaxBitrate = "max bitrate";
 inline constexpr std::string_view kMinBitrate = "min bitrate";
 inline constexpr std::string_view kEnableQuality = "enable quality";
+// [Format]: 1 (default) gives every output the tags of its sources.
+inline constexpr std::string_view kKeepTags = "KeepTags";
 }  // namespace key
 
 // Sample rates in Hz, by "frequency" index.
