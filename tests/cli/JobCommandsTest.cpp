@@ -294,7 +294,7 @@ TEST_F(JobCommands, CutSplitAtSilenceWritesEachSoundingPartWithoutTagsWhenAsked)
   // Parts meet at the silences' middles, 1.5 s and 3.3 s.
   const std::vector<double> lengths = {1.5, 1.8, 1.3};
   for (int i = 0; i < 3; ++i) {
-    EXPECT_NEAR(double(DecodeWithFfmpeg(written[i]).size()), lengths[i] * 44100, 0.010 * 44100) << i;
+    EXPECT_NEAR(double(DecodeWithFfmpeg(written[i], 1).size()), lengths[i] * 44100, 0.010 * 44100) << i;
     const CommandResult tags =
         RunCommand("ffprobe", {"-v", "error", "-show_entries", "format_tags=title", "-of", "csv=p=0", written[i]});
     EXPECT_TRUE(tags.out.trimmed().isEmpty()) << tags.out.toStdString();

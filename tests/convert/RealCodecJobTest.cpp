@@ -414,6 +414,7 @@ TEST(RealJobTags, CutCarriesTheSourcesTagsIntoEveryOutputFormat) {
     for (int row = 0; row < sourceTypes.size(); ++row) {
       const QString source = sourceTypes[row];
       SCOPED_TRACE(source.toStdString());
+      EXPECT_EQ(h.list.CellText(row, kStatusCell), "Finish");  // tagged and read back at its length
       // The sources share a base name, so the outputs are numbered in row order.
       const QString prefix = row == 0 ? QString("Cut_") : QString("Cut(%1)_").arg(row);
       const ProbedTags got = ProbeTags(h.out(prefix + "tagged-src." + type));
