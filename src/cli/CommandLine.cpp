@@ -19,7 +19,8 @@ const char* const kUsage =
     "\n"
     "Commands:\n"
     "  help            show this text\n"
-    "  probe FILE...   print path, length in samples, duration in ms, sample rate, channels\n";
+    "  probe FILE...   print path, length in samples, duration in ms, sample rate, channels\n"
+    "                  (--json: one JSON object per file and line)\n";
 
 QString Usage() { return QString(kUsage) + kPeaksUsage + kJobCommandsUsage; }
 

@@ -19,7 +19,10 @@ void OnStopSignal(int signal) {
 }  // namespace
 
 void ConsoleDialogs::ShowInformation(const QString& text) {
-  QTextStream(stderr) << QString(text).replace('\r', '\n') << Qt::endl;
+  // On a terminal a progress line may stand where the message goes: clear it
+  // first (the next update draws it again below the message).
+  const char* clearLine = isatty(STDERR_FILENO) ? "\r\033[K" : "";
+  QTextStream(stderr) << clearLine << QString(text).replace('\r', '\n') << Qt::endl;
 }
 
 bool ConsoleDialogs::AskYesNo(const QString& text, YesNoDefault) {

@@ -3,19 +3,23 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <exception>
 #include <limits>
 #include <optional>
+#include <unistd.h>
 
 #include "cli/ConsoleParts.h"
+#include "cli/ConsoleProgress.h"
 #include "cli/SourceArgument.h"
 #include "components/audio/TAudioFile2.h"
 #include "components/audio/TAudioFile2LameEnc.h"
 #include "convert/CutJob.h"
 #include "convert/JoinJob.h"
 #include "convert/OutputNames.h"
+#include "convert/SilenceSplit.h"
 #include "platform/FileHelpers.h"
 #include "platform/FileNames.h"
 #include "settings/SettingsKeys.h"
@@ -35,11 +39,18 @@ namespace {
 enum class JobKind { Cut, Join };
 
 const char* const kCutHelp =
-    "Usage: snipwave cut [--format mp3|wav|wma|ogg] --out DIR PATH[@BEGIN:END]...\n"
+    "Usage: snipwave cut [--format mp3|wav|wma|ogg] [--no-tags] [--split-at-silence [--silence-db D]\n"
+    "                    [--silence-min S]] --out DIR PATH[@BEGIN:END]...\n"
     "Writes each source's range into its own file DIR/Cut_<name>, or Cut(1)_<name> ...\n"
-    "Cut(100)_<name> when that name is taken (existing files are never replaced).\n";
+    "Cut(100)_<name> when that name is taken (existing files are never replaced).\n"
+    "\n"
+    "  --split-at-silence  cut each source's range into its sounding parts: each part\n"
+    "               ends and the next begins at the middle of a silence; leading and\n"
+    "               trailing silence stay with the first and last part\n"
+    "  --silence-db D   a silence stays below D dBFS (default -50)\n"
+    "  --silence-min S  and lasts at least S seconds (default 0.5)\n";
 const char* const kJoinHelp =
-    "Usage: snipwave join [--format mp3|wav|wma|ogg] --out FILE [--yes] PATH[@BEGIN:END]...\n"
+    "Usage: snipwave join [--format mp3|wav|wma|ogg] [--no-tags] --out FILE [--yes] PATH[@BEGIN:END]...\n"
     "Writes the sources' ranges, one after the other, into FILE, whose extension is\n"
     "replaced by the format's. Every source is converted to the sample rate and channel\n"
     "count of the first. An existing FILE is replaced only with --yes or when the\n"
@@ -62,6 +73,9 @@ struct JobArguments {
   int formatIndex = 0;  // MP3, as the window starts
   QString out;
   bool yes = false;
+  bool noTags = false;
+  bool splitAtSilence = false;
+  SilenceRule silence;
   QList<SourceArgument> sources;
 };
 
@@ -96,6 +110,23 @@ std::optional<JobArguments> ParseArguments(JobKind kind, const QStringList& argu
       const auto v = value("--out");
       if (!v) return std::nullopt;
       parsed.out = *v;
+    } else if (kind == JobKind::Cut && a == "--split-at-silence") {
+      parsed.splitAtSilence = true;
+    } else if (kind == JobKind::Cut && (a == "--silence-db" || a.startsWith("--silence-db=") ||
+                                        a == "--silence-min" || a.startsWith("--silence-min="))) {
+      const bool db = a.startsWith("--silence-db");
+      const auto v = value(db ? "--silence-db" : "--silence-min");
+      if (!v) return std::nullopt;
+      bool ok = false;
+      const double number = v->toDouble(&ok);
+      if (!ok || !std::isfinite(number) || (db ? number > 0 : number <= 0)) {
+        error = db ? "--silence-db needs a level in dBFS, 0 or below (for example -50)"
+                   : "--silence-min needs a length in seconds above 0 (for example 0.5)";
+        return std::nullopt;
+      }
+      (db ? parsed.silence.thresholdDb : parsed.silence.minSeconds) = number;
+    } else if (a == "--no-tags") {
+      parsed.noTags = true;
     } else if (kind == JobKind::Join && (a == "--yes" || a == "-y")) {
       parsed.yes = true;
     } else {
@@ -167,6 +198,51 @@ bool ListSources(MainState& state, ITrackListView& list, const QList<SourceArgum
   return true;
 }
 
+// Replaces each row by the rows of its sounding parts. False (with the
+// message) when a source cannot be scanned or the parts do not fit the list.
+bool SplitRowsAtSilence(MainState& state, ITrackListView& list, const SilenceRule& rule, QTextStream& err,
+                        int& status) {
+  IAudioFile2& reader = *state.AudioFileRead;
+  std::vector<Timerec> parts;
+  for (int row = 0; row < state.TrackCount; ++row) {
+    const Timerec& record = state.TrackTable[static_cast<std::size_t>(row)];
+    std::vector<std::int64_t> points;
+    try {
+      reader.OpenFile(SystemPath(record.FilePath), 0, 1);
+      points = FindSilenceSplits(reader, record.BeginSample, record.EndSample, rule);
+      reader.CloseFile();
+    } catch (const std::exception& e) {
+      err << e.what() << Qt::endl;
+      status = 1;
+      return false;
+    }
+    std::int64_t begin = record.BeginSample;
+    points.push_back(record.EndSample);
+    for (const std::int64_t point : points) {
+      Timerec part = record;
+      part.BeginSample = begin;
+      part.EndSample = point;
+      parts.push_back(part);
+      begin = point;
+    }
+  }
+  if (parts.size() > static_cast<std::size_t>(kTrackTableSize)) {
+    err << "The silences split the sources into " << parts.size() << " parts; at most " << kTrackTableSize
+        << " can be cut at once." << Qt::endl;
+    status = 1;
+    return false;
+  }
+  list.DeleteAllRows();
+  state.TrackCount = 0;
+  for (const Timerec& part : parts) {
+    state.TrackTable[static_cast<std::size_t>(state.TrackCount++)] = part;
+    TrackRowTexts texts;
+    texts.caption = QFileInfo(part.FilePath).fileName();
+    list.AppendRow(texts);
+  }
+  return true;
+}
+
 int RunJob(JobKind kind, const QStringList& arguments) {
   QTextStream out(stdout);
   QTextStream err(stderr);
@@ -189,6 +265,7 @@ int RunJob(JobKind kind, const QStringList& arguments) {
   SettingsStore settingsFile{QString::fromUtf8(settings::kFileName.data(), settings::kFileName.size())};
   TAudioFile2 reader;
   TAudioFile2 writer;
+  TAudioFile2 checker;
   TAudioFile2LameEnc encoder;
   reader.SetInitFlag(true);
   writer.SetInitFlag(true);
@@ -206,6 +283,7 @@ int RunJob(JobKind kind, const QStringList& arguments) {
   MainState state;
   state.SettingsFile = &settingsFile;
   state.AudioFileRead = &reader;
+  state.AudioFileCheck = &checker;
   state.AudioFileWrite = &writer;
   state.AudioFile2LameEnc = &encoder;
   state.lv = &list;
@@ -215,11 +293,19 @@ int RunJob(JobKind kind, const QStringList& arguments) {
 
   int status = 0;
   if (!ListSources(state, list, parsed->sources, err, status)) return status;
+  if (parsed->splitAtSilence && !SplitRowsAtSilence(state, list, parsed->silence, err, status)) return status;
 
   InterruptPump pump(state);
   state.MessagePump = &pump;
+  // A progress line only for a person watching: never into a file or a pipe.
+  std::optional<ConsoleProgress> progress;
+  if (isatty(STDERR_FILENO)) {
+    progress.emplace(state, pump, kind == JobKind::Join, stderr);
+    state.MessagePump = &*progress;
+  }
   JobReport report;
-  const JobOptions options{kind == JobKind::Cut ? outPath : FolderOf(outPath), &report};
+  JobOptions options{kind == JobKind::Cut ? outPath : FolderOf(outPath), &report};
+  if (parsed->noTags) options.keepTags = false;
   auto printWritten = [&] {
     out.flush();
     for (const QString& path : report.writtenFiles) {
@@ -232,7 +318,9 @@ int RunJob(JobKind kind, const QStringList& arguments) {
   try {
     if (kind == JobKind::Cut) Cut(state, options);
     else Join(state, options);
+    progress.reset();  // the line goes before the messages
   } catch (const std::exception& e) {
+    progress.reset();
     err << e.what() << Qt::endl;
     // Closing the writer after a failed write may fail the same way again.
     for (const QString& failure : AbortJobAfterError(state))

@@ -5,7 +5,9 @@
 
 #include "components/audio/AudioInterfaces.h"
 #include "convert/OutputConfiguration.h"
+#include "convert/OutputCheck.h"
 #include "convert/OutputNames.h"
+#include "convert/OutputTags.h"
 #include "platform/FileHelpers.h"
 #include "platform/FileNames.h"
 #include "platform/PendingOutputFile.h"
@@ -94,6 +96,7 @@ void Cut(MainState& state, const JobOptions& options) {
   folder = WithTrailingSeparator(folder);
   state.OutputFolder = folder;
 
+  const bool keepTags = detail::KeepTags(state, options);
   const int rows = state.TrackCount;
   // Rows whose source is gone are skipped with a message and keep their text.
   detail::ResetStatusOfRowsToProcess(state, rows, [&state](int row) {
@@ -147,6 +150,12 @@ void Cut(MainState& state, const JobOptions& options) {
       detail::RethrowNamingFinalPath(output.TemporaryPath(), output.FinalPath());
     }
     if (damaged > 0) report.damagedSources.append({record.FilePath, damaged});
+    if (keepTags)
+      detail::TagOutput(options, output.TemporaryPath(), output.FinalPath(), detail::SourceTags(record.FilePath), report);
+    std::optional<QString> checkFailure;
+    if (state.AudioFileCheck)
+      checkFailure =
+          detail::CheckOutputLength(*state.AudioFileCheck, output.TemporaryPath(), *outputPath, done, rate);
     if (!CommitCutOutput(output, folder, record.FilePath, *extension)) {
       state.Dialogs->ShowInformation(NoFreeNameMessage(record.FilePath));
       report.skippedSources << record.FilePath;
@@ -154,6 +163,7 @@ void Cut(MainState& state, const JobOptions& options) {
       continue;
     }
     report.writtenFiles << output.FinalPath();
+    if (checkFailure) report.checkFailures << checkFailure->replace(*outputPath, output.FinalPath());
     // A source that failed while it was read leaves the job, as any component
     // failure does; what was read from it is kept, complete, as the row's file.
     // The row keeps "Cutting" and the reader stays open for the clean-up.
@@ -161,7 +171,8 @@ void Cut(MainState& state, const JobOptions& options) {
     ShowProgress(state, 10000);
     const bool shortened = state.Converting && done < count;
     const bool stopped = !state.Converting && done < count;
-    state.lv->SetCellText(row, kStatusCell, shortened ? kShortStatus : stopped ? kStoppedStatus : kFinish);
+    state.lv->SetCellText(row, kStatusCell,
+                          checkFailure ? kCheckFailedStatus : shortened ? kShortStatus : stopped ? kStoppedStatus : kFinish);
     if (shortened) {
       const QString message = detail::ShortReadMessage(record.FilePath, done, count, rate);
       report.shortReads << message;

@@ -6,10 +6,12 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace snipwave {
 
 class IAudioFile2;
+class ITagWriter;
 struct MainState;
 
 // How a job ended, for callers that want to know (the command line).
@@ -39,10 +41,15 @@ struct JobReport {
   QString refusedSettings;
   // Why the output folder could not be shown at the end; empty when it was.
   QString folderNotOpened;
+  // Outputs whose tags could not be written, one message each; the audio of
+  // these outputs is complete, only their tags are missing.
+  QStringList tagFailures;
+  // Outputs whose length, read back, differs from what was written.
+  QStringList checkFailures;
 
   // True when every row was written in full.
   bool AllComplete() const {
-    return end == JobEnd::Completed && skippedSources.isEmpty() && shortReads.isEmpty();
+    return end == JobEnd::Completed && skippedSources.isEmpty() && shortReads.isEmpty() && checkFailures.isEmpty();
   }
 };
 
@@ -62,6 +69,10 @@ struct JobOptions {
   // in (join). Empty: [Format] "Dir" of the settings file, read afresh.
   QString outputFolder;
   JobReport* report = nullptr;  // optional
+  // Whether outputs get the tags of their sources; unset: [Format] "KeepTags"
+  // of the settings file (default on).
+  std::optional<bool> keepTags;
+  ITagWriter* tagWriter = nullptr;  // unset: the TagLib writer
 };
 
 // Messages of the refusals that both jobs share.

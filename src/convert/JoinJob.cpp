@@ -9,7 +9,9 @@
 
 #include "components/audio/AudioInterfaces.h"
 #include "convert/OutputConfiguration.h"
+#include "convert/OutputCheck.h"
 #include "convert/OutputNames.h"
+#include "convert/OutputTags.h"
 #include "platform/Error.h"
 #include "platform/FileHelpers.h"
 #include "platform/FileNames.h"
@@ -55,6 +57,17 @@ std::optional<QString> SourceThatIs(const MainState& state, const QString& outpu
   return std::nullopt;
 }
 
+// The tags every source of the join shares; the title is the output's own
+// name, since no source's title names the whole.
+TagSet JoinTags(const MainState& state, const QString& outputPath) {
+  std::vector<TagSet> sources;
+  for (int row = 0; row < state.TrackCount; ++row)
+    sources.push_back(detail::SourceTags(state.TrackTable[static_cast<std::size_t>(row)].FilePath));
+  TagSet tags = SharedTags(sources);
+  tags.Set(TagField::Title, QFileInfo(outputPath).completeBaseName());
+  return tags;
+}
+
 void EndWithoutWriting(MainState& state) {
   state.Converting = false;
   state.cm_Format->SetEnabled(true);
@@ -71,6 +84,7 @@ struct RowResult {
   std::int64_t length = 0;    // source frames the range asks for
   unsigned sourceRate = 0;
   std::int64_t damaged = 0;   // frames of the source read as silence
+  std::int64_t written = 0;   // output frames given to the writer
 };
 
 // Appends one row's range, converted to the output stream (rate, channels),
@@ -121,7 +135,7 @@ RowResult AppendRow(MainState& state, const Timerec& record, unsigned outputRate
     writer.WriteSamples(buffer);
   }
   RowResult result{written >= wanted ? std::max<std::int64_t>(len, 0) : sum, std::max<std::int64_t>(len, 0),
-                   reader.SampleRate(), reader.DamagedFrames()};
+                   reader.SampleRate(), reader.DamagedFrames(), written};
   detail::CloseIfOpen(&reader);
   return result;
 }
@@ -208,6 +222,8 @@ void Join(MainState& state, const JobOptions& options) {
   // is replaced only by the finished output, and a failure leaves it whole.
   PendingOutputFile output(outputPath);
   std::exception_ptr sourceFailure;
+  std::int64_t written = 0;  // output frames given to the writer
+  int rowsDone = 0;
   try {
     writer.CreateOutputFile(SystemPath(output.TemporaryPath()), 0);
     writer.SetPcmFormat(static_cast<int>(outputRate), outputChannels);
@@ -219,6 +235,8 @@ void Join(MainState& state, const JobOptions& options) {
       const Timerec& record = state.TrackTable[static_cast<std::size_t>(row)];
       const RowResult result = AppendRow(state, record, outputRate, outputChannels, progress, sourceFailure);
       if (sourceFailure) break;  // the row keeps "Joining"
+      written += result.written;
+      rowsDone = row + 1;
       if (result.damaged > 0) report.damagedSources.append({record.FilePath, result.damaged});
       const bool shortened = state.Converting && result.consumed < result.length;
       const bool stopped = !state.Converting && result.consumed < result.length;
@@ -234,6 +252,12 @@ void Join(MainState& state, const JobOptions& options) {
   } catch (...) {
     detail::RethrowNamingFinalPath(output.TemporaryPath(), output.FinalPath());
   }
+  if (detail::KeepTags(state, options))
+    detail::TagOutput(options, output.TemporaryPath(), outputPath, JoinTags(state, outputPath), report);
+  std::optional<QString> checkFailure;
+  if (state.AudioFileCheck && !sourceFailure)
+    checkFailure =
+        detail::CheckOutputLength(*state.AudioFileCheck, output.TemporaryPath(), outputPath, written, outputRate);
   if (sourceFailure) {
     // A source that failed leaves the job, as any component failure does.
     // The rows joined so far are kept under a new name; a file the join was
@@ -248,6 +272,10 @@ void Join(MainState& state, const JobOptions& options) {
                 " was created by another program while the join ran; it was left as it is and the join was not saved.");
   }
   report.writtenFiles << outputPath;
+  if (checkFailure) {
+    report.checkFailures << *checkFailure;
+    for (int row = 0; row < rowsDone; ++row) state.lv->SetCellText(row, kStatusCell, kCheckFailedStatus);
+  }
   report.end = state.Converting ? JobEnd::Completed : JobEnd::Aborted;
   report.folderNotOpened = detail::FinishJob(state, FolderOf(chosen));
 }

@@ -22,6 +22,17 @@ QString RangeText(std::int32_t beginMs, std::int32_t endMs) {
 }
 }  // namespace
 
+void ShowRowRange(MainState& state, int row) {
+  Timerec& r = state.TrackTable[static_cast<std::size_t>(row)];
+  const std::int32_t beginMs = MarkMs(r.BeginSample, r);
+  const std::int32_t endMs = MarkMs(r.EndSample, r);
+  state.lv->SetCellText(row, kRangeCell, RangeText(beginMs, endMs));
+  // Whole seconds of each mark, truncated, then the difference: marks at 1.9 s
+  // and 3.1 s count 2 seconds.
+  r.RangeSeconds = endMs / 1000 - beginMs / 1000;
+  state.lv->SetCellText(row, kLengthCell, "  " + ClockTextFromSeconds(r.RangeSeconds));
+}
+
 int RangeMarking::MarkedRow() const {
   if (state_.Converting || state_.Adding) return -1;
   const int selected = state_.lv->SelectedRow();
@@ -71,11 +82,7 @@ bool RangeMarking::ApplyMark(Mark mark, int row, std::int64_t sample) {
   const std::int32_t endMs = MarkMs(r.EndSample, r);
   if (mark == Mark::Begin) state_.begin.SetText(ClockTextFromMs(beginMs));
   else state_.end.SetText(ClockTextFromMs(endMs));
-  state_.lv->SetCellText(row, kRangeCell, RangeText(beginMs, endMs));
-  // Whole seconds of each mark, truncated, then the difference: marks at 1.9 s
-  // and 3.1 s count 2 seconds.
-  r.RangeSeconds = endMs / 1000 - beginMs / 1000;
-  state_.lv->SetCellText(row, kLengthCell, "  " + ClockTextFromSeconds(r.RangeSeconds));
+  ShowRowRange(state_, row);
   ShowRangeTotal(state_);
   if (state_.MarksChanged) state_.MarksChanged(row);
   return true;

@@ -53,4 +53,8 @@ class RangeMarking {
   MainState& state_;
 };
 
+// Rewrites the range and length cells of a row, and its RangeSeconds, from
+// the marks of its record.
+void ShowRowRange(MainState& state, int row);
+
 }  // namespace snipwave

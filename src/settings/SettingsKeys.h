@@ -38,6 +38,8 @@ inline constexpr std::string_view kMinBitrate = "min bitrate";
 inline constexpr std::string_view kEnableQuality = "enable quality";
 inline constexpr std::string_view kWidth = "Width";    // [Window], client pixels
 inline constexpr std::string_view kHeight = "Height";  // [Window], client pixels
+// [Format]: 1 (default) gives every output the tags of its sources.
+inline constexpr std::string_view kKeepTags = "KeepTags";
 }  // namespace key
 
 // Sample rates in Hz, by "frequency" index.

@@ -157,6 +157,9 @@ void Tfm_set::FormShow() {
   cb_ogg_quality->setChecked(ReadFlag(defaults::kOggEnableQuality));
   loadUpDown(ud_ogg_quality, defaults::kOggQuality);
   ApplyOggEnabling();
+
+  SettingsStore* store = Store();
+  cb_keep_tags->setChecked(!store || store->ReadBool(settings::section::kFormat, settings::key::kKeepTags, true));
 }
 
 std::optional<int> Tfm_set::ControlValue(const KeyDefaults& key, bool& isFlag) const {
@@ -218,6 +221,11 @@ void Tfm_set::btn_okClick() {
     else
       store->WriteInteger(key.section, key.key, *value);
   }
+  // Written only when it changes: a file without the key means "on", and the
+  // format keys above stay the whole file of a first OK.
+  const bool keepTags = cb_keep_tags->isChecked();
+  if (keepTags != store->ReadBool(settings::section::kFormat, settings::key::kKeepTags, true))
+    store->WriteBool(settings::section::kFormat, settings::key::kKeepTags, keepTags);
   accept();
 }
 
@@ -230,6 +238,7 @@ void Tfm_set::SetFactoryValues(bool wavMode) {
   ud_mp3_quality->SetPosition(defaults::kMp3Quality.dialogDefault);
   cb_vbr->setChecked(defaults::kMp3EnableVbr.dialogDefault != 0);
   cb_mp3_vbr->setCurrentIndex(defaults::kMp3VbrBitrate.dialogDefault);
+  cb_keep_tags->setChecked(true);
   ud_mp3_vbr->SetPosition(defaults::kMp3VbrQuality.dialogDefault);
   if (wavMode) SelectWavMode(defaults::kWavMode.dialogDefault);
   cb_wav_bit->setCurrentIndex(defaults::kWavBit.dialogDefault);

@@ -146,6 +146,7 @@ class Tfm_set final : public QDialog {
   UpDown* ud_ogg_quality = nullptr;
   QComboBox* cb_ogg_minbit = nullptr;
   QComboBox* cb_ogg_maxbit = nullptr;
+  QCheckBox* cb_keep_tags = nullptr;  // [Format] "KeepTags"
 };
 
 }  // namespace snipwave

@@ -96,6 +96,9 @@ void Tfm_set::BuildControls() {
   auto* groupLayout = new QVBoxLayout(GroupBox1);
   groupLayout->setContentsMargins(4, 4, 4, 4);
   groupLayout->addWidget(pc);
+  cb_keep_tags = new QCheckBox("Keep tags (title, artist, album, cover, ...)", GroupBox1);
+  cb_keep_tags->setObjectName("cb_keep_tags");
+  groupLayout->addWidget(cb_keep_tags);
 
   btn_ok = new QPushButton("OK", this);
   btn_ok->setObjectName("btn_ok");

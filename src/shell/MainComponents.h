@@ -16,6 +16,7 @@ namespace snipwave {
 struct MainComponents {
   std::unique_ptr<IAudioFile2> AudioFileRead;
   std::unique_ptr<IAudioFile2> AudioFileWrite;
+  std::unique_ptr<IAudioFile2> AudioFileCheck;  // reads outputs back after writing
   std::unique_ptr<IAudioFile2LameEnc> AudioFile2LameEnc;
   std::unique_ptr<IAudioPlayer2> AudioPlayer1;
   std::unique_ptr<ISkin> Skin1;

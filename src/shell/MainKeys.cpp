@@ -73,6 +73,7 @@ bool MainKeys::Handle(const QKeyEvent& event, bool inList) {
       case Qt::Key_E:
       case Qt::Key_BracketRight: return run(commands_.SetEndHere);
       case Qt::Key_P: return run(commands_.PlayRange);
+      case Qt::Key_S: return run(commands_.SplitHere);
       case Qt::Key_Delete: return run(commands_.RemoveRow);
       case Qt::Key_Escape: return run(commands_.Stop);
       default: return false;
@@ -110,7 +111,8 @@ std::vector<std::pair<QString, QKeySequence>> MainKeys::MenuKeys() {
           {"Join1", QKeySequence(Qt::CTRL | Qt::Key_J)},
           {"SetBegin1", QKeySequence(Qt::Key_B)},
           {"SetEnd1", QKeySequence(Qt::Key_E)},
-          {"PlayRange1", QKeySequence(Qt::Key_P)}};
+          {"PlayRange1", QKeySequence(Qt::Key_P)},
+          {"SplitHere1", QKeySequence(Qt::Key_S)}};
 }
 
 }  // namespace snipwave

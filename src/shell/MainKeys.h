@@ -21,6 +21,7 @@ struct KeyCommands {
   std::function<void()> SetBeginHere;   // B, [
   std::function<void()> SetEndHere;     // E, ]
   std::function<void()> PlayRange;      // P
+  std::function<void()> SplitHere;      // S: split the row at the position
   std::function<void()> RemoveRow;      // Delete
   std::function<void()> MoveUp;         // Ctrl+Up
   std::function<void()> MoveDown;       // Ctrl+Down

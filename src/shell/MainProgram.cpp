@@ -21,6 +21,7 @@ MainComponents MainProgram::RealComponents(QtDialogService*& dialogs) {
   MainComponents components;
   components.AudioFileRead = std::make_unique<TAudioFile2>();
   components.AudioFileWrite = std::make_unique<TAudioFile2>();
+  components.AudioFileCheck = std::make_unique<TAudioFile2>();
   components.AudioFile2LameEnc = std::make_unique<TAudioFile2LameEnc>();
   components.AudioPlayer1 = std::make_unique<TAudioPlayer2>();
   components.Skin1 = std::make_unique<TSkin>();

@@ -31,6 +31,7 @@
 #include "preview/PrecisePosition.h"
 #include "preview/PreviewPlayer.h"
 #include "preview/RangeMarking.h"
+#include "preview/RowSplit.h"
 #include "preview/RangePlayback.h"
 #include "preview/TypedMark.h"
 #include "shell/MainKeys.h"
@@ -79,6 +80,7 @@ Tfm_main::Tfm_main(MainComponents components, QWidget* parent)
 
   state_.AudioFileRead = components_.AudioFileRead.get();
   state_.AudioFileWrite = components_.AudioFileWrite.get();
+  state_.AudioFileCheck = components_.AudioFileCheck.get();
   state_.AudioFile2LameEnc = components_.AudioFile2LameEnc.get();
   // The preview plays through the range limiter, which passes everything on
   // unchanged unless "play range" is on.
@@ -246,6 +248,7 @@ void Tfm_main::CreateMenus() {
   item(PopupMenu1, "TypeBegin1", "Type begin\u2026", [this] { typedMarks_->Open(true); });
   item(PopupMenu1, "TypeEnd1", "Type end\u2026", [this] { typedMarks_->Open(false); });
   item(PopupMenu1, "PlayRange1", "Play range", [this] { PlayRange(); });
+  item(PopupMenu1, "SplitHere1", "Split at position", [this] { Run([this] { SplitRowAtPosition(state_); }); });
 
   PopupMenu2 = new QMenu(this);
   PopupMenu2->setObjectName("PopupMenu2");
@@ -499,6 +502,7 @@ void Tfm_main::WireKeys() {
   k.SetBeginHere = [this] { Run(commands_.SetBegin); };
   k.SetEndHere = [this] { Run(commands_.SetEnd); };
   k.PlayRange = [this] { PlayRange(); };
+  k.SplitHere = [this] { Run([this] { SplitRowAtPosition(state_); }); };
   k.RemoveRow = [this] { Run(commands_.RemoveRow); };
   k.MoveUp = [this] { Run(commands_.MoveUp); };
   k.MoveDown = [this] { Run(commands_.MoveDown); };

@@ -56,6 +56,8 @@ struct MainState {
   SettingsStore* SettingsFile = nullptr;
   IAudioFile2* AudioFileRead = nullptr;
   IAudioFile2* AudioFileWrite = nullptr;
+  // Reads every finished output back to check its length; none: no check.
+  IAudioFile2* AudioFileCheck = nullptr;
   IAudioFile2LameEnc* AudioFile2LameEnc = nullptr;
   IAudioPlayer2* AudioPlayer1 = nullptr;
   ITrackListView* lv = nullptr;

@@ -272,5 +272,35 @@ TEST_F(JobCommands, MessagesNameWhatIsWrong) {
   EXPECT_TRUE(r.err.contains("from [mp3] in " + dir.file("config/Snipwave.ini").toUtf8())) << r.err.toStdString();
 }
 
+TEST_F(JobCommands, CutSplitAtSilenceWritesEachSoundingPartWithoutTagsWhenAsked) {
+  // 1 s tone, 1 s silence, 1 s tone, 0.6 s silence, 1 s tone (sox, 44.1 kHz mono).
+  QStringList pieces;
+  for (const auto& [name, args] : QList<QPair<QString, QStringList>>{
+           {"t", {"synth", "1", "sine", "440", "gain", "-6"}}, {"s1", {"trim", "0", "1"}}, {"s2", {"trim", "0", "0.6"}}}) {
+    const QString piece = dir.file(name + ".wav");
+    ASSERT_EQ(RunCommand("sox", QStringList{"-n", "-r", "44100", "-c", "1", "-b", "16", piece} + args).exitCode, 0);
+    pieces << piece;
+  }
+  const QString source = dir.file("talk.wav");
+  ASSERT_EQ(RunCommand("sox", {pieces[0], pieces[1], pieces[0], pieces[2], pieces[0], source}).exitCode, 0);
+  Ffmpeg({"-i", source, "-metadata", "title=Talk", dir.file("tagged.wav")});
+
+  const CommandResult r = Run({"cut", "--format", "wav", "--split-at-silence", "--silence-db", "-40", "--no-tags",
+                               "--out", out(), dir.file("tagged.wav")});
+
+  ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+  const QStringList written = Lines(r.out);
+  ASSERT_EQ(written.size(), 3) << r.out.toStdString();
+  // Parts meet at the silences' middles, 1.5 s and 3.3 s.
+  const std::vector<double> lengths = {1.5, 1.8, 1.3};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_NEAR(double(DecodeWithFfmpeg(written[i], 1).size()), lengths[i] * 44100, 0.010 * 44100) << i;
+    const CommandResult tags =
+        RunCommand("ffprobe", {"-v", "error", "-show_entries", "format_tags=title", "-of", "csv=p=0", written[i]});
+    EXPECT_TRUE(tags.out.trimmed().isEmpty()) << tags.out.toStdString();
+  }
+  EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();  // no progress line into a pipe
+}
+
 }  // namespace
 }  // namespace snipwave::test

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTextStream>
 #include <sys/stat.h>
 
 #include "Commands.h"
 #include "TempDir.h"
+#include "cli/ConsoleProgress.h"
 #include "cli/ProbeCommand.h"
 
 namespace snipwave::test {
@@ -26,6 +29,30 @@ TEST(ProbeCommand, OneLinePerFileErrorsOnStderrExitOne) {
   EXPECT_EQ(lines[0], wav + "\t44100\t1000\t44100\t2");
   EXPECT_EQ(lines[1], mono + "\t44100\t2000\t22050\t1");
   EXPECT_TRUE(r.err.contains("bad file.mp3")) << r.err.toStdString();
+}
+
+TEST(ProbeCommand, JsonGivesOneObjectPerFileAndErrorsAsObjects) {
+  TempDir dir;
+  const QString wav = ChirpFixture("chirp1.wav", 1.0, 44100, 2);
+  QFile bad(dir.file("bad \"file\".mp3"));
+  ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+  bad.write("not audio");
+  bad.close();
+  QString outText, errText;
+  QTextStream out(&outText), err(&errText);
+  EXPECT_EQ(RunProbeCommand({"--json", wav, bad.fileName()}, out, err), 1);
+  const QStringList lines = outText.split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 2) << outText.toStdString();
+  const QJsonObject good = QJsonDocument::fromJson(lines[0].toUtf8()).object();
+  EXPECT_EQ(good.value("path").toString(), wav);
+  EXPECT_EQ(good.value("frames").toInteger(), 44100);
+  EXPECT_EQ(good.value("ms").toInteger(), 1000);
+  EXPECT_EQ(good.value("rate").toInteger(), 44100);
+  EXPECT_EQ(good.value("channels").toInteger(), 2);
+  const QJsonObject failed = QJsonDocument::fromJson(lines[1].toUtf8()).object();
+  EXPECT_EQ(failed.value("path").toString(), bad.fileName());
+  EXPECT_FALSE(failed.value("error").toString().isEmpty());
+  EXPECT_TRUE(errText.isEmpty());
 }
 
 TEST(ProbeCommand, AllGoodIsZeroAndNoFilesIsUsage) {
@@ -73,6 +100,19 @@ TEST(ProbeCommand, PipeIsRefusedWithoutOpeningIt) {
   QTextStream out(&outText), err(&errText);
   EXPECT_EQ(RunProbeCommand({pipe}, out, err), 1);  // would block forever if it opened the pipe
   EXPECT_EQ(errText, pipe + " is a named pipe, not an audio file.\n");
+}
+
+}  // namespace
+}  // namespace snipwave::test
+
+namespace snipwave::test {
+namespace {
+
+TEST(ConsoleProgress, LineShowsPercentRowsElapsedAndEstimate) {
+  EXPECT_EQ(ProgressLineText(0.0, 0, 10, 400), "0%  0/10 rows  0:00 elapsed");
+  EXPECT_EQ(ProgressLineText(0.25, 2, 10, 15000), "25%  2/10 rows  0:15 elapsed  0:45 left");
+  EXPECT_EQ(ProgressLineText(0.5, 1, 2, 3700000), "50%  1/2 rows  1:01:40 elapsed  1:01:40 left");
+  EXPECT_EQ(ProgressLineText(1.0, 2, 2, 61000), "100%  2/2 rows  1:01 elapsed");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <cmath>
 
 #include "Commands.h"
@@ -17,6 +18,7 @@
 #include "components/audio/TAudioFile2LameEnc.h"
 #include "convert/CutJob.h"
 #include "convert/JoinJob.h"
+#include "convert/OutputCheck.h"
 #include "platform/Error.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
@@ -37,7 +39,7 @@ struct RealHarness {
   CountingPump pump;
   ScriptedDialogs dialogs;
   RecordingLauncher launcher;
-  TAudioFile2 reader, writer;
+  TAudioFile2 reader, writer, checker;
   TAudioFile2LameEnc encoder;
   MainState state;
 
@@ -45,6 +47,7 @@ struct RealHarness {
     state.SettingsFile = &settings;
     state.AudioFileRead = &reader;
     state.AudioFileWrite = &writer;
+    state.AudioFileCheck = &checker;  // every output here is read back
     state.AudioFile2LameEnc = &encoder;
     state.lv = &list;
     state.cm_Format = &format;
@@ -328,6 +331,206 @@ TEST(RealJobErrors, UnwritableOutputFolderLeavesEarlierFilesIntact) {
   QFile f(blocked);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   EXPECT_EQ(f.readAll(), "not a folder");
+}
+
+// --- tags ----------------------------------------------------------------------
+
+// The tags ffprobe finds in a file (container and audio stream, keys in lower
+// case), and the bytes of its attached picture (empty: none).
+struct ProbedTags {
+  QMap<QString, QString> values;
+  QByteArray cover;
+};
+
+ProbedTags ProbeTags(const QString& path) {
+  ProbedTags probed;
+  const CommandResult r = RunCommand(
+      "ffprobe", {"-v", "error", "-select_streams", "a", "-show_entries", "format_tags:stream_tags", "-of",
+                  "default=nw=1", path});
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  for (const QByteArray& line : r.out.split('\n')) {
+    if (!line.startsWith("TAG:")) continue;
+    const int eq = line.indexOf('=');
+    probed.values[QString::fromUtf8(line.mid(4, eq - 4)).toLower()] = QString::fromUtf8(line.mid(eq + 1));
+  }
+  // ASF's own year attribute, which FFmpeg shows by its raw name.
+  if (probed.values.contains("wm/year")) probed.values["date"] = probed.values.take("wm/year");
+  const CommandResult picture = RunCommand(
+      "ffmpeg", {"-v", "error", "-i", path, "-map", "0:v?", "-c", "copy", "-frames:v", "1", "-f", "image2", "-"});
+  probed.cover = picture.out;
+  return probed;
+}
+
+QString CoverJpeg() {
+  return Fixture("cover.jpg", {"-f", "lavfi", "-i", "color=red:s=32x32", "-frames:v", "1"});
+}
+
+QByteArray FileBytes(const QString& path) {
+  QFile file(path);
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+  return file.readAll();
+}
+
+// A source made the way users' files are made: the tool's own tag options.
+QString TaggedSource(const QString& type) {
+  const QString wav = ChirpFixture("tag-src.wav", 1.0, 44100, 2);
+  const QString path = QDir(SNIPWAVE_FIXTURE_DIR).filePath("tagged-src." + type);
+  if (QFileInfo::exists(path)) return path;
+  const QString temp = path + ".part." + type;
+  CommandResult r;
+  if (type == "mp3") {
+    // lame's own COMM frame is one FFmpeg cannot read, so no comment here.
+    r = RunCommand("lame", {"--quiet", "--tt", "Song mp3", "--ta", "Artist", "--tl", "Album", "--ty", "2001", "--tn",
+                            "3/9", "--tg", "Rock", "--tv", "TPE2=Band", "--tv", "TPOS=1/2", "--ti", CoverJpeg(), wav,
+                            temp});
+  } else if (type == "ogg") {
+    r = RunCommand("oggenc", {"-Q", "-t", "Song ogg", "-a", "Artist", "-l", "Album", "-d", "2001", "-N", "3/9", "-G",
+                              "Rock", "-c", "ALBUMARTIST=Band", "-c", "DISCNUMBER=1/2", "-c", "COMMENT=Note", "-o",
+                              temp, wav});
+  } else {
+    Ffmpeg({"-i", wav, "-metadata", "title=Song wma", "-metadata", "artist=Artist", "-metadata", "album=Album",
+            "-metadata", "album_artist=Band", "-metadata", "track=3/9", "-metadata", "disc=1/2", "-metadata",
+            "date=2001", "-metadata", "genre=Rock", "-metadata", "comment=Note", "-c:a", "wmav2", "-b:a", "128k",
+            temp});
+    r.exitCode = 0;
+  }
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  QFile::rename(temp, path);
+  return path;
+}
+
+TEST(RealJobTags, CutCarriesTheSourcesTagsIntoEveryOutputFormat) {
+  const QStringList sourceTypes = {"mp3", "ogg", "wma"};
+  const QStringList outputTypes = {"mp3", "wav", "wma", "ogg"};  // format chooser order
+  for (int format = 0; format < outputTypes.size(); ++format) {
+    const QString type = outputTypes[format];
+    SCOPED_TRACE(type.toStdString());
+    RealHarness h;
+    h.format.index = format;
+    for (const QString& source : sourceTypes) h.AddRow(TaggedSource(source), 0, 22050);
+
+    Cut(h.state);
+
+    for (int row = 0; row < sourceTypes.size(); ++row) {
+      const QString source = sourceTypes[row];
+      SCOPED_TRACE(source.toStdString());
+      EXPECT_EQ(h.list.CellText(row, kStatusCell), "Finish");  // tagged and read back at its length
+      // The sources share a base name, so the outputs are numbered in row order.
+      const QString prefix = row == 0 ? QString("Cut_") : QString("Cut(%1)_").arg(row);
+      const ProbedTags got = ProbeTags(h.out(prefix + "tagged-src." + type));
+      QMap<QString, QString> expected = {{"title", "Song " + source}, {"artist", "Artist"}, {"album", "Album"},
+                                         {"track", "3/9"},            {"date", "2001"},     {"genre", "Rock"}};
+      if (source != "mp3") expected["comment"] = "Note";
+      if (type != "wav") {  // RIFF INFO has no album artist or disc field
+        expected["album_artist"] = "Band";
+        expected["disc"] = "1/2";
+      }
+      for (auto it = expected.begin(); it != expected.end(); ++it)
+        EXPECT_EQ(got.values.value(it.key()), it.value()) << it.key().toStdString();
+      // The cover of the MP3 source travels into the formats that hold one.
+      if (source == "mp3" && (type == "mp3" || type == "ogg")) EXPECT_EQ(got.cover, FileBytes(CoverJpeg()));
+      if (source != "mp3") EXPECT_TRUE(got.cover.isEmpty());
+    }
+  }
+}
+
+TEST(RealJobTags, JoinKeepsOnlySharedTagsAndIsTitledByItsName) {
+  RealHarness h;
+  h.format.index = 0;  // MP3
+  h.AddRow(TaggedSource("mp3"), 0, 22050);
+  h.AddRow(TaggedSource("ogg"), 0, 22050);
+  h.dialogs.saveAnswers.push_back(h.out("My mix"));
+
+  Join(h.state);
+
+  const ProbedTags got = ProbeTags(h.out("My mix.mp3"));
+  EXPECT_EQ(got.values.value("title"), "My mix");
+  EXPECT_EQ(got.values.value("artist"), "Artist");
+  EXPECT_EQ(got.values.value("album_artist"), "Band");
+  EXPECT_EQ(got.values.value("track"), "3/9");
+  EXPECT_FALSE(got.values.contains("comment"));  // only the OGG source has one
+  EXPECT_TRUE(got.cover.isEmpty());              // only the MP3 source has one
+}
+
+TEST(RealJobTags, TheSettingTurnsTagsOff) {
+  RealHarness h;
+  h.settings.WriteBool(sec::kFormat, key::kKeepTags, false);
+  h.format.index = 0;
+  h.AddRow(TaggedSource("mp3"), 0, 22050);
+
+  Cut(h.state);
+
+  const ProbedTags got = ProbeTags(h.out("Cut_tagged-src.mp3"));
+  EXPECT_FALSE(got.values.contains("title"));
+  EXPECT_TRUE(got.cover.isEmpty());
+}
+
+// --- verification of outputs ---------------------------------------------------
+
+// A writer that loses the last `drop` frames of the first buffer it is given,
+// as a faulty encoder would; everything else goes to the real writer.
+class FrameDroppingWriter : public IAudioFile2 {
+ public:
+  FrameDroppingWriter(IAudioFile2& inner, int drop) : inner_(inner), drop_(drop) {}
+  void WriteSamples(const SampleBuffer& buffer) override {
+    if (dropped_) return inner_.WriteSamples(buffer);
+    dropped_ = true;
+    const std::size_t keep = buffer.size() - std::size_t(drop_) * std::size_t(channels_);
+    inner_.WriteSamples(SampleBuffer(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(keep)));
+  }
+  void SetPcmFormat(int sampleRate, int channels) override {
+    channels_ = channels;
+    inner_.SetPcmFormat(sampleRate, channels);
+  }
+  void OpenFile(const std::string& path, int flags, int mode) override { inner_.OpenFile(path, flags, mode); }
+  void CloseFile() override { inner_.CloseFile(); }
+  void CreateOutputFile(const std::string& path, int flags) override { inner_.CreateOutputFile(path, flags); }
+  SampleBuffer ReadSamples(int frames) override { return inner_.ReadSamples(frames); }
+  std::int64_t SeekSample(std::int64_t position, int mode) override { return inner_.SeekSample(position, mode); }
+  bool CheckMp3Format(int r, int b, int c) override { return inner_.CheckMp3Format(r, b, c); }
+  bool CheckOggFormat(int r, int c, int n, int mx, int mn) override { return inner_.CheckOggFormat(r, c, n, mx, mn); }
+  void SetWavFormat(int r, int c, int b) override { inner_.SetWavFormat(r, c, b); }
+  void SetMp3Encoder(IAudioFile2LameEnc* encoder) override { inner_.SetMp3Encoder(encoder); }
+  void SetOggFormat(int r, int c, int n, int mx, int mn, int q) override { inner_.SetOggFormat(r, c, n, mx, mn, q); }
+  void SetWmaProfile(int profile) override { inner_.SetWmaProfile(profile); }
+  std::int64_t LengthSamples() const override { return inner_.LengthSamples(); }
+  std::int64_t DamagedFrames() const override { return inner_.DamagedFrames(); }
+  bool IsOpen() const override { return inner_.IsOpen(); }
+  int FrameSize() const override { return inner_.FrameSize(); }
+  int DurationMs() const override { return inner_.DurationMs(); }
+  int Channels() const override { return inner_.Channels(); }
+  unsigned SampleRate() const override { return inner_.SampleRate(); }
+  void SetInitFlag(bool on) override { inner_.SetInitFlag(on); }
+
+ private:
+  IAudioFile2& inner_;
+  int drop_;
+  int channels_ = 1;
+  bool dropped_ = false;
+};
+
+TEST(RealJobCheck, AnOutputShorterThanWrittenFailsItsCheckAndIsReported) {
+  for (const int format : {0, 1, 3}) {  // MP3, WAV, OGG: exact lengths
+    SCOPED_TRACE(format);
+    RealHarness h;
+    FrameDroppingWriter faulty(h.writer, 1000);
+    h.state.AudioFileWrite = &faulty;
+    h.format.index = format;
+    h.AddRow(StereoWav(), 0, 44100);
+    h.AddRow(StereoWav(), 0, 44100);  // written in full: the fault hit the first buffer only
+    JobReport report;
+
+    Cut(h.state, {{}, &report});
+
+    EXPECT_EQ(h.list.CellText(0, kStatusCell), kCheckFailedStatus);
+    EXPECT_EQ(h.list.CellText(1, kStatusCell), "Finish");
+    ASSERT_EQ(report.checkFailures.size(), 1);
+    EXPECT_TRUE(report.checkFailures[0].contains("43100 sample frames where 44100 were written"))
+        << report.checkFailures[0].toStdString();
+    EXPECT_TRUE(JobSummaryLines(report).contains(report.checkFailures[0]));
+    EXPECT_FALSE(report.AllComplete());
+    EXPECT_EQ(report.writtenFiles.size(), 2);  // the output is kept for the user to judge
+  }
 }
 
 }  // namespace

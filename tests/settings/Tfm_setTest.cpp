@@ -238,6 +238,22 @@ TEST_F(SettingsDialogTest, NoSettingsFileShowsDefaultsAndDefaultThenOkWritesTheE
   EXPECT_TRUE(dialogs.infoTexts().isEmpty());
 }
 
+TEST_F(SettingsDialogTest, KeepTagsIsOnByDefaultAndStoredOnlyWhenChanged) {
+  Shown([&] {
+    EXPECT_TRUE(Check("cb_keep_tags")->isChecked());
+    Click("cb_keep_tags");
+    Click("btn_ok");
+  });
+  EXPECT_FALSE(store->ReadBool(settings::section::kFormat, settings::key::kKeepTags, true));
+  Shown([&] {
+    EXPECT_FALSE(Check("cb_keep_tags")->isChecked());
+    Click("btn_default");
+    EXPECT_TRUE(Check("cb_keep_tags")->isChecked());
+    Click("btn_ok");
+  });
+  EXPECT_TRUE(store->ReadBool(settings::section::kFormat, settings::key::kKeepTags, false));
+}
+
 TEST_F(SettingsDialogTest, EveryShowingLoadsTheStoredValuesAndCancelOrCloseWritesNothing) {
   WriteAll(iniPath(),
            "[mp3]\nbitrate=3\nchannel=0\nfrequency=2\nquality=4\nenable vbr=2\nvbr bitrate=16\nvbr quality=1\n"

@@ -1,0 +1,124 @@
+#include "components/tags/TagWriter.h"
+
+#include <QFileInfo>
+
+#include <taglib/asffile.h>
+#include <taglib/asfpicture.h>
+#include <taglib/asftag.h>
+#include <taglib/attachedpictureframe.h>
+#include <taglib/flacpicture.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/infotag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tpropertymap.h>
+#include <taglib/vorbisfile.h>
+#include <taglib/wavfile.h>
+#include <taglib/xiphcomment.h>
+
+#include "platform/Error.h"
+#include "platform/FileNames.h"
+
+namespace snipwave {
+
+namespace {
+
+TagLib::String Utf8(const QString& text) { return TagLib::String(text.toStdString(), TagLib::String::UTF8); }
+TagLib::ByteVector Bytes(const QByteArray& data) {
+  return TagLib::ByteVector(data.constData(), static_cast<unsigned>(data.size()));
+}
+
+// TagLib's common property names, which each format maps to its own frames
+// (ID3v2: TIT2, TPE1, TALB, TPE2, TRCK, TPOS, TDRC (TYER in v2.3), TCON, COMM;
+// ASF: Title, Author, WM/AlbumTitle, WM/AlbumArtist, ...; Vorbis: as named).
+constexpr std::array<const char*, kTagFieldCount> kPropertyNames = {
+    "TITLE", "ARTIST", "ALBUM", "ALBUMARTIST", "TRACKNUMBER", "DISCNUMBER", "DATE", "GENRE", "COMMENT"};
+
+TagLib::PropertyMap PropertiesOf(const TagSet& tags) {
+  TagLib::PropertyMap map;
+  for (std::size_t i = 0; i < kPropertyNames.size(); ++i)
+    if (!tags.values[i].isEmpty()) map.insert(kPropertyNames[i], TagLib::StringList(Utf8(tags.values[i])));
+  return map;
+}
+
+[[noreturn]] void Fail(const std::string& path, const std::string& reason) {
+  throw Error::Failed("Cannot write the tags of", path, reason);
+}
+
+void WriteMp3(const std::string& path, const TagSet& tags) {
+  TagLib::MPEG::File file(path.c_str(), false);
+  if (!file.isValid()) Fail(path, "not an MP3 file TagLib can read");
+  TagLib::ID3v2::Tag* tag = file.ID3v2Tag(true);
+  tag->setProperties(PropertiesOf(tags));
+  if (!tags.cover.data.isEmpty()) {
+    auto* picture = new TagLib::ID3v2::AttachedPictureFrame;  // owned by the tag once added
+    picture->setTextEncoding(TagLib::String::UTF16);
+    picture->setMimeType(Utf8(tags.cover.mimeType));
+    picture->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
+    picture->setPicture(Bytes(tags.cover.data));
+    tag->addFrame(picture);
+  }
+  if (!file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripOthers, TagLib::ID3v2::v3))
+    Fail(path, "TagLib could not save the file");
+}
+
+void WriteOgg(const std::string& path, const TagSet& tags) {
+  TagLib::Ogg::Vorbis::File file(path.c_str(), false);
+  if (!file.isValid()) Fail(path, "not an Ogg Vorbis file TagLib can read");
+  TagLib::Ogg::XiphComment* comment = file.tag();
+  comment->setProperties(PropertiesOf(tags));
+  if (!tags.cover.data.isEmpty()) {
+    auto* picture = new TagLib::FLAC::Picture;  // owned by the comment once added
+    picture->setType(TagLib::FLAC::Picture::FrontCover);
+    picture->setMimeType(Utf8(tags.cover.mimeType));
+    picture->setData(Bytes(tags.cover.data));
+    comment->addPicture(picture);
+  }
+  if (!file.save()) Fail(path, "TagLib could not save the file");
+}
+
+void WriteWma(const std::string& path, const TagSet& tags) {
+  TagLib::ASF::File file(path.c_str(), false);
+  if (!file.isValid()) Fail(path, "not an ASF file TagLib can read");
+  TagLib::ASF::Tag* tag = file.tag();
+  tag->setProperties(PropertiesOf(tags));
+  if (!tags.cover.data.isEmpty()) {
+    TagLib::ASF::Picture picture;
+    picture.setType(TagLib::ASF::Picture::FrontCover);
+    picture.setMimeType(Utf8(tags.cover.mimeType));
+    picture.setPicture(Bytes(tags.cover.data));
+    tag->setAttribute("WM/Picture", TagLib::ASF::Attribute(picture));
+  }
+  if (!file.save()) Fail(path, "TagLib could not save the file");
+}
+
+// RIFF INFO fields that FFmpeg and common players read; INFO has none for
+// album artist or disc, and no pictures.
+void WriteWav(const std::string& path, const TagSet& tags) {
+  TagLib::RIFF::WAV::File file(path.c_str(), false);
+  if (!file.isValid()) Fail(path, "not a WAV file TagLib can read");
+  TagLib::RIFF::Info::Tag* info = file.InfoTag();
+  const std::array<std::pair<TagField, const char*>, 7> fields = {{{TagField::Title, "INAM"},
+                                                                   {TagField::Artist, "IART"},
+                                                                   {TagField::Album, "IPRD"},
+                                                                   {TagField::Track, "IPRT"},
+                                                                   {TagField::Date, "ICRD"},
+                                                                   {TagField::Genre, "IGNR"},
+                                                                   {TagField::Comment, "ICMT"}}};
+  for (const auto& [field, id] : fields)
+    if (!tags.Get(field).isEmpty()) info->setFieldText(id, Utf8(tags.Get(field)));
+  if (!file.save(TagLib::RIFF::WAV::File::Info, TagLib::File::StripOthers)) Fail(path, "TagLib could not save the file");
+}
+
+}  // namespace
+
+void TagLibWriter::WriteTags(const QString& path, const TagSet& tags) {
+  const std::string systemPath = SystemPath(path);
+  const QString extension = QFileInfo(path).suffix().toLower();
+  if (extension == "mp3") return WriteMp3(systemPath, tags);
+  if (extension == "ogg") return WriteOgg(systemPath, tags);
+  if (extension == "wma") return WriteWma(systemPath, tags);
+  if (extension == "wav") return WriteWav(systemPath, tags);
+  Fail(systemPath, "no tag system is known for ." + extension.toStdString() + " files");
+}
+
+}  // namespace snipwave

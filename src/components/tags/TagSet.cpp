@@ -1,0 +1,22 @@
+#include "components/tags/TagSet.h"
+
+namespace snipwave {
+
+bool TagSet::Empty() const {
+  for (const QString& value : values)
+    if (!value.isEmpty()) return false;
+  return cover.data.isEmpty();
+}
+
+TagSet SharedTags(const std::vector<TagSet>& sets) {
+  if (sets.empty()) return {};
+  TagSet shared = sets.front();
+  for (const TagSet& set : sets) {
+    for (std::size_t i = 0; i < shared.values.size(); ++i)
+      if (shared.values[i] != set.values[i]) shared.values[i].clear();
+    if (!(shared.cover == set.cover)) shared.cover = {};
+  }
+  return shared;
+}
+
+}  // namespace snipwave

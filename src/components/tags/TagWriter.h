@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+#include "components/tags/TagSet.h"
+
+namespace snipwave {
+
+// Writes tags into a finished audio file in its format's own tag system,
+// chosen by the file's extension. Jobs take it by interface so their logic
+// can be tried without touching tag libraries.
+class ITagWriter {
+ public:
+  virtual ~ITagWriter() = default;
+  // Replaces the file's tags by `tags`. Throws snipwave::Error naming the
+  // file when it cannot be tagged.
+  virtual void WriteTags(const QString& path, const TagSet& tags) = 0;
+};
+
+// On TagLib: ID3v2.3 for .mp3 (cover as APIC), Vorbis comments for .ogg
+// (cover as METADATA_BLOCK_PICTURE), ASF attributes for .wma (cover as
+// WM/Picture), LIST/INFO for .wav (no cover; INFO has no album artist or
+// disc field). Any other extension is refused.
+class TagLibWriter : public ITagWriter {
+ public:
+  void WriteTags(const QString& path, const TagSet& tags) override;
+};
+
+}  // namespace snipwave

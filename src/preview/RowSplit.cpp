@@ -1,0 +1,73 @@
+#include "preview/RowSplit.h"
+
+#include <algorithm>
+
+#include "preview/PositionScale.h"
+#include "preview/PrecisePosition.h"
+#include "preview/RangeMarking.h"
+#include "state/MainState.h"
+#include "state/RangeTotal.h"
+
+namespace snipwave {
+
+namespace {
+
+// Same text as the add's refusal of a full list, for one row.
+QString ListFullMessage() {
+  return QStringLiteral("1 of the chosen files was not added because the list holds at most %1 files.")
+      .arg(kTrackTableSize);
+}
+
+constexpr const char* kUnconverted = "unconverted";
+
+}  // namespace
+
+bool SplitRowAtPosition(MainState& state) {
+  const int row = RangeMarking(state).MarkedRow();
+  if (row < 0) return false;
+  const int p = std::clamp(state.pb.GetPosition(), 0, kBarScale);
+  return SplitRowAt(state, row, PositionSample(state, row, p, state.TrackTable[static_cast<std::size_t>(row)]));
+}
+
+bool SplitRowAt(MainState& state, int row, std::int64_t sample) {
+  if (row < 0 || row >= state.TrackCount) return false;
+  const Timerec& record = state.TrackTable[static_cast<std::size_t>(row)];
+  if (sample <= record.BeginSample || sample >= record.EndSample) {
+    state.Dialogs->ShowInformation(kSplitOutsideRange);
+    return false;
+  }
+  if (state.TrackCount >= kTrackTableSize) {
+    state.Dialogs->ShowInformation(ListFullMessage());
+    return false;
+  }
+
+  // Every row after `row` moves down by one, texts and records together, so
+  // that record i still describes row i.
+  const int last = state.TrackCount - 1;
+  state.lv->AppendRow(state.lv->RowTexts(last));
+  for (int i = last + 1; i > row + 1; --i) {
+    state.lv->SetRowTexts(i, state.lv->RowTexts(i - 1));
+    state.TrackTable[static_cast<std::size_t>(i)] = state.TrackTable[static_cast<std::size_t>(i - 1)];
+  }
+  ++state.TrackCount;
+  if (state.Playing && state.PlayingRow > row) ++state.PlayingRow;
+
+  Timerec& first = state.TrackTable[static_cast<std::size_t>(row)];
+  Timerec& second = state.TrackTable[static_cast<std::size_t>(row + 1)];
+  second = first;
+  first.EndSample = sample;
+  second.BeginSample = sample;
+  TrackRowTexts texts = state.lv->RowTexts(row);
+  texts.cells[kStatusCell] = kUnconverted;
+  state.lv->SetRowTexts(row + 1, texts);
+  ShowRowRange(state, row);
+  ShowRowRange(state, row + 1);
+  ShowRangeTotal(state);
+  if (state.MarksChanged) {
+    state.MarksChanged(row);
+    state.MarksChanged(row + 1);
+  }
+  return true;
+}
+
+}  // namespace snipwave
