@@ -198,11 +198,15 @@ TEST_F(JobCommands, SigtermDuringALongCutLeavesACompleteFileUnderItsName) {
   QProcess process;
   process.start(kProgram, {"cut", "--format", "wav", "--out", out(), source});
   ASSERT_TRUE(process.waitForStarted());
-  // The output is being written once its temporary file is there.
+  // The output is being written once its temporary file holds audio past its header.
   QElapsedTimer waited;
   waited.start();
-  while (QDir(out()).entryList(QDir::Files | QDir::Hidden).isEmpty() && waited.elapsed() < 60000)
-    QThread::msleep(2);
+  const auto writing = [this] {
+    for (const QFileInfo& f : QDir(out()).entryInfoList(QDir::Files | QDir::Hidden))
+      if (f.size() > 65536) return true;
+    return false;
+  };
+  while (!writing() && waited.elapsed() < 60000) QThread::msleep(2);
   ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
   ASSERT_TRUE(process.waitForFinished(60000));
   EXPECT_EQ(process.exitCode(), 128 + SIGTERM) << process.readAllStandardError().toStdString();

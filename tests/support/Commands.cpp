@@ -48,7 +48,7 @@ std::vector<float> DecodeWithFfmpeg(const QString& path, int channels, int sampl
   const CommandResult r = RunCommand("ffmpeg", args);
   EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
   std::vector<float> samples(static_cast<std::size_t>(r.out.size()) / sizeof(float));
-  std::memcpy(samples.data(), r.out.constData(), samples.size() * sizeof(float));
+  if (!samples.empty()) std::memcpy(samples.data(), r.out.constData(), samples.size() * sizeof(float));
   return samples;
 }
 
