@@ -3,6 +3,7 @@
 // with a decode of its sources.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -376,7 +377,9 @@ QString TaggedSource(const QString& type) {
   const QString wav = ChirpFixture("tag-src.wav", 1.0, 44100, 2);
   const QString path = QDir(SNIPWAVE_FIXTURE_DIR).filePath("tagged-src." + type);
   if (QFileInfo::exists(path)) return path;
-  const QString temp = path + ".part." + type;
+  // Tests run in parallel processes: each encodes into its own temporary
+  // and the rename makes the finished file appear at once.
+  const QString temp = QString("%1.%2.part.%3").arg(path).arg(QCoreApplication::applicationPid()).arg(type);
   CommandResult r;
   if (type == "mp3") {
     // lame's own COMM frame is one FFmpeg cannot read, so no comment here.
@@ -395,7 +398,8 @@ QString TaggedSource(const QString& type) {
     r.exitCode = 0;
   }
   EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-  QFile::rename(temp, path);
+  QFile::rename(temp, path);  // fails when a twin was first: its file is the same
+  QFile::remove(temp);
   return path;
 }
 
