@@ -39,7 +39,7 @@ namespace {
 enum class JobKind { Cut, Join };
 
 const char* const kCutHelp =
-    "Usage: snipwave cut [--format mp3|wav|wma|ogg] [--no-tags] [--split-at-silence [--silence-db D]\n"
+    "Usage: snipwave cut [--format mp3|wav|wma|ogg] [--no-tags] [--lossless] [--split-at-silence [--silence-db D]\n"
     "                    [--silence-min S]] --out DIR PATH[@BEGIN:END]...\n"
     "Writes each source's range into its own file DIR/Cut_<name>, or Cut(1)_<name> ...\n"
     "Cut(100)_<name> when that name is taken (existing files are never replaced).\n"
@@ -50,7 +50,8 @@ const char* const kCutHelp =
     "  --silence-db D   a silence stays below D dBFS (default -50)\n"
     "  --silence-min S  and lasts at least S seconds (default 0.5)\n";
 const char* const kJoinHelp =
-    "Usage: snipwave join [--format mp3|wav|wma|ogg] [--no-tags] --out FILE [--yes] PATH[@BEGIN:END]...\n"
+    "Usage: snipwave join [--format mp3|wav|wma|ogg] [--no-tags] [--lossless] --out FILE [--yes]\n"
+    "                     PATH[@BEGIN:END]...\n"
     "Writes the sources' ranges, one after the other, into FILE, whose extension is\n"
     "replaced by the format's. Every source is converted to the sample rate and channel\n"
     "count of the first. An existing FILE is replaced only with --yes or when the\n"
@@ -59,6 +60,11 @@ const char* const kCommonHelp =
     "\n"
     "  --format F   output type: mp3 (default), wav, wma or ogg; its parameters come from\n"
     "               the settings file Snipwave.ini, as in the window\n"
+    "  --lossless   MP3 to MP3: copy the source's frames inside each range as they are and\n"
+    "               re-encode only the edges (exact to the sample, no generation loss);\n"
+    "               needs the output's sample rate and channels to be the source's, else\n"
+    "               the range is re-encoded and stderr says why ([mp3] lossless=1 in the\n"
+    "               settings file does the same for every job)\n"
     "  PATH@BEGIN:END  the range [BEGIN, END) in sample frames of the source; either may be\n"
     "               left empty (the start, the file's length); PATH alone means the whole file\n"
     "  Ctrl+C       stops after the current chunk (so do SIGTERM and SIGHUP); the file\n"
@@ -74,6 +80,7 @@ struct JobArguments {
   QString out;
   bool yes = false;
   bool noTags = false;
+  bool lossless = false;
   bool splitAtSilence = false;
   SilenceRule silence;
   QList<SourceArgument> sources;
@@ -127,6 +134,8 @@ std::optional<JobArguments> ParseArguments(JobKind kind, const QStringList& argu
       (db ? parsed.silence.thresholdDb : parsed.silence.minSeconds) = number;
     } else if (a == "--no-tags") {
       parsed.noTags = true;
+    } else if (a == "--lossless") {
+      parsed.lossless = true;
     } else if (kind == JobKind::Join && (a == "--yes" || a == "-y")) {
       parsed.yes = true;
     } else {
@@ -306,6 +315,7 @@ int RunJob(JobKind kind, const QStringList& arguments) {
   JobReport report;
   JobOptions options{kind == JobKind::Cut ? outPath : FolderOf(outPath), &report};
   if (parsed->noTags) options.keepTags = false;
+  if (parsed->lossless) options.keepMp3Frames = true;
   auto printWritten = [&] {
     out.flush();
     for (const QString& path : report.writtenFiles) {

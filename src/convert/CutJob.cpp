@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "components/audio/AudioInterfaces.h"
+#include "convert/LosslessMp3.h"
 #include "convert/OutputConfiguration.h"
 #include "convert/OutputCheck.h"
 #include "convert/OutputNames.h"
@@ -74,6 +75,25 @@ bool CommitCutOutput(PendingOutputFile& output, const QString& folder, const QSt
   return false;
 }
 
+// The row's source opened for copying its frames, or nullptr (with the
+// reason noted once in the report) when the row is re-encoded.
+std::unique_ptr<Mp3FrameSource> FrameSourceFor(const MainState& state, const Timerec& record, IAudioFile2& reader,
+                                               JobReport& report) {
+  QString reason;
+  std::unique_ptr<Mp3FrameSource> source =
+      Mp3FrameSource::Open(record.FilePath, reader.LengthSamples(), state.AudioFile2LameEnc->SampleRate(),
+                           state.AudioFile2LameEnc->Channels(), &reason);
+  if (source && record.EndSample > source->Stream().length) {
+    source.reset();
+    reason = "its range runs past its end";
+  }
+  QString note = source ? QString() : ReencodedNote(record.FilePath, reason);
+  if (source && !(source->Stream().infoTag && source->Stream().infoTag->hasGapless))
+    note = NoLengthTagNote(record.FilePath);
+  if (!note.isEmpty() && !report.frameCopyNotes.contains(note)) report.frameCopyNotes << note;
+  return source;
+}
+
 }  // namespace
 
 void Cut(MainState& state, const JobOptions& options) {
@@ -97,6 +117,7 @@ void Cut(MainState& state, const JobOptions& options) {
   state.OutputFolder = folder;
 
   const bool keepTags = detail::KeepTags(state, options);
+  const bool keepFrames = *extension == ".mp3" && state.AudioFile2LameEnc && KeepMp3Frames(state, options);
   const int rows = state.TrackCount;
   // Rows whose source is gone are skipped with a message and keep their text.
   detail::ResetStatusOfRowsToProcess(state, rows, [&state](int row) {
@@ -137,10 +158,23 @@ void Cut(MainState& state, const JobOptions& options) {
     PendingOutputFile output(*outputPath);
     std::int64_t done = 0, damaged = 0;
     std::exception_ptr sourceFailure;
+    const std::unique_ptr<Mp3FrameSource> frameSource =
+        keepFrames ? FrameSourceFor(state, record, reader, report) : nullptr;
     try {
-      writer.CreateOutputFile(SystemPath(output.TemporaryPath()), 0);
-      done = CopyRange(state, count, sourceFailure);
-      if (!sourceFailure) {
+      if (frameSource) {
+        const auto keepGoing = [&state](double share) {
+          state.MessagePump->ProcessPendingMessages();
+          ShowProgress(state, static_cast<int>(share * 10000));
+          return state.Converting;
+        };
+        done = WriteMp3Copy({{frameSource.get(), record.BeginSample, record.EndSample}}, reader,
+                            output.TemporaryPath(), keepGoing)
+                   .decodedFrames;
+      } else {
+        writer.CreateOutputFile(SystemPath(output.TemporaryPath()), 0);
+        done = CopyRange(state, count, sourceFailure);
+      }
+      if (!sourceFailure && reader.IsOpen()) {  // a frame copy has closed it
         damaged = reader.DamagedFrames();
         detail::CloseIfOpen(&reader);
       }

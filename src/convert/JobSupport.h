@@ -46,6 +46,9 @@ struct JobReport {
   QStringList tagFailures;
   // Outputs whose length, read back, differs from what was written.
   QStringList checkFailures;
+  // Why sources were re-encoded although their MP3 frames were to be kept,
+  // and what else the frame copy wants the user to know; one line each.
+  QStringList frameCopyNotes;
 
   // True when every row was written in full.
   bool AllComplete() const {
@@ -73,6 +76,9 @@ struct JobOptions {
   // of the settings file (default on).
   std::optional<bool> keepTags;
   ITagWriter* tagWriter = nullptr;  // unset: the TagLib writer
+  // Whether MP3 outputs of MP3 sources keep the source's frames (copied,
+  // only the edges re-encoded); unset: [mp3] "lossless" (default off).
+  std::optional<bool> keepMp3Frames;
 };
 
 // Messages of the refusals that both jobs share.

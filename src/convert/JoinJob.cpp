@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "components/audio/AudioInterfaces.h"
+#include "convert/LosslessMp3.h"
 #include "convert/OutputConfiguration.h"
 #include "convert/OutputCheck.h"
 #include "convert/OutputNames.h"
@@ -140,6 +141,87 @@ RowResult AppendRow(MainState& state, const Timerec& record, unsigned outputRate
   return result;
 }
 
+// Every row's source opened for copying its frames (one per file), or none
+// when a row must be re-encoded, which the report then says.
+std::vector<std::unique_ptr<Mp3FrameSource>> FrameSourcesOfRows(MainState& state, JobReport& report) {
+  IAudioFile2& reader = *state.AudioFileRead;
+  std::vector<std::unique_ptr<Mp3FrameSource>> sources;
+  for (int row = 0; row < state.TrackCount; ++row) {
+    const Timerec& record = state.TrackTable[static_cast<std::size_t>(row)];
+    if (std::any_of(sources.begin(), sources.end(), [&](const auto& s) { return s->Path() == record.FilePath; }))
+      continue;
+    QString reason;
+    std::unique_ptr<Mp3FrameSource> source;
+    try {
+      detail::CloseIfOpen(&reader);
+      detail::RequireRegularFile(record.FilePath);
+      reader.OpenFile(SystemPath(record.FilePath), 0, 1);
+      source = Mp3FrameSource::Open(record.FilePath, reader.LengthSamples(), state.AudioFile2LameEnc->SampleRate(),
+                                    state.AudioFile2LameEnc->Channels(), &reason);
+      detail::CloseIfOpen(&reader);
+    } catch (const std::exception&) {
+      detail::CloseIfOpen(&reader);
+      return {};  // the join itself reports the failing source
+    }
+    if (source && !(source->Stream().infoTag && source->Stream().infoTag->hasGapless))
+      report.frameCopyNotes << NoLengthTagNote(record.FilePath);
+    if (!source) {
+      report.frameCopyNotes << ReencodedNote(record.FilePath, reason);
+      return {};
+    }
+    sources.push_back(std::move(source));
+  }
+  for (int row = 0; row < state.TrackCount; ++row) {
+    const Timerec& record = state.TrackTable[static_cast<std::size_t>(row)];
+    for (const auto& s : sources) {
+      if (s->Path() == record.FilePath && record.EndSample > s->Stream().length) {
+        report.frameCopyNotes << ReencodedNote(record.FilePath, "its range runs past its end");
+        return {};
+      }
+    }
+  }
+  return sources;
+}
+
+// The join as one frame copy; returns the output frames written and sets
+// the rows' status cells as the row-by-row join does.
+std::int64_t JoinByFrameCopy(MainState& state, const std::vector<std::unique_ptr<Mp3FrameSource>>& sources,
+                             const QString& temporaryPath, JobProgress& progress, JobReport& report, int& rowsDone) {
+  std::vector<Mp3CopyRange> ranges;
+  for (int row = 0; row < state.TrackCount; ++row) {
+    const Timerec& record = state.TrackTable[static_cast<std::size_t>(row)];
+    for (const auto& s : sources)
+      if (s->Path() == record.FilePath) ranges.push_back({s.get(), record.BeginSample, record.EndSample});
+    state.lv->SetCellText(row, kStatusCell, kJoining);
+  }
+  const auto keepGoing = [&state, &progress](double share) {
+    state.MessagePump->ProcessPendingMessages();
+    ShowProgress(state, static_cast<int>(share * 10000));
+    progress.acc = static_cast<std::int64_t>(share * double(progress.total));
+    return state.Converting;
+  };
+  const mp3copy::CopyOutcome outcome = WriteMp3Copy(ranges, *state.AudioFileRead, temporaryPath, keepGoing);
+  std::int64_t rowEnd = 0;
+  for (int row = 0; row < state.TrackCount; ++row) {
+    const Timerec& record = state.TrackTable[static_cast<std::size_t>(row)];
+    const std::int64_t rowStart = rowEnd;
+    rowEnd += std::max<std::int64_t>(0, record.EndSample - record.BeginSample);
+    if (rowStart >= outcome.decodedFrames && rowEnd > rowStart) {
+      state.lv->SetCellText(row, kStatusCell, kUnconvertedStatus);
+      continue;
+    }
+    rowsDone = row + 1;
+    state.lv->SetCellText(row, kStatusCell, outcome.decodedFrames >= rowEnd ? kFinish : kStoppedStatus);
+  }
+  if (!outcome.encodedRanges.empty()) {
+    QStringList rows;
+    for (int row : outcome.encodedRanges) rows << QString::number(row + 1);
+    report.frameCopyNotes << "The ranges of rows " + rows.join(", ") +
+                                 " were re-encoded: their MP3 frames do not fall on the joined file's frame grid.";
+  }
+  return outcome.decodedFrames;
+}
+
 }  // namespace
 
 QString OverwriteQuestion(const QString& outputPath) {
@@ -218,6 +300,10 @@ void Join(MainState& state, const JobOptions& options) {
 
   detail::SetWriterFormatOf(writer, state.TrackTable[0].FilePath, static_cast<int>(outputRate), outputChannels);
   writer.SetWmaProfile(kJoinWmaProfile);
+  const std::vector<std::unique_ptr<Mp3FrameSource>> frameSources =
+      *extension == ".mp3" && state.AudioFile2LameEnc && KeepMp3Frames(state, options)
+          ? FrameSourcesOfRows(state, report)
+          : std::vector<std::unique_ptr<Mp3FrameSource>>{};
   // Written under a temporary name beside the chosen one: an existing file
   // is replaced only by the finished output, and a failure leaves it whole.
   PendingOutputFile output(outputPath);
@@ -225,6 +311,10 @@ void Join(MainState& state, const JobOptions& options) {
   std::int64_t written = 0;  // output frames given to the writer
   int rowsDone = 0;
   try {
+    if (!frameSources.empty()) {
+      detail::ResetStatusOfRowsToProcess(state, rows, [](int) { return true; });
+      written = JoinByFrameCopy(state, frameSources, output.TemporaryPath(), progress, report, rowsDone);
+    } else {
     writer.CreateOutputFile(SystemPath(output.TemporaryPath()), 0);
     writer.SetPcmFormat(static_cast<int>(outputRate), outputChannels);
     detail::ResetStatusOfRowsToProcess(state, rows, [](int) { return true; });
@@ -247,6 +337,7 @@ void Join(MainState& state, const JobOptions& options) {
         report.shortReads << message;
         state.Dialogs->ShowInformation(message);
       }
+    }
     }
     detail::CloseIfOpen(&writer);
   } catch (...) {

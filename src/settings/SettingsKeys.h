@@ -40,6 +40,9 @@ inline constexpr std::string_view kWidth = "Width";    // [Window], client pixel
 inline constexpr std::string_view kHeight = "Height";  // [Window], client pixels
 // [Format]: 1 (default) gives every output the tags of its sources.
 inline constexpr std::string_view kKeepTags = "KeepTags";
+// [mp3]: 1 copies the source's MP3 frames inside a range instead of
+// re-encoding them (default 0), when source and output formats agree.
+inline constexpr std::string_view kLossless = "lossless";
 }  // namespace key
 
 // Sample rates in Hz, by "frequency" index.

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "components/mp3copy/FrameCopy.h"
+
+namespace snipwave {
+
+class IAudioFile2;
+struct MainState;
+struct JobOptions;
+
+// An MP3 source opened for copying its frames: the file mapped into memory
+// and its frame layout. Lives as long as the copy that reads it.
+class Mp3FrameSource {
+ public:
+  // The source at `path`, or nullptr with `reason` set (a clause: "it is no
+  // MP3 file") when its frames cannot be kept for an output of `outputRate`
+  // Hz and `outputChannels`. `decodedLength` is the reader's length of it,
+  // which the frame layout must agree with.
+  static std::unique_ptr<Mp3FrameSource> Open(const QString& path, std::int64_t decodedLength, int outputRate,
+                                              int outputChannels, QString* reason);
+
+  const QString& Path() const { return path_; }
+  const mp3copy::Mp3Stream& Stream() const { return stream_; }
+  const std::uint8_t* Bytes() const { return bytes_; }
+
+ private:
+  QString path_;
+  QFile file_;
+  const std::uint8_t* bytes_ = nullptr;
+  mp3copy::Mp3Stream stream_;
+};
+
+// One range of a frame source, in its reader's sample frames.
+struct Mp3CopyRange {
+  const Mp3FrameSource* source = nullptr;
+  std::int64_t begin = 0, end = 0;
+};
+
+// Writes the ranges as one MP3 file at `outputPath`, copying their frames and
+// re-encoding the edges from the audio `reader` decodes (the reader is
+// opened on each source as needed and left closed). `keepGoing` gets the
+// share done; false stops the copy, the file ending where it stopped.
+// Throws snipwave::Error.
+mp3copy::CopyOutcome WriteMp3Copy(const std::vector<Mp3CopyRange>& ranges, IAudioFile2& reader,
+                                  const QString& outputPath, const std::function<bool(double)>& keepGoing);
+
+// Whether the job keeps MP3 frames: the option when given, else [mp3] "lossless".
+bool KeepMp3Frames(const MainState& state, const JobOptions& options);
+
+// "<file> was re-encoded: <reason>." for the job's summary.
+QString ReencodedNote(const QString& path, const QString& reason);
+// The note for a source without a gapless tag, whose own length no decoder knows.
+QString NoLengthTagNote(const QString& path);
+
+}  // namespace snipwave
