@@ -87,6 +87,10 @@ std::unique_ptr<Mp3FrameSource> FrameSourceFor(const MainState& state, const Tim
     source.reset();
     reason = "its range runs past its end";
   }
+  if (source && !mp3copy::HoldsWholeFrame(source->Stream(), record.BeginSample, record.EndSample)) {
+    source.reset();
+    reason = "its range is shorter than an MP3 frame";
+  }
   QString note = source ? QString() : ReencodedNote(record.FilePath, reason);
   if (source && !(source->Stream().infoTag && source->Stream().infoTag->hasGapless))
     note = NoLengthTagNote(record.FilePath);

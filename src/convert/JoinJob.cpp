@@ -171,14 +171,21 @@ std::vector<std::unique_ptr<Mp3FrameSource>> FrameSourcesOfRows(MainState& state
     }
     sources.push_back(std::move(source));
   }
+  bool anyFrame = false;
   for (int row = 0; row < state.TrackCount; ++row) {
     const Timerec& record = state.TrackTable[static_cast<std::size_t>(row)];
     for (const auto& s : sources) {
-      if (s->Path() == record.FilePath && record.EndSample > s->Stream().length) {
+      if (s->Path() != record.FilePath) continue;
+      if (record.EndSample > s->Stream().length) {
         report.frameCopyNotes << ReencodedNote(record.FilePath, "its range runs past its end");
         return {};
       }
+      anyFrame = anyFrame || mp3copy::HoldsWholeFrame(s->Stream(), record.BeginSample, record.EndSample);
     }
+  }
+  if (!anyFrame) {
+    report.frameCopyNotes << "The join was re-encoded, no MP3 frames kept: its ranges are shorter than an MP3 frame.";
+    return {};
   }
   return sources;
 }

@@ -160,6 +160,7 @@ void Tfm_set::FormShow() {
 
   SettingsStore* store = Store();
   cb_keep_tags->setChecked(!store || store->ReadBool(settings::section::kFormat, settings::key::kKeepTags, true));
+  cb_mp3_lossless->setChecked(store && store->ReadBool(settings::section::kMp3, settings::key::kLossless, false));
 }
 
 std::optional<int> Tfm_set::ControlValue(const KeyDefaults& key, bool& isFlag) const {
@@ -226,6 +227,9 @@ void Tfm_set::btn_okClick() {
   const bool keepTags = cb_keep_tags->isChecked();
   if (keepTags != store->ReadBool(settings::section::kFormat, settings::key::kKeepTags, true))
     store->WriteBool(settings::section::kFormat, settings::key::kKeepTags, keepTags);
+  const bool lossless = cb_mp3_lossless->isChecked();
+  if (lossless != store->ReadBool(settings::section::kMp3, settings::key::kLossless, false))
+    store->WriteBool(settings::section::kMp3, settings::key::kLossless, lossless);
   accept();
 }
 
@@ -239,6 +243,7 @@ void Tfm_set::SetFactoryValues(bool wavMode) {
   cb_vbr->setChecked(defaults::kMp3EnableVbr.dialogDefault != 0);
   cb_mp3_vbr->setCurrentIndex(defaults::kMp3VbrBitrate.dialogDefault);
   cb_keep_tags->setChecked(true);
+  cb_mp3_lossless->setChecked(false);
   ud_mp3_vbr->SetPosition(defaults::kMp3VbrQuality.dialogDefault);
   if (wavMode) SelectWavMode(defaults::kWavMode.dialogDefault);
   cb_wav_bit->setCurrentIndex(defaults::kWavBit.dialogDefault);

@@ -238,20 +238,29 @@ TEST_F(SettingsDialogTest, NoSettingsFileShowsDefaultsAndDefaultThenOkWritesTheE
   EXPECT_TRUE(dialogs.infoTexts().isEmpty());
 }
 
-TEST_F(SettingsDialogTest, KeepTagsIsOnByDefaultAndStoredOnlyWhenChanged) {
-  Shown([&] {
-    EXPECT_TRUE(Check("cb_keep_tags")->isChecked());
-    Click("cb_keep_tags");
-    Click("btn_ok");
-  });
-  EXPECT_FALSE(store->ReadBool(settings::section::kFormat, settings::key::kKeepTags, true));
-  Shown([&] {
-    EXPECT_FALSE(Check("cb_keep_tags")->isChecked());
-    Click("btn_default");
-    EXPECT_TRUE(Check("cb_keep_tags")->isChecked());
-    Click("btn_ok");
-  });
-  EXPECT_TRUE(store->ReadBool(settings::section::kFormat, settings::key::kKeepTags, false));
+TEST_F(SettingsDialogTest, TagAndFrameChoicesHaveTheirDefaultsAndAreStoredOnlyWhenChanged) {
+  struct Choice {
+    const char* control;
+    std::string_view section, key;
+    bool byDefault;
+  };
+  for (const Choice& c : {Choice{"cb_keep_tags", settings::section::kFormat, settings::key::kKeepTags, true},
+                          Choice{"cb_mp3_lossless", settings::section::kMp3, settings::key::kLossless, false}}) {
+    SCOPED_TRACE(c.control);
+    Shown([&] {
+      EXPECT_EQ(Check(c.control)->isChecked(), c.byDefault);
+      Click(c.control);
+      Click("btn_ok");
+    });
+    EXPECT_EQ(store->ReadBool(c.section, c.key, c.byDefault), !c.byDefault);
+    Shown([&] {
+      EXPECT_EQ(Check(c.control)->isChecked(), !c.byDefault);
+      Click("btn_default");
+      EXPECT_EQ(Check(c.control)->isChecked(), c.byDefault);
+      Click("btn_ok");
+    });
+    EXPECT_EQ(store->ReadBool(c.section, c.key, !c.byDefault), c.byDefault);
+  }
 }
 
 TEST_F(SettingsDialogTest, EveryShowingLoadsTheStoredValuesAndCancelOrCloseWritesNothing) {

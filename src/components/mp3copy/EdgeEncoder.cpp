@@ -34,7 +34,8 @@ EdgeEncoding EdgeEncodingFor(const Mp3Stream& stream) {
   return encoding;
 }
 
-EncodedFrames EncodeEdge(const EdgeEncoding& encoding, const std::vector<float>& pcm, const std::string& path) {
+EncodedFrames EncodeEdge(const EdgeEncoding& encoding, const std::vector<float>& pcm, bool forJoints,
+                         const std::string& path) {
   LamePtr lame(lame_init());
   if (!lame) throw Error::Failed(kEncode, path, "out of memory");
   lame_global_flags* gf = lame.get();
@@ -57,9 +58,10 @@ EncodedFrames EncodeEdge(const EdgeEncoding& encoding, const std::vector<float>&
       lame_set_VBR_quality(gf, static_cast<float>(encoding.vbrQuality));
       break;
   }
-  lame_set_disable_reservoir(gf, 1);
-  // Long blocks only: the edges meet copied frames whose windows are long.
-  lame_set_no_short_blocks(gf, 1);
+  if (forJoints) {
+    lame_set_disable_reservoir(gf, 1);
+    lame_set_no_short_blocks(gf, 1);
+  }
   lame_set_bWriteVbrTag(gf, 0);
   lame_set_write_id3tag_automatic(gf, 0);
   if (lame_init_params(gf) < 0) throw Error::Failed(kEncode, path, "the encoder refused the source's format");

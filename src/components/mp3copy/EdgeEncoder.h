@@ -31,9 +31,11 @@ struct EncodedFrames {
   std::vector<std::vector<std::uint8_t>> frames;  // each a whole frame, main data in its own slot
 };
 
-// Encodes `pcm` (interleaved float, `encoding.channels` per frame) with
-// LAME's bit reservoir off and long blocks only, so that every frame can
-// stand next to frames of another stream. No tag frame. Throws snipwave::Error naming `path`.
-EncodedFrames EncodeEdge(const EdgeEncoding& encoding, const std::vector<float>& pcm, const std::string& path);
+// Encodes `pcm` (interleaved float, `encoding.channels` per frame). With
+// `forJoints`, LAME's bit reservoir is off, so that every frame can stand
+// next to frames of another stream, and only long blocks are used, so that
+// its first and last frames overlap a neighbour's long windows. No tag frame. Throws snipwave::Error naming `path`.
+EncodedFrames EncodeEdge(const EdgeEncoding& encoding, const std::vector<float>& pcm, bool forJoints,
+                         const std::string& path);
 
 }  // namespace snipwave::mp3copy

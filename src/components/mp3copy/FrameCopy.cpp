@@ -58,7 +58,19 @@ class FrameCopyWriter {
  public:
   FrameCopyWriter(const std::vector<CopyRange>& ranges, const PcmSource& pcm, const EdgeEncoding& encoding,
                   std::string path, const std::function<bool(double)>& keepGoing)
-      : ranges_(ranges), pcm_(pcm), encoding_(encoding), path_(std::move(path)), keepGoing_(keepGoing) {}
+      : pcm_(pcm), encoding_(encoding), path_(std::move(path)), keepGoing_(keepGoing) {
+    // Ranges of one file that continue each other are one range: the frame
+    // across their meeting point is copied too.
+    for (std::size_t row = 0; row < ranges.size(); ++row) {
+      const CopyRange& r = ranges[row];
+      if (!ranges_.empty() && ranges_.back().stream == r.stream && ranges_.back().end == r.begin) {
+        ranges_.back().end = r.end;
+        continue;
+      }
+      ranges_.push_back(r);
+      rowOf_.push_back(static_cast<int>(row));
+    }
+  }
 
   CopyOutcome Run();
 
@@ -74,7 +86,9 @@ class FrameCopyWriter {
     return starts_[static_cast<std::size_t>(row)] + frame * n_ - r.stream->frontSkip - r.begin;
   }
   void Plan();
-  std::vector<float> Timeline(std::int64_t from, std::int64_t to) const;
+  // Output samples [from, to); with `fadeOut`, what follows the end is the
+  // last source's continuation fading out, else silence.
+  std::vector<float> Timeline(std::int64_t from, std::int64_t to, bool fadeOut) const;
   std::vector<std::vector<std::uint8_t>> EncodeGap(std::int64_t from, std::int64_t to, bool first, bool last);
   std::optional<std::vector<std::uint8_t>> ReservoirFor(const Window& w) const;
   bool Bridge(std::vector<std::uint8_t>& frame, const std::vector<std::uint8_t>& reservoir) const;
@@ -84,7 +98,8 @@ class FrameCopyWriter {
   void Finish(std::int64_t decoded);
   [[noreturn]] void Fail() const { throw Error::Failed(kWrite, path_, std::strerror(errno ? errno : EIO)); }
 
-  const std::vector<CopyRange>& ranges_;
+  std::vector<CopyRange> ranges_;
+  std::vector<int> rowOf_;  // the caller's row of each range
   const PcmSource& pcm_;
   EdgeEncoding encoding_;
   std::string path_;
@@ -159,7 +174,7 @@ void FrameCopyWriter::Plan() {
     if (Mod(OutputPosition(w.row, w.a), n_) == phase) {
       windows_.push_back(w);
     } else {
-      outcome_.encodedRanges.push_back(w.row);
+      outcome_.encodedRanges.push_back(rowOf_[static_cast<std::size_t>(w.row)]);
     }
   }
 
@@ -198,14 +213,14 @@ void FrameCopyWriter::Plan() {
   plannedFrames_ = std::max<std::int64_t>(1, CeilDiv(total_ + frontSkip_, n_));
 }
 
-std::vector<float> FrameCopyWriter::Timeline(std::int64_t from, std::int64_t to) const {
+std::vector<float> FrameCopyWriter::Timeline(std::int64_t from, std::int64_t to, bool fadeOut) const {
   const auto channels = static_cast<std::size_t>(encoding_.channels);
   std::vector<float> out(static_cast<std::size_t>(std::max<std::int64_t>(0, to - from)) * channels, 0.0f);
   for (std::size_t row = 0; row < ranges_.size(); ++row) {
     const CopyRange& r = ranges_[row];
     const std::int64_t lo = std::max(from, starts_[row]), hi = std::min(to, starts_[row] + (r.end - r.begin));
     if (lo >= hi) continue;
-    const std::vector<float> part = pcm_(static_cast<int>(row), r.begin + (lo - starts_[row]), hi - lo);
+    const std::vector<float> part = pcm_(rowOf_[row], r.begin + (lo - starts_[row]), hi - lo);
     const std::size_t want = static_cast<std::size_t>(hi - lo) * channels;
     std::copy_n(part.begin(), std::min(want, part.size()),
                 out.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(lo - from) * channels));
@@ -215,9 +230,9 @@ std::vector<float> FrameCopyWriter::Timeline(std::int64_t from, std::int64_t to)
   // noise over the samples before it. A gapless decoder trims what follows
   // the end.
   const CopyRange& last = ranges_.back();
-  const std::int64_t lo = std::max(from, total_), hi = std::min(to, total_ + kFadeFrames);
+  const std::int64_t lo = std::max(from, total_), hi = std::min(to, total_ + (fadeOut ? kFadeFrames : 0));
   if (lo < hi) {
-    const std::vector<float> part = pcm_(static_cast<int>(ranges_.size() - 1), last.end + (lo - total_), hi - lo);
+    const std::vector<float> part = pcm_(rowOf_.back(), last.end + (lo - total_), hi - lo);
     for (std::int64_t t = lo; t < hi; ++t) {
       const double gain = 0.5 * (1.0 + std::cos(kPi * double(t - total_) / double(kFadeFrames)));
       for (std::size_t c = 0; c < channels; ++c) {
@@ -245,7 +260,9 @@ std::vector<std::vector<std::uint8_t>> FrameCopyWriter::EncodeGap(std::int64_t f
     keep = last ? CeilDiv(to - from, n_) : (to - from) / n_;
   }
   const std::int64_t tail = 2 * n_ + decodedAt;
-  EncodedFrames encoded = EncodeEdge(encoding_, Timeline(from - lead, to + tail), path_);
+  // Only frames that meet copied ones need to stand alone with long windows.
+  const bool standalone = first && last;
+  EncodedFrames encoded = EncodeEdge(encoding_, Timeline(from - lead, to + tail, !standalone), !standalone, path_);
   if (encoded.delay != encoderDelay_ ||
       static_cast<std::int64_t>(encoded.frames.size()) < startFrame + keep) {
     throw Error::Failed(kWrite, path_, "the encoder did not deliver the frames the edges need");
@@ -254,7 +271,7 @@ std::vector<std::vector<std::uint8_t>> FrameCopyWriter::EncodeGap(std::int64_t f
                                               encoded.frames.begin() + startFrame + keep);
   for (const auto& frame : kept) {
     const std::optional<Mp3Frame> parsed = ParseMp3Frame(frame.data(), frame.size(), 0);
-    if (!parsed || parsed->mainDataBegin != 0 || (frame[1] & 1) == 0)
+    if (!parsed || (!standalone && parsed->mainDataBegin != 0) || (frame[1] & 1) == 0)
       throw Error::Failed(kWrite, path_, "the encoder wrote a frame that depends on others");
   }
   outcome_.encodedFrames += keep;
@@ -372,7 +389,7 @@ CopyOutcome FrameCopyWriter::Run() {
       throw Error::Failed(kWrite, path_, "the sources' frames cannot be joined without re-encoding");
   }
   n_ = first.samplesPerFrame;
-  encoderDelay_ = EncodeEdge(encoding_, {}, path_).delay;
+  encoderDelay_ = EncodeEdge(encoding_, {}, true, path_).delay;
   Plan();
 
   const std::uint8_t* header = ranges_[0].bytes + first.frames.front().offset;
@@ -437,6 +454,11 @@ CopyOutcome FrameCopyWriter::Run() {
 }
 
 }  // namespace
+
+bool HoldsWholeFrame(const Mp3Stream& stream, std::int64_t begin, std::int64_t end) {
+  const std::int64_t n = stream.samplesPerFrame;
+  return FloorDiv(end + stream.frontSkip, n) - CeilDiv(begin + stream.frontSkip, n) >= 1;
+}
 
 CopyOutcome WriteFrameCopy(const std::vector<CopyRange>& ranges, const PcmSource& pcm, const EdgeEncoding& encoding,
                            const std::string& path, const std::function<bool(double)>& keepGoing) {

@@ -34,6 +34,10 @@ struct CopyOutcome {
   bool stopped = false;  // `keepGoing` said no; the file ends where copying stopped
 };
 
+// Whether decoded samples [begin, end) of `stream` hold at least one whole
+// frame's output, so that a copy keeps something of the source.
+bool HoldsWholeFrame(const Mp3Stream& stream, std::int64_t begin, std::int64_t end);
+
 // Writes the ranges, one after the other, as one MP3 file at `path`: every
 // source frame whose decoded samples lie wholly inside its range (and on the
 // output's frame grid) is copied byte for byte; what lies between copied runs

@@ -1,0 +1,219 @@
+// MP3 cuts and joins that keep the source's frames, run as the user runs
+// them. Lengths come from mpg123 --gapless, samples from ffmpeg's decoder
+// (which, unlike mpg123's, rounds the same frames the same way wherever they
+// sit), and the re-encoding cut of the same range is the yardstick for the
+// re-encoded edges.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <algorithm>
+#include <cmath>
+
+#include "Commands.h"
+#include "TempDir.h"
+#include "components/mp3copy/Mp3Frames.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
+
+namespace snipwave::test {
+namespace {
+
+const QString kProgram = QStringLiteral(SNIPWAVE_RUNTIME_DIR "/snipwave");
+
+// An MP3 made by the lame command-line encoder from `wav`, once per build tree.
+QString LameFixture(const QString& name, const QString& wav, const QStringList& args) {
+  const QString path = QDir(SNIPWAVE_FIXTURE_DIR).filePath(name);
+  if (QFileInfo::exists(path)) return path;
+  const QString temp = QString("%1.%2.part").arg(path).arg(QCoreApplication::applicationPid());
+  const CommandResult r = RunCommand("lame", QStringList{"--quiet"} + args + QStringList{wav, temp});
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  QFile::rename(temp, path);
+  QFile::remove(temp);
+  return path;
+}
+
+QString Wav44() { return ChirpFixture("lossless-src.wav", 8.0, 44100, 2); }
+QString Wav22() { return ChirpFixture("lossless-src22.wav", 6.0, 22050, 1); }
+QString LameCbr() { return LameFixture("lossless-cbr.mp3", Wav44(), {"-b", "128"}); }
+QString LameVbr() { return LameFixture("lossless-vbr.mp3", Wav44(), {"-V2"}); }
+QString LameNoTag() { return LameFixture("lossless-notag.mp3", Wav44(), {"-t", "-b", "128"}); }
+QString LameMono22() { return LameFixture("lossless-mono22.mp3", Wav22(), {"-V4"}); }
+QString FfmpegCbr() { return ChirpFixture("lossless-ff.mp3", 8.0, 44100, 2, {"-c:a", "libmp3lame", "-b:a", "160k"}); }
+
+std::int64_t GaplessFrames(const QString& path, int channels) {
+  const CommandResult r = RunCommand("mpg123", {"--gapless", "-q", "-s", path});
+  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+  return r.out.size() / (2 * channels);
+}
+
+QByteArray ReadAll(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QSet<QByteArray> FramesOf(const QByteArray& file) {
+  const mp3copy::Mp3Stream stream =
+      mp3copy::ReadMp3Stream(reinterpret_cast<const std::uint8_t*>(file.constData()), std::size_t(file.size()), "");
+  QSet<QByteArray> frames;
+  for (const mp3copy::Mp3Frame& f : stream.frames) frames.insert(file.mid(f.offset, f.size));
+  return frames;
+}
+
+// Share of the source frames whose decoded samples lie inside [begin, end)
+// that the output holds byte for byte; -1 when there are none.
+double CopiedShare(const QString& source, const QString& output, std::int64_t begin, std::int64_t end) {
+  const QByteArray bytes = ReadAll(source);
+  const mp3copy::Mp3Stream stream =
+      mp3copy::ReadMp3Stream(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size()), "");
+  const QSet<QByteArray> written = FramesOf(ReadAll(output));
+  int inside = 0, copied = 0;
+  for (std::size_t k = 0; k < stream.frames.size(); ++k) {
+    const std::int64_t first = std::int64_t(k) * stream.samplesPerFrame - stream.frontSkip;
+    if (first < begin || first + stream.samplesPerFrame > end) continue;
+    ++inside;
+    copied += written.contains(bytes.mid(stream.frames[k].offset, stream.frames[k].size));
+  }
+  return inside == 0 ? -1.0 : double(copied) / inside;
+}
+
+float MaxError(const std::vector<float>& a, const std::vector<float>& b, std::size_t from, std::size_t to) {
+  float worst = 0;
+  for (std::size_t i = from; i < std::min({to, a.size(), b.size()}); ++i) worst = std::max(worst, std::abs(a[i] - b[i]));
+  return worst;
+}
+
+float MaxJump(const std::vector<float>& x, std::size_t from, std::size_t to, int channels) {
+  float worst = 0;
+  for (std::size_t i = from; i + std::size_t(channels) < std::min(to, x.size()); ++i)
+    worst = std::max(worst, std::abs(x[i + std::size_t(channels)] - x[i]));
+  return worst;
+}
+
+class LosslessCut : public ::testing::Test {
+ protected:
+  LosslessCut() {
+    qputenv("SNIPWAVE_CONFIG_DIR", dir.file("config").toUtf8());
+    QDir().mkdir(dir.file("config"));
+  }
+  // The output format of the settings file: the source's own rate and
+  // channels, and for a re-encode its bit rate (index) or VBR quality.
+  void OutputFormat(int frequencyIndex, int channels, int bitrateIndex = 11, int vbrQuality = -1) {
+    SettingsStore settings(dir.file("config/Snipwave.ini"));
+    settings.WriteInteger(settings::section::kMp3, settings::key::kFrequency, frequencyIndex);
+    settings.WriteInteger(settings::section::kMp3, settings::key::kChannel, channels - 1);
+    settings.WriteInteger(settings::section::kMp3, settings::key::kBitrate, bitrateIndex);
+    settings.WriteInteger(settings::section::kMp3, settings::key::kEnableVbr, vbrQuality >= 0 ? 1 : 0);
+    settings.WriteInteger(settings::section::kMp3, settings::key::kVbrQuality, std::max(0, vbrQuality));
+    settings.WriteInteger(settings::section::kMp3, settings::key::kVbrBitrate, 16);
+  }
+  // Cuts into a fresh folder; returns the output's path.
+  QString Cut(const QStringList& options, const QString& source, CommandResult* result = nullptr) {
+    const QString out = dir.file(QString("out%1").arg(++cuts));
+    QDir().mkdir(out);
+    const CommandResult r = RunCommand(kProgram, QStringList{"cut"} + options + QStringList{"--out", out, source});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    if (result) *result = r;
+    const QStringList written = QDir(out).entryList(QDir::Files);
+    return written.isEmpty() ? QString() : QDir(out).filePath(written.first());
+  }
+
+  TempDir dir;
+  int cuts = 0;
+};
+
+TEST_F(LosslessCut, DecodesToTheRangeExactlyCopyingTheFramesInsideAndMatchingARecodeAtTheEdges) {
+  struct Case {
+    const char* name;
+    QString (*source)();
+    std::int64_t begin, end;  // end -1: the file's length
+    int frequencyIndex, channels;
+    int bitrateIndex, vbrQuality;  // the re-encode to compare with: as the source was made
+  };
+  const Case cases[] = {
+      {"lame CBR", LameCbr, 12345, 300001, 8, 2, 11, -1},
+      {"lame VBR", LameVbr, 1000, 250000, 8, 2, 11, 2},
+      {"ffmpeg CBR", FfmpegCbr, 777, 200000, 8, 2, 12, -1},
+      {"lame 22.05 kHz mono VBR (MPEG-2)", LameMono22, 333, 120000, 5, 1, 11, 4},
+      {"no LAME tag", LameNoTag, 4321, 150000, 8, 2, 11, -1},
+      {"from the start", LameVbr, 0, 100000, 8, 2, 11, 2},
+      {"to the end", LameCbr, 200000, -1, 8, 2, 11, -1},
+      {"inside one frame", LameCbr, 5000, 5600, 8, 2, 11, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    OutputFormat(c.frequencyIndex, c.channels, c.bitrateIndex, c.vbrQuality);
+    const QString source = c.source();
+    const std::vector<float> whole = DecodeWithFfmpeg(source);
+    const std::int64_t end = c.end < 0 ? std::int64_t(whole.size()) / c.channels : c.end;
+    const QString range = QString("%1@%2:%3").arg(source).arg(c.begin).arg(end);
+    CommandResult run;
+    const QString lossless = Cut({"--lossless"}, range, &run);
+    // A range without a whole frame has nothing to keep: re-encoded, and said.
+    EXPECT_EQ(run.err.contains("its range is shorter than an MP3 frame"), end - c.begin < 1152);
+    const QString recoded = Cut({}, range);
+
+    ASSERT_EQ(GaplessFrames(lossless, c.channels), end - c.begin);
+    EXPECT_EQ(run.err.contains("has no LAME tag"), source == LameNoTag()) << run.err.toStdString();
+    const auto ch = std::size_t(c.channels);
+    const std::vector<float> expected(whole.begin() + std::ptrdiff_t(std::size_t(c.begin) * ch),
+                                      whole.begin() + std::ptrdiff_t(std::size_t(end) * ch));
+    const std::vector<float> got = DecodeWithFfmpeg(lossless), recode = DecodeWithFfmpeg(recoded);
+    ASSERT_EQ(got.size(), expected.size());
+
+    // Away from the edges (four frames), the very samples of the source.
+    const std::size_t edge = 4 * 1152 * ch, n = expected.size();
+    if (n > 2 * edge) EXPECT_EQ(MaxError(got, expected, edge, n - edge), 0.0f);
+    const double share = CopiedShare(source, lossless, c.begin, end);
+    if (share >= 0 && end - c.begin > 100000) EXPECT_GE(share, 0.9);
+    // At the edges no worse than re-encoding: neither the error nor a click.
+    const std::size_t head = std::min(edge, n), tail = n > edge ? n - edge : 0;
+    EXPECT_LE(std::max(MaxError(got, expected, 0, head), MaxError(got, expected, tail, n)),
+              MaxError(recode, expected, 0, n));
+    const float jump = std::max(MaxJump(got, 0, head, c.channels), MaxJump(got, tail, n, c.channels));
+    const float allowed = std::max({MaxJump(recode, 0, head, c.channels), MaxJump(recode, tail, n, c.channels),
+                                    MaxJump(expected, 0, head, c.channels), MaxJump(expected, tail, n, c.channels)});
+    EXPECT_LE(jump, allowed * 1.05f);
+  }
+}
+
+TEST_F(LosslessCut, JoinOfNeighbouringRangesIsTheSourceItselfAndOtherSourcesKeepTheirLength) {
+  OutputFormat(8, 2);
+  const QString out = dir.file("joined.mp3");
+  CommandResult r = RunCommand(kProgram, {"join", "--lossless", "--out", out, LameCbr() + "@10000:150000",
+                                          LameCbr() + "@150000:300000"});
+  ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+  ASSERT_EQ(GaplessFrames(out, 2), 290000);
+  const std::vector<float> whole = DecodeWithFfmpeg(LameCbr()), got = DecodeWithFfmpeg(out);
+  const std::vector<float> expected(whole.begin() + 20000, whole.begin() + 600000);
+  EXPECT_EQ(MaxError(got, expected, 4 * 1152 * 2, expected.size() - 4 * 1152 * 2), 0.0f);
+
+  const QString mixed = dir.file("mixed.mp3");
+  r = RunCommand(kProgram, {"join", "--lossless", "--out", mixed, LameCbr() + "@1000:100000",
+                            LameVbr() + "@5000:100000", FfmpegCbr() + "@0:50000"});
+  ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+  EXPECT_EQ(GaplessFrames(mixed, 2), 99000 + 95000 + 50000);
+}
+
+TEST_F(LosslessCut, TheSettingKeepsFramesAndSourcesThatCannotAreRecodedWithTheReason) {
+  OutputFormat(8, 2);
+  SettingsStore(dir.file("config/Snipwave.ini")).WriteBool(settings::section::kMp3, settings::key::kLossless, true);
+  EXPECT_GE(CopiedShare(LameCbr(), Cut({}, LameCbr() + "@0:200000"), 0, 200000), 0.9);
+
+  CommandResult r;
+  const QString fromWav = Cut({"--lossless"}, Wav44() + "@0:44100", &r);
+  EXPECT_EQ(GaplessFrames(fromWav, 2), 44100);
+  EXPECT_TRUE(r.err.contains(Wav44().toUtf8() + " was re-encoded, its MP3 frames not kept: it is no MP3 file."))
+      << r.err.toStdString();
+
+  const QString fromMono = Cut({"--lossless"}, LameMono22() + "@0:22050", &r);
+  EXPECT_EQ(GaplessFrames(fromMono, 2), 44100);  // resampled to the settings' 44100 Hz stereo
+  EXPECT_TRUE(r.err.contains("the output is set to 44100 Hz, 2 channels and the source has 22050 Hz, mono"))
+      << r.err.toStdString();
+}
+
+}  // namespace
+}  // namespace snipwave::test
