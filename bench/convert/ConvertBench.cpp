@@ -7,6 +7,9 @@
 //   join MP3 44.1k stereo + OGG 22.05k mono + WAV 48k stereo -> MP3
 //                                                     vs ffmpeg concat, same resampling goal <= 1.10
 //   peak memory of a whole-file MP3 cut, 60 vs 10 minutes                           goal within 10 %
+//   lossless cut 5 of 10 minutes (--lossless: frames kept, edges re-encoded)
+//                                                     vs the re-encoding cut above     goal <= 0.05
+//                                                     vs ffmpeg -c copy (frame-accurate only) goal <= 2.0
 //
 // Inputs are made once with ffmpeg into $SNIPWAVE_BENCH_DIR (default: a folder
 // beside this executable). The settings file is a fresh one (job defaults:
@@ -143,6 +146,11 @@ int main(int argc, char** argv) {
       Best(clearOut, "ffmpeg",
            {"-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-ss", "150", "-to", "450", "-i", mp3Ten, "-c:a",
             "libmp3lame", "-b:a", "128k", "-compression_level", "9", QDir(out).filePath("ff.mp3")});
+  const RunResult losslessMp3 =
+      Best(clearOut, snipwave, {"cut", "--format", "mp3", "--lossless", "--out", out, mp3Ten + range});
+  const RunResult ffCopyMp3 = Best(clearOut, "ffmpeg",
+                                   {"-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-ss", "150", "-to", "450",
+                                    "-i", mp3Ten, "-c", "copy", QDir(out).filePath("ff-copy.mp3")});
   const RunResult cutWav = Best(clearOut, snipwave, {"cut", "--format", "wav", "--out", out, wavTen + range});
   const RunResult soxCutWav = Best(clearOut, "sox", {wavTen, QDir(out).filePath("sox.wav"), "trim", "150", "300"});
 
@@ -162,12 +170,14 @@ int main(int argc, char** argv) {
   clearOut();
   const RunResult memHour = RunMeasured(snipwave, {"cut", "--format", "mp3", "--out", out, mp3Hour});
   clearOut();
-  if (!cutMp3.ok || !ffCutMp3.ok || !cutWav.ok || !soxCutWav.ok || !join.ok || !ffJoin.ok || !memTen.ok ||
+  if (!cutMp3.ok || !ffCutMp3.ok || !losslessMp3.ok || !ffCopyMp3.ok || !cutWav.ok || !soxCutWav.ok || !join.ok || !ffJoin.ok || !memTen.ok ||
       !memHour.ok)
     return 1;
 
   std::printf("\nbest of three runs, wall time\n");
   PrintRatio("cut 5 of 10 min, MP3 -> MP3 128k q9", cutMp3, ffCutMp3, "ffmpeg", 1.10);
+  PrintRatio("lossless cut 5 of 10 min, MP3 -> MP3", losslessMp3, cutMp3, "re-enc", 0.05);
+  PrintRatio("lossless cut 5 of 10 min, MP3 -> MP3", losslessMp3, ffCopyMp3, "ff copy", 2.0);
   PrintRatio("cut 5 of 10 min, WAV -> WAV", cutWav, soxCutWav, "sox", 1.25);
   PrintRatio("join MP3 + OGG 22k mono + WAV 48k -> MP3", join, ffJoin, "ffmpeg", 1.10);
   const double growth = double(memHour.peakKiB) / double(memTen.peakKiB);

@@ -25,27 +25,40 @@ constexpr std::int64_t kFramesPerChunk = 2000;
 constexpr int kMaxWindowShifts = 8;
 constexpr const char* kWrite = "Cannot write";
 constexpr std::int64_t kFadeFrames = 1152;
+constexpr std::int64_t kLameEncoderDelay = 576;  // libmp3lame's, for Layer III at any rate
 constexpr double kPi = 3.14159265358979323846;
 
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return -FloorDiv(-a, b); }
 std::int64_t Mod(std::int64_t a, std::int64_t b) { return a - FloorDiv(a, b) * b; }
 
+// The LAME tag's CRC-16 eight bytes at a step (slicing-by-8): the music CRC
+// covers every byte written, so it must not cost more than the copy.
 class Crc16Table {
  public:
   Crc16Table() {
     for (int i = 0; i < 256; ++i) {
       const auto byte = static_cast<std::uint8_t>(i);
-      table_[static_cast<std::size_t>(i)] = Crc16(0, &byte, 1);
+      table_[0][static_cast<std::size_t>(i)] = Crc16(0, &byte, 1);
     }
+    for (std::size_t k = 1; k < 8; ++k)
+      for (std::size_t i = 0; i < 256; ++i)
+        table_[k][i] = static_cast<std::uint16_t>((table_[k - 1][i] >> 8) ^ table_[0][table_[k - 1][i] & 0xFF]);
   }
   std::uint16_t Update(std::uint16_t crc, const std::uint8_t* data, std::size_t size) const {
-    for (std::size_t i = 0; i < size; ++i) crc = static_cast<std::uint16_t>((crc >> 8) ^ table_[(crc ^ data[i]) & 0xFF]);
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+      const std::uint8_t* p = data + i;
+      crc = static_cast<std::uint16_t>(table_[7][(crc ^ p[0]) & 0xFF] ^ table_[6][((crc >> 8) ^ p[1]) & 0xFF] ^
+                                       table_[5][p[2]] ^ table_[4][p[3]] ^ table_[3][p[4]] ^ table_[2][p[5]] ^
+                                       table_[1][p[6]] ^ table_[0][p[7]]);
+    }
+    for (; i < size; ++i) crc = static_cast<std::uint16_t>((crc >> 8) ^ table_[0][(crc ^ data[i]) & 0xFF]);
     return crc;
   }
 
  private:
-  std::array<std::uint16_t, 256> table_{};
+  std::array<std::array<std::uint16_t, 256>, 8> table_{};
 };
 
 // A run of source frames [a, b) of range `row`, copied as they are.
@@ -80,6 +93,12 @@ class FrameCopyWriter {
   };
 
   const Mp3Stream& StreamOf(int row) const { return *ranges_[static_cast<std::size_t>(row)].stream; }
+  // Frame `k` of range `row` with its side information read.
+  Mp3Frame Detail(int row, std::int64_t k) const {
+    const CopyRange& r = ranges_[static_cast<std::size_t>(row)];
+    const Mp3Frame& f = r.stream->frames[static_cast<std::size_t>(k)];
+    return ParseMp3Frame(r.bytes + f.offset, static_cast<std::size_t>(f.size), f.offset).value_or(f);
+  }
   // Decoded output position of the first sample of source frame `frame` of `row`.
   std::int64_t OutputPosition(int row, std::int64_t frame) const {
     const CopyRange& r = ranges_[static_cast<std::size_t>(row)];
@@ -145,7 +164,7 @@ void FrameCopyWriter::Plan() {
     // them: what lies outside the range there is the source's own delay and
     // padding, which the tag trims again.
     if (row == 0 && r.begin == 0 && s.frontSkip >= kDecoderDelay && s.frontSkip - kDecoderDelay <= kMaxTagField &&
-        !s.frames.empty() && s.frames[0].mainDataBegin == 0) {
+        !s.frames.empty() && Detail(row, 0).mainDataBegin == 0) {
       w.a = 0;
       startsWithCopy_ = true;
     }
@@ -195,11 +214,10 @@ void FrameCopyWriter::Plan() {
   windows_.clear();
   for (std::size_t j = 0; j < merged.size(); ++j) {
     Window w = merged[j];
-    const std::vector<Mp3Frame>& frames = StreamOf(w.row).frames;
     const bool openStart = j == 0 && startsWithCopy_;
     const bool openEnd = j + 1 == merged.size() && OutputPosition(w.row, w.b) >= total_;
-    while (!openStart && w.a < w.b && !frames[static_cast<std::size_t>(w.a)].startsLong) ++w.a;
-    while (!openEnd && w.a < w.b && !frames[static_cast<std::size_t>(w.b - 1)].endsLong) --w.b;
+    while (!openStart && w.a < w.b && !Detail(w.row, w.a).startsLong) ++w.a;
+    while (!openEnd && w.a < w.b && !Detail(w.row, w.b - 1).endsLong) --w.b;
     if (w.a < w.b) windows_.push_back(w);
   }
   if (windows_.empty() || windows_[0].row != 0 || windows_[0].a != 0) startsWithCopy_ = false;
@@ -285,7 +303,7 @@ std::optional<std::vector<std::uint8_t>> FrameCopyWriter::ReservoirFor(const Win
   const std::vector<Mp3Frame>& frames = r.stream->frames;
   std::int64_t need = 0, distance = 0;
   for (std::int64_t k = w.a; k < w.b && distance < kMaxReservoirReach; ++k) {
-    const Mp3Frame& f = frames[static_cast<std::size_t>(k)];
+    const Mp3Frame f = Detail(w.row, k);
     need = std::max(need, f.mainDataBegin - distance);
     distance += f.SlotBytes();
   }
@@ -389,7 +407,7 @@ CopyOutcome FrameCopyWriter::Run() {
       throw Error::Failed(kWrite, path_, "the sources' frames cannot be joined without re-encoding");
   }
   n_ = first.samplesPerFrame;
-  encoderDelay_ = EncodeEdge(encoding_, {}, true, path_).delay;
+  encoderDelay_ = kLameEncoderDelay;  // every edge encode checks it
   Plan();
 
   const std::uint8_t* header = ranges_[0].bytes + first.frames.front().offset;
@@ -429,7 +447,7 @@ CopyOutcome FrameCopyWriter::Run() {
     for (int shift = 0; shift < kMaxWindowShifts && w.a < w.b; ++shift, ++w.a) {
       const std::int64_t start = OutputPosition(w.row, w.a);
       if (anythingBefore && start == doneUpTo) continue;  // a joint needs one re-encoded frame at least
-      if (!StreamOf(w.row).frames[static_cast<std::size_t>(w.a)].startsLong) continue;
+      if (!Detail(w.row, w.a).startsLong) continue;
       std::vector<std::vector<std::uint8_t>> frames = EncodeGap(doneUpTo, start, !anythingBefore, false);
       const std::optional<std::vector<std::uint8_t>> reservoir = ReservoirFor(w);
       if (!frames.empty() && reservoir && Bridge(frames.back(), *reservoir)) {

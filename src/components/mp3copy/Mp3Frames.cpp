@@ -169,14 +169,20 @@ Mp3Stream ReadMp3Stream(const std::uint8_t* data, std::size_t size, const std::s
 
   std::map<int, std::int64_t> kbpsCount;
   std::int64_t kbpsSum = 0;
-  while (p < size) {
-    const std::optional<Mp3Frame> frame = ParseMp3Frame(data + p, size - p, static_cast<std::int64_t>(p));
-    if (!frame || !SameStream(first, data + p)) break;
-    stream.frames.push_back(*frame);
+  const int sideInfo = IsMpeg1(first) ? (IsMono(first) ? 17 : 32) : (IsMono(first) ? 9 : 17);
+  stream.frames.reserve((size - p) / 96);
+  while (p + 4 <= size) {
+    const int bytes = audio::Mp3FrameBytes(data + p);
+    Mp3Frame frame;
+    frame.offset = static_cast<std::int64_t>(p);
+    frame.size = bytes;
+    frame.slotOffset = 4 + ((data[p + 1] & 1) == 0 ? 2 : 0) + sideInfo;  // header, CRC, side information
+    if (bytes < frame.slotOffset || p + static_cast<std::size_t>(bytes) > size || !SameStream(first, data + p)) break;
+    stream.frames.push_back(frame);
     const int kbps = KbpsOf(data + p);
     ++kbpsCount[kbps];
     kbpsSum += kbps;
-    p += static_cast<std::size_t>(frame->size);
+    p += static_cast<std::size_t>(bytes);
   }
   stream.dataEnd = static_cast<std::int64_t>(p);
   stream.whole = IsTrailingTag(data + p, size - p);

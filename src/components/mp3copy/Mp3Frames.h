@@ -49,7 +49,11 @@ struct Mp3Stream {
   int sampleRate = 0;
   int channels = 0;
   int samplesPerFrame = 0;  // 1152 (MPEG-1) or 576 (MPEG-2 and 2.5)
-  std::vector<Mp3Frame> frames;  // audio frames only: the Xing/Info frame is left out
+  // Audio frames only (the Xing/Info frame is left out), with their layout:
+  // offset, size and slot. Their side information is not read here (a long
+  // file has tens of thousands of frames, a copy needs it for a few): ask
+  // ParseMp3Frame for it.
+  std::vector<Mp3Frame> frames;
   std::optional<audio::Mp3InfoTag> infoTag;
   std::int64_t frontSkip = 0;  // encoder delay + decoder delay; 0 without a gapless tag
   std::int64_t length = 0;     // decoded sample frames
