@@ -1,6 +1,7 @@
 #include "shell/SilenceSplitCommand.h"
 
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 
 #include "convert/SilenceSettings.h"
