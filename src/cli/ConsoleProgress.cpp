@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "convert/ParallelCut.h"
 #include "state/MainState.h"
 
 namespace snipwave {
@@ -66,6 +67,8 @@ double ConsoleProgress::Done(int& rowsDone) const {
     if (Finished(status)) {
       ++rowsDone;
       finished += length;
+    } else if (rows_) {
+      finished += std::clamp<std::int64_t>(rows_->Frames(row), 0, length);
     } else if (current == 0 && status != "unconverted" && !status.isEmpty()) {
       current = length;  // the row being written
     }
