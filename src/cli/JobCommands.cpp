@@ -31,7 +31,7 @@
 namespace snipwave {
 
 const char* const kJobCommandsUsage =
-    "  cut  [--format mp3|wav|wma|ogg] [--jobs N] --out DIR PATH[@BEGIN:END]...\n"
+    "  cut  [--format mp3|wav|wma|ogg] --out DIR PATH[@BEGIN:END]...\n"
     "                  cut each source's range into DIR/Cut_<name> (Cut(1)_<name>, ... when taken)\n"
     "  join [--format mp3|wav|wma|ogg] --out FILE [--yes] PATH[@BEGIN:END]...\n"
     "                  join the sources' ranges, in order, into FILE (its extension becomes the format's)\n";
