@@ -64,7 +64,7 @@ double ConsoleProgress::Done(int& rowsDone) const {
     const std::int64_t length = std::max<std::int64_t>(0, r.EndSample - r.BeginSample);
     total += length;
     const QString status = state_.lv->CellText(row, kStatusCell);
-    if (Finished(status)) {
+    if (Finished(status) || (rows_ && rows_->Finished(row))) {
       ++rowsDone;
       finished += length;
     } else if (rows_) {

@@ -21,8 +21,9 @@ QString ProgressLineText(double done, int rowsDone, int rows, std::int64_t elaps
 // (at most every quarter second), overwriting it in place, and clears it when
 // destroyed. Everything else goes to the pump it wraps.
 // Progress: the rows whose status cell says they are finished, and the
-// progress display's share of the row (cut) or of the job (join); or, for
-// rows cut at once, the frames each row has copied so far (FollowRows).
+// progress display's share of the row (cut) or of the job (join); for rows
+// cut at once (FollowRows), also the rows their threads are done with and the
+// frames each other row has copied so far.
 class ConsoleProgress final : public IMessagePump {
  public:
   ConsoleProgress(MainState& state, IMessagePump& inner, bool join, std::FILE* terminal);

@@ -23,7 +23,9 @@
 namespace snipwave {
 
 RowProgress::RowProgress(int rows)
-    : rows_(std::max(rows, 0)), frames_(new std::atomic<std::int64_t>[static_cast<std::size_t>(rows_)]()) {}
+    : rows_(std::max(rows, 0)),
+      frames_(new std::atomic<std::int64_t>[static_cast<std::size_t>(rows_)]()),
+      finished_(new std::atomic<bool>[static_cast<std::size_t>(rows_)]()) {}
 
 void RowProgress::Set(int row, std::int64_t frames) {
   if (row >= 0 && row < rows_) frames_[static_cast<std::size_t>(row)].store(frames, std::memory_order_relaxed);
@@ -32,6 +34,14 @@ void RowProgress::Set(int row, std::int64_t frames) {
 std::int64_t RowProgress::Frames(int row) const {
   if (row < 0 || row >= rows_) return 0;
   return frames_[static_cast<std::size_t>(row)].load(std::memory_order_relaxed);
+}
+
+void RowProgress::Finish(int row) {
+  if (row >= 0 && row < rows_) finished_[static_cast<std::size_t>(row)].store(true, std::memory_order_relaxed);
+}
+
+bool RowProgress::Finished(int row) const {
+  return row >= 0 && row < rows_ && finished_[static_cast<std::size_t>(row)].load(std::memory_order_relaxed);
 }
 
 namespace {
@@ -150,6 +160,7 @@ class RowThreads {
         row = next_++;
       }
       RowOutcome outcome = CutRow(row, set);
+      if (progress_ && outcome.output) progress_->Finish(row);
       const bool failed = outcome.failure || outcome.sourceFailure;
       if (failed) {
         // A serial cut ends at this row: later rows are of no use.

@@ -22,18 +22,22 @@ struct RowComponents {
   std::unique_ptr<IAudioFile2LameEnc> encoder;
 };
 
-// Source frames copied so far for each row, written by the rows' threads and
-// read by a progress display on another thread.
+// Source frames copied so far for each row, and whether its thread is done
+// with it (its output may still wait for earlier rows to get their names);
+// written by the rows' threads, read by a progress display on another thread.
 class RowProgress {
  public:
   explicit RowProgress(int rows);
   int Rows() const { return rows_; }
   void Set(int row, std::int64_t frames);
   std::int64_t Frames(int row) const;
+  void Finish(int row);
+  bool Finished(int row) const;
 
  private:
   int rows_;
   std::unique_ptr<std::atomic<std::int64_t>[]> frames_;
+  std::unique_ptr<std::atomic<bool>[]> finished_;
 };
 
 // The cut job (see Cut) with up to components.size() rows copied at once, one
