@@ -103,19 +103,17 @@ class RowThreads {
         outcomes_(plans_.size()), lastNeeded_(static_cast<int>(plans_.size()) - 1) {
     for (int row = 0; row < static_cast<int>(plans_.size()); ++row)
       records_.push_back(state.TrackTable[static_cast<std::size_t>(row)]);
-    for (RowComponents& set : components) threads_.emplace_back([this, &set] { Work(set); });
+    try {
+      for (RowComponents& set : components) threads_.emplace_back([this, &set] { Work(set); });
+    } catch (...) {
+      DropAllAndJoin();  // no more threads to be had: the ones started end first
+      throw;
+    }
   }
 
   // Drops every row not finished by the job's thread (their temporary files
   // go with them) and waits for the threads.
-  ~RowThreads() {
-    {
-      const std::lock_guard lock(mutex_);
-      taking_ = false;
-    }
-    lastNeeded_.store(-1);
-    for (std::thread& thread : threads_) thread.join();
-  }
+  ~RowThreads() { DropAllAndJoin(); }
 
   RowThreads(const RowThreads&) = delete;
   RowThreads& operator=(const RowThreads&) = delete;
@@ -150,6 +148,15 @@ class RowThreads {
   }
 
   bool Dropped(int row) const { return row > lastNeeded_.load(); }
+
+  void DropAllAndJoin() {
+    {
+      const std::lock_guard lock(mutex_);
+      taking_ = false;
+    }
+    lastNeeded_.store(-1);
+    for (std::thread& thread : threads_) thread.join();
+  }
 
   void Work(RowComponents& set) {
     for (;;) {

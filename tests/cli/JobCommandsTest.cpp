@@ -203,33 +203,43 @@ TEST_F(JobCommands, JoinOverAnExistingFileOnAFullDiskKeepsTheOldFile) {
 
 TEST_F(JobCommands, SigtermDuringALongCutLeavesACompleteFileUnderItsName) {
   const QString source = ChirpFixture("cli-ten-minutes.mp3", 600.0, 22050, 1, {"-c:a", "libmp3lame", "-b:a", "32k"});
-  QProcess process;
-  process.start(kProgram, {"cut", "--format", "wav", "--out", out(), source});
-  ASSERT_TRUE(process.waitForStarted());
-  // The output is being written once its temporary file holds audio past its header.
-  QElapsedTimer waited;
-  waited.start();
-  const auto writing = [this] {
-    for (const QFileInfo& f : QDir(out()).entryInfoList(QDir::Files | QDir::Hidden))
-      if (f.size() > 65536) return true;
-    return false;
-  };
-  while (!writing() && waited.elapsed() < 60000) QThread::msleep(2);
-  ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
-  ASSERT_TRUE(process.waitForFinished(60000));
-  EXPECT_EQ(process.exitCode(), 128 + SIGTERM) << process.readAllStandardError().toStdString();
-  const QString written = out("Cut_" + QFileInfo(source).completeBaseName() + ".wav");
-  EXPECT_EQ(QDir(out()).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(written).fileName()});
-  // Header and content agree: the data chunk's size is what follows it.
-  const QByteArray bytes = Read(written);
-  const qsizetype data = bytes.indexOf("data");
-  ASSERT_GT(data, 0);
-  const quint32 size = qFromLittleEndian<quint32>(bytes.constData() + data + 4);
-  EXPECT_EQ(qint64(size), bytes.size() - data - 8);
-  const std::size_t frames = DecodeWithFfmpeg(written).size();
-  EXPECT_EQ(frames, size / 2u);
-  EXPECT_GT(frames, 0u);
-  EXPECT_LT(frames, 600u * 22050u);
+  const QString base = QFileInfo(source).completeBaseName();
+  // One row; then three rows two at a time, stopped while both are written.
+  for (const int rowsAtOnce : {1, 2}) {
+    for (const QString& f : QDir(out()).entryList(QDir::Files | QDir::Hidden)) QFile::remove(out(f));
+    QProcess process;
+    process.start(kProgram, rowsAtOnce == 1 ? QStringList{"cut", "--format", "wav", "--out", out(), source}
+                                            : QStringList{"cut", "--jobs", "2", "--format", "wav", "--out", out(),
+                                                          source, source, source});
+    ASSERT_TRUE(process.waitForStarted());
+    // An output is being written once its temporary file holds audio past its header.
+    QElapsedTimer waited;
+    waited.start();
+    const auto writing = [this] {
+      int files = 0;
+      for (const QFileInfo& f : QDir(out()).entryInfoList(QDir::Files | QDir::Hidden)) files += f.size() > 65536;
+      return files;
+    };
+    while (writing() < rowsAtOnce && waited.elapsed() < 60000) QThread::msleep(2);
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 128 + SIGTERM) << process.readAllStandardError().toStdString();
+    const QStringList expected = rowsAtOnce == 1 ? QStringList{"Cut_" + base + ".wav"}
+                                                 : QStringList{"Cut(1)_" + base + ".wav", "Cut_" + base + ".wav"};
+    EXPECT_EQ(QDir(out()).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
+    for (const QString& name : expected) {
+      // Header and content agree: the data chunk's size is what follows it.
+      const QByteArray bytes = Read(out(name));
+      const qsizetype data = bytes.indexOf("data");
+      ASSERT_GT(data, 0);
+      const quint32 size = qFromLittleEndian<quint32>(bytes.constData() + data + 4);
+      EXPECT_EQ(qint64(size), bytes.size() - data - 8);
+      const std::size_t frames = DecodeWithFfmpeg(out(name)).size();
+      EXPECT_EQ(frames, size / 2u);
+      EXPECT_GT(frames, 0u);
+      EXPECT_LT(frames, 600u * 22050u) << name.toStdString();
+    }
+  }
 }
 
 TEST_F(JobCommands, CutWithJobsMatchesOneRowAtATime) {
