@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "convert/ParallelCut.h"
 #include "state/MainState.h"
 
 namespace snipwave {
@@ -63,9 +64,11 @@ double ConsoleProgress::Done(int& rowsDone) const {
     const std::int64_t length = std::max<std::int64_t>(0, r.EndSample - r.BeginSample);
     total += length;
     const QString status = state_.lv->CellText(row, kStatusCell);
-    if (Finished(status)) {
+    if (Finished(status) || (rows_ && rows_->Finished(row))) {
       ++rowsDone;
       finished += length;
+    } else if (rows_) {
+      finished += std::clamp<std::int64_t>(rows_->Frames(row), 0, length);
     } else if (current == 0 && status != "unconverted" && !status.isEmpty()) {
       current = length;  // the row being written
     }

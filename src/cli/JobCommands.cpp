@@ -13,12 +13,15 @@
 
 #include "cli/ConsoleParts.h"
 #include "cli/ConsoleProgress.h"
+#include "cli/CutJobs.h"
 #include "cli/SourceArgument.h"
 #include "components/audio/TAudioFile2.h"
 #include "components/audio/TAudioFile2LameEnc.h"
 #include "convert/CutJob.h"
 #include "convert/JoinJob.h"
+#include "convert/LosslessMp3.h"
 #include "convert/OutputNames.h"
+#include "convert/ParallelCut.h"
 #include "convert/SilenceSplit.h"
 #include "platform/FileHelpers.h"
 #include "platform/FileNames.h"
@@ -40,7 +43,7 @@ enum class JobKind { Cut, Join };
 
 const char* const kCutHelp =
     "Usage: snipwave cut [--format mp3|wav|wma|ogg] [--no-tags] [--lossless] [--split-at-silence [--silence-db D]\n"
-    "                    [--silence-min S]] --out DIR PATH[@BEGIN:END]...\n"
+    "                    [--silence-min S]] [--jobs N] --out DIR PATH[@BEGIN:END]...\n"
     "Writes each source's range into its own file DIR/Cut_<name>, or Cut(1)_<name> ...\n"
     "Cut(100)_<name> when that name is taken (existing files are never replaced).\n"
     "\n"
@@ -82,6 +85,7 @@ struct JobArguments {
   bool noTags = false;
   bool lossless = false;
   bool splitAtSilence = false;
+  int jobs = DefaultCutJobs();
   SilenceRule silence;
   QList<SourceArgument> sources;
 };
@@ -132,6 +136,12 @@ std::optional<JobArguments> ParseArguments(JobKind kind, const QStringList& argu
         return std::nullopt;
       }
       (db ? parsed.silence.thresholdDb : parsed.silence.minSeconds) = number;
+    } else if (kind == JobKind::Cut && (a == "--jobs" || a.startsWith("--jobs="))) {
+      const auto v = value("--jobs");
+      if (!v) return std::nullopt;
+      const std::optional<int> jobs = ParseCutJobs(*v, error);
+      if (!jobs) return std::nullopt;
+      parsed.jobs = *jobs;
     } else if (a == "--no-tags") {
       parsed.noTags = true;
     } else if (a == "--lossless") {
@@ -256,7 +266,8 @@ int RunJob(JobKind kind, const QStringList& arguments) {
   QTextStream out(stdout);
   QTextStream err(stderr);
   const char* name = kind == JobKind::Cut ? "cut" : "join";
-  const QString help = QString(kind == JobKind::Cut ? kCutHelp : kJoinHelp) + kCommonHelp;
+  const QString help =
+      kind == JobKind::Cut ? QString(kCutHelp) + kJobsHelp + kCommonHelp : QString(kJoinHelp) + kCommonHelp;
   QString error;
   const std::optional<JobArguments> parsed = ParseArguments(kind, arguments, error);
   if (!parsed) {
@@ -303,6 +314,14 @@ int RunJob(JobKind kind, const QStringList& arguments) {
   int status = 0;
   if (!ListSources(state, list, parsed->sources, err, status)) return status;
   if (parsed->splitAtSilence && !SplitRowsAtSilence(state, list, parsed->silence, err, status)) return status;
+  // Outlives the clean-up after a failure, which closes a failed row's reader and writer.
+  // MP3 frame copies are bound by the disk, not the processor: one row at a time.
+  JobOptions frameChoice;
+  if (parsed->lossless) frameChoice.keepMp3Frames = true;
+  const bool copiesFrames = parsed->formatIndex == 0 && KeepMp3Frames(state, frameChoice);
+  std::vector<RowComponents> rowSets =
+      RowComponentsFor(kind == JobKind::Cut && !copiesFrames ? parsed->jobs : 1, state.TrackCount);
+  RowProgress rowProgress(state.TrackCount);
 
   InterruptPump pump(state);
   state.MessagePump = &pump;
@@ -310,6 +329,7 @@ int RunJob(JobKind kind, const QStringList& arguments) {
   std::optional<ConsoleProgress> progress;
   if (isatty(STDERR_FILENO)) {
     progress.emplace(state, pump, kind == JobKind::Join, stderr);
+    if (!rowSets.empty()) progress->FollowRows(&rowProgress);
     state.MessagePump = &*progress;
   }
   JobReport report;
@@ -326,8 +346,9 @@ int RunJob(JobKind kind, const QStringList& arguments) {
     for (const QString& line : JobSummaryLines(report)) err << line << Qt::endl;
   };
   try {
-    if (kind == JobKind::Cut) Cut(state, options);
-    else Join(state, options);
+    if (kind == JobKind::Join) Join(state, options);
+    else if (rowSets.empty()) Cut(state, options);
+    else CutInParallel(state, options, rowSets, &rowProgress);
     progress.reset();  // the line goes before the messages
   } catch (const std::exception& e) {
     progress.reset();

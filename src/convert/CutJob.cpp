@@ -56,25 +56,6 @@ std::int64_t CopyRange(MainState& state, std::int64_t count, std::exception_ptr&
   return done;
 }
 
-QString NoFreeNameMessage(const QString& sourcePath) {
-  return "No free output name is left for " + sourcePath + ": Cut_ and Cut(1)_ to Cut(" +
-         QString::number(kMaxCutNameNumber) + ")_ all exist in the output folder.";
-}
-
-// Gives the finished output a free name of the cut's scheme: the one chosen,
-// or, when a file of that name appeared while the row was written, the next
-// free one. False (the output is dropped) when no name is left.
-bool CommitCutOutput(PendingOutputFile& output, const QString& folder, const QString& source,
-                     const QString& extension) {
-  for (int attempt = 0; attempt <= kMaxCutNameNumber + 1; ++attempt) {
-    if (output.CommitAsNew()) return true;
-    const std::optional<QString> next = FreeCutOutputPath(folder, source, extension);
-    if (!next) return false;
-    output.RetargetTo(*next);
-  }
-  return false;
-}
-
 // The row's source opened for copying its frames, or nullptr (with the
 // reason noted once in the report) when the row is re-encoded.
 std::unique_ptr<Mp3FrameSource> FrameSourceFor(const MainState& state, const Timerec& record, IAudioFile2& reader,
@@ -132,16 +113,13 @@ void Cut(MainState& state, const JobOptions& options) {
     ShowProgress(state, 0);
     const Timerec& record = state.TrackTable[static_cast<std::size_t>(row)];
     if (!FileExists(record.FilePath)) {
-      // A name that now stands for a pipe or a device must not be opened.
-      const std::optional<QString> reason = NotARegularFile(record.FilePath);
-      state.Dialogs->ShowInformation(PathExists(record.FilePath) && reason ? *reason
-                                                                            : record.FilePath + " has been removed.");
+      state.Dialogs->ShowInformation(detail::MissingSourceMessage(record.FilePath));
       report.skippedSources << record.FilePath;
       continue;
     }
     const std::optional<QString> outputPath = FreeCutOutputPath(folder, record.FilePath, *extension);
     if (!outputPath) {
-      state.Dialogs->ShowInformation(NoFreeNameMessage(record.FilePath));
+      state.Dialogs->ShowInformation(NoFreeCutNameMessage(record.FilePath));
       report.skippedSources << record.FilePath;
       continue;
     }
@@ -195,7 +173,7 @@ void Cut(MainState& state, const JobOptions& options) {
       checkFailure =
           detail::CheckOutputLength(*state.AudioFileCheck, output.TemporaryPath(), *outputPath, done, rate);
     if (!CommitCutOutput(output, folder, record.FilePath, *extension)) {
-      state.Dialogs->ShowInformation(NoFreeNameMessage(record.FilePath));
+      state.Dialogs->ShowInformation(NoFreeCutNameMessage(record.FilePath));
       report.skippedSources << record.FilePath;
       if (sourceFailure) std::rethrow_exception(sourceFailure);
       continue;

@@ -77,6 +77,12 @@ QString ShortReadMessage(const QString& file, std::int64_t done, std::int64_t co
   return file + " ended after " + PreciseTime(done, rate, withHours) + " of " + PreciseTime(count, rate, withHours);
 }
 
+QString MissingSourceMessage(const QString& path) {
+  // A name that now stands for a pipe or a device must not be opened.
+  const std::optional<QString> reason = NotARegularFile(path);
+  return PathExists(path) && reason ? *reason : path + " has been removed.";
+}
+
 void RequireRegularFile(const QString& path) {
   if (const std::optional<QString> reason = NotARegularFile(path)) throw Error(reason->toStdString());
 }

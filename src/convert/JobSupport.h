@@ -106,6 +106,9 @@ void ResetStatusOfRowsToProcess(MainState& state, int rows, const std::function<
 // "<file> ended after 12:03.120 of 25:00.000": `done` and `count` are frames
 // at `rate`; both times as h:mm:ss.mmm, or m:ss.mmm under an hour.
 QString ShortReadMessage(const QString& file, std::int64_t done, std::int64_t count, unsigned rate);
+// Why a row's source cannot be cut now that it is not a regular file any more:
+// "<path> has been removed.", or what stands under its name instead.
+QString MissingSourceMessage(const QString& path);
 // Throws, before anything is opened, when `path` is no regular file (a pipe
 // would block the reader forever).
 void RequireRegularFile(const QString& path);

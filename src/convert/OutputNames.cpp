@@ -7,6 +7,7 @@
 
 #include "platform/FileHelpers.h"
 #include "platform/FileNames.h"
+#include "platform/PendingOutputFile.h"
 
 namespace snipwave {
 
@@ -15,14 +16,14 @@ QString ReplaceExtension(const QString& fileName, const QString& extension) {
   return (dot < 0 ? fileName : fileName.left(dot)) + extension;
 }
 
-std::optional<QString> FreeCutOutputPath(const QString& folder, const QString& sourcePath,
-                                         const QString& extension) {
+std::optional<QString> FreeCutOutputPath(const QString& folder, const QString& sourcePath, const QString& extension,
+                                         const QSet<QString>& reserved) {
   const QString name = ReplaceExtension(QFileInfo(sourcePath).fileName(), extension);
   // "exists" in the broadest sense: a folder or a dangling link of that name
   // is not free either, whatever the writer would make of it.
-  auto taken = [](const QString& path) {
+  auto taken = [&reserved](const QString& path) {
     struct stat st {};
-    return ::lstat(FileNameBytes(path).constData(), &st) == 0;
+    return reserved.contains(path) || ::lstat(FileNameBytes(path).constData(), &st) == 0;
   };
   QString candidate = folder + "Cut_" + name;
   for (int k = 1; taken(candidate); ++k) {
@@ -30,6 +31,22 @@ std::optional<QString> FreeCutOutputPath(const QString& folder, const QString& s
     candidate = folder + QString("Cut(%1)_").arg(k) + name;
   }
   return candidate;
+}
+
+QString NoFreeCutNameMessage(const QString& sourcePath) {
+  return "No free output name is left for " + sourcePath + ": Cut_ and Cut(1)_ to Cut(" +
+         QString::number(kMaxCutNameNumber) + ")_ all exist in the output folder.";
+}
+
+bool CommitCutOutput(PendingOutputFile& output, const QString& folder, const QString& sourcePath,
+                     const QString& extension) {
+  for (int attempt = 0; attempt <= kMaxCutNameNumber + 1; ++attempt) {
+    if (output.CommitAsNew()) return true;
+    const std::optional<QString> next = FreeCutOutputPath(folder, sourcePath, extension);
+    if (!next) return false;
+    output.RetargetTo(*next);
+  }
+  return false;
 }
 
 QString FolderOf(const QString& path) {

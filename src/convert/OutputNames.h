@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <optional>
 
 namespace snipwave {
+
+class PendingOutputFile;
 
 // The name with everything from its last "." on replaced by `extension`
 // (".mp3"); a name without "." gets the extension appended.
@@ -17,7 +20,20 @@ inline constexpr int kMaxCutNameNumber = 100;
 // "Cut_" + the source's file name with the output extension; when that file
 // exists, the first of "Cut(1)_" ... "Cut(100)_" that does not. Nothing when
 // all 101 names are taken: no name outside the scheme is ever used.
-std::optional<QString> FreeCutOutputPath(const QString& folder, const QString& sourcePath, const QString& extension);
+// Paths in `reserved` count as taken too (names promised to earlier rows of a
+// job whose files are not written yet).
+std::optional<QString> FreeCutOutputPath(const QString& folder, const QString& sourcePath, const QString& extension,
+                                         const QSet<QString>& reserved = {});
+
+// "No free output name is left for <source>: Cut_ and Cut(1)_ to Cut(100)_ all
+// exist in the output folder."
+QString NoFreeCutNameMessage(const QString& sourcePath);
+
+// Gives a finished cut output a free name of the cut's scheme: the one chosen,
+// or, when a file of that name appeared while the row was written, the next
+// free one. False (the output is dropped) when no name is left.
+bool CommitCutOutput(PendingOutputFile& output, const QString& folder, const QString& sourcePath,
+                     const QString& extension);
 
 // The join's output path: the folder of the save dialog's answer and its file
 // name with the output extension ("/x/mix" and "/x/mix.wav" -> "/x/mix.mp3").

@@ -9,7 +9,8 @@ namespace snipwave {
 
 SilenceFinder::SilenceFinder(SilenceRule rule, unsigned sampleRate, int channels)
     : threshold_(static_cast<float>(std::pow(10.0, rule.thresholdDb / 20.0))),
-      minFrames_(std::max<std::int64_t>(1, std::llround(rule.minSeconds * sampleRate))),
+      // Capped so that an absurd length cannot overflow: no range is that long anyway.
+      minFrames_(std::max<std::int64_t>(1, std::llround(std::min(rule.minSeconds * sampleRate, 1e18)))),
       channels_(std::max(1, channels)) {}
 
 void SilenceFinder::Feed(const float* samples, std::int64_t frames) {

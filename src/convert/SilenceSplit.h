@@ -4,13 +4,17 @@
 #include <functional>
 #include <vector>
 
+#include "settings/SettingsKeys.h"
+
 namespace snipwave {
 
 class IAudioFile2;
 
 struct SilenceRule {
-  double thresholdDb = -50.0;  // dBFS: a frame is silent when every channel stays below it
-  double minSeconds = 0.5;     // shortest stretch of silent frames that counts
+  // dBFS: a frame is silent when every channel stays below it
+  double thresholdDb = settings::kDefaultSilenceThresholdDb;
+  // Shortest stretch of silent frames that counts.
+  double minSeconds = settings::kDefaultSilenceMinSeconds;
 };
 
 // Finds silent frames in a stream fed in blocks and turns each inner silence

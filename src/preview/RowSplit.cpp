@@ -20,6 +20,13 @@ QString ListFullMessage() {
 
 constexpr const char* kUnconverted = "unconverted";
 
+QString PartsDoNotFitMessage(const QString& fileName, std::size_t parts) {
+  return QStringLiteral("%1 would become %2 rows, but the list holds at most %3 files; the row stays as it is.")
+      .arg(fileName)
+      .arg(parts)
+      .arg(kTrackTableSize);
+}
+
 }  // namespace
 
 bool SplitRowAtPosition(MainState& state) {
@@ -67,6 +74,23 @@ bool SplitRowAt(MainState& state, int row, std::int64_t sample) {
     state.MarksChanged(row);
     state.MarksChanged(row + 1);
   }
+  return true;
+}
+
+bool SplitRowAtPoints(MainState& state, int row, const std::vector<std::int64_t>& points) {
+  if (row < 0 || row >= state.TrackCount || points.empty()) return false;
+  if (state.TrackCount + static_cast<std::int64_t>(points.size()) > kTrackTableSize) {
+    state.Dialogs->ShowInformation(PartsDoNotFitMessage(state.lv->RowTexts(row).caption, points.size() + 1));
+    return false;
+  }
+  const Timerec& record = state.TrackTable[static_cast<std::size_t>(row)];
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    const bool ascending = i == 0 || points[i] > points[i - 1];
+    if (!ascending || points[i] <= record.BeginSample || points[i] >= record.EndSample) return false;
+  }
+  // From the last point back, so the row keeps its index and each new part
+  // lands right after it, in order.
+  for (auto it = points.rbegin(); it != points.rend(); ++it) SplitRowAt(state, row, *it);
   return true;
 }
 

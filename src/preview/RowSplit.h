@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace snipwave {
 
@@ -21,5 +22,12 @@ bool SplitRowAtPosition(MainState& state);
 
 // The same at a given frame of the row's file (the core of the above).
 bool SplitRowAt(MainState& state, int row, std::int64_t sample);
+
+// Replaces the row by the parts its range falls into at `points` (frames of
+// its file, ascending, each strictly inside the range): the first part keeps
+// the row's begin, the last its end, and each part ends exactly where the
+// next begins. When the parts do not all fit the list, says so and changes
+// nothing. True when the row was split.
+bool SplitRowAtPoints(MainState& state, int row, const std::vector<std::int64_t>& points);
 
 }  // namespace snipwave

@@ -19,6 +19,7 @@ inline constexpr std::string_view kWav = "wav";
 inline constexpr std::string_view kWma = "wma";
 inline constexpr std::string_view kOgg = "ogg";
 inline constexpr std::string_view kWindow = "Window";  // the main window's size
+inline constexpr std::string_view kSilence = "Silence";  // what "Split at silences" takes for a silence
 }  // namespace section
 
 namespace key {
@@ -43,6 +44,10 @@ inline constexpr std::string_view kKeepTags = "KeepTags";
 // [mp3]: 1 copies the source's MP3 frames inside a range instead of
 // re-encoding them (default 0), when source and output formats agree.
 inline constexpr std::string_view kLossless = "lossless";
+// [Silence]: a silence stays below "ThresholdDb" dBFS (0 or below) for at
+// least "MinSeconds" seconds (above 0); decimal numbers with a point.
+inline constexpr std::string_view kSilenceThresholdDb = "ThresholdDb";
+inline constexpr std::string_view kSilenceMinSeconds = "MinSeconds";
 }  // namespace key
 
 // Sample rates in Hz, by "frequency" index.
@@ -74,6 +79,10 @@ inline constexpr int kWavModeCustom = 2;      // "frequency", "channel", "bit" a
 
 // [wma] "format": an index into audio::kWmaProfileTexts (components/audio/WmaProfiles.h);
 // the writer gets profile number index + 1.
+
+// [Silence] when a key is missing; the command line's defaults too.
+inline constexpr double kDefaultSilenceThresholdDb = -50.0;
+inline constexpr double kDefaultSilenceMinSeconds = 0.5;
 
 // One key with the defaults of its two readers.
 struct KeyDefaults {

@@ -35,6 +35,7 @@
 #include "preview/RangePlayback.h"
 #include "preview/TypedMark.h"
 #include "shell/MainKeys.h"
+#include "shell/SilenceSplitCommand.h"
 #include "shell/TypedMarks.h"
 #include "tracks/OutputFolderCommand.h"
 #include "tracks/TrackListCommands.h"
@@ -127,6 +128,7 @@ void Tfm_main::WireFeatures() {
   marking_ = std::make_unique<RangeMarking>(state_);
   positions_ = std::make_unique<PositionMoves>(state_, *preview_);
   typedMarks_ = new TypedMarks(state_, *marking_, this);
+  silenceSplits_ = std::make_unique<SilenceSplitCommand>(state_);
   if (state_.AudioPlayer1) {
     AudioPlayerEvents events = preview_->PlayerEvents();
     auto guard = [](std::function<void()> handler) {
@@ -150,6 +152,7 @@ void Tfm_main::WireFeatures() {
   };
   c.PauseToggle = [this] { preview_->PauseToggle(); };
   c.Stop = [this] {
+    silenceSplits_->Stop();
     if (rangePlayback_) rangePlayback_->EndRangeMode();
     preview_->Stop();
   };
@@ -158,8 +161,13 @@ void Tfm_main::WireFeatures() {
   c.ClearList = [this] { tracks_->Clear(); };
   c.MoveUp = [this] { tracks_->MoveUp(); };
   c.MoveDown = [this] { tracks_->MoveDown(); };
-  c.Cut = [this] { RunJob(snipwave::Cut); };
-  c.Join = [this] { RunJob(snipwave::Join); };
+  // A job and a silence search would share the progress display and the rows.
+  c.Cut = [this] {
+    if (!silenceSplits_->RefuseWhileRunning()) RunJob(snipwave::Cut);
+  };
+  c.Join = [this] {
+    if (!silenceSplits_->RefuseWhileRunning()) RunJob(snipwave::Join);
+  };
   c.SetBegin = [this] { marking_->SetBegin(); };
   c.SetEnd = [this] { marking_->SetEnd(); };
   c.AddFolder = [this] { tracks_->AddFolder(); };
@@ -249,6 +257,7 @@ void Tfm_main::CreateMenus() {
   item(PopupMenu1, "TypeEnd1", "Type end\u2026", [this] { typedMarks_->Open(false); });
   item(PopupMenu1, "PlayRange1", "Play range", [this] { PlayRange(); });
   item(PopupMenu1, "SplitHere1", "Split at position", [this] { Run([this] { SplitRowAtPosition(state_); }); });
+  item(PopupMenu1, "SplitSilences1", "Split at silences", [this] { Run([this] { silenceSplits_->Start(); }); });
 
   PopupMenu2 = new QMenu(this);
   PopupMenu2->setObjectName("PopupMenu2");
@@ -618,6 +627,7 @@ void Tfm_main::FormCloseQuery() {
   // A job still running ends at its next check and closes its files whole;
   // nothing may touch the settings once they are released.
   state_.Converting = false;
+  if (silenceSplits_) silenceSplits_->Stop();
   try {
     SaveWindowSize();
   } catch (const std::exception& e) {

@@ -26,6 +26,7 @@ class PositionMoves;
 class PreviewPlayer;
 class RangeMarking;
 class RangePlayback;
+class SilenceSplitCommand;
 class TrackListCommands;
 class TrackListWidget;
 class TypedMarks;
@@ -78,6 +79,7 @@ class Tfm_main final : public QWidget {
   WaveformView* waveform = nullptr;  // placed on the skin's "wave" object
   QAction* FindMenuItem(const QString& name) const;
   TypedMarks& TypedMarkEditor() { return *typedMarks_; }
+  SilenceSplitCommand& SilenceSplits() { return *silenceSplits_; }
   // `snipwave FILE...`: files as add files adds them, folders as add folder.
   void AddFromCommandLine(const QStringList& paths);
   // Shows the selected (or previewed) row in the waveform at once.
@@ -127,6 +129,7 @@ class Tfm_main final : public QWidget {
   std::unique_ptr<RangeMarking> marking_;
   std::unique_ptr<RangePlayback> rangePlayback_;
   std::unique_ptr<PositionMoves> positions_;
+  std::unique_ptr<SilenceSplitCommand> silenceSplits_;  // its searches end before the state goes
   PeakCache* peakCache_ = nullptr;
   MainKeys* keys_ = nullptr;
   TypedMarks* typedMarks_ = nullptr;

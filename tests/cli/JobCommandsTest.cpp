@@ -6,7 +6,9 @@
 #include <QFile>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QCryptographicHash>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
 #include <QtEndian>
 #include <csignal>
@@ -142,6 +144,12 @@ TEST_F(JobCommands, RefusalsAndBadArgumentsWriteNothing) {
   EXPECT_EQ(Run({"cut", "--format", "wav", Wav()}).exitCode, 2);
   EXPECT_EQ(Run({"cut", "--format", "wav", "--out", out()}).exitCode, 2);
   EXPECT_EQ(Run({"cut", "--yes", "--out", out(), Wav()}).exitCode, 2);  // --yes is the join's
+  for (const QString& jobs : {"0", "-2", "two", "1.5", ""}) {
+    r = Run({"cut", "--jobs", jobs, "--format", "wav", "--out", out(), Wav()});
+    EXPECT_EQ(r.exitCode, 2) << jobs.toStdString();
+    EXPECT_TRUE(r.err.contains("--jobs needs a whole number")) << r.err.toStdString();
+  }
+  EXPECT_EQ(Run({"join", "--jobs", "2", "--out", out("mix"), Wav()}).exitCode, 2);  // one output: nothing to share
   EXPECT_TRUE(QDir(out()).isEmpty());
 
   const CommandResult help = Run({"join", "--help"});
@@ -195,33 +203,86 @@ TEST_F(JobCommands, JoinOverAnExistingFileOnAFullDiskKeepsTheOldFile) {
 
 TEST_F(JobCommands, SigtermDuringALongCutLeavesACompleteFileUnderItsName) {
   const QString source = ChirpFixture("cli-ten-minutes.mp3", 600.0, 22050, 1, {"-c:a", "libmp3lame", "-b:a", "32k"});
-  QProcess process;
-  process.start(kProgram, {"cut", "--format", "wav", "--out", out(), source});
-  ASSERT_TRUE(process.waitForStarted());
-  // The output is being written once its temporary file holds audio past its header.
-  QElapsedTimer waited;
-  waited.start();
-  const auto writing = [this] {
-    for (const QFileInfo& f : QDir(out()).entryInfoList(QDir::Files | QDir::Hidden))
-      if (f.size() > 65536) return true;
-    return false;
+  const QString base = QFileInfo(source).completeBaseName();
+  // One row; then three rows two at a time, stopped while both are written.
+  for (const int rowsAtOnce : {1, 2}) {
+    for (const QString& f : QDir(out()).entryList(QDir::Files | QDir::Hidden)) QFile::remove(out(f));
+    QProcess process;
+    process.start(kProgram, rowsAtOnce == 1 ? QStringList{"cut", "--format", "wav", "--out", out(), source}
+                                            : QStringList{"cut", "--jobs", "2", "--format", "wav", "--out", out(),
+                                                          source, source, source});
+    ASSERT_TRUE(process.waitForStarted());
+    // An output is being written once its temporary file holds audio past its header.
+    QElapsedTimer waited;
+    waited.start();
+    const auto writing = [this] {
+      int files = 0;
+      for (const QFileInfo& f : QDir(out()).entryInfoList(QDir::Files | QDir::Hidden)) files += f.size() > 65536;
+      return files;
+    };
+    while (writing() < rowsAtOnce && waited.elapsed() < 60000) QThread::msleep(2);
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 128 + SIGTERM) << process.readAllStandardError().toStdString();
+    const QStringList expected = rowsAtOnce == 1 ? QStringList{"Cut_" + base + ".wav"}
+                                                 : QStringList{"Cut(1)_" + base + ".wav", "Cut_" + base + ".wav"};
+    EXPECT_EQ(QDir(out()).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
+    for (const QString& name : expected) {
+      // Header and content agree: the data chunk's size is what follows it.
+      const QByteArray bytes = Read(out(name));
+      const qsizetype data = bytes.indexOf("data");
+      ASSERT_GT(data, 0);
+      const quint32 size = qFromLittleEndian<quint32>(bytes.constData() + data + 4);
+      EXPECT_EQ(qint64(size), bytes.size() - data - 8);
+      const std::size_t frames = DecodeWithFfmpeg(out(name)).size();
+      EXPECT_EQ(frames, size / 2u);
+      EXPECT_GT(frames, 0u);
+      EXPECT_LT(frames, 600u * 22050u) << name.toStdString();
+    }
+  }
+}
+
+TEST_F(JobCommands, CutWithJobsMatchesOneRowAtATime) {
+  const QString wavName = QFileInfo(Wav()).completeBaseName();
+  const QString taken = dir.file("taken.wav");  // every output name of it exists: skipped in the middle
+  ASSERT_TRUE(QFile::copy(Wav(), taken));
+  const QString tagged = dir.file("tagged.mp3");
+  Ffmpeg({"-i", Mp3(), "-c", "copy", "-metadata", "title=Song", "-metadata", "artist=Band", tagged});
+  const QString longer = ChirpFixture("cli-long.wav", 3.0, 44100, 2);
+  struct Case {
+    QString limit;  // shell commands before the run
+    QStringList args;
+    int serialOutputs;
   };
-  while (!writing() && waited.elapsed() < 60000) QThread::msleep(2);
-  ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
-  ASSERT_TRUE(process.waitForFinished(60000));
-  EXPECT_EQ(process.exitCode(), 128 + SIGTERM) << process.readAllStandardError().toStdString();
-  const QString written = out("Cut_" + QFileInfo(source).completeBaseName() + ".wav");
-  EXPECT_EQ(QDir(out()).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(written).fileName()});
-  // Header and content agree: the data chunk's size is what follows it.
-  const QByteArray bytes = Read(written);
-  const qsizetype data = bytes.indexOf("data");
-  ASSERT_GT(data, 0);
-  const quint32 size = qFromLittleEndian<quint32>(bytes.constData() + data + 4);
-  EXPECT_EQ(qint64(size), bytes.size() - data - 8);
-  const std::size_t frames = DecodeWithFfmpeg(written).size();
-  EXPECT_EQ(frames, size / 2u);
-  EXPECT_GT(frames, 0u);
-  EXPECT_LT(frames, 600u * 22050u);
+  const QList<Case> cases = {
+      {"", {"--format", "mp3", Wav() + "@0:44100", tagged, taken, Wav() + "@100:30000", tagged + "@1000:"}, 4},
+      // A full disk ends the job at the second row; the third fits and is dropped all the same.
+      {"ulimit -f 300 && ",
+       {"--format", "wav", Wav() + "@0:22050", longer + "@0:88200", Wav() + "@22050:44100", Mp3() + "@0:4410"},
+       1},
+  };
+  // Exit status, stdout, stderr (temporary names made alike) and every file of the output folder.
+  const auto runWith = [&](const Case& c, const QString& jobs) {
+    for (const QString& f : QDir(out()).entryList(QDir::Files | QDir::Hidden)) QFile::remove(out(f));
+    Write(out("Cut_" + wavName + ".mp3"), "an earlier cut");
+    Write(out("Cut_taken.mp3"), "");
+    for (int k = 1; k <= 100; ++k) Write(out(QString("Cut(%1)_taken.mp3").arg(k)), "");
+    const CommandResult r =
+        RunCommand("sh", QStringList{"-c", c.limit + "exec \"$0\" \"$@\"", kProgram, "cut", "--jobs", jobs, "--out",
+                                     out()} + c.args);
+    QString text = QString("exit %1\n%2--\n%3--\n").arg(r.exitCode).arg(QString::fromUtf8(r.out),
+                                                                      QString::fromUtf8(r.err));
+    text.replace(QRegularExpression("\\.snipwave-[A-Za-z0-9]{6}\\."), ".snipwave-?.");
+    for (const QString& f : QDir(out()).entryList(QDir::Files | QDir::Hidden, QDir::Name))
+      text += f + " " + QCryptographicHash::hash(Read(out(f)), QCryptographicHash::Md5).toHex() + "\n";
+    return std::make_pair(text.toStdString(), Lines(r.out).size());
+  };
+  for (const Case& c : cases) {
+    const auto [serial, outputs] = runWith(c, "1");
+    ASSERT_EQ(outputs, c.serialOutputs) << serial;
+    EXPECT_NE(serial.find("exit 1\n"), std::string::npos) << serial;
+    for (const QString& jobs : {"2", "99999999999999999999"}) EXPECT_EQ(runWith(c, jobs).first, serial) << "--jobs " << jobs.toStdString();
+  }
 }
 
 TEST_F(JobCommands, PipesAreRefusedAtOnce) {

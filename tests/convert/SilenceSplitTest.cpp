@@ -1,35 +1,16 @@
 // Split points at silences, found in files made by sox.
 #include <gtest/gtest.h>
 
-#include "Commands.h"
-#include "TempDir.h"
+#include "ToneFiles.h"
 #include "components/audio/TAudioFile2.h"
+#include "convert/SilenceSettings.h"
 #include "convert/SilenceSplit.h"
+#include "settings/SettingsStore.h"
 
 namespace snipwave::test {
 namespace {
 
-constexpr int kRate = 44100;
-
-// Tone and silence pieces of the given seconds, one after the other
-// (positive: a 440 Hz tone at -6 dBFS, negative: digital silence).
-QString ToneAndSilence(const TempDir& dir, const QString& name, const std::vector<double>& pieces) {
-  QStringList parts;
-  for (std::size_t i = 0; i < pieces.size(); ++i) {
-    const QString piece = dir.file(QString("%1-%2.wav").arg(name).arg(i));
-    const QString seconds = QString::number(std::abs(pieces[i]), 'f', 3);
-    QStringList args = {"-n", "-r", QString::number(kRate), "-c", "1", "-b", "16", piece};
-    if (pieces[i] > 0) args << QStringList{"synth", seconds, "sine", "440", "gain", "-6"};
-    else args << QStringList{"trim", "0", seconds};
-    const CommandResult r = RunCommand("sox", args);
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    parts << piece;
-  }
-  const QString path = dir.file(name + ".wav");
-  const CommandResult r = RunCommand("sox", parts + QStringList{path});
-  EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-  return path;
-}
+constexpr int kRate = kToneRate;
 
 std::vector<std::int64_t> SplitsOf(const QString& path, std::int64_t begin = 0, std::int64_t end = -1) {
   TAudioFile2 reader;
@@ -57,6 +38,43 @@ TEST(SilenceSplit, NoSilenceOrOnlySilenceIsOnePart) {
   TempDir dir;
   EXPECT_TRUE(SplitsOf(ToneAndSilence(dir, "tone", {2.0})).empty());
   EXPECT_TRUE(SplitsOf(ToneAndSilence(dir, "quiet", {-2.0})).empty());
+}
+
+TEST(SilenceSplit, SettingsGiveTheRuleOrNameTheBadValue) {
+  TempDir dir;
+  struct Case {
+    const char* lines;
+    double db, seconds;  // the rule read; NaN: refused
+  };
+  const double refused = std::nan("");
+  const Case cases[] = {
+      {"", -50.0, 0.5},
+      {"ThresholdDb=-40.5\nMinSeconds=1.25\n", -40.5, 1.25},
+      {"ThresholdDb=\nMinSeconds= 2 \n", -50.0, 2.0},
+      {"ThresholdDb=-4O\n", refused, 0},
+      {"ThresholdDb=3\n", refused, 0},
+      {"MinSeconds=0\n", refused, 0},
+      {"MinSeconds=1,5\n", refused, 0},
+      {"MinSeconds=inf\n", refused, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.lines);
+    const QString path = dir.file("Snipwave.ini");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QByteArray("[Silence]\n") + c.lines);
+    file.close();
+    QString error;
+    const std::optional<SilenceRule> rule = ReadSilenceRule(SettingsStore(path), error);
+    if (std::isnan(c.db)) {
+      EXPECT_FALSE(rule);
+      EXPECT_TRUE(error.startsWith("[Silence] ")) << error.toStdString();
+    } else {
+      ASSERT_TRUE(rule);
+      EXPECT_EQ(rule->thresholdDb, c.db);
+      EXPECT_EQ(rule->minSeconds, c.seconds);
+    }
+  }
 }
 
 }  // namespace

@@ -62,6 +62,8 @@ TEST(RowSplit, PositionOutsideTheRangeOrAFullListChangesNothing) {
   EXPECT_FALSE(SplitRowAtPosition(h.state));
   ASSERT_EQ(h.dialogs.infoTexts().size(), 1);
   EXPECT_TRUE(h.dialogs.infoTexts()[0].contains("at most 101 files"));
+  EXPECT_FALSE(SplitRowAtPoints(h.state, 0, {kTenSeconds / 2}));
+  EXPECT_TRUE(h.dialogs.infoTexts().back().contains("a.mp3 would become 2 rows"));
 
   h.state.TrackCount = 2;
   Timerec& first = h.state.TrackTable[0];

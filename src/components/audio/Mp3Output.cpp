@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
+#include <shared_mutex>
 
 #include "platform/Error.h"
 
@@ -18,6 +20,15 @@ constexpr const char* kWrite = "Cannot write";
 constexpr int kStep = 16384;
 constexpr std::size_t kEncodedCapacity = kStep * 5 / 4 + 7200;
 
+// libmp3lame keeps process-wide tables (quantizer powers, logarithms) that
+// every lame_init / lame_init_params fills again while other encoders may be
+// reading them. Setting an encoder up therefore waits for the calls of all
+// other encoders to end and holds them off; encoding calls run side by side.
+std::shared_mutex& LameTables() {
+  static std::shared_mutex tables;
+  return tables;
+}
+
 std::string LameFailure(int code) {
   switch (code) {
     case -1: return "the output buffer is too small";
@@ -31,6 +42,7 @@ std::string LameFailure(int code) {
 
 Mp3Output::Mp3Output(std::string path, const EncoderSetup& setup, int inRate, int inChannels)
     : path_(std::move(path)), setup_(setup), inRate_(inRate), inChannels_(inChannels) {
+  std::unique_lock setupLock(LameTables());
   lame_.reset(lame_init());
   if (!lame_) throw Error::Failed(kCreate, path_, "out of memory");
   lame_global_flags* gf = lame_.get();
@@ -53,6 +65,7 @@ Mp3Output::Mp3Output(std::string path, const EncoderSetup& setup, int inRate, in
   if (lame_init_params(gf) < 0) {
     throw Error::Failed(kCreate, path_, setup.description + " is not supported by the encoder");
   }
+  setupLock.unlock();
   resampler_ = std::make_unique<Resampler>(inRate_, inChannels_, setup.sampleRate, setup.channels,
                                            AV_SAMPLE_FMT_FLTP, path_);
   encoded_.resize(kEncodedCapacity);
@@ -88,8 +101,12 @@ void Mp3Output::Encode(int frames) {
     const int n = std::min(kStep, frames - at);
     const float* left = planes[0] + at;
     const float* right = setup_.channels > 1 ? planes[1] + at : left;
-    const int rc = lame_encode_buffer_ieee_float(lame_.get(), left, right, n, encoded_.data(),
-                                                 static_cast<int>(encoded_.size()));
+    int rc = 0;
+    {
+      std::shared_lock encoding(LameTables());
+      rc = lame_encode_buffer_ieee_float(lame_.get(), left, right, n, encoded_.data(),
+                                         static_cast<int>(encoded_.size()));
+    }
     if (rc < 0) throw Error::Failed(kWrite, path_, LameFailure(rc));
     Put(encoded_.data(), static_cast<std::size_t>(rc));
   }
@@ -119,12 +136,17 @@ void Mp3Output::Finish() {
   if (finished_) return;
   finished_ = true;  // whatever happens below, never twice
   Encode(resampler_->Flush());
-  const int rc = lame_encode_flush(lame_.get(), encoded_.data(), static_cast<int>(encoded_.size()));
-  if (rc < 0) throw Error::Failed(kWrite, path_, LameFailure(rc));
-  Put(encoded_.data(), static_cast<std::size_t>(rc));
-  // The tag frame replaces the placeholder LAME put first in the stream; it
-  // is exactly as long, so nothing after it moves.
-  const std::size_t tagSize = lame_get_lametag_frame(lame_.get(), encoded_.data(), encoded_.size());
+  int rc = 0;
+  std::size_t tagSize = 0;
+  {
+    std::shared_lock encoding(LameTables());
+    rc = lame_encode_flush(lame_.get(), encoded_.data(), static_cast<int>(encoded_.size()));
+    if (rc < 0) throw Error::Failed(kWrite, path_, LameFailure(rc));
+    Put(encoded_.data(), static_cast<std::size_t>(rc));
+    // The tag frame replaces the placeholder LAME put first in the stream; it
+    // is exactly as long, so nothing after it moves.
+    tagSize = lame_get_lametag_frame(lame_.get(), encoded_.data(), encoded_.size());
+  }
   if (tagSize > encoded_.size()) throw Error::Failed(kWrite, path_, LameFailure(-1));
   errno = 0;
   if (tagSize > 0) {

@@ -1,6 +1,7 @@
 #include "components/tags/TagWriter.h"
 
 #include <QFileInfo>
+#include <mutex>
 
 #include <taglib/asffile.h>
 #include <taglib/asfpicture.h>
@@ -112,6 +113,10 @@ void WriteWav(const std::string& path, const TagSet& tags) {
 }  // namespace
 
 void TagLibWriter::WriteTags(const QString& path, const TagSet& tags) {
+  // TagLib fills shared key tables lazily without a lock (ASF and RIFF INFO
+  // property names, ID3v2 frame maps): one file at a time in the process.
+  static std::mutex oneAtATime;
+  const std::lock_guard lock(oneAtATime);
   const std::string systemPath = SystemPath(path);
   const QString extension = QFileInfo(path).suffix().toLower();
   if (extension == "mp3") return WriteMp3(systemPath, tags);

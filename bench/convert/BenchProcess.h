@@ -1,0 +1,85 @@
+#pragma once
+
+// Running the programs a benchmark compares, each as its own process, and
+// making its inputs once with ffmpeg.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace snipwave::bench {
+
+struct RunResult {
+  bool ok = false;
+  double seconds = 0;
+  long peakKiB = 0;
+};
+
+// Runs a program (no shell) with its output discarded; wall time and peak RSS.
+inline RunResult RunMeasured(const QString& program, const QStringList& args) {
+  std::vector<QByteArray> storage{program.toLocal8Bit()};
+  for (const QString& a : args) storage.push_back(a.toLocal8Bit());
+  std::vector<char*> argv;
+  for (QByteArray& s : storage) argv.push_back(s.data());
+  argv.push_back(nullptr);
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    FILE* devnull = std::fopen("/dev/null", "w");
+    if (devnull) dup2(fileno(devnull), STDOUT_FILENO);
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  RunResult r;
+  r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  r.peakKiB = usage.ru_maxrss;
+  if (!r.ok) std::fprintf(stderr, "%s failed (status %d)\n", qPrintable(program), status);
+  return r;
+}
+
+inline bool Ffmpeg(const QStringList& args) {
+  return RunMeasured("ffmpeg", QStringList{"-hide_banner", "-loglevel", "error", "-nostdin", "-y"} + args).ok;
+}
+
+// Best of three; `prepare` runs before each (removes the last output).
+inline RunResult Best(const std::function<void()>& prepare, const QString& program, const QStringList& args) {
+  RunResult best;
+  for (int i = 0; i < 3; ++i) {
+    prepare();
+    const RunResult r = RunMeasured(program, args);
+    if (!r.ok) return r;
+    if (!best.ok || r.seconds < best.seconds) best = r;
+  }
+  return best;
+}
+
+inline QString MakeInput(const QString& folder, const QString& name, int seconds, int rate, int channels,
+                         const QStringList& codec) {
+  const QString path = QDir(folder).filePath(name);
+  if (QFileInfo::exists(path)) return path;
+  std::printf("making %s (%d s)\n", qPrintable(name), seconds);
+  std::fflush(stdout);
+  const QString temp = QDir(folder).filePath("part-" + name);
+  const QString audio = QString("aevalsrc=exprs='0.3*sin(2*PI*(220+40*sin(t/7))*t)+0.05*(random(0)-0.5)':s=%1:d=%2")
+                            .arg(rate)
+                            .arg(seconds);
+  if (!Ffmpeg(QStringList{"-f", "lavfi", "-i", audio, "-ac", QString::number(channels)} + codec + QStringList{temp}))
+    return {};
+  QFile::rename(temp, path);
+  return path;
+}
+
+}  // namespace snipwave::bench
