@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QCoreApplication>
 
 #include <chrono>
 #include <cstdio>
@@ -81,5 +83,32 @@ inline QString MakeInput(const QString& folder, const QString& name, int seconds
   QFile::rename(temp, path);
   return path;
 }
+
+// What every conversion benchmark runs in: snipwave beside the benchmark,
+// the inputs' folder ($SNIPWAVE_BENCH_DIR, default a folder beside this
+// executable), a fresh settings folder (the job defaults) and an output folder.
+class BenchWorkspace {
+ public:
+  BenchWorkspace()
+      : snipwave(QDir(QCoreApplication::applicationDirPath()).filePath("snipwave")),
+        inputs(qEnvironmentVariableIsSet("SNIPWAVE_BENCH_DIR")
+                   ? qEnvironmentVariable("SNIPWAVE_BENCH_DIR")
+                   : QDir(QCoreApplication::applicationDirPath()).filePath("bench-convert-files")),
+        out(work_.filePath("out")) {
+    QDir().mkpath(inputs);
+    qputenv("SNIPWAVE_CONFIG_DIR", work_.filePath("config").toUtf8());
+    QDir().mkpath(work_.filePath("config"));
+    QDir().mkpath(out);
+  }
+  void ClearOut() const {
+    for (const QString& f : QDir(out).entryList(QDir::Files)) QFile::remove(QDir(out).filePath(f));
+  }
+
+ private:
+  QTemporaryDir work_;  // first: the members below live in it
+
+ public:
+  const QString snipwave, inputs, out;
+};
 
 }  // namespace snipwave::bench

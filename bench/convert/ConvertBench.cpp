@@ -38,19 +38,11 @@ void PrintRatio(const char* what, const RunResult& ours, const RunResult& peer, 
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  const QString snipwave = QDir(QCoreApplication::applicationDirPath()).filePath("snipwave");
-  const QString folder = qEnvironmentVariableIsSet("SNIPWAVE_BENCH_DIR")
-                             ? qEnvironmentVariable("SNIPWAVE_BENCH_DIR")
-                             : QDir(QCoreApplication::applicationDirPath()).filePath("bench-convert-files");
-  QDir().mkpath(folder);
-  QTemporaryDir work;
-  qputenv("SNIPWAVE_CONFIG_DIR", work.filePath("config").toUtf8());  // job defaults
-  QDir().mkpath(work.filePath("config"));
-  const QString out = work.filePath("out");
-  QDir().mkpath(out);
-  auto clearOut = [&] {
-    for (const QString& f : QDir(out).entryList(QDir::Files)) QFile::remove(QDir(out).filePath(f));
-  };
+  const BenchWorkspace workspace;
+  const QString& snipwave = workspace.snipwave;
+  const QString& folder = workspace.inputs;
+  const QString& out = workspace.out;
+  auto clearOut = [&workspace] { workspace.ClearOut(); };
 
   const QStringList mp3 = {"-c:a", "libmp3lame", "-b:a", "128k"};
   const QString mp3Ten = MakeInput(folder, "ten-minutes.mp3", 600, 44100, 2, mp3);

@@ -61,19 +61,11 @@ double CheckSeconds(const QString& folder) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  const QString snipwave = QDir(QCoreApplication::applicationDirPath()).filePath("snipwave");
-  const QString folder = qEnvironmentVariableIsSet("SNIPWAVE_BENCH_DIR")
-                             ? qEnvironmentVariable("SNIPWAVE_BENCH_DIR")
-                             : QDir(QCoreApplication::applicationDirPath()).filePath("bench-convert-files");
-  QDir().mkpath(folder);
-  QTemporaryDir work;
-  qputenv("SNIPWAVE_CONFIG_DIR", work.filePath("config").toUtf8());  // job defaults
-  QDir().mkpath(work.filePath("config"));
-  const QString out = work.filePath("out");
-  QDir().mkpath(out);
-  auto clearOut = [&] {
-    for (const QString& f : QDir(out).entryList(QDir::Files)) QFile::remove(QDir(out).filePath(f));
-  };
+  const BenchWorkspace workspace;
+  const QString& snipwave = workspace.snipwave;
+  const QString& folder = workspace.inputs;
+  const QString& out = workspace.out;
+  auto clearOut = [&workspace] { workspace.ClearOut(); };
 
   QStringList sources;
   for (int i = 1; i <= kFiles; ++i) {

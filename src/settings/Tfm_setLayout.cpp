@@ -284,18 +284,10 @@ QWidget* Tfm_set::BuildOggPage() {
   vbrGrid->addWidget(Note("If quality enabled, the bitrate just affects the convertation ", vbr), 3, 0, 1, 4);
   vbrGrid->addWidget(Note("speed and the quality of the result file, not decide. ", vbr), 4, 0, 1, 4);
 
-  cb_mp3_lossless = new QCheckBox("Keep the MP3 frames (no re-encoding)", page);
-  cb_mp3_lossless->setObjectName("cb_mp3_lossless");
-  cb_mp3_lossless->setToolTip(
-      "MP3 sources whose frequency and channels are the ones above: the frames inside each range are "
-      "copied as they are and only the few at its edges re-encoded, so the output is exact to the sample "
-      "without a second generation of loss. Other sources are re-encoded as set above.");
-
   auto* layout = new QVBoxLayout(page);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(general);
   layout->addWidget(vbr);
-  layout->addWidget(cb_mp3_lossless);
   layout->addStretch();
   return page;
 }

@@ -261,6 +261,7 @@ TEST_F(SettingsDialogTest, TagAndFrameChoicesHaveTheirDefaultsAndAreStoredOnlyWh
     });
     EXPECT_EQ(store->ReadBool(c.section, c.key, !c.byDefault), c.byDefault);
   }
+  EXPECT_EQ(Check("cb_mp3_lossless")->parentWidget()->objectName(), "TabSheet2");  // on the MP3 page
 }
 
 TEST_F(SettingsDialogTest, EveryShowingLoadsTheStoredValuesAndCancelOrCloseWritesNothing) {

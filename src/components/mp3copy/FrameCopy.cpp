@@ -433,31 +433,23 @@ CopyOutcome FrameCopyWriter::Run() {
   bool anythingBefore = false;
   for (std::size_t j = 0; j < windows_.size(); ++j) {
     Window w = windows_[j];
-    if (j == 0 && startsWithCopy_) {
-      if (!CopyWindow(w)) {
-        Finish(std::max<std::int64_t>(0, rawFrames_ * n_ - frontSkip_));
-        outcome_.stopped = true;
-        return outcome_;
+    if (j > 0 || !startsWithCopy_) {  // the file's own start needs no frames before it
+      std::optional<std::vector<std::vector<std::uint8_t>>> gap;
+      for (int shift = 0; shift < kMaxWindowShifts && w.a < w.b; ++shift, ++w.a) {
+        const std::int64_t start = OutputPosition(w.row, w.a);
+        if (anythingBefore && start == doneUpTo) continue;  // a joint needs one re-encoded frame at least
+        if (!Detail(w.row, w.a).startsLong) continue;
+        std::vector<std::vector<std::uint8_t>> frames = EncodeGap(doneUpTo, start, !anythingBefore, false);
+        const std::optional<std::vector<std::uint8_t>> reservoir = ReservoirFor(w);
+        if (!frames.empty() && reservoir && Bridge(frames.back(), *reservoir)) {
+          gap = std::move(frames);
+          break;
+        }
+        outcome_.encodedFrames -= static_cast<std::int64_t>(frames.size());
       }
-      doneUpTo = OutputPosition(w.row, w.b);
-      anythingBefore = true;
-      continue;
+      if (!gap) continue;  // the run could not be bridged: it is re-encoded with the next gap
+      putEncoded(*gap);
     }
-    std::optional<std::vector<std::vector<std::uint8_t>>> gap;
-    for (int shift = 0; shift < kMaxWindowShifts && w.a < w.b; ++shift, ++w.a) {
-      const std::int64_t start = OutputPosition(w.row, w.a);
-      if (anythingBefore && start == doneUpTo) continue;  // a joint needs one re-encoded frame at least
-      if (!Detail(w.row, w.a).startsLong) continue;
-      std::vector<std::vector<std::uint8_t>> frames = EncodeGap(doneUpTo, start, !anythingBefore, false);
-      const std::optional<std::vector<std::uint8_t>> reservoir = ReservoirFor(w);
-      if (!frames.empty() && reservoir && Bridge(frames.back(), *reservoir)) {
-        gap = std::move(frames);
-        break;
-      }
-      outcome_.encodedFrames -= static_cast<std::int64_t>(frames.size());
-    }
-    if (!gap) continue;  // the run could not be bridged: it is re-encoded with the next gap
-    putEncoded(*gap);
     if (!CopyWindow(w)) {
       Finish(std::max<std::int64_t>(0, rawFrames_ * n_ - frontSkip_));
       outcome_.stopped = true;
