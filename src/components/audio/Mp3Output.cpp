@@ -6,6 +6,7 @@
 #include <mutex>
 #include <shared_mutex>
 
+#include "LameTables.h"
 #include "platform/Error.h"
 
 namespace snipwave::audio {
@@ -19,15 +20,6 @@ constexpr const char* kWrite = "Cannot write";
 // worst-case rule (1.25 x samples + 7200 bytes).
 constexpr int kStep = 16384;
 constexpr std::size_t kEncodedCapacity = kStep * 5 / 4 + 7200;
-
-// libmp3lame keeps process-wide tables (quantizer powers, logarithms) that
-// every lame_init / lame_init_params fills again while other encoders may be
-// reading them. Setting an encoder up therefore waits for the calls of all
-// other encoders to end and holds them off; encoding calls run side by side.
-std::shared_mutex& LameTables() {
-  static std::shared_mutex tables;
-  return tables;
-}
 
 std::string LameFailure(int code) {
   switch (code) {

@@ -3,8 +3,10 @@
 #include <lame/lame.h>
 
 #include <memory>
+#include <mutex>
 
 #include "components/audio/AvHandles.h"
+#include "components/audio/LameTables.h"
 #include "components/audio/Mp3InfoTag.h"
 #include "platform/Error.h"
 
@@ -36,6 +38,7 @@ EdgeEncoding EdgeEncodingFor(const Mp3Stream& stream) {
 
 EncodedFrames EncodeEdge(const EdgeEncoding& encoding, const std::vector<float>& pcm, bool forJoints,
                          const std::string& path) {
+  std::unique_lock setupLock(audio::LameTables());
   LamePtr lame(lame_init());
   if (!lame) throw Error::Failed(kEncode, path, "out of memory");
   lame_global_flags* gf = lame.get();
@@ -65,6 +68,8 @@ EncodedFrames EncodeEdge(const EdgeEncoding& encoding, const std::vector<float>&
   lame_set_bWriteVbrTag(gf, 0);
   lame_set_write_id3tag_automatic(gf, 0);
   if (lame_init_params(gf) < 0) throw Error::Failed(kEncode, path, "the encoder refused the source's format");
+  setupLock.unlock();
+  std::shared_lock encodingLock(audio::LameTables());
 
   const std::size_t frames = pcm.size() / static_cast<std::size_t>(encoding.channels);
   std::vector<float> left(frames), right(frames);

@@ -46,10 +46,12 @@ bool SameStream(const std::uint8_t* a, const std::uint8_t* b) {
 std::size_t Id3v2End(const std::uint8_t* data, std::size_t size) {
   std::size_t at = 0;
   while (size - at >= 10 && std::memcmp(data + at, "ID3", 3) == 0) {
-    at += 10 + (static_cast<std::size_t>(data[at + 6] & 0x7F) << 21 | static_cast<std::size_t>(data[at + 7] & 0x7F) << 14 |
-                static_cast<std::size_t>(data[at + 8] & 0x7F) << 7 | (data[at + 9] & 0x7F));
-    if (data[at - 10 + 5] & 0x10) at += 10;  // footer
-    if (at > size) return size;
+    const std::uint8_t* tag = data + at;
+    const std::size_t body = static_cast<std::size_t>(tag[6] & 0x7F) << 21 | static_cast<std::size_t>(tag[7] & 0x7F) << 14 |
+                             static_cast<std::size_t>(tag[8] & 0x7F) << 7 | (tag[9] & 0x7F);
+    const bool footer = tag[5] & 0x10;
+    at += 10 + body + (footer ? 10 : 0);
+    if (at >= size) return size;
   }
   return at;
 }
