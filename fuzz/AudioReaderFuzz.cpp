@@ -27,9 +27,7 @@ const char* ExtensionFor(const std::uint8_t* data, std::size_t size) {
   return ".mp3";
 }
 
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
+using fuzz::Require;
 
 constexpr int kWindowFrames = 4410;  // one preview buffer
 
@@ -40,11 +38,6 @@ void ReadWindow(TAudioFile2& reader) {
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::StartHeadlessApplication();
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const QString path = fuzz::ScratchFolder() + "/input" + ExtensionFor(data, size);

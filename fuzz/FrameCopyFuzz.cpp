@@ -5,7 +5,6 @@
 #include <QFile>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
 #include "FuzzSupport.h"
@@ -15,19 +14,7 @@
 #include "platform/Error.h"
 
 using namespace snipwave;
-
-namespace {
-
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
-
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::StartHeadlessApplication();
-  return 0;
-}
+using fuzz::Require;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   mp3copy::Mp3Stream stream;

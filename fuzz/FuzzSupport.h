@@ -1,7 +1,9 @@
 #pragma once
 
-// What every fuzz target shares: a headless Qt application made once, and a
-// private scratch folder for the files the targets write their input to.
+// What every fuzz target shares: a headless Qt application made once (in
+// LLVMFuzzerInitialize, defined here: each target is one source file), a
+// private scratch folder for the files the targets write their input to, and
+// the check of a property.
 
 #include <QApplication>
 #include <QDir>
@@ -28,4 +30,15 @@ inline const QString& ScratchFolder() {
   return path;
 }
 
+// A property every input must keep; a broken one is a finding.
+inline void Require(bool condition) {
+  if (!condition) std::abort();
+}
+
 }  // namespace snipwave::fuzz
+
+// Every target starts the same headless application first.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  snipwave::fuzz::StartHeadlessApplication();
+  return 0;
+}

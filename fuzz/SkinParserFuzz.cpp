@@ -12,11 +12,6 @@
 
 using namespace snipwave;
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::StartHeadlessApplication();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
   skin::SkinDocument document;

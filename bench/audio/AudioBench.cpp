@@ -14,19 +14,14 @@
 #include "components/audio/TAudioFile2.h"
 #include "components/audio/TAudioFile2LameEnc.h"
 
+#include "../BenchSteps.h"
+
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using snipwave::bench::Clock;
+using snipwave::bench::Run;
+using snipwave::bench::Seconds;
 
 namespace {
-
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
-
-void Run(const std::string& command) {
-  if (std::system(command.c_str()) != 0) {
-    std::fprintf(stderr, "failed: %s\n", command.c_str());
-    std::exit(1);
-  }
-}
 
 std::string MakeInput(const fs::path& dir, int minutes) {
   const fs::path path = dir / ("bench-" + std::to_string(minutes) + "min.mp3");

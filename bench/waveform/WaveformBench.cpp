@@ -20,19 +20,14 @@
 #include "components/audio/TAudioFile2.h"
 #include "waveform/PeakCache.h"
 
+#include "../BenchSteps.h"
+
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using snipwave::bench::Clock;
+using snipwave::bench::Run;
+using snipwave::bench::Seconds;
 
 namespace {
-
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
-
-void Run(const std::string& command) {
-  if (std::system(command.c_str()) != 0) {
-    std::fprintf(stderr, "failed: %s\n", command.c_str());
-    std::exit(1);
-  }
-}
 
 // The same input the audio benchmark uses: a tone with noise, stereo, 192 kbit/s.
 std::string MakeHour(const fs::path& dir) {

@@ -86,20 +86,12 @@ void Cut(MainState& state, const JobOptions& options) {
   JobReport scratch;
   JobReport& report = options.report ? *options.report : scratch;
 
-  state.Converting = true;
-  state.cm_Format->SetEnabled(false);
-  const std::optional<QString> extension = ConfigureOutput(state, &report.refusedSettings);
-  if (!extension) {
-    report.end = JobEnd::Refused;
-    return;
-  }
+  const std::optional<QString> extension = detail::StartCutJob(state, report);
+  if (!extension) return;
   detail::CloseIfOpen(state.AudioFileWrite);
   ShowProgress(state, 0);
 
-  QString folder = detail::ReadOutputFolder(state, options.outputFolder);
-  if (!FolderExists(folder)) CreateFolderOneLevel(folder);  // a failure shows when the file is created
-  folder = WithTrailingSeparator(folder);
-  state.OutputFolder = folder;
+  const QString folder = detail::PrepareCutFolder(state, options.outputFolder);
 
   const bool keepTags = detail::KeepTags(state, options);
   const bool keepFrames = *extension == ".mp3" && state.AudioFile2LameEnc && KeepMp3Frames(state, options);

@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "components/audio/AudioInterfaces.h"
+#include "convert/OutputConfiguration.h"
 #include "platform/Error.h"
 #include "platform/FileHelpers.h"
 #include "platform/FileNames.h"
@@ -27,6 +28,22 @@ bool RefuseJobStart(MainState& state) {
     return true;
   }
   return state.Converting;
+}
+
+std::optional<QString> StartCutJob(MainState& state, JobReport& report) {
+  state.Converting = true;
+  state.cm_Format->SetEnabled(false);
+  std::optional<QString> extension = ConfigureOutput(state, &report.refusedSettings);
+  if (!extension) report.end = JobEnd::Refused;
+  return extension;
+}
+
+QString PrepareCutFolder(MainState& state, const QString& override) {
+  QString folder = ReadOutputFolder(state, override);
+  if (!FolderExists(folder)) CreateFolderOneLevel(folder);
+  folder = WithTrailingSeparator(folder);
+  state.OutputFolder = folder;
+  return folder;
 }
 
 QString ReadOutputFolder(const MainState& state, const QString& override) {

@@ -94,6 +94,14 @@ bool RefuseJobStart(MainState& state);
 // file) also means the default folder. `override` wins when not empty.
 QString ReadOutputFolder(const MainState& state, const QString& override);
 void CloseIfOpen(IAudioFile2* file);
+// A cut's start after its refusals: `Converting` set, `cm_Format` disabled,
+// the output configured. The output's extension, or nothing when the
+// configuration refused it (the report then ends Refused).
+std::optional<QString> StartCutJob(MainState& state, JobReport& report);
+// The cut's output folder (`override` or the settings'), created one level
+// deep when missing (a failure shows when a file is created in it), with a
+// trailing separator; also kept as `OutputFolder`.
+QString PrepareCutFolder(MainState& state, const QString& override);
 // MulDiv(done, 10000, count) for the 64-bit counts of a job: rounded to nearest.
 int ProgressValue(std::int64_t done, std::int64_t count);
 // The end of every job however it ended: progress 0, `Converting` false,

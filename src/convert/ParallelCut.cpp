@@ -299,13 +299,8 @@ void CutInParallel(MainState& state, const JobOptions& options, std::vector<RowC
   JobReport scratch;
   JobReport& report = options.report ? *options.report : scratch;
 
-  state.Converting = true;
-  state.cm_Format->SetEnabled(false);
-  const std::optional<QString> extension = ConfigureOutput(state, &report.refusedSettings);
-  if (!extension) {
-    report.end = JobEnd::Refused;
-    return;
-  }
+  const std::optional<QString> extension = detail::StartCutJob(state, report);
+  if (!extension) return;
   // The settings were just accepted; every thread's writer gets the same.
   const OutputType type = *OutputTypeFromIndex(state.cm_Format->ItemIndex());
   for (RowComponents& set : components) {
@@ -315,10 +310,7 @@ void CutInParallel(MainState& state, const JobOptions& options, std::vector<RowC
   detail::CloseIfOpen(state.AudioFileWrite);
   ShowProgress(state, 0);
 
-  QString folder = detail::ReadOutputFolder(state, options.outputFolder);
-  if (!FolderExists(folder)) CreateFolderOneLevel(folder);  // a failure shows when the file is created
-  folder = WithTrailingSeparator(folder);
-  state.OutputFolder = folder;
+  const QString folder = detail::PrepareCutFolder(state, options.outputFolder);
 
   const bool keepTags = detail::KeepTags(state, options);
   const int rows = state.TrackCount;
