@@ -141,7 +141,7 @@ void Cut(MainState& state, const JobOptions& options) {
           ShowProgress(state, static_cast<int>(share * 10000));
           return state.Converting;
         };
-        done = WriteMp3Copy({{frameSource.get(), record.BeginSample, record.EndSample}}, reader,
+        done = WriteMp3Copy({{frameSource.get(), record.BeginSample, record.EndSample}}, reader, true,
                             output.TemporaryPath(), keepGoing)
                    .decodedFrames;
       } else {

@@ -207,7 +207,7 @@ std::int64_t JoinByFrameCopy(MainState& state, const std::vector<std::unique_ptr
     progress.acc = static_cast<std::int64_t>(share * double(progress.total));
     return state.Converting;
   };
-  const mp3copy::CopyOutcome outcome = WriteMp3Copy(ranges, *state.AudioFileRead, temporaryPath, keepGoing);
+  const mp3copy::CopyOutcome outcome = WriteMp3Copy(ranges, *state.AudioFileRead, false, temporaryPath, keepGoing);
   std::int64_t rowEnd = 0;
   for (int row = 0; row < state.TrackCount; ++row) {
     const Timerec& record = state.TrackTable[static_cast<std::size_t>(row)];

@@ -56,7 +56,8 @@ std::unique_ptr<Mp3FrameSource> Mp3FrameSource::Open(const QString& path, std::i
 }
 
 mp3copy::CopyOutcome WriteMp3Copy(const std::vector<Mp3CopyRange>& ranges, IAudioFile2& reader,
-                                  const QString& outputPath, const std::function<bool(double)>& keepGoing) {
+                                  bool readerOnFirstSource, const QString& outputPath,
+                                  const std::function<bool(double)>& keepGoing) {
   std::vector<mp3copy::CopyRange> copyRanges;
   for (const Mp3CopyRange& r : ranges)
     copyRanges.push_back({&r.source->Stream(), r.source->Bytes(), r.begin, r.end});
@@ -64,7 +65,7 @@ mp3copy::CopyOutcome WriteMp3Copy(const std::vector<Mp3CopyRange>& ranges, IAudi
   const mp3copy::EdgeEncoding encoding =
       mp3copy::EdgeEncodingFor(first);
 
-  const Mp3FrameSource* open = nullptr;
+  const Mp3FrameSource* open = readerOnFirstSource && reader.IsOpen() ? ranges.front().source : nullptr;
   const mp3copy::PcmSource pcm = [&](int row, std::int64_t from, std::int64_t count) {
     const Mp3FrameSource* source = ranges[static_cast<std::size_t>(row)].source;
     if (source != open) {

@@ -46,11 +46,13 @@ struct Mp3CopyRange {
 
 // Writes the ranges as one MP3 file at `outputPath`, copying their frames and
 // re-encoding the edges from the audio `reader` decodes (the reader is
-// opened on each source as needed and left closed). `keepGoing` gets the
+// opened on each source as needed and left closed; a reader already open on
+// the first range's source, `readerOnFirstSource`, is used as it is). `keepGoing` gets the
 // share done; false stops the copy, the file ending where it stopped.
 // Throws snipwave::Error.
 mp3copy::CopyOutcome WriteMp3Copy(const std::vector<Mp3CopyRange>& ranges, IAudioFile2& reader,
-                                  const QString& outputPath, const std::function<bool(double)>& keepGoing);
+                                  bool readerOnFirstSource, const QString& outputPath,
+                                  const std::function<bool(double)>& keepGoing);
 
 // Whether the job keeps MP3 frames: the option when given, else [mp3] "lossless".
 bool KeepMp3Frames(const MainState& state, const JobOptions& options);
