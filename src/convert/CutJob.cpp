@@ -96,10 +96,6 @@ void Cut(MainState& state, const JobOptions& options) {
   const bool keepTags = detail::KeepTags(state, options);
   const bool keepFrames = *extension == ".mp3" && state.AudioFile2LameEnc && KeepMp3Frames(state, options);
   const int rows = state.TrackCount;
-  // Rows whose source is gone are skipped with a message and keep their text.
-  detail::ResetStatusOfRowsToProcess(state, rows, [&state](int row) {
-    return FileExists(state.TrackTable[static_cast<std::size_t>(row)].FilePath);
-  });
   for (int row = 0; row < rows && state.Converting; ++row) {
     state.MessagePump->ProcessPendingMessages();
     ShowProgress(state, 0);
@@ -178,9 +174,9 @@ void Cut(MainState& state, const JobOptions& options) {
     if (sourceFailure) std::rethrow_exception(sourceFailure);
     ShowProgress(state, 10000);
     const bool shortened = state.Converting && done < count;
-    const bool stopped = !state.Converting && done < count;
-    state.lv->SetCellText(row, kStatusCell,
-                          checkFailure ? kCheckFailedStatus : shortened ? kShortStatus : stopped ? kStoppedStatus : kFinish);
+    // A stopped row ends with "Finish" too: its file is complete and holds
+    // the part of the range copied until the stop.
+    state.lv->SetCellText(row, kStatusCell, checkFailure ? kCheckFailedStatus : shortened ? kShortStatus : kFinish);
     if (shortened) {
       const QString message = detail::ShortReadMessage(record.FilePath, done, count, rate);
       report.shortReads << message;

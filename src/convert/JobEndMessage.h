@@ -6,11 +6,11 @@
 
 namespace snipwave {
 
-// The box shown in the window when a job ends: the files it wrote ("Written:"
-// or, after a stop, "Written before the stop:", then one path a line), the
-// summary lines of the report (damaged frames), and why the output folder
-// could not be opened. Empty when the job wrote nothing and has nothing to
-// tell (refused, cancelled, or a second job refused while one ran).
+// The box shown in the window when a job ends, only when something went wrong
+// that the rows' status texts cannot say: damaged source frames written as
+// silence, ranges re-encoded although their frames were to be kept, outputs
+// that failed their check or lost their tags. Empty otherwise: a job that
+// wrote what it was asked ends by opening the output folder, as a stop does.
 QString JobEndMessage(const JobReport& report);
 
 }  // namespace snipwave

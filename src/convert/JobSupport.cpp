@@ -63,11 +63,6 @@ int ProgressValue(std::int64_t done, std::int64_t count) {
   return static_cast<int>((done * 10000 + count / 2) / count);
 }
 
-void ResetStatusOfRowsToProcess(MainState& state, int rows, const std::function<bool(int row)>& willProcess) {
-  for (int row = 0; row < rows; ++row)
-    if (willProcess(row)) state.lv->SetCellText(row, kStatusCell, kUnconvertedStatus);
-}
-
 QString FinishJob(MainState& state, const QString& folderToOpen) {
   ShowProgress(state, 0);
   state.Converting = false;

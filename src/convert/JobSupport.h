@@ -63,9 +63,6 @@ QStringList JobSummaryLines(const JobReport& report);
 
 // Status cell text of a row whose source ended before its range did.
 inline constexpr const char* kShortStatus = "Short";
-// Status cell text of a row whose copy was ended by a stop: its file is
-// complete and holds the part of the range copied until then.
-inline constexpr const char* kStoppedStatus = "Stopped";
 
 struct JobOptions {
   // The output folder (cut) or the folder to create and start the save dialog
@@ -108,9 +105,6 @@ int ProgressValue(std::int64_t done, std::int64_t count);
 // `cm_Format` enabled, the folder opened. Returns the message that says the
 // desktop could not open the folder; empty when it did.
 QString FinishJob(MainState& state, const QString& folderToOpen);
-// "unconverted" in the status cell of every row `willProcess` names, so that
-// no text of an earlier job stays on a row this job is about to write.
-void ResetStatusOfRowsToProcess(MainState& state, int rows, const std::function<bool(int row)>& willProcess);
 // "<file> ended after 12:03.120 of 25:00.000": `done` and `count` are frames
 // at `rate`; both times as h:mm:ss.mmm, or m:ss.mmm under an hour.
 QString ShortReadMessage(const QString& file, std::int64_t done, std::int64_t count, unsigned rate);

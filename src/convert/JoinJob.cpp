@@ -213,12 +213,9 @@ std::int64_t JoinByFrameCopy(MainState& state, const std::vector<std::unique_ptr
     const Timerec& record = state.TrackTable[static_cast<std::size_t>(row)];
     const std::int64_t rowStart = rowEnd;
     rowEnd += std::max<std::int64_t>(0, record.EndSample - record.BeginSample);
-    if (rowStart >= outcome.decodedFrames && rowEnd > rowStart) {
-      state.lv->SetCellText(row, kStatusCell, kUnconvertedStatus);
-      continue;
-    }
+    if (rowStart >= outcome.decodedFrames && rowEnd > rowStart) continue;  // not reached: keeps its text
     rowsDone = row + 1;
-    state.lv->SetCellText(row, kStatusCell, outcome.decodedFrames >= rowEnd ? kFinish : kStoppedStatus);
+    state.lv->SetCellText(row, kStatusCell, kFinish);
   }
   if (!outcome.encodedRanges.empty()) {
     QStringList rows;
@@ -231,9 +228,6 @@ std::int64_t JoinByFrameCopy(MainState& state, const std::vector<std::unique_ptr
 
 }  // namespace
 
-QString OverwriteQuestion(const QString& outputPath) {
-  return QDir::toNativeSeparators(outputPath) + QLatin1Char('\r') + QLatin1String(kOverwriteQuestion);
-}
 
 void Join(MainState& state, const JobOptions& options) {
   if (detail::RefuseJobStart(state)) return;
@@ -261,7 +255,7 @@ void Join(MainState& state, const JobOptions& options) {
   state.cm_Format->SetEnabled(false);
   state.Converting = true;
   ShowProgress(state, 0);
-  const std::optional<QString> extension = ConfigureOutput(state, &report.refusedSettings);
+  const std::optional<QString> extension = ConfigureOutput(state, &report.refusedSettings, OutputUse::Join);
   if (!extension) {
     report.end = JobEnd::Refused;
     return;
@@ -287,8 +281,8 @@ void Join(MainState& state, const JobOptions& options) {
       report.end = JobEnd::Refused;
       return;
     }
-    // The question names the file; Enter must not replace it.
-    if (!state.Dialogs->AskYesNo(OverwriteQuestion(outputPath), YesNoDefault::No)) {
+    // Enter must not replace it: No is the default button.
+    if (!state.Dialogs->AskYesNo(QString::fromLatin1(kOverwriteQuestion), YesNoDefault::No)) {
       EndWithoutWriting(state);
       report.end = JobEnd::Cancelled;
       return;
@@ -319,12 +313,10 @@ void Join(MainState& state, const JobOptions& options) {
   int rowsDone = 0;
   try {
     if (!frameSources.empty()) {
-      detail::ResetStatusOfRowsToProcess(state, rows, [](int) { return true; });
       written = JoinByFrameCopy(state, frameSources, output.TemporaryPath(), progress, report, rowsDone);
     } else {
     writer.CreateOutputFile(SystemPath(output.TemporaryPath()), 0);
     writer.SetPcmFormat(static_cast<int>(outputRate), outputChannels);
-    detail::ResetStatusOfRowsToProcess(state, rows, [](int) { return true; });
 
     for (int row = 0; row < rows && state.Converting; ++row) {
       state.MessagePump->ProcessPendingMessages();
@@ -336,8 +328,7 @@ void Join(MainState& state, const JobOptions& options) {
       rowsDone = row + 1;
       if (result.damaged > 0) report.damagedSources.append({record.FilePath, result.damaged});
       const bool shortened = state.Converting && result.consumed < result.length;
-      const bool stopped = !state.Converting && result.consumed < result.length;
-      state.lv->SetCellText(row, kStatusCell, shortened ? kShortStatus : stopped ? kStoppedStatus : kFinish);
+      state.lv->SetCellText(row, kStatusCell, shortened ? kShortStatus : kFinish);
       if (shortened) {
         const QString message =
             detail::ShortReadMessage(record.FilePath, result.consumed, result.length, result.sourceRate);

@@ -13,8 +13,7 @@ struct MainState;
 // row's file; each row contributes exactly its range [BeginSample, EndSample).
 //
 // Refusals as for the cut. An existing output file is replaced only after
-// "File has existed. Overwrite?" (the file named on the line before, No the
-// default) is answered Yes; a file that is one of the
+// "File has existed. Overwrite?" (No the default button) is answered Yes; a file that is one of the
 // sources is never replaced. Reads Channels x SampleRate output frames per
 // chunk and lets messages through once per row and once per chunk; clearing
 // `Converting` (stop) ends the job at the next chunk boundary with the output
@@ -27,10 +26,5 @@ void Join(MainState& state, const JobOptions& options = {});
 
 // The question asked before an existing output file is replaced.
 inline constexpr const char* kOverwriteQuestion = "File has existed. Overwrite?";
-// The question as asked: the file's path on the line before it.
-QString OverwriteQuestion(const QString& outputPath);
-// A joined WMA file always uses this profile ("WMA9 44KHz, 64Kbps, Stereo, CBR"),
-// whatever [wma] "format" holds: it is set after the output configuration.
-inline constexpr int kJoinWmaProfile = 13;
 
 }  // namespace snipwave

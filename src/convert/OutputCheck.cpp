@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "components/audio/AudioInterfaces.h"
+#include "platform/FileHelpers.h"
 #include "platform/FileNames.h"
 
 namespace snipwave::detail {
@@ -30,6 +31,9 @@ std::optional<QString> CheckOutputLength(IAudioFile2& reader, const QString& tem
     outputRate = reader.SampleRate();
     reader.CloseFile();
   } catch (const std::exception& e) {
+    // An empty range gives an output with headers and no audio, which the
+    // reader refuses as holding no samples: exactly the 0 frames written.
+    if (writtenFrames <= 0 && PathExists(temporaryPath)) return std::nullopt;
     QString reason = QString::fromUtf8(e.what());
     reason.replace(temporaryPath, finalPath);
     return Failed(finalPath, "it cannot be read back (" + reason + ")");

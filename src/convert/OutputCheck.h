@@ -19,7 +19,8 @@ namespace detail {
 // round(writtenFrames x outputRate / inputRate) frames. WAV, MP3 and OGG must
 // match exactly; WMA may hold up to one block (2048 frames) more, never less.
 // Returns the message naming `finalPath` on a mismatch or when the output
-// cannot be read back; nothing when it passed.
+// cannot be read back; nothing when it passed. An output of 0 frames passes
+// when it exists: the reader refuses a file without samples.
 std::optional<QString> CheckOutputLength(IAudioFile2& reader, const QString& temporaryPath, const QString& finalPath,
                                          std::int64_t writtenFrames, unsigned inputRate);
 

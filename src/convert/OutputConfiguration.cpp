@@ -85,8 +85,12 @@ OutputSetup ConfigureWav(const SettingsStore& store, IAudioFile2& writer) {
   return {".wav", QString()};
 }
 
-OutputSetup ConfigureWma(const SettingsStore& store, IAudioFile2& writer) {
+OutputSetup ConfigureWma(const SettingsStore& store, IAudioFile2& writer, OutputUse use) {
   const int profile = IndexInRange(store, keys::kWmaFormat, audio::kWmaProfileTexts.size()) + 1;
+  if (use == OutputUse::Join) {
+    writer.SetWmaProfile(profile);  // replaced by kJoinWmaProfile before the file is created
+    return {".wma", QString()};
+  }
   // Refused before anything is written, like an MP3 or OGG format the
   // encoder cannot make, rather than failing in the middle of a job.
   const audio::WmaProfile& listed = audio::WmaProfileByNumber(profile);
@@ -159,20 +163,20 @@ FileFilter SaveFilterFor(OutputType type) {
 }
 
 OutputSetup ApplyOutputSettings(OutputType type, const SettingsStore& settings, IAudioFile2& writer,
-                                IAudioFile2LameEnc& encoder) {
+                                IAudioFile2LameEnc& encoder, OutputUse use) {
   switch (type) {
     case OutputType::Mp3: return ConfigureMp3(settings, writer, encoder);
     case OutputType::Wav: return ConfigureWav(settings, writer);
-    case OutputType::Wma: return ConfigureWma(settings, writer);
+    case OutputType::Wma: return ConfigureWma(settings, writer, use);
     case OutputType::Ogg: return ConfigureOgg(settings, writer);
   }
   return {QString(), "This output format is not supported."};
 }
 
-std::optional<QString> ConfigureOutput(MainState& state, QString* refusedValues) {
+std::optional<QString> ConfigureOutput(MainState& state, QString* refusedValues, OutputUse use) {
   const std::optional<OutputType> type = OutputTypeFromIndex(state.cm_Format->ItemIndex());
   const OutputSetup setup =
-      type ? ApplyOutputSettings(*type, *state.SettingsFile, *state.AudioFileWrite, *state.AudioFile2LameEnc)
+      type ? ApplyOutputSettings(*type, *state.SettingsFile, *state.AudioFileWrite, *state.AudioFile2LameEnc, use)
            : OutputSetup{QString(), "This output format is not supported."};
   if (!setup.refused()) return setup.extension;
   state.Dialogs->ShowInformation(setup.refusal);

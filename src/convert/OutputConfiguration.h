@@ -42,12 +42,20 @@ struct OutputSetup {
   bool refused() const { return !refusal.isEmpty(); }
 };
 
+// What the output is for. A join writes WMA with a profile of its own
+// (kJoinWmaProfile, set after the configuration), so the stored profile is
+// not checked for it.
+enum class OutputUse { Cut, Join };
+// A joined WMA file always uses this profile ("WMA9 44KHz, 64Kbps, Stereo, CBR"),
+// whatever [wma] "format" holds.
+inline constexpr int kJoinWmaProfile = 13;
+
 // Sets the writer (and, for MP3, the encoder settings) from the settings file
 // with the jobs' defaults. The store is read afresh on every call. An index
 // outside its list in a hand-edited file is read as the key's job default.
 // Component failures throw snipwave::Error.
 OutputSetup ApplyOutputSettings(OutputType type, const SettingsStore& settings, IAudioFile2& writer,
-                                IAudioFile2LameEnc& encoder);
+                                IAudioFile2LameEnc& encoder, OutputUse use = OutputUse::Cut);
 
 // Configure output, the first step of both jobs (called with `Converting` set
 // and `cm_Format` disabled): the type chosen in `cm_Format`, the settings of
@@ -56,6 +64,7 @@ OutputSetup ApplyOutputSettings(OutputType type, const SettingsStore& settings, 
 // `Converting` and enabled `cm_Format`, and returns nothing; `refusedValues`
 // (when given) then receives the values refused and where they come from
 // ("mp3: 8000 Hz, 320 kbit/s, 2 channels from [mp3] in /home/u/.config/Snipwave.ini").
-std::optional<QString> ConfigureOutput(MainState& state, QString* refusedValues = nullptr);
+std::optional<QString> ConfigureOutput(MainState& state, QString* refusedValues = nullptr,
+                                       OutputUse use = OutputUse::Cut);
 
 }  // namespace snipwave

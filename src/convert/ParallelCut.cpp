@@ -314,9 +314,6 @@ void CutInParallel(MainState& state, const JobOptions& options, std::vector<RowC
 
   const bool keepTags = detail::KeepTags(state, options);
   const int rows = state.TrackCount;
-  detail::ResetStatusOfRowsToProcess(state, rows, [&state](int row) {
-    return FileExists(state.TrackTable[static_cast<std::size_t>(row)].FilePath);
-  });
   RowThreads threads(state, options, components, PlanRows(state, rows, folder, *extension), keepTags, progress);
   for (int row = 0; row < rows; ++row) {
     RowOutcome* outcome = threads.Wait(row);
@@ -345,12 +342,8 @@ void CutInParallel(MainState& state, const JobOptions& options, std::vector<RowC
     // file; the job ends there, as a serial cut does.
     if (outcome->sourceFailure) LeaveAtFailure(state, *outcome, outcome->sourceFailure);
     const bool shortened = !outcome->stopped && outcome->done < outcome->count;
-    const bool stopped = outcome->stopped && outcome->done < outcome->count;
     state.lv->SetCellText(row, kStatusCell,
-                          outcome->checkFailure ? kCheckFailedStatus
-                          : shortened           ? kShortStatus
-                          : stopped             ? kStoppedStatus
-                                                : kFinish);
+                          outcome->checkFailure ? kCheckFailedStatus : shortened ? kShortStatus : kFinish);
     if (shortened) {
       const QString message = detail::ShortReadMessage(record.FilePath, outcome->done, outcome->count, outcome->rate);
       report.shortReads << message;

@@ -15,9 +15,7 @@
 
 namespace snipwave {
 
-MainComponents MainProgram::RealComponents(QtDialogService*& dialogs) {
-  auto qtDialogs = std::make_unique<QtDialogService>();
-  dialogs = qtDialogs.get();
+MainComponents MainProgram::RealComponents() {
   MainComponents components;
   components.AudioFileRead = std::make_unique<TAudioFile2>();
   components.AudioFileWrite = std::make_unique<TAudioFile2>();
@@ -25,13 +23,14 @@ MainComponents MainProgram::RealComponents(QtDialogService*& dialogs) {
   components.AudioFile2LameEnc = std::make_unique<TAudioFile2LameEnc>();
   components.AudioPlayer1 = std::make_unique<TAudioPlayer2>();
   components.Skin1 = std::make_unique<TSkin>();
-  components.Dialogs = std::move(qtDialogs);
+  components.Dialogs = std::make_unique<QtDialogService>();
   components.Launcher = std::make_unique<DesktopLauncher>();
   components.MessagePump = std::make_unique<QtMessagePump>();
   return components;
 }
 
-MainProgram::MainProgram(MainComponents components, QtDialogService* realDialogs) {
+MainProgram::MainProgram(MainComponents components) {
+  QtDialogService* realDialogs = dynamic_cast<QtDialogService*>(components.Dialogs.get());
   fm_main_ = std::make_unique<Tfm_main>(std::move(components));
   Tfm_main& main = *fm_main_;
   fm_about_ = std::make_unique<Tfm_about>(main.Launcher(), &main);
@@ -64,8 +63,7 @@ int RunProgram(int& argc, char** argv) {
   HookedApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Snipwave"));
   QApplication::setApplicationDisplayName(QStringLiteral("Snipwave"));
-  QtDialogService* dialogs = nullptr;
-  MainProgram program(MainProgram::RealComponents(dialogs), dialogs);
+  MainProgram program(MainProgram::RealComponents());
   program.InstallApplicationHooks(app);
   program.fm_main().show();
   // `snipwave FILE...`: the files join the list once the window is up.

@@ -20,12 +20,12 @@ class MainProgram {
  public:
   // The real components: FFmpeg reader and writer, MP3 settings, SDL player,
   // the skin engine, Qt dialogs, the desktop launcher, the Qt message pump.
-  // `dialogs` receives the Qt dialog service so the program can finish it.
-  static MainComponents RealComponents(QtDialogService*& dialogs);
+  static MainComponents RealComponents();
 
-  // realDialogs: the Qt dialog service inside `components`, when it is the
-  // real one, to be given its parent and the folder chooser.
-  explicit MainProgram(MainComponents components, QtDialogService* realDialogs = nullptr);
+  // When `components` holds the Qt dialog service, the program makes the main
+  // window its parent and the folder chooser its folder dialog; the service is
+  // found inside `components`, so no caller can hand it over too early.
+  explicit MainProgram(MainComponents components);
   ~MainProgram();
 
   // The exception hook and the help key of the whole application.

@@ -370,10 +370,8 @@ void Tfm_main::showEvent(QShowEvent* event) {
   try {
     FormShow();
   } catch (const std::exception& e) {
+    // The rest of the start-up is skipped; the program keeps running.
     ApplicationEvents1Exception(e);
-    // Without its skin the window has no commands at all; end instead of
-    // leaving an empty frame on screen.
-    QTimer::singleShot(0, this, &QWidget::close);
   }
 }
 
@@ -393,16 +391,20 @@ void Tfm_main::FormShow() {
   state_.Paused = false;
 
   ISkin& skin = Skin1();
+  const auto applySkin = [&](const QString& file) {
+    skin.LoadSkin(file);
+    skin.AttachWindow(this);
+    skin.ApplyWindowSkin(this, kSkinLayout);
+  };
   try {
-    skin.LoadSkin(DataFolder() + kSkinFileName);
+    applySkin(DataFolder() + kSkinFileName);
   } catch (const std::exception& e) {
     // Every command lives on the skin: rather than a window without any, the
-    // copy of the shipped skin built into the program takes its place.
+    // copy of the shipped skin built into the program takes its place, both
+    // for a file that cannot be read and for one whose layout cannot be used.
     Dialogs().ShowInformation(QString::fromUtf8(e.what()) + "\r\rSnipwave starts with its built-in skin instead.");
-    skin.LoadSkin(kBuiltInSkin);
+    applySkin(kBuiltInSkin);
   }
-  skin.AttachWindow(this);
-  skin.ApplyWindowSkin(this, kSkinLayout);
   BindSkinObjects();
   ApplySkinPalette();
 
@@ -595,13 +597,16 @@ void Tfm_main::RestoreWindowSize() {
   // A size kept from a larger screen is cut to this one's free area.
   if (QScreen* screen = this->screen()) size = size.boundedTo(screen->availableGeometry().size()).expandedTo(minimumSize());
   if (size != this->size()) resize(size);
+  sizeAtStart_ = size;
 }
 
 void Tfm_main::SaveWindowSize() {
   if (!startupDone_ || !state_.SettingsFile) return;
   // A maximised window keeps the size it returns to.
   const QSize size = isMaximized() || isFullScreen() ? normalGeometry().size() : this->size();
-  if (!size.isValid()) return;
+  // A run in which the window kept its size writes nothing (and so creates
+  // no settings file).
+  if (!size.isValid() || size == sizeAtStart_) return;
   state_.SettingsFile->WriteInteger(settings::section::kWindow, settings::key::kWidth, size.width());
   state_.SettingsFile->WriteInteger(settings::section::kWindow, settings::key::kHeight, size.height());
 }

@@ -113,7 +113,7 @@ class Tfm_main final : public QWidget {
   void ShowTransportState();  // play and pause show whether they are on
   void WireKeys();
   void PlayRange();  // "Play range", P
-  // Runs a cut or join with a report and tells what it wrote when it ends.
+  // Runs a cut or join with a report; tells only what went wrong when it ends.
   void RunJob(void (*job)(MainState&, const JobOptions&));
   QString ListToolTip(int row, int column) const;
   // Runs an operation for a Qt or component callback. An exception must not
@@ -137,6 +137,7 @@ class Tfm_main final : public QWidget {
   bool startupDone_ = false;
   bool showHandled_ = false;
   bool layoutPlaced_ = false;
+  QSize sizeAtStart_;  // the size start-up gave the window; kept only when it changed
   int shownTransport_ = -1;  // what play/pause show: -1 unknown, else Playing + 2 * Paused
 };
 

@@ -10,13 +10,12 @@ namespace snipwave {
 void TrackListCommands::AddPaths(const QStringList& paths) {
   if (ListBusy() || state_.Playing || paths.isEmpty()) return;
   QList<AddEntry> entries;
-  QStringList missing;
   bool anyFile = false;
   // In the order given: a folder's entries stand where the folder stood.
   for (const QString& path : paths) {
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink()) {
-      missing << QDir::toNativeSeparators(path);
+      continue;  // skipped without a message, as a file the reader refuses
     } else if (info.isDir()) {
       entries.append(FolderEntries(info.absoluteFilePath()));
     } else {
@@ -32,8 +31,7 @@ void TrackListCommands::AddPaths(const QStringList& paths) {
     ~Done() { state.Adding = false; }
   } done{state_};
 
-  AppendOutcome outcome = AppendFiles(entries);
-  for (const QString& path : missing) outcome.failures << path + QStringLiteral(": the file does not exist");
+  const AppendOutcome outcome = AppendFiles(entries);
   // Only an add of folders alone leaves the position bar where it was.
   FinishAdd(anyFile ? AddKind::Files : AddKind::Folder, outcome);
 }

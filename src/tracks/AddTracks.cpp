@@ -65,16 +65,6 @@ QString TrackListCommands::TableFullMessage(int filesNotAdded) {
       .arg(limit);
 }
 
-QString TrackListCommands::AddSummary(const QStringList& failures, int filesNotAdded) {
-  QStringList parts;
-  if (!failures.isEmpty())
-    parts << (failures.size() == 1 ? QStringLiteral("This file could not be added:\r")
-                                   : QStringLiteral("These files could not be added:\r")) +
-                 failures.join(QLatin1Char('\r'));
-  if (filesNotAdded > 0) parts << TableFullMessage(filesNotAdded);
-  return parts.join(QStringLiteral("\r\r"));
-}
-
 void TrackListCommands::AddFiles() {
   if (ListBusy() || state_.Playing) return;
   AddingScope adding(state_);
@@ -121,10 +111,9 @@ TrackListCommands::AppendOutcome TrackListCommands::AppendFiles(const QList<AddE
       if (entries[k].kind == AddKind::Folder) PumpMessages();
 
       const QString& path = entries[k].path;
-      QString reason;
-      const std::optional<ProbedTrack> probed = ProbeTrack(*state_.AudioFileRead, path, &reason);
+      // A file the reader refuses is skipped; only a ".wma" file asks a question.
+      const std::optional<ProbedTrack> probed = ProbeTrack(*state_.AudioFileRead, path);
       if (!probed) {
-        outcome.failures << QDir::toNativeSeparators(path) + QStringLiteral(": ") + reason;
         if (LowerExtension(QFileInfo(path).fileName()) == QLatin1String(".wma") &&
             state_.Dialogs->AskYesNo(WmaQuestion(entries[k].shownName)) && state_.Launcher)
           state_.Launcher->OpenUrl(links::WmaSupportPage());
@@ -157,8 +146,7 @@ void TrackListCommands::FinishAdd(AddKind kind, const AppendOutcome& outcome) {
     state_.time.SetText(kZeroClock);
   }
   if (state_.HideStartupPicture) state_.HideStartupPicture();
-  const QString summary = AddSummary(outcome.failures, outcome.notTried);
-  if (!summary.isEmpty()) state_.Dialogs->ShowInformation(summary);
+  if (outcome.notTried > 0) state_.Dialogs->ShowInformation(TableFullMessage(outcome.notTried));
 }
 
 }  // namespace snipwave

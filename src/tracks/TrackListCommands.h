@@ -46,7 +46,7 @@ class TrackListCommands {
   // Paths given to the program (`snipwave FILE...`) or dropped on the list:
   // each file as add files adds its chosen files, each folder as add folder
   // adds a chosen folder, without the dialogs, in the order given. Paths that
-  // do not exist are listed in the add's summary.
+  // do not exist are skipped like files the reader refuses.
   void AddPaths(const QStringList& paths);
 
   // The open dialog's filter entries, first one preselected.
@@ -56,10 +56,6 @@ class TrackListCommands {
   static QString WmaQuestion(const QString& shownName);
   // The box shown when files were left out because the table is full.
   static QString TableFullMessage(int filesNotAdded);
-  // The one box after an add that lists the files that could not be added,
-  // one "<path>: <reason>" line each, then the table-full text when files
-  // were left out; empty when there is nothing to say.
-  static QString AddSummary(const QStringList& failures, int filesNotAdded);
 
  private:
   enum class AddKind { Files, Folder };
@@ -71,8 +67,7 @@ class TrackListCommands {
     AddKind kind;
   };
   struct AppendOutcome {
-    QStringList failures;  // "<path>: <reason>" per file not added
-    int notTried = 0;      // entries left out because the table was full
+    int notTried = 0;  // entries left out because the table was full
   };
   // Probes and appends each entry in order.
   AppendOutcome AppendFiles(const QList<AddEntry>& entries);

@@ -57,6 +57,22 @@ class JobCommands : public ::testing::Test {
 QString Wav() { return ChirpFixture("cli-src.wav", 3.0, 44100, 2); }
 QString Mp3() { return ChirpFixture("cli-src.mp3", 3.0, 44100, 2, {"-c:a", "libmp3lame", "-b:a", "160k"}); }
 
+// An empty range gives a file with no samples in every format, and that is
+// success: the file holds exactly the 0 frames written.
+TEST_F(JobCommands, EmptyRangeGivesAnEmptyFileAndSucceeds) {
+  for (const char* format : {"mp3", "wav", "wma", "ogg"}) {
+    SCOPED_TRACE(format);
+    const QString folder = out(format);
+    const CommandResult r = Run({"cut", "--format", format, "--out", folder, Wav() + "@1000:1000"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList written = Lines(r.out);
+    ASSERT_EQ(written.size(), 1);
+    EXPECT_TRUE(written[0].endsWith(QString(".") + format)) << written[0].toStdString();
+    EXPECT_TRUE(QFileInfo(written[0]).isFile());
+    EXPECT_FALSE(r.err.contains("check")) << r.err.toStdString();
+  }
+}
+
 TEST_F(JobCommands, CutWritesOneFilePerSourceAndPrintsThePaths) {
   const CommandResult r =
       Run({"cut", "--format", "wav", "--out", out(), Wav() + "@1000:45100", Mp3() + "@:22050", Wav()});

@@ -8,6 +8,7 @@
 #include "FileContents.h"
 #include "JobHarness.h"
 #include "convert/CutJob.h"
+#include "components/audio/WmaProfiles.h"
 #include "convert/JoinJob.h"
 
 namespace snipwave::test {
@@ -157,7 +158,7 @@ TEST(JoinJob, ExistingFileIsReplacedOnlyAfterYes) {
   JobReport report;
   Join(h.state, {QString(), &report});
   EXPECT_EQ(h.dialogs.shown.last().kind, "yesno");
-  EXPECT_EQ(h.dialogs.shown.last().text, target + "\rFile has existed. Overwrite?");
+  EXPECT_EQ(h.dialogs.shown.last().text, "File has existed. Overwrite?");
   EXPECT_EQ(h.dialogs.shown.last().defaultButton, YesNoDefault::No);  // Enter keeps the file
   EXPECT_EQ(report.end, JobEnd::Cancelled);
   EXPECT_TRUE(h.simWriter.created.isEmpty());
@@ -220,6 +221,20 @@ TEST(JoinJob, WmaJoinUsesProfile13WhileACutUsesTheStoredOne) {
   h.calls.clear();
   Cut(h.state);
   EXPECT_EQ(h.callsMatching("writer.SetWmaProfile"), QStringList{"writer.SetWmaProfile(1)"});
+
+  // A stored profile the encoder cannot write refuses a cut, never a join.
+  int unwritable = 1;
+  while (audio::WmaProfileByNumber(unwritable).unsupportedReason.empty()) ++unwritable;
+  h.settings.WriteInteger(settings::section::kWma, settings::key::kFormat, unwritable - 1);
+  h.calls.clear();
+  h.dialogs.saveAnswers.push_back(h.outFile("mix2"));
+  JobReport joined;
+  Join(h.state, {QString(), &joined});
+  EXPECT_EQ(joined.end, JobEnd::Completed);
+  EXPECT_EQ(h.callsMatching("writer.SetWmaProfile").last(), "writer.SetWmaProfile(13)");
+  JobReport cut;
+  Cut(h.state, {QString(), &cut});
+  EXPECT_EQ(cut.end, JobEnd::Refused);
 }
 
 TEST(JoinJob, StopDuringTheSecondOfThreeRowsKeepsWhatWasWritten) {
@@ -234,7 +249,7 @@ TEST(JoinJob, StopDuringTheSecondOfThreeRowsKeepsWhatWasWritten) {
   Join(h.state, {QString(), &report});
   EXPECT_THAT(h.simWriter.framesPerFile, ElementsAre(100000 + 88200));
   EXPECT_EQ(h.status(0), "Finish");
-  EXPECT_EQ(h.status(1), "Stopped");
+  EXPECT_EQ(h.status(1), "Finish");  // stopped, and its part of the file is complete
   EXPECT_EQ(report.writtenFiles, QStringList{h.outFile("mix.mp3")});
   EXPECT_EQ(h.status(2), "unconverted");
   EXPECT_EQ(report.end, JobEnd::Aborted);

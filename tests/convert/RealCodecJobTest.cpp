@@ -185,7 +185,7 @@ TEST(RealCutJob, StopDuringTheSecondRowLeavesAShorterValidFile) {
   EXPECT_EQ(DecodeWithFfmpeg(h.out("Cut_" + base)).size(), 200000u);
   EXPECT_EQ(DecodeWithFfmpeg(h.out("Cut(1)_" + base)).size(), 2u * 88200u);
   EXPECT_FALSE(QFileInfo::exists(h.out("Cut(2)_" + base)));
-  EXPECT_EQ(h.list.CellText(1, kStatusCell), "Stopped");
+  EXPECT_EQ(h.list.CellText(1, kStatusCell), "Finish");
   EXPECT_EQ(h.list.CellText(2, kStatusCell), "unconverted");
   EXPECT_FALSE(h.reader.IsOpen());
   EXPECT_FALSE(h.writer.IsOpen());

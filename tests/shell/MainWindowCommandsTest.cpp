@@ -241,21 +241,21 @@ TEST_F(MainWindowCommands, CutAndJoinThroughTheSkin) {
   EXPECT_EQ(DecodeWithFfmpeg(cutA), DecodeWithFfmpeg(a)) << "the whole file, sample for sample";
   EXPECT_EQ(launcher->folders.last(), QDir::toNativeSeparators(out.path()) + QDir::separator());
   const QString cutB = QDir(out.path()).filePath("Cut_" + QFileInfo(b).fileName());
-  EXPECT_EQ(dialogs->infoTexts(), QStringList{"Written:\r" + cutA + "\r" + cutB});
+  EXPECT_TRUE(QFile::exists(cutB));
+  EXPECT_TRUE(dialogs->infoTexts().isEmpty()) << "a cut that wrote its files ends by opening the folder, no box";
 
   dialogs->saveAnswers.push_back(out.file("mix"));
   Click("combine");
   const QString joined = out.file("mix.wav");
   ASSERT_TRUE(QFile::exists(joined));
   EXPECT_EQ(DecodeWithFfmpeg(joined).size(), DecodeWithFfmpeg(a).size() + DecodeWithFfmpeg(b).size());
-  EXPECT_EQ(dialogs->infoTexts().last(), "Written:\r" + joined);
+  EXPECT_TRUE(dialogs->infoTexts().isEmpty());
   EXPECT_EQ(state().lv->CellText(1, kStatusCell), "Finish");
 
-  // A desktop without a folder opener: the end box says so.
+  // A desktop without a folder opener: its result is ignored, as it always was.
   launcher->folderOpens = false;
   Click("cut");
-  EXPECT_TRUE(dialogs->infoTexts().last().endsWith(
-      "could not be opened: the desktop has no program that opens folders, or it refused."));
+  EXPECT_TRUE(dialogs->infoTexts().isEmpty());
 
   // Refusals come from the job itself, the same through the menu.
   state().lv->DeleteAllRows();

@@ -44,11 +44,8 @@ class MainWindowFixture : public ::testing::Test {
     components.AudioFile2LameEnc = std::make_unique<TAudioFile2LameEnc>();
     components.AudioPlayer1 = options.player ? std::move(options.player) : std::make_unique<TAudioPlayer2>();
     components.Skin1 = options.skin ? std::move(options.skin) : std::make_unique<TSkin>();
-    QtDialogService* real = nullptr;
     if (options.realDialogs) {
-      auto qt = std::make_unique<QtDialogService>();
-      real = qt.get();
-      components.Dialogs = std::move(qt);
+      components.Dialogs = std::make_unique<QtDialogService>();
     } else {
       auto scripted = std::make_unique<ScriptedDialogs>();
       dialogs = scripted.get();
@@ -58,7 +55,7 @@ class MainWindowFixture : public ::testing::Test {
     launcher = recording.get();
     components.Launcher = std::move(recording);
     components.MessagePump = std::make_unique<QtMessagePump>();
-    program = std::make_unique<MainProgram>(std::move(components), real);
+    program = std::make_unique<MainProgram>(std::move(components));
     program->InstallApplicationHooks(*HookedApplication::Instance());
     window().show();
     QApplication::processEvents();

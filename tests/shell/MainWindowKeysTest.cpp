@@ -213,7 +213,7 @@ TEST_F(MainWindowKeys, FilesAndFoldersFromTheCommandLine) {
   EXPECT_TRUE(state().lv->RowTexts(0).caption.startsWith("keys-10s"));
   EXPECT_EQ(state().lv->SelectedRow(), 0);
   EXPECT_EQ(Shown(state().alltime).text, "00:00:17");
-  EXPECT_TRUE(dialogs->infoTexts().last().contains("gone.mp3"));
+  EXPECT_TRUE(dialogs->infoTexts().isEmpty()) << "a missing path is skipped as an unreadable file is";
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "settings/ProductLinks.h"
 #include "platform/Error.h"
 #include "settings/SettingsKeys.h"
+#include "settings/Tfm_dir.h"
 #include "shell/FormatChooser.h"
 #include "shell/StartupPicture.h"
 #include "tracks/TrackListWidget.h"
@@ -70,6 +71,8 @@ TEST_F(MainWindowStartup, FirstStartWithoutSettingsFile) {
   EXPECT_EQ(window().Edt_dir->geometry(), QRect(64, 50, 232, 19));
   EXPECT_EQ(window().cm_Format->currentText(), "MP3");
   EXPECT_FALSE(QFile::exists(configDir.file("Snipwave.ini"))) << "start-up only reads the settings";
+  window().close();
+  EXPECT_FALSE(QFile::exists(configDir.file("Snipwave.ini"))) << "a run that changed nothing writes nothing";
 }
 
 TEST_F(MainWindowStartup, StoredOutputFolderIsShown) {
@@ -364,4 +367,65 @@ TEST_F(MainWindowBrokenSkin, ObjectsMissingFromTheSkinAreSkippedSilently) {
   ShowProgress(state(), 5000);  // no crash on the missing objects
   state().time.SetText("00:00:01");
   EXPECT_TRUE(dialogs->infoTexts().isEmpty());
+}
+
+// The program as `snipwave` starts it: the real components, built in the same
+// expression that hands them to the program. Every dialog is modal over the
+// main window, and the folder commands use the program's own folder tree.
+TEST(RealStartup, DialogsBelongToTheMainWindowAndFoldersUseTheFolderTree) {
+  TempDir config;
+  qputenv("SNIPWAVE_CONFIG_DIR", config.path().toUtf8());
+  {
+    MainProgram program(MainProgram::RealComponents());
+    program.fm_main().show();
+    QApplication::processEvents();
+
+    QWidget* boxParent = nullptr;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      boxParent = box->parentWidget();
+      box->button(QMessageBox::Ok)->click();
+    });
+    program.fm_main().Commands().Cut();  // an empty list: "Please add file!"
+    EXPECT_EQ(boxParent, &program.fm_main());
+
+    QWidget* chooser = nullptr;
+    QString caption;
+    QPoint offCentre;
+    QTimer::singleShot(0, [&] {
+      chooser = QApplication::activeModalWidget();
+      ASSERT_NE(chooser, nullptr);
+      caption = chooser->windowTitle();
+      offCentre = chooser->geometry().center() - program.fm_main().geometry().center();
+      chooser->close();
+    });
+    program.fm_main().Commands().ChooseOutputDirectory();
+    EXPECT_EQ(chooser, static_cast<QWidget*>(&program.fm_dir()));
+    EXPECT_EQ(caption, "Output Directory");
+    EXPECT_LE(offCentre.manhattanLength(), 2) << offCentre.x() << "," << offCentre.y();
+  }
+  qunsetenv("SNIPWAVE_CONFIG_DIR");
+}
+
+TEST_F(MainWindowBrokenSkin, SkinThatCannotBeAppliedGivesWayToTheBuiltInCopy) {
+  // A readable skin whose window layout has another name than the program's.
+  QFile shipped(QCoreApplication::applicationDirPath() + "/mp3enc.skn");
+  ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+  QString text = QString::fromUtf8(shipped.readAll());
+  text.replace("layout From ", "layout Elsewhere ");
+  const QString renamed = skins.file("renamed.skn");
+  {
+    QFile f(renamed);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text.toUtf8());
+  }
+  StartWithSkinFile(renamed);
+  QApplication::processEvents();
+  ASSERT_EQ(dialogs->infoTexts().size(), 1);
+  EXPECT_TRUE(dialogs->infoTexts().first().contains("From")) << dialogs->infoTexts().first().toStdString();
+  EXPECT_TRUE(dialogs->infoTexts().first().contains("built-in skin"));
+  EXPECT_TRUE(window().StartupDone());
+  EXPECT_TRUE(window().isVisible());
+  EXPECT_TRUE(state().pb.IsBound() && state().pospb.IsBound());
 }

@@ -57,8 +57,7 @@ TEST_F(AddFolder, ASubFolderNamedLikeAWmaIsSkippedWithTheNameOnlyQuestion) {
             QStringList{"x.wma can not be supported, this problem may be solved by download and install free WMA "
                         "encode and reinstall our software . Will you download it?"});
   EXPECT_EQ(b.launcher.urls, QStringList{links::WmaSupportPage()});
-  EXPECT_EQ(b.dialogs.infoTexts(),
-            QStringList{"This file could not be added:\r" + b.dir.file("music/x.wma") + ": not a regular file"});
+  EXPECT_TRUE(b.dialogs.infoTexts().isEmpty());
 }
 
 TEST_F(AddFolder, TheSameFolderTwiceListsEachFileTwice) {

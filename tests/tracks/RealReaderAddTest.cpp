@@ -127,20 +127,7 @@ TEST(RealReaderAdd, FilesTheReaderRefusesLeaveNoTrace) {
   b.dialogs.openAnswers.push_back({good, noise, text, empty, pipe, good2});
   b.commands.AddFiles();
   EXPECT_EQ(b.lv.RowCount(), 2);
-  // One summary: every refused file with the reader's reason (not its path again).
-  ASSERT_EQ(b.dialogs.infoTexts().size(), 1);
-  const QStringList lines = b.dialogs.infoTexts()[0].split('\r');
-  ASSERT_EQ(lines.size(), 5);
-  EXPECT_EQ(lines[0], "These files could not be added:");
-  const QStringList refused{noise, text, empty};
-  for (int i = 0; i < 3; ++i) {
-    SCOPED_TRACE(lines[i + 1].toStdString());
-    EXPECT_TRUE(lines[i + 1].startsWith(refused[i] + ": "));
-    const QString reason = lines[i + 1].mid(refused[i].size() + 2);
-    EXPECT_GT(reason.size(), 3);
-    EXPECT_FALSE(reason.contains(refused[i]));
-  }
-  EXPECT_EQ(lines[4], pipe + ": not a regular file");
+  EXPECT_TRUE(b.dialogs.infoTexts().isEmpty()) << "refused files are skipped without a message";
   EXPECT_EQ(b.state.TrackTable[1].FilePath, good2);
   EXPECT_EQ(b.lv.RowTexts(1).caption, "good two.ogg");
   EXPECT_FALSE(b.reader.IsOpen());
