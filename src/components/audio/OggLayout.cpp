@@ -121,6 +121,8 @@ std::optional<OggLayout> ReadOggLayout(int fd) {
   std::uint32_t serial = 0;
   std::int64_t packetsEnded = 0;  // of the first Vorbis stream, headers included
   bool firstFound = false;
+  std::optional<Page> headerPage;  // the page completing the headers, when it also completes audio packets
+  bool headersDone = false;
   std::vector<Page> granulePages;  // the stream's last few pages with a granule, newest last
   for (std::int64_t offset = 0;;) {
     std::optional<Page> page = NextPage(fd, offset);
@@ -135,9 +137,17 @@ std::optional<OggLayout> ReadOggLayout(int fd) {
     }
     if (!haveSerial || page->serial != serial || layout.vorbisStreams > 1) continue;
     packetsEnded += page->PacketsEnded();
-    if (page->granule == -1) continue;
     // Three header packets (identification, comment, setup) come first.
-    if (!firstFound && packetsEnded > 3 && ChecksumOk(fd, *page)) {
+    const bool isHeaderPage = !headersDone && packetsEnded >= 3;
+    if (isHeaderPage) {
+      headersDone = true;
+      if (packetsEnded > 3) {
+        layout.audioPacketsOnHeaderPage = packetsEnded - 3;
+        headerPage = *page;
+      }
+    }
+    if (page->granule == -1) continue;
+    if (!firstFound && packetsEnded > 3 && !isHeaderPage && ChecksumOk(fd, *page)) {
       firstFound = true;
       layout.firstGranule = page->granule;
       layout.audioPacketsToFirstGranule = packetsEnded - 3;
@@ -149,6 +159,13 @@ std::optional<OggLayout> ReadOggLayout(int fd) {
     }
   }
   if (!haveSerial) return std::nullopt;
+  if (!firstFound && headerPage && headerPage->granule != -1 && ChecksumOk(fd, *headerPage)) {
+    // All the audio sits on the header page: it is read as it is.
+    layout.firstGranule = headerPage->granule;
+    layout.audioPacketsToFirstGranule = layout.audioPacketsOnHeaderPage;
+    layout.firstPageIsLast = headerPage->flags & 0x04;
+    layout.audioPacketsOnHeaderPage = 0;
+  }
   for (auto it = granulePages.rbegin(); it != granulePages.rend(); ++it) {
     if (ChecksumOk(fd, *it)) {
       layout.lastGranule = it->granule;

@@ -13,8 +13,17 @@ struct OggLayout {
   // Vorbis streams that begin in the file (more than one: a chained file,
   // several files joined one after another, or multiplexed streams).
   int vorbisStreams = 0;
-  // The first page that completes audio packets: its granule position, the
-  // audio packets completed up to and including it, and whether it is also
+  // Audio packets completed on the page that completes the three header
+  // packets. A correctly framed stream has none (its audio starts on a fresh
+  // page); some old encoders put the first audio packets there, and the
+  // reference decoder (libvorbisfile) starts decoding on the next page.
+  // 0 as well when no later page has a granule position: the header page is
+  // then the first page below.
+  std::int64_t audioPacketsOnHeaderPage = 0;
+  // The first page with a granule position after the header page (or the
+  // header page itself when audioPacketsOnHeaderPage is 0 and it carries
+  // audio): its granule position, the audio packets completed up to and
+  // including it (those on the header page counted), and whether it is also
   // the stream's last page.
   std::int64_t firstGranule = -1;
   std::int64_t audioPacketsToFirstGranule = 0;

@@ -100,6 +100,16 @@ void PacketIndex::TrimFront(std::int64_t frames) {
   if (i > 0) RebuildOffsetsFrom(0);
 }
 
+std::int64_t PacketIndex::TrimPacketFront(std::size_t i, std::int64_t frames) {
+  if (i >= keys_.size() || frames <= 0) return 0;
+  const PacketOutput out = Output(i);
+  const auto take = static_cast<std::uint32_t>(std::min<std::int64_t>(frames, out.Kept()));
+  if (take == 0) return 0;
+  SetTrim(i, out.front + take, out.back);
+  RebuildOffsetsFrom(i);
+  return take;
+}
+
 void PacketIndex::TrimToLength(std::int64_t frames) {
   std::int64_t excess = total_ - std::max<std::int64_t>(frames, 0);
   if (excess <= 0) return;

@@ -48,6 +48,9 @@ class PacketIndex {
   // trims of the first packets, in order), for start offsets the container's
   // own reading did not apply: an encoder delay, a negative start position.
   void TrimFront(std::int64_t frames);
+  // Trims up to `frames` more from the front of packet i's kept output (at
+  // most all of it); returns how many were trimmed.
+  std::int64_t TrimPacketFront(std::size_t i, std::int64_t frames);
   // Trims the stream's end (from the last packets backwards) so that at most
   // `frames` kept frames remain.
   void TrimToLength(std::int64_t frames);

@@ -381,10 +381,20 @@ std::optional<Mp3InfoTag> SourceDecoder::InfoTagBefore(std::int64_t position) co
 
 void SourceDecoder::ApplyOggGranules(PacketIndex& index) const {
   // The granule positions, not libavformat's reading of them, fix the
-  // stream's ends: the first page's granule against the frames its packets
-  // decode to gives the start (a negative start is trimmed off the front),
-  // the last page's granule the end. A stream whose first page is also its
-  // last counts from zero and ends at that page's granule.
+  // stream's ends, read as the reference decoder (libvorbis) reads them:
+  // - Decoding starts on the first page after the headers. Audio packets that
+  //   share the last header page (old encoders put them there) are not part
+  //   of the stream, and the first packet after them only fills the
+  //   decoder's overlap: their output (`primed` frames) is dropped.
+  // - The first granule position against the frames decoded up to it gives
+  //   the start. Frames beyond the granule lie before time zero; the decoder
+  //   learns of them only with the page's last packet, so they are dropped
+  //   from the front of that packet's output (at most all of it). A stream
+  //   made for an exact start ends its first page after the second audio
+  //   packet, the first one with output, so this is the stream's front.
+  // - The last page's granule position is the end. A stream whose first page
+  //   is also its last counts from where decoding started and ends at that
+  //   page's granule.
   const std::optional<OggLayout> layout = ReadOggLayout(file_.fd);
   if (!layout) return;
   if (layout->vorbisStreams > 1) {
@@ -395,13 +405,22 @@ void SourceDecoder::ApplyOggGranules(PacketIndex& index) const {
   }
   if (layout->firstGranule < 0 || layout->lastGranule < 0) return;
   const auto firstPackets = static_cast<std::size_t>(layout->audioPacketsToFirstGranule);
-  if (firstPackets > index.Size()) return;
+  const auto headerPackets = static_cast<std::size_t>(layout->audioPacketsOnHeaderPage);
+  if (firstPackets > index.Size() || firstPackets == 0 || headerPackets >= index.Size()) return;
   const std::int64_t decoded = index.TotalFrames();
-  const std::int64_t start = layout->firstPageIsLast ? 0 : layout->firstGranule - index.OutputOffset(firstPackets);
-  const std::int64_t front = std::max<std::int64_t>(0, -start);
-  const std::int64_t end = std::clamp<std::int64_t>(layout->lastGranule - start, 0, decoded);
-  index.TrimFront(front);
-  index.TrimToLength(std::max<std::int64_t>(0, end - front));
+  const std::int64_t primed = headerPackets > 0 ? index.OutputOffset(headerPackets + 1) : 0;
+  // Where the stream ends, in frames of a decode of every packet.
+  std::int64_t end = primed + layout->lastGranule;
+  std::int64_t beforeZero = 0;
+  if (!layout->firstPageIsLast) {
+    const std::int64_t firstEnd = index.OutputOffset(firstPackets);
+    end = firstEnd + layout->lastGranule - layout->firstGranule;
+    beforeZero = firstEnd - primed - layout->firstGranule;
+  }
+  end = std::clamp<std::int64_t>(end, primed, decoded);
+  index.TrimFront(primed);
+  const std::int64_t dropped = beforeZero > 0 ? index.TrimPacketFront(firstPackets - 1, beforeZero) : 0;
+  index.TrimToLength(std::max<std::int64_t>(0, end - primed - dropped));
   // After a seek onto the last page the demuxer counts its timestamps back
   // from the end granule, which differs from the running count by the end
   // trim: its packets are only recognised when read into from the page before.
