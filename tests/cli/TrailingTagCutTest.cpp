@@ -58,7 +58,9 @@ TEST(TrailingTagCut, CutToTheEndHoldsTheRangeAndKeepsTheFrames) {
     ASSERT_EQ(got.size(), 2u * 32300);
     const std::size_t edge = 4 * 1152 * 2;
     float worst = 0;
-    for (std::size_t i = edge; i + edge < got.size(); ++i) worst = std::max(worst, std::abs(got[i] - whole[200000 + i]));
+    for (std::size_t i = edge; i + edge < got.size(); ++i) {
+      worst = std::max(worst, std::abs(got[i] - whole[200000 + i]));
+    }
     EXPECT_EQ(worst, 0.0f);
   }
 }

@@ -59,7 +59,9 @@ TEST(Mp3Writer, DecodedLengthEqualsWrittenLength) {
         const QString path = Encode(dir, "len.mp3", enc, Chords(frames, rate, 2));
         EXPECT_EQ(GaplessFrames(path, 2), static_cast<std::size_t>(frames));
         // libavcodec trims the start of a stream of a few 576-sample frames its own way.
-        if (rate == 22050 && frames <= 47) EXPECT_EQ(DecodeWithFfmpeg(path).size(), static_cast<std::size_t>(frames) * 2);
+        if (rate == 22050 && frames <= 47) {
+          EXPECT_EQ(DecodeWithFfmpeg(path).size(), static_cast<std::size_t>(frames) * 2);
+        }
         // Our reader asks for a few frames in a row before it takes a file
         // for MP3 (as libavformat's probe does); long files only.
         if (frames < 10000) continue;
