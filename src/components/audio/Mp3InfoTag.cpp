@@ -49,6 +49,32 @@ bool HoldsMp3Frames(const std::uint8_t* data, std::size_t size, bool whole) {
   return false;
 }
 
+bool HoldsFreeFormatMp3(const std::uint8_t* data, std::size_t size) {
+  const auto freeHeader = [](const std::uint8_t* h) {
+    const int version = (h[1] >> 3) & 3, layer = (h[1] >> 1) & 3;
+    return h[0] == 0xFF && (h[1] & 0xE0) == 0xE0 && version != 1 && layer != 0 && (h[2] >> 4) == 0 &&
+           ((h[2] >> 2) & 3) != 3;
+  };
+  // The same stream: all but the padding and private bits, and the mode extension.
+  const auto alike = [](const std::uint8_t* a, const std::uint8_t* b) {
+    return a[1] == b[1] && (a[2] & 0xFC) == (b[2] & 0xFC) && (a[3] & 0xC0) == (b[3] & 0xC0);
+  };
+  // A free-format frame is longer than its side information and at most
+  // what 640 kbit/s gives at 8 kHz.
+  constexpr std::size_t kMinFrame = 24, kMaxFrame = 11520, kSearch = 64 * 1024;
+  for (std::size_t p = 0; p + 4 <= size && p < kSearch; ++p) {
+    if (!freeHeader(data + p)) continue;
+    for (std::size_t q = p + kMinFrame; q + 4 <= size && q <= p + kMaxFrame; ++q) {
+      if (!freeHeader(data + q) || !alike(data + p, data + q)) continue;
+      const std::size_t spacing = q - p;
+      for (std::size_t r = q + spacing - 1; r <= q + spacing + 1 && r + 4 <= size; ++r) {
+        if (freeHeader(data + r) && alike(data + p, data + r)) return true;
+      }
+    }
+  }
+  return false;
+}
+
 std::optional<Mp3InfoTag> ParseMp3InfoTag(const std::uint8_t* frame, std::size_t size) {
   if (!frame || size < 4 || frame[0] != 0xFF || (frame[1] & 0xE0) != 0xE0) return std::nullopt;
   const int version = (frame[1] >> 3) & 3;  // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5

@@ -33,6 +33,13 @@ int Mp3FrameBytes(const std::uint8_t* header);
 // format probe scores low, from stray bytes that merely look like a header.
 bool HoldsMp3Frames(const std::uint8_t* data, std::size_t size, bool whole);
 
+// True when `data` (from the first byte after any ID3v2 tag) starts, within
+// its first 64 KiB, a run of three free-format MPEG audio frames: headers
+// with bit rate index 0 (the bit rate left to the decoder to find), alike in
+// version, layer, sample rate and channel mode, at one spacing (give or take
+// the padding byte). libavcodec cannot decode such a stream.
+bool HoldsFreeFormatMp3(const std::uint8_t* data, std::size_t size);
+
 // The decoder delay of MPEG-1/2 Layer III that gapless trimming adds to the
 // encoder delay (libavcodec and mpg123 alike).
 constexpr int kMp3DecoderDelay = 529;

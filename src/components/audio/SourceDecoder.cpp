@@ -118,7 +118,12 @@ SourceDecoder::SourceDecoder(std::string path) : path_(std::move(path)) {
   // Identified before anything is read, so that a change during the scan
   // keeps the scan out of the cache.
   const std::optional<FileIdentity> identity = IdentifyFile(path_);
-  input_ = OpenInput();
+  try {
+    input_ = OpenInput();
+  } catch (const Error&) {
+    RefuseFreeFormatMp3();  // says why, where the probe can only say "no audio file"
+    throw;
+  }
   const AVStream* st = input_->format->streams[input_->stream];
   sampleRate_ = st->codecpar->sample_rate;
   channels_ = st->codecpar->ch_layout.nb_channels;
@@ -194,6 +199,24 @@ void SourceDecoder::OpenRegularFile() {
   refuseIrregular(st.st_mode);
   // Regular files never block; reads may as well be plain ones.
   ::fcntl(file_.fd, F_SETFL, ::fcntl(file_.fd, F_GETFL) & ~O_NONBLOCK);
+}
+
+void SourceDecoder::RefuseFreeFormatMp3() const {
+  // libavformat's probe finds no valid frame in such a file and takes it
+  // for no audio file at all.
+  std::uint8_t id3[10] = {};
+  std::int64_t start = 0;
+  if (::pread(file_.fd, id3, sizeof id3, 0) == static_cast<ssize_t>(sizeof id3) && std::memcmp(id3, "ID3", 3) == 0) {
+    start = 10 + (static_cast<std::int64_t>(id3[6] & 0x7F) << 21 | (id3[7] & 0x7F) << 14 | (id3[8] & 0x7F) << 7 |
+                  (id3[9] & 0x7F));
+  }
+  std::vector<std::uint8_t> bytes(80 * 1024);
+  const ssize_t got = ::pread(file_.fd, bytes.data(), bytes.size(), start);
+  if (got > 0 && HoldsFreeFormatMp3(bytes.data(), static_cast<std::size_t>(got))) {
+    throw Error::Failed("Cannot read", path_,
+                        "it is a free-format MP3 (its frames carry no bit rate), which cannot be read; "
+                        "encode it again at a standard bit rate first");
+  }
 }
 
 bool SourceDecoder::IsShortMp3(const AVFormatContext& fmt) const {
@@ -334,18 +357,30 @@ void SourceDecoder::Scan(PacketIndex& index) {
   av_packet_unref(&packet);
   const PacketOutput tail = model.Drain();
   if (tail.raw > 0) index.Add(kDrainKey, tail);
-  if (mp3 && !trimmedByDemuxer) ApplyMp3InfoTag(index, firstPacket);
+  if (mp3) ApplyMp3InfoTag(index, firstPacket, trimmedByDemuxer);
   if (isOgg_) ApplyOggGranules(index);
 }
 
-void SourceDecoder::ApplyMp3InfoTag(PacketIndex& index, const std::vector<std::uint8_t>& firstPacket) const {
+void SourceDecoder::ApplyMp3InfoTag(PacketIndex& index, const std::vector<std::uint8_t>& firstPacket,
+                                    bool trimmedByDemuxer) const {
   // The demuxer reads the Xing/Info tag only from the very first bytes after
   // an ID3v2 tag; then the tag frame is no packet. With junk before it (some
   // taggers leave zeros or stray bytes) the demuxer skips the junk but takes
   // the tag frame for audio: it is one here, so the tag is applied now.
   // Its parser may also drop the tag frame (then found just before the
   // first packet), its content unused.
+  // Where the demuxer did read the tag, it trims the front but may drop the
+  // end trim: when the file is much longer than the tag's byte count (a large
+  // APE tag after the audio) it takes the file for several joined together.
+  // The tag's frame count fixes the length whatever follows the frames.
   if (index.Size() == 0) return;
+  if (trimmedByDemuxer) {
+    const std::optional<Mp3InfoTag> tag = InfoTagBefore(index.Key(0));
+    if (tag && tag->hasGapless && tag->frames > 0) {
+      index.TrimToLength(tag->frames * tag->samplesPerFrame - tag->delay - tag->padding);
+    }
+    return;
+  }
   std::optional<Mp3InfoTag> tag = ParseMp3InfoTag(firstPacket.data(), firstPacket.size());
   std::int64_t front = 0;
   if (tag) {

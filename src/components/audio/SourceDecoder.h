@@ -43,7 +43,8 @@ namespace snipwave::audio {
 class SourceDecoder {
  public:
   // Opens and scans the file; throws snipwave::Error naming the path and the
-  // reason when it is not a readable MP3, WAV, WMA or OGG file.
+  // reason when it is not a readable MP3, WAV, WMA or OGG file (a
+  // free-format MP3 is named as such: its frames cannot be decoded).
   explicit SourceDecoder(std::string path);
   ~SourceDecoder();
 
@@ -85,7 +86,8 @@ class SourceDecoder {
   void CheckStreamFormat(const AVCodecParameters& par) const;
   bool IsShortMp3(const AVFormatContext& fmt) const;
   void Scan(PacketIndex& index);
-  void ApplyMp3InfoTag(PacketIndex& index, const std::vector<std::uint8_t>& firstPacket) const;
+  void RefuseFreeFormatMp3() const;
+  void ApplyMp3InfoTag(PacketIndex& index, const std::vector<std::uint8_t>& firstPacket, bool trimmedByDemuxer) const;
   std::optional<Mp3InfoTag> InfoTagBefore(std::int64_t position) const;
   void ApplyOggGranules(PacketIndex& index) const;
   void SeekPcm(std::int64_t frame);

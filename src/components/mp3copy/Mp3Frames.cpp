@@ -77,6 +77,25 @@ bool IsTrailingTag(const std::uint8_t* data, std::size_t size) {
   return std::all_of(data, data + size, [](std::uint8_t b) { return b == 0; });
 }
 
+// Where the tags at the end of the file begin: an ID3v1 tag (the last 128
+// bytes) and, before it, any APE tags, found by their footers (an APE tag
+// may have no header, so what follows the frames need not say it is one).
+std::size_t TrailingTagsStart(const std::uint8_t* data, std::size_t size) {
+  std::size_t end = size;
+  if (end >= 128 && std::memcmp(data + end - 128, "TAG", 3) == 0) end -= 128;
+  while (end >= 32 && std::memcmp(data + end - 32, "APETAGEX", 8) == 0) {
+    const std::uint8_t* footer = data + end - 32;
+    const auto le32 = [footer](int at) {
+      return static_cast<std::size_t>(footer[at]) | static_cast<std::size_t>(footer[at + 1]) << 8 |
+             static_cast<std::size_t>(footer[at + 2]) << 16 | static_cast<std::size_t>(footer[at + 3]) << 24;
+    };
+    const std::size_t bytes = le32(12) + ((footer[23] & 0x80) ? 32 : 0);  // items and footer, and the header
+    if (bytes < 32 || bytes > end) break;
+    end -= bytes;
+  }
+  return end;
+}
+
 // The Xing quality field and LAME's VBR method and bit rate bytes.
 void ReadLameEncoding(const std::uint8_t* frame, std::size_t size, Mp3Stream& stream) {
   const int sideInfo = IsMpeg1(frame) ? (IsMono(frame) ? 17 : 32) : (IsMono(frame) ? 9 : 17);
@@ -172,14 +191,18 @@ Mp3Stream ReadMp3Stream(const std::uint8_t* data, std::size_t size, const std::s
   std::map<int, std::int64_t> kbpsCount;
   std::int64_t kbpsSum = 0;
   const int sideInfo = IsMpeg1(first) ? (IsMono(first) ? 17 : 32) : (IsMono(first) ? 9 : 17);
-  stream.frames.reserve((size - p) / 96);
-  while (p + 4 <= size) {
+  // The frames end where the trailing tags begin, whatever those hold.
+  const std::size_t audioEnd = std::max(p, TrailingTagsStart(data, size));
+  stream.frames.reserve((audioEnd - p) / 96);
+  while (p + 4 <= audioEnd) {
     const int bytes = audio::Mp3FrameBytes(data + p);
     Mp3Frame frame;
     frame.offset = static_cast<std::int64_t>(p);
     frame.size = bytes;
     frame.slotOffset = 4 + ((data[p + 1] & 1) == 0 ? 2 : 0) + sideInfo;  // header, CRC, side information
-    if (bytes < frame.slotOffset || p + static_cast<std::size_t>(bytes) > size || !SameStream(first, data + p)) break;
+    if (bytes < frame.slotOffset || p + static_cast<std::size_t>(bytes) > audioEnd || !SameStream(first, data + p)) {
+      break;
+    }
     stream.frames.push_back(frame);
     const int kbps = KbpsOf(data + p);
     ++kbpsCount[kbps];
@@ -187,7 +210,7 @@ Mp3Stream ReadMp3Stream(const std::uint8_t* data, std::size_t size, const std::s
     p += static_cast<std::size_t>(bytes);
   }
   stream.dataEnd = static_cast<std::int64_t>(p);
-  stream.whole = IsTrailingTag(data + p, size - p);
+  stream.whole = IsTrailingTag(data + p, audioEnd - p);
   const auto n = static_cast<std::int64_t>(stream.frames.size());
   stream.constantBitrate = kbpsCount.size() <= 1;
   stream.bitrateKbps = n > 0 ? static_cast<int>((kbpsSum + n / 2) / n) : 0;

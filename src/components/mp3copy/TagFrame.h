@@ -1,32 +1,14 @@
 #pragma once
 
-#include <cstdint>
-#include <vector>
+// The tag frame is shared with the MP3 writer, which needs one of its own at
+// low bit rates; the copy names it in its own namespace.
+#include "components/audio/Mp3TagFrame.h"
 
 namespace snipwave::mp3copy {
 
-// What the Xing/Info frame at the head of a written MP3 stream says.
-struct TagFrameFacts {
-  bool variableBitrate = false;   // "Xing" when true, "Info" otherwise
-  int bitrateKbps = 0;            // the stream's (average) bit rate, for the LAME field
-  std::int64_t audioFrames = 0;   // frames after the tag frame
-  std::int64_t streamBytes = 0;   // tag frame plus audio frames
-  std::vector<std::int64_t> frameOffsets;  // each audio frame's offset from the tag frame's start
-  int delay = 0;                  // encoder delay, samples (0..4095)
-  int padding = 0;                // end padding, samples (0..4095)
-  std::uint16_t musicCrc = 0;     // CRC-16 of the audio frames' bytes
-};
-
-// The size of the tag frame for a stream whose frames have the header
-// `streamHeader`: the shortest frame of that format that holds the tag.
-int TagFrameBytes(const std::uint8_t* streamHeader);
-
-// The Xing/Info frame with LAME's extension (delay, padding, CRCs), in the
-// format of `streamHeader`, `TagFrameBytes` long. Decoders trim the delay
-// plus their own 529 samples off the front and the padding off the end.
-std::vector<std::uint8_t> BuildTagFrame(const std::uint8_t* streamHeader, const TagFrameFacts& facts);
-
-// CRC-16 as the LAME tag uses it (polynomial 0x8005, reflected, start 0).
-std::uint16_t Crc16(std::uint16_t crc, const std::uint8_t* data, std::size_t size);
+using audio::BuildTagFrame;
+using audio::Crc16;
+using audio::TagFrameBytes;
+using audio::TagFrameFacts;
 
 }  // namespace snipwave::mp3copy

@@ -13,6 +13,7 @@
 #include "Commands.h"
 #include "OggPages.h"
 #include "TempDir.h"
+#include "TrailingTags.h"
 #include "components/audio/SourceDecoder.h"
 #include "platform/Error.h"
 
@@ -124,6 +125,52 @@ TEST(SourceEdges, Mp3WithJunkBeforeTheLameTag) {
       std::vector<float> range;
       ASSERT_EQ(d.Read(20000, range), 20000u);
       EXPECT_LT(MaxDiff(range, 0, truth, 200000, range.size()), kDecoderTolerance);
+    }
+  }
+}
+
+// Large tags after the frames (an APE tag, with or without its header, then
+// ID3v1) make libavformat drop the LAME tag's end trim; the length and the
+// samples stay those of the bare file (mpg123 and FFmpeg agree on those).
+TEST(SourceEdges, Mp3WithLargeTrailingTagsKeepsTheLameTagsLength) {
+  TempDir dir;
+  const QString bare = dir.file("bare.mp3");
+  RunTool("lame", {"--quiet", "-b", "128", SoxChirp(dir, "src.wav", "3"), bare});
+  const std::vector<float> truth = Mpg123Gapless(bare);
+  ASSERT_EQ(truth.size(), 2u * 132300);
+  ASSERT_EQ(DecodeWithFfmpeg(bare).size(), truth.size());
+  std::vector<std::pair<QByteArray, QByteArray>> many;
+  for (int i = 0; i < 10000; ++i) many.emplace_back("Item" + QByteArray::number(i), QByteArray::number(i * 7));
+  const std::pair<const char*, QByteArray> tags[] = {
+      {"a 1 MB comment", ApeTag({{"Comment", QByteArray(1 << 20, 'x')}}, true)},
+      {"10000 items, no APE header", ApeTag(many, false)}};
+  for (const auto& [name, ape] : tags) {
+    SCOPED_TRACE(name);
+    const QString path = dir.file("tagged.mp3");
+    WriteBytes(path, ReadBytes(bare) + ape + Id3v1Tag());
+    ASSERT_EQ(Mpg123Gapless(path).size(), truth.size());
+    SourceDecoder d(path.toStdString());
+    ASSERT_EQ(d.LengthFrames() * 2, static_cast<std::int64_t>(truth.size()));
+    const std::vector<float> all = ReadAll(d);
+    ASSERT_EQ(all.size(), truth.size());
+    EXPECT_LT(MaxDiff(all, 0, truth, 0, truth.size()), kDecoderTolerance);
+  }
+}
+
+// Free-format MP3 (no bit rate in the headers) cannot be decoded by
+// libavcodec: refused in words that name it, whatever the file is called.
+TEST(SourceEdges, FreeFormatMp3IsRefusedByName) {
+  TempDir dir;
+  const QString mp3 = dir.file("free.mp3"), bin = dir.file("free.bin");
+  RunTool("lame", {"--quiet", "--freeformat", "-b", "400", SoxChirp(dir, "src.wav", "0.5"), mp3});
+  QFile::copy(mp3, bin);
+  for (const QString& path : {mp3, bin}) {
+    try {
+      SourceDecoder d(path.toStdString());
+      ADD_FAILURE() << "opened, length " << d.LengthFrames();
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find(path.toStdString()), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find("free-format MP3"), std::string::npos) << e.what();
     }
   }
 }

@@ -1,17 +1,24 @@
-#include "TagFrame.h"
+#include "Mp3TagFrame.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
-#include "Mp3Frames.h"
+#include "Mp3InfoTag.h"
 
-namespace snipwave::mp3copy {
+namespace snipwave::audio {
 
 namespace {
 
 constexpr int kXingBytes = 120;  // id, flags, frames, bytes, seek table, quality
 constexpr int kLameBytes = 36;
+
+// Bytes of a frame with `header`'s format at another bit rate index, no padding.
+int FrameBytesAtBitrate(const std::uint8_t* header, int bitrateIndex) {
+  const std::uint8_t h[4] = {header[0], header[1], static_cast<std::uint8_t>((header[2] & 0x0C) | bitrateIndex << 4),
+                             header[3]};
+  return Mp3FrameBytes(h);
+}
 
 int SideInfoBytes(const std::uint8_t* h) {
   const bool mpeg1 = ((h[1] >> 3) & 3) == 3, mono = (h[3] >> 6) == 3;
@@ -21,7 +28,7 @@ int SideInfoBytes(const std::uint8_t* h) {
 std::array<std::uint8_t, 4> TagHeader(const std::uint8_t* streamHeader) {
   const int needed = 4 + SideInfoBytes(streamHeader) + kXingBytes + kLameBytes;
   for (int index = 1; index < 15; ++index) {
-    if (Mp3FrameBytesAtBitrate(streamHeader, index) >= needed) {
+    if (FrameBytesAtBitrate(streamHeader, index) >= needed) {
       return {0xFF, static_cast<std::uint8_t>(streamHeader[1] | 1),  // no CRC
               static_cast<std::uint8_t>((streamHeader[2] & 0x0C) | index << 4),
               static_cast<std::uint8_t>(streamHeader[3] & 0xC0)};
@@ -49,7 +56,24 @@ std::uint16_t Crc16(std::uint16_t crc, const std::uint8_t* data, std::size_t siz
 
 int TagFrameBytes(const std::uint8_t* streamHeader) {
   const auto header = TagHeader(streamHeader);
-  return header[0] == 0 ? 0 : Mp3FrameBytesAtBitrate(header.data(), header[2] >> 4);
+  return header[0] == 0 ? 0 : FrameBytesAtBitrate(header.data(), header[2] >> 4);
+}
+
+bool SetTagDelay(std::uint8_t* frame, std::size_t size, int delay) {
+  if (size < 4 || !ParseMp3InfoTag(frame, size)) return false;
+  const std::size_t xing = 4 + static_cast<std::size_t>(SideInfoBytes(frame));
+  const std::uint32_t flags = static_cast<std::uint32_t>(frame[xing + 4]) << 24 | frame[xing + 5] << 16 |
+                              frame[xing + 6] << 8 | frame[xing + 7];
+  const std::size_t lame = xing + 8 + (flags & 1 ? 4 : 0) + (flags & 2 ? 4 : 0) + (flags & 4 ? 100 : 0) +
+                           (flags & 8 ? 4 : 0);
+  if (size < lame + kLameBytes || std::memcmp(frame + lame, "LAME", 4) != 0) return false;
+  std::uint8_t* field = frame + lame + 21;
+  field[0] = static_cast<std::uint8_t>(delay >> 4);
+  field[1] = static_cast<std::uint8_t>((delay & 0x0F) << 4 | (field[1] & 0x0F));
+  const std::uint16_t tagCrc = Crc16(0, frame, lame + 34);
+  frame[lame + 34] = static_cast<std::uint8_t>(tagCrc >> 8);
+  frame[lame + 35] = static_cast<std::uint8_t>(tagCrc);
+  return true;
 }
 
 std::vector<std::uint8_t> BuildTagFrame(const std::uint8_t* streamHeader, const TagFrameFacts& facts) {
@@ -88,4 +112,4 @@ std::vector<std::uint8_t> BuildTagFrame(const std::uint8_t* streamHeader, const 
   return frame;
 }
 
-}  // namespace snipwave::mp3copy
+}  // namespace snipwave::audio
