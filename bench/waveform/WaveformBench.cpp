@@ -117,7 +117,8 @@ double WorstTickGapMs(const std::function<void()>& start, const std::function<bo
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  const fs::path dir = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "snipwave-bench";
+  // Absolute: the 3-hour list names the hour by this path, read relative to the list.
+  const fs::path dir = fs::absolute(argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "snipwave-bench");
   fs::create_directories(dir);
   const std::string hour = MakeHour(dir);
 
