@@ -36,11 +36,15 @@ long NameMaxIn(const QString& folder) {
   return max > 0 ? max : NAME_MAX;
 }
 
-// Drops the last character of `text` (a surrogate pair, or a stray byte's
-// code unit, counts as one).
+// Code units of the character at `at` of `text`: 2 for a surrogate pair,
+// else 1 (a stray byte's code unit counts as one character).
+qsizetype CharacterSize(const QString& text, qsizetype at) {
+  return at + 1 < text.size() && text[at].isHighSurrogate() && text[at + 1].isLowSurrogate() ? 2 : 1;
+}
+
 void ChopCharacter(QString& text) {
   const qsizetype n = text.size();
-  text.chop(n >= 2 && text[n - 1].isLowSurrogate() && text[n - 2].isHighSurrogate() ? 2 : 1);
+  text.chop(n >= 2 && CharacterSize(text, n - 2) == 2 ? 2 : 1);
 }
 
 qsizetype NameBytes(const QString& name) { return FileNameBytes(name).size(); }
@@ -61,7 +65,8 @@ QString TemporaryNameFor(const QString& finalPath, const QString& tag, long name
   auto temporary = [&] { return "." + stem + affix + extension; };
   while (NameBytes(temporary()) > nameMax && !stem.isEmpty()) ChopCharacter(stem);
   // An extension of hundreds of bytes (no type any writer knows): its end is kept.
-  while (NameBytes(temporary()) > nameMax && extension.size() > 1) extension.remove(1, 1);
+  while (NameBytes(temporary()) > nameMax && extension.size() > 1)
+    extension.remove(1, CharacterSize(extension, 1));
   return folder + temporary();
 }
 
