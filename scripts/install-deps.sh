@@ -10,7 +10,7 @@ PACKAGES=(
   libsdl2-dev libjpeg62-turbo-dev libsimpleini-dev libmp3lame-dev libtag1-dev
   libgtest-dev libgmock-dev
   ffmpeg sox xvfb xauth
-  x11-utils desktop-file-utils appstream dpkg-dev file
+  x11-utils desktop-file-utils appstream dpkg-dev file lintian
   lame vorbis-tools mpg123
   xdotool
   clang libclang-rt-14-dev

@@ -18,11 +18,12 @@ const char* const kUsage =
     "Without a command, the window opens, with the files and folders given added to its list.\n"
     "\n"
     "Commands:\n"
-    "  help            show this text\n"
-    "  probe FILE...   print path, length in samples, duration in ms, sample rate, channels\n"
-    "                  (--json: one JSON object per file and line)\n";
+    "  help            show this text\n";
+const char* const kUsageEnd =
+    "\n"
+    "snipwave COMMAND --help explains each option of a command; man snipwave has them all.\n";
 
-QString Usage() { return QString(kUsage) + kPeaksUsage + kJobCommandsUsage; }
+QString Usage() { return QString(kUsage) + kProbeUsage + kPeaksUsage + kJobCommandsUsage + kUsageEnd; }
 
 }  // namespace
 

@@ -14,6 +14,7 @@
 #include "cli/ConsoleParts.h"
 #include "cli/ConsoleProgress.h"
 #include "cli/CutJobs.h"
+#include "cli/PathLines.h"
 #include "cli/SourceArgument.h"
 #include "components/audio/TAudioFile2.h"
 #include "components/audio/TAudioFile2LameEnc.h"
@@ -32,10 +33,20 @@
 namespace snipwave {
 
 const char* const kJobCommandsUsage =
-    "  cut  [--format mp3|wav|wma|ogg] --out DIR PATH[@BEGIN:END]...\n"
+    "  cut  [--format mp3|wav|wma|ogg] [--lossless] [--no-tags] [--jobs N]\n"
+    "       [--split-at-silence [--silence-db D] [--silence-min S]] --out DIR PATH[@BEGIN:END]...\n"
     "                  cut each source's range into DIR/Cut_<name> (Cut(1)_<name>, ... when taken)\n"
-    "  join [--format mp3|wav|wma|ogg] --out FILE [--yes] PATH[@BEGIN:END]...\n"
-    "                  join the sources' ranges, in order, into FILE (its extension becomes the format's)\n";
+    "  join [--format mp3|wav|wma|ogg] [--lossless] [--no-tags] --out FILE [--yes] PATH[@BEGIN:END]...\n"
+    "                  join the sources' ranges, in order, into FILE (its extension becomes the format's)\n"
+    "\n"
+    "Options of cut and join:\n"
+    "  --format F          output type: mp3 (default), wav, wma or ogg\n"
+    "  --lossless          MP3 to MP3: the source's frames copied, only the edges re-encoded\n"
+    "  --no-tags           outputs get no tags from their sources\n"
+    "  --yes               (join) replace an existing FILE without asking\n"
+    "  --jobs N            (cut) cut up to N rows at once\n"
+    "  --split-at-silence  (cut) one file per sounding part; --silence-db D and\n"
+    "                      --silence-min S say what a silence is\n";
 
 namespace {
 
@@ -63,6 +74,7 @@ const char* const kCommonHelp =
     "\n"
     "  --format F   output type: mp3 (default), wav, wma or ogg; its parameters come from\n"
     "               the settings file Snipwave.ini, as in the window\n"
+    "  --no-tags    outputs get no tags from their sources (title, artist, album, cover, ...)\n"
     "  --lossless   MP3 to MP3: copy the source's frames inside each range as they are and\n"
     "               re-encode only the edges (exact to the sample, no generation loss);\n"
     "               needs the output's sample rate and channels to be the source's, else\n"
@@ -73,9 +85,10 @@ const char* const kCommonHelp =
     "  Ctrl+C       stops after the current chunk (so do SIGTERM and SIGHUP); the file\n"
     "               being written is completed under its name, nothing half-written stays\n"
     "\n"
-    "Messages go to stderr, the written files to stdout. Exit status: 0 done, 1 refused,\n"
-    "skipped, shortened or failed, 2 wrong arguments, 128 + the signal's number when\n"
-    "stopped (130 for Ctrl+C).\n";
+    "Messages go to stderr, the written files to stdout, one per line; a path holding a\n"
+    "control character (or starting with ') is quoted as ls quotes it: '/music/a'$'\\n''b.mp3'.\n"
+    "Exit status: 0 done, 1 refused, skipped, shortened or failed, 2 wrong arguments,\n"
+    "128 + the signal's number when stopped (130 for Ctrl+C).\n";
 
 struct JobArguments {
   bool help = false;
@@ -339,7 +352,7 @@ int RunJob(JobKind kind, const QStringList& arguments) {
   auto printWritten = [&] {
     out.flush();
     for (const QString& path : report.writtenFiles) {
-      const QByteArray line = FileNameBytes(path) + '\n';
+      const QByteArray line = FileNameBytes(PathLine(path)) + '\n';
       std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stdout);
     }
     std::fflush(stdout);

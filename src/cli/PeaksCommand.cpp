@@ -18,7 +18,19 @@ namespace {
 constexpr int kReadFrames = 1 << 16;
 constexpr int kMaxSamplesPerPixel = 1 << 24;
 
+const char* const kPeaksHelp =
+    "Usage: snipwave peaks [--samples-per-pixel N] [--bits 8|16] [--] FILE\n"
+    "Prints the waveform of FILE as JSON in the audiowaveform data format, version 2:\n"
+    "the channels mixed to one, the min and max of each block of N frames (the last\n"
+    "block may be shorter).\n"
+    "\n"
+    "  --samples-per-pixel N  frames per block, 1 to 16777216 (default 256)\n"
+    "  --bits 8|16            values scaled by 127 or by 32767 (default 16)\n"
+    "\n"
+    "Exit status: 0 done, 1 the file cannot be read, 2 wrong arguments.\n";
+
 struct PeaksOptions {
+  bool help = false;
   int samplesPerPixel = 256;
   int bits = 16;
   QString file;
@@ -42,7 +54,9 @@ QString ParseArguments(const QStringList& arguments, PeaksOptions& options) {
       value = arguments[++i];
       return true;
     };
-    if (argument == "--samples-per-pixel") {
+    if (argument == "--help" || argument == "-h") {
+      options.help = true;
+    } else if (argument == "--samples-per-pixel") {
       if (!takeValue()) return "--samples-per-pixel needs a number";
       bool ok = false;
       const int n = value.toInt(&ok);
@@ -65,7 +79,7 @@ QString ParseArguments(const QStringList& arguments, PeaksOptions& options) {
       haveFile = true;
     }
   }
-  if (!haveFile) return "peaks needs a file";
+  if (!haveFile && !options.help) return "peaks needs a file";
   return {};
 }
 
@@ -80,8 +94,13 @@ void AppendNumber(std::string& text, long value) {
 int RunPeaksCommand(const QStringList& arguments, std::FILE* out, QTextStream& err) {
   PeaksOptions options;
   const QString problem = ParseArguments(arguments, options);
+  if (options.help) {
+    std::fputs(kPeaksHelp, out);
+    std::fflush(out);
+    return 0;
+  }
   if (!problem.isEmpty()) {
-    err << problem << "\nUsage: snipwave peaks [--samples-per-pixel N] [--bits 8|16] FILE\n";
+    err << problem << "\n\n" << kPeaksHelp;
     err.flush();
     return 2;
   }

@@ -3,6 +3,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "cli/PathLines.h"
 #include "components/audio/TAudioFile2.h"
 #include "platform/Error.h"
 #include "platform/FileHelpers.h"
@@ -11,6 +12,20 @@
 namespace snipwave {
 
 namespace {
+
+const char* const kProbeHelp =
+    "Usage: snipwave probe [--json] [--] FILE...\n"
+    "Prints one line per file: path, length in sample frames, duration in ms, sample rate\n"
+    "and channels, separated by tabs. A path holding a control character (or starting\n"
+    "with ') is quoted as ls quotes it, '/music/a'$'\\n''b.mp3'; a line that starts with '\n"
+    "is always quoted. A file that cannot be read is reported on stderr; the others\n"
+    "still print.\n"
+    "\n"
+    "  --json   one JSON object per file and line instead: path, frames, ms, rate,\n"
+    "           channels; or path and error\n"
+    "  --       ends the options (for a file whose name starts with -)\n"
+    "\n"
+    "Exit status: 0 every file read, 1 any failed, 2 wrong arguments.\n";
 
 // One line of JSON: a complete object per file, so a reader can take each
 // as soon as it is printed.
@@ -21,10 +36,28 @@ void PrintJson(QTextStream& out, const QJsonObject& object) {
 }  // namespace
 
 int RunProbeCommand(const QStringList& arguments, QTextStream& out, QTextStream& err) {
-  QStringList files = arguments;
-  const bool json = files.removeAll("--json") > 0;
-  if (files.isEmpty()) {
-    err << "Usage: snipwave probe [--json] FILE...\n";
+  QStringList files;
+  bool json = false;
+  bool optionsEnded = false;
+  QString problem;
+  for (const QString& argument : arguments) {
+    if (optionsEnded || !argument.startsWith('-') || argument == "-") {
+      files << argument;
+    } else if (argument == "--") {
+      optionsEnded = true;
+    } else if (argument == "--help" || argument == "-h") {
+      out << kProbeHelp;
+      out.flush();
+      return 0;
+    } else if (argument == "--json") {
+      json = true;
+    } else if (problem.isEmpty()) {
+      problem = "Unknown option " + argument + " (a file whose name starts with \"-\" goes after \"--\")";
+    }
+  }
+  if (problem.isEmpty() && files.isEmpty()) problem = "probe needs a file";
+  if (!problem.isEmpty()) {
+    err << problem << "\n\n" << kProbeHelp;
     err.flush();
     return 2;
   }
@@ -49,7 +82,7 @@ int RunProbeCommand(const QStringList& arguments, QTextStream& out, QTextStream&
                         {"rate", static_cast<qint64>(reader.SampleRate())},
                         {"channels", reader.Channels()}});
       else
-        out << file << '\t' << reader.LengthSamples() << '\t' << reader.DurationMs() << '\t' << reader.SampleRate()
+        out << PathLine(file) << '\t' << reader.LengthSamples() << '\t' << reader.DurationMs() << '\t' << reader.SampleRate()
             << '\t' << reader.Channels() << '\n';
       reader.CloseFile();
     } catch (const std::exception& e) {

@@ -12,12 +12,15 @@ namespace snipwave {
 // new file gets) in the folder of the final name, hidden, and keeps the final
 // extension, since writers choose the type by it:
 //   /music/Cut_song.mp3  ->  /music/.Cut_song.snipwave-k3Xq9Z.mp3
+// The stem is shortened where the temporary name would be longer than the
+// file system takes: every final name that fits has a temporary name that fits.
 // Until Commit succeeds, the destructor removes the temporary file, also
 // when the writer still has it open (it then writes into a file nobody sees).
 class PendingOutputFile {
  public:
   // Throws snipwave::Error naming `finalPath` when no temporary file can be
-  // made there (missing folder, a file where the folder should be, ...).
+  // made there (missing folder, a file where the folder should be, ...) or
+  // when its name is longer than the file system takes.
   explicit PendingOutputFile(QString finalPath);
   ~PendingOutputFile();
   PendingOutputFile(const PendingOutputFile&) = delete;

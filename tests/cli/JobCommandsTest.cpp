@@ -172,7 +172,7 @@ TEST_F(JobCommands, RefusalsAndBadArgumentsWriteNothing) {
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_TRUE(help.out.startsWith("Usage: snipwave join")) << help.out.toStdString();
   const CommandResult usage = Run({"--help"});
-  EXPECT_TRUE(usage.out.contains("cut  [--format mp3|wav|wma|ogg] --out DIR PATH[@BEGIN:END]..."));
+  EXPECT_TRUE(usage.out.contains("cut  [--format mp3|wav|wma|ogg] [--lossless]")) << usage.out.toStdString();
 }
 
 TEST_F(JobCommands, OutputFolderThatIsAFileFailsWithAMessage) {
@@ -324,6 +324,44 @@ TEST_F(JobCommands, NamesThatAreNotUtf8OpenAndKeepTheirBytes) {
   EXPECT_EQ(ListFolderEntries(out()), QStringList{FileNameFromBytes("Cut_caf\xe9.wav")});
   // Qt's own clean-up cannot name these files.
   RunCommand("sh", {"-c", R"sh(rm -f "$0"/caf* "$0"/out/Cut_caf*)sh", dir.path()});
+}
+
+TEST_F(JobCommands, NamesUpToTheFileSystemsLimitAreWrittenLongerOnesRefused) {
+  // "Cut_" + stem + ".wav" of 255 bytes fits (its hidden temporary name, 17
+  // bytes longer, must fit too); 256 bytes do not. Two-byte characters: the
+  // temporary stem is shortened by whole characters.
+  for (const int stemBytes : {247, 248}) {
+    const QString stem = QString(123, QChar(0xE9)) + QString(stemBytes - 246, 'x');
+    const QString source = dir.file(stem + ".wav");
+    ASSERT_TRUE(QFile::copy(Wav(), source));
+    const QString name = "Cut_" + stem + ".wav";
+    const CommandResult r = Run({"cut", "--format", "wav", "--out", out(), source + "@0:4410"});
+    if (name.toUtf8().size() <= 255) {
+      ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+      EXPECT_EQ(Lines(r.out), QStringList{out(name)});
+      EXPECT_EQ(DecodeWithFfmpeg(out(name)).size(), 2u * 4410u);
+      EXPECT_EQ(QDir(out()).entryList(QDir::Files | QDir::Hidden), QStringList{name});
+      QFile::remove(out(name));
+    } else {
+      EXPECT_EQ(r.exitCode, 1);
+      EXPECT_TRUE(r.err.contains("File name too long")) << r.err.toStdString();
+      EXPECT_TRUE(QDir(out()).isEmpty());
+    }
+  }
+}
+
+TEST_F(JobCommands, ANameWithANewlineIsPrintedQuotedAsLsQuotesIt) {
+  const QString source = dir.file("two\nlines.wav");
+  ASSERT_TRUE(QFile::copy(Wav(), source));
+  const CommandResult cut = Run({"cut", "--format", "wav", "--out", out(), source + "@0:4410"});
+  ASSERT_EQ(cut.exitCode, 0) << cut.err.toStdString();
+  EXPECT_EQ(cut.out, "'" + out().toUtf8() + "/Cut_two'$'\\n''lines.wav'\n");
+  const CommandResult probe = Run({"probe", source});
+  EXPECT_TRUE(probe.out.startsWith("'" + dir.path().toUtf8() + "/two'$'\\n''lines.wav'\t132300\t")) << probe.out.toStdString();
+  // A script that reads the line gets the file's name back.
+  const CommandResult back = RunCommand(
+      "bash", {"-c", "eval \"p=$1\" && test -f \"$p\" && printf %s \"$p\"", "bash", QString::fromUtf8(cut.out.chopped(1))});
+  EXPECT_EQ(QString::fromUtf8(back.out), out("Cut_two\nlines.wav"));
 }
 
 TEST_F(JobCommands, MessagesNameWhatIsWrong) {

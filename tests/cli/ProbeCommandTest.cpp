@@ -3,12 +3,14 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTextStream>
 #include <sys/stat.h>
 
 #include "Commands.h"
 #include "TempDir.h"
 #include "cli/ConsoleProgress.h"
+#include "cli/PathLines.h"
 #include "cli/ProbeCommand.h"
 
 namespace snipwave::test {
@@ -113,6 +115,52 @@ TEST(ConsoleProgress, LineShowsPercentRowsElapsedAndEstimate) {
   EXPECT_EQ(ProgressLineText(0.25, 2, 10, 15000), "25%  2/10 rows  0:15 elapsed  0:45 left");
   EXPECT_EQ(ProgressLineText(0.5, 1, 2, 3700000), "50%  1/2 rows  1:01:40 elapsed  1:01:40 left");
   EXPECT_EQ(ProgressLineText(1.0, 2, 2, 61000), "100%  2/2 rows  1:01 elapsed");
+}
+
+}  // namespace
+}  // namespace snipwave::test
+
+namespace snipwave::test {
+namespace {
+
+TEST(PathLine, QuotesOnlyWhatWouldBreakALineAsLsDoes) {
+  const QList<QPair<QString, QString>> cases = {
+      {"/music/a song.mp3", "/music/a song.mp3"},
+      {"/music/don't.mp3", "/music/don't.mp3"},
+      {"/music/a\nb.mp3", "'/music/a'$'\\n''b.mp3'"},
+      {"/x/\t\x01" "end\n", "'/x/'$'\\t\\001''end'$'\\n'"},
+      {"'quoted", "''\\''quoted'"},
+      {"/x/it's\r", "'/x/it'\\''s'$'\\r'"},
+  };
+  for (const auto& [path, line] : cases) {
+    EXPECT_EQ(PathLine(path), line) << path.toStdString();
+    if (line == path) continue;
+    // bash reads the line back into the path.
+    const CommandResult r = RunCommand("bash", {"-c", "eval \"p=$1\" && printf %s \"$p\"", "bash", line});
+    EXPECT_EQ(QString::fromUtf8(r.out), path) << line.toStdString();
+  }
+}
+
+// `snipwave help` names every option the commands take; each command's
+// --help prints its usage on stdout and exits 0.
+TEST(CommandLine, HelpNamesEveryOptionAndEachCommandHasItsOwn) {
+  const QString program = SNIPWAVE_RUNTIME_DIR "/snipwave";
+  const CommandResult overview = RunCommand(program, {"help"});
+  ASSERT_EQ(overview.exitCode, 0);
+  static const QRegularExpression option("--[a-z][a-z-]*");
+  for (const QString command : {"probe", "peaks", "cut", "join"}) {
+    const CommandResult r = RunCommand(program, {command, "--help"});
+    EXPECT_EQ(r.exitCode, 0) << command.toStdString() << ": " << r.err.toStdString();
+    EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+    const QString text = QString::fromUtf8(r.out);
+    EXPECT_TRUE(text.startsWith("Usage: snipwave " + command)) << text.toStdString();
+    for (auto m = option.globalMatch(text); m.hasNext();) {
+      const QString name = m.next().captured();
+      if (name == "--help") continue;
+      EXPECT_TRUE(overview.out.contains(name.toUtf8())) << command.toStdString() << " " << name.toStdString();
+    }
+  }
+  EXPECT_EQ(RunCommand(program, {"probe", "--bogus", "x.wav"}).exitCode, 2);
 }
 
 }  // namespace

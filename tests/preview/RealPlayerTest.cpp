@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QTest>
+#include <set>
 #include <vector>
 
 #include "CaughtExceptions.h"
@@ -104,8 +105,9 @@ TEST_F(RealPlayerTest, ThreeSecondFilePlaysToTheEndByItselfAndComesToRest) {
   EXPECT_EQ(state.PlayingRow, 0);
   EXPECT_EQ(list.CellText(1, kStatusCell), "unconverted");
 
-  // Timer every 50 ms over 3 s: many ticks, bar and time never going back.
-  ASSERT_GE(bars.size(), 20u);
+  // The bar moves in steps while the file plays (ticks on the way, not only
+  // at the end), bar and time never going back.
+  ASSERT_GE(std::set<int>(bars.begin(), bars.end()).size(), 3u);
   for (std::size_t i = 1; i < bars.size(); ++i) {
     EXPECT_GE(bars[i], bars[i - 1]) << "tick " << i;
     EXPECT_GE(times[i], times[i - 1]) << "tick " << i;

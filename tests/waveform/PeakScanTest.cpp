@@ -3,10 +3,11 @@
 // per file version.
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 #include <QTimer>
+#include <cstdint>
+#include <set>
 
 #include "Commands.h"
 #include "TempDir.h"
@@ -22,26 +23,22 @@ TEST(PeakScan, AnHourIsScannedWhileTheEventLoopKeepsAnswering) {
   PeakScanner* scanner = cache.Scan(hour);
   ASSERT_NE(scanner, nullptr);
 
-  QElapsedTimer clock;
-  clock.start();
-  qint64 last = 0, worstGap = 0;
-  int partialSeen = 0;
+  // The GUI thread's timer keeps firing while the scan runs and finds the
+  // peaks grown each time: a scan on this thread would let it fire only
+  // before or after, never see the peaks partly made. Each size seen is a
+  // turn of the event loop in the middle of the scan. (How long the loop
+  // waits between turns is a figure of bench/waveform, not a test.)
+  std::set<std::int64_t> partialSizes;
   QTimer tick;
   QObject::connect(&tick, &QTimer::timeout, [&] {
-    const qint64 now = clock.elapsed();
-    worstGap = std::max(worstGap, now - last);
-    last = now;
     const auto peaks = scanner->Peaks();
-    if (peaks && !peaks->Complete() && peaks->ScannedFrames() > 0) ++partialSeen;
+    if (peaks && !peaks->Complete() && peaks->ScannedFrames() > 0) partialSizes.insert(peaks->ScannedFrames());
   });
   tick.start(5);
-  // Two seconds of the scan (or all of it, when the machine is quick).
-  QTest::qWaitFor([&] { return scanner->Finished() || clock.elapsed() > 2000; }, 5000);
-  tick.stop();
-  EXPECT_LT(worstGap, 50) << "the event loop stalled while peaks were scanned";
-  EXPECT_GT(partialSeen, 0) << "peaks should show before the scan ends";
-
   ASSERT_TRUE(QTest::qWaitFor([&] { return scanner->Finished(); }, 240000));
+  tick.stop();
+  EXPECT_GE(partialSizes.size(), 5u) << "the event loop should keep turning, and the peaks show and grow, "
+                                        "while the scan runs";
   EXPECT_TRUE(scanner->ErrorText().isEmpty()) << scanner->ErrorText().toStdString();
   const auto peaks = scanner->Peaks();
   ASSERT_TRUE(peaks && peaks->Complete());

@@ -67,7 +67,7 @@ TEST(Player, PlaysTheWholeFeedAndEndsOnce) {
   RunUntil([] { return false; }, 300);
   EXPECT_EQ(feed.endPlay, 1);
   EXPECT_GE(feed.endArray, 44100 / kBufferFrames);
-  EXPECT_GT(feed.timers, 5);
+  EXPECT_GE(feed.timers, 2);  // while playing (feeding takes turns of the loop), and at the end
   EXPECT_TRUE(feed.timerOnGuiThread);
   EXPECT_GE(feed.lastSamples, 44100 - kBufferFrames);
   EXPECT_LE(feed.lastSamples, 44100);
