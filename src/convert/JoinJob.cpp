@@ -218,8 +218,21 @@ std::int64_t JoinByFrameCopy(MainState& state, const std::vector<std::unique_ptr
       continue;
     }
     rowsDone = row + 1;
-    state.lv->SetCellText(row, kStatusCell, outcome.decodedFrames >= rowEnd ? kFinish : kStoppedStatus);
+    if (outcome.decodedFrames >= rowEnd) {
+      state.lv->SetCellText(row, kStatusCell, kFinish);
+    } else if (outcome.sourceEnded) {
+      // The copy ends where a source's bytes ran out; later rows stay unconverted.
+      state.lv->SetCellText(row, kStatusCell, kShortStatus);
+      const QString message =
+          detail::ShortReadMessage(record.FilePath, outcome.decodedFrames - rowStart, rowEnd - rowStart,
+                                   static_cast<unsigned>(ranges[static_cast<std::size_t>(row)].source->Stream().sampleRate));
+      report.shortReads << message;
+      state.Dialogs->ShowInformation(message);
+    } else {
+      state.lv->SetCellText(row, kStatusCell, kStoppedStatus);
+    }
   }
+  report.frameCopyNotes << ReencodedRunNotes(outcome, ranges);
   if (!outcome.encodedRanges.empty()) {
     QStringList rows;
     for (int row : outcome.encodedRanges) rows << QString::number(row + 1);
