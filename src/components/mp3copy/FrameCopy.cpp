@@ -621,6 +621,17 @@ CopyOutcome FrameCopyWriter::Run() {
     Finish(std::clamp<std::int64_t>(rawFrames_ * n_ - frontSkip_, 0, total_));
     outcome_.sourceEnded = true;
   }
+  if (outcome_.stopped || outcome_.sourceEnded) {
+    // Stretches that the shortened file does not reach were not re-encoded either.
+    auto& runs = outcome_.reencodedRuns;
+    runs.erase(std::remove_if(runs.begin(), runs.end(),
+                              [this](const CopyOutcome::ReencodedRun& run) {
+                                const auto i = static_cast<std::size_t>(
+                                    std::find(rowOf_.begin(), rowOf_.end(), run.row) - rowOf_.begin());
+                                return starts_[i] + (run.begin - ranges_[i].begin) >= outcome_.decodedFrames;
+                              }),
+               runs.end());
+  }
   return outcome_;
 }
 
