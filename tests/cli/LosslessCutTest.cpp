@@ -338,6 +338,20 @@ TEST_F(LosslessCut, TheSettingKeepsFramesAndSourcesThatCannotAreRecodedWithTheRe
   EXPECT_EQ(GaplessFrames(fromMono, 2), 44100);  // resampled to the settings' 44100 Hz stereo
   EXPECT_TRUE(r.err.contains("the output is set to 44100 Hz, 2 channels and the source has 22050 Hz, mono"))
       << r.err.toStdString();
+
+  // Square waves make LAME code every frame with short blocks, which cannot
+  // meet re-encoded ones: the range is re-encoded, to its exact length, and said.
+  const QString squareWav = dir.file("square.wav");
+  ASSERT_EQ(RunCommand("sox", {"-n", "-r", "44100", "-c", "2", "-b", "16", squareWav, "synth", "4", "square", "110",
+                               "square", "167", "gain", "-6"})
+                .exitCode,
+            0);
+  const QString square = LameFixture("lossless-square.mp3", squareWav, {"-V0"});
+  const QString fromSquare = Cut({"--lossless"}, square + "@10000:120000", &r);
+  EXPECT_EQ(GaplessFrames(fromSquare, 2), 110000);
+  EXPECT_TRUE(r.err.contains(square.toUtf8() + " was re-encoded from 0:00.2") &&
+              r.err.contains("its MP3 frames not kept there: they open or close with short blocks"))
+      << r.err.toStdString();
 }
 
 }  // namespace
