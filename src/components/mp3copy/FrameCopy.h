@@ -67,8 +67,10 @@ bool HoldsWholeFrame(const Mp3Stream& stream, std::int64_t begin, std::int64_t e
 // overlap at each joint sees the same sound on both sides; a Xing/LAME tag
 // frame first gives the delay and padding that make a gapless decoder return
 // exactly the ranges' samples. All ranges share sample rate and channel count.
-// `keepGoing` is asked with the share done (0..1) between chunks.
-// Throws snipwave::Error naming `path` on failure.
+// `keepGoing` is asked with the share done (0..1) between chunks. Memory
+// stays within a few chunks however long the ranges are. A source that turns
+// out shorter than its layout ends the file where its bytes or samples ran
+// out (`sourceEnded`). Throws snipwave::Error naming `path` on failure.
 CopyOutcome WriteFrameCopy(const std::vector<CopyRange>& ranges, const PcmSource& pcm, const EdgeEncoding& encoding,
                            const std::string& path, const std::function<bool(double)>& keepGoing);
 
