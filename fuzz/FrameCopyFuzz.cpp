@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (stream.frames.empty() || stream.length <= 0) return 0;
 
   const std::int64_t begin = stream.length / 4, end = stream.length - stream.length / 4;
-  const mp3copy::CopyRange range{&stream, data, begin, end};
+  const mp3copy::CopyRange range{&stream, mp3copy::BytesInMemory(data, size), begin, end};
   const auto silence = [&](int, std::int64_t, std::int64_t count) {
     return std::vector<float>(std::size_t(count) * std::size_t(stream.channels), 0.0f);
   };

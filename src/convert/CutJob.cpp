@@ -137,9 +137,10 @@ void Cut(MainState& state, const JobOptions& options) {
           ShowProgress(state, static_cast<int>(share * 10000));
           return state.Converting;
         };
-        done = WriteMp3Copy({{frameSource.get(), record.BeginSample, record.EndSample}}, reader, true,
-                            output.TemporaryPath(), keepGoing)
-                   .decodedFrames;
+        const std::vector<Mp3CopyRange> ranges = {{frameSource.get(), record.BeginSample, record.EndSample}};
+        const mp3copy::CopyOutcome outcome = WriteMp3Copy(ranges, reader, true, output.TemporaryPath(), keepGoing);
+        report.frameCopyNotes << ReencodedRunNotes(outcome, ranges);
+        done = outcome.decodedFrames;
       } else {
         writer.CreateOutputFile(SystemPath(output.TemporaryPath()), 0);
         done = CopyRange(state, count, sourceFailure);

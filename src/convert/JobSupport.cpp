@@ -72,8 +72,6 @@ QString FinishJob(MainState& state, const QString& folderToOpen) {
          " could not be opened: the desktop has no program that opens folders, or it refused.";
 }
 
-namespace {
-
 QString PreciseTime(std::int64_t frames, unsigned rate, bool withHours) {
   const std::int64_t ms = rate > 0 ? (frames * 1000 + rate / 2) / rate : 0;
   const std::int64_t seconds = ms / 1000, minutes = seconds / 60;
@@ -81,8 +79,6 @@ QString PreciseTime(std::int64_t frames, unsigned rate, bool withHours) {
   if (withHours) return QString("%1:%2:").arg(minutes / 60).arg(minutes % 60, 2, 10, QChar('0')) + tail;
   return QString("%1:").arg(minutes) + tail;
 }
-
-}  // namespace
 
 QString ShortReadMessage(const QString& file, std::int64_t done, std::int64_t count, unsigned rate) {
   const bool withHours = rate > 0 && count >= std::int64_t(rate) * 3600;

@@ -108,6 +108,8 @@ QString FinishJob(MainState& state, const QString& folderToOpen);
 // "<file> ended after 12:03.120 of 25:00.000": `done` and `count` are frames
 // at `rate`; both times as h:mm:ss.mmm, or m:ss.mmm under an hour.
 QString ShortReadMessage(const QString& file, std::int64_t done, std::int64_t count, unsigned rate);
+// `frames` at `rate` as m:ss.mmm, or h:mm:ss.mmm `withHours`.
+QString PreciseTime(std::int64_t frames, unsigned rate, bool withHours);
 // Why a row's source cannot be cut now that it is not a regular file any more:
 // "<path> has been removed.", or what stands under its name instead.
 QString MissingSourceMessage(const QString& path);

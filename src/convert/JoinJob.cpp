@@ -215,8 +215,20 @@ std::int64_t JoinByFrameCopy(MainState& state, const std::vector<std::unique_ptr
     rowEnd += std::max<std::int64_t>(0, record.EndSample - record.BeginSample);
     if (rowStart >= outcome.decodedFrames && rowEnd > rowStart) continue;  // not reached: keeps its text
     rowsDone = row + 1;
-    state.lv->SetCellText(row, kStatusCell, kFinish);
+    if (outcome.decodedFrames < rowEnd && outcome.sourceEnded) {
+      // The copy ends where a source's bytes ran out; later rows keep their text.
+      state.lv->SetCellText(row, kStatusCell, kShortStatus);
+      const QString message =
+          detail::ShortReadMessage(record.FilePath, outcome.decodedFrames - rowStart, rowEnd - rowStart,
+                                   static_cast<unsigned>(ranges[static_cast<std::size_t>(row)].source->Stream().sampleRate));
+      report.shortReads << message;
+      state.Dialogs->ShowInformation(message);
+    } else {
+      // A stopped row ends with "Finish" too, holding what was copied until the stop.
+      state.lv->SetCellText(row, kStatusCell, kFinish);
+    }
   }
+  report.frameCopyNotes << ReencodedRunNotes(outcome, ranges);
   if (!outcome.encodedRanges.empty()) {
     QStringList rows;
     for (int row : outcome.encodedRanges) rows << QString::number(row + 1);

@@ -27,14 +27,16 @@ std::unique_ptr<Mp3FrameSource> Mp3FrameSource::Open(const QString& path, std::i
     *reason = "it cannot be read (" + source->file_.errorString() + ")";
     return nullptr;
   }
-  const qint64 size = source->file_.size();
-  source->bytes_ = size > 0 ? source->file_.map(0, size) : nullptr;
-  if (!source->bytes_) {
+  // The layout is read from a copy of the file: a mapping would end the
+  // program if the file became shorter while it is scanned.
+  const QByteArray bytes = source->file_.readAll();
+  if (source->file_.error() != QFileDevice::NoError) {
     *reason = "it cannot be read (" + source->file_.errorString() + ")";
     return nullptr;
   }
   try {
-    source->stream_ = mp3copy::ReadMp3Stream(source->bytes_, static_cast<std::size_t>(size), SystemPath(path));
+    source->stream_ = mp3copy::ReadMp3Stream(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                             static_cast<std::size_t>(bytes.size()), SystemPath(path));
   } catch (const Error&) {
     *reason = "it is no MP3 file";
     return nullptr;
@@ -55,12 +57,27 @@ std::unique_ptr<Mp3FrameSource> Mp3FrameSource::Open(const QString& path, std::i
   return source;
 }
 
+std::size_t Mp3FrameSource::Read(std::int64_t offset, std::uint8_t* out, std::size_t size) const {
+  if (!file_.seek(offset)) return 0;
+  std::size_t got = 0;
+  while (got < size) {
+    const qint64 n = file_.read(reinterpret_cast<char*>(out) + got, static_cast<qint64>(size - got));
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  return got;
+}
+
 mp3copy::CopyOutcome WriteMp3Copy(const std::vector<Mp3CopyRange>& ranges, IAudioFile2& reader,
                                   bool readerOnFirstSource, const QString& outputPath,
                                   const std::function<bool(double)>& keepGoing) {
   std::vector<mp3copy::CopyRange> copyRanges;
   for (const Mp3CopyRange& r : ranges)
-    copyRanges.push_back({&r.source->Stream(), r.source->Bytes(), r.begin, r.end});
+    copyRanges.push_back({&r.source->Stream(),
+                          [source = r.source](std::int64_t offset, std::uint8_t* out, std::size_t size) {
+                            return source->Read(offset, out, size);
+                          },
+                          r.begin, r.end});
   const mp3copy::Mp3Stream& first = ranges.front().source->Stream();
   const mp3copy::EdgeEncoding encoding =
       mp3copy::EdgeEncodingFor(first);
@@ -83,13 +100,30 @@ mp3copy::CopyOutcome WriteMp3Copy(const std::vector<Mp3CopyRange>& ranges, IAudi
       if (buffer.empty()) break;
       out.insert(out.end(), buffer.begin(), buffer.end());
     }
-    out.resize(static_cast<std::size_t>(count) * channels, 0.0f);
+    // Fewer samples than asked when the source ends early: past its end, or
+    // because it has become shorter, which the copy then reports.
+    out.resize(std::min(out.size(), static_cast<std::size_t>(count) * channels));
     return out;
   };
   mp3copy::CopyOutcome outcome =
       mp3copy::WriteFrameCopy(copyRanges, pcm, encoding, SystemPath(outputPath), keepGoing);
   detail::CloseIfOpen(&reader);
   return outcome;
+}
+
+QStringList ReencodedRunNotes(const mp3copy::CopyOutcome& outcome, const std::vector<Mp3CopyRange>& ranges) {
+  QStringList notes;
+  for (const mp3copy::CopyOutcome::ReencodedRun& run : outcome.reencodedRuns) {
+    const Mp3FrameSource& source = *ranges[static_cast<std::size_t>(run.row)].source;
+    const auto rate = static_cast<unsigned>(source.Stream().sampleRate);
+    const bool withHours = source.Stream().length >= std::int64_t(rate) * 3600;
+    const QString why = run.why == mp3copy::CopyOutcome::ReencodedRun::Why::ShortBlocks
+                            ? "they open or close with short blocks, which cannot meet re-encoded frames"
+                            : "no re-encoded frame before them could hold the bytes they take from the bit reservoir";
+    notes << source.Path() + " was re-encoded from " + detail::PreciseTime(run.begin, rate, withHours) + " to " +
+                 detail::PreciseTime(run.end, rate, withHours) + ", its MP3 frames not kept there: " + why + ".";
+  }
+  return notes;
 }
 
 bool KeepMp3Frames(const MainState& state, const JobOptions& options) {

@@ -16,8 +16,10 @@ class IAudioFile2;
 struct MainState;
 struct JobOptions;
 
-// An MP3 source opened for copying its frames: the file mapped into memory
-// and its frame layout. Lives as long as the copy that reads it.
+// An MP3 source opened for copying its frames: the open file and its frame
+// layout. Its bytes are read when the copy needs them (not mapped: a file
+// that becomes shorter meanwhile must end the copy, not the program). Lives
+// as long as the copy that reads it.
 class Mp3FrameSource {
  public:
   // The source at `path`, or nullptr with `reason` set (a clause: "it is no
@@ -29,12 +31,12 @@ class Mp3FrameSource {
 
   const QString& Path() const { return path_; }
   const mp3copy::Mp3Stream& Stream() const { return stream_; }
-  const std::uint8_t* Bytes() const { return bytes_; }
+  // Reads `size` bytes at `offset`; returns how many there were.
+  std::size_t Read(std::int64_t offset, std::uint8_t* out, std::size_t size) const;
 
  private:
   QString path_;
-  QFile file_;
-  const std::uint8_t* bytes_ = nullptr;
+  mutable QFile file_;
   mp3copy::Mp3Stream stream_;
 };
 
@@ -53,6 +55,10 @@ struct Mp3CopyRange {
 mp3copy::CopyOutcome WriteMp3Copy(const std::vector<Mp3CopyRange>& ranges, IAudioFile2& reader,
                                   bool readerOnFirstSource, const QString& outputPath,
                                   const std::function<bool(double)>& keepGoing);
+
+// For the job's summary, one note per run of frames that the copy meant to
+// keep and re-encoded: "<file> was re-encoded from 0:01.250 to 0:04.000, ...".
+QStringList ReencodedRunNotes(const mp3copy::CopyOutcome& outcome, const std::vector<Mp3CopyRange>& ranges);
 
 // Whether the job keeps MP3 frames: the option when given, else [mp3] "lossless".
 bool KeepMp3Frames(const MainState& state, const JobOptions& options);

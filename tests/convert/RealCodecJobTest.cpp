@@ -308,6 +308,54 @@ TEST(RealJobErrors, SourceThatShrinksWhileItIsCutEndsTheRowWithAMessage) {
   EXPECT_EQ(QDir(h.out()).entryList(QDir::Files | QDir::Hidden), QStringList{"Cut_shrinking.wav"});
 }
 
+TEST(RealJobErrors, Mp3SourceThatShrinksWhileItsFramesAreCopiedEndsTheRowWithAMessage) {
+  const QString mp3 = ChirpFixture("job-src20.mp3", 20.0, 44100, 2, {"-c:a", "libmp3lame", "-b:a", "192k"});
+  for (const bool join : {false, true}) {
+    SCOPED_TRACE(join ? "join" : "cut");
+    RealHarness h;
+    h.format.index = 0;  // MP3, 44.1 kHz stereo as the source
+    const QString source = h.dir.file("shrinking.mp3");
+    ASSERT_TRUE(QFile::copy(mp3, source));
+    h.AddRow(source, 10000, 10000 + 44100 * 15);
+    // Once the first frames are in the output, another program cuts the
+    // source to half its bytes (about ten seconds).
+    const qint64 size = QFileInfo(source).size();
+    bool cut = false;
+    h.pump.onCall = [&](int) {
+      const QFileInfoList files = QDir(h.out()).entryInfoList(QDir::Files | QDir::Hidden);
+      if (cut || files.isEmpty() || files[0].size() < 50000) return;
+      cut = true;
+      ASSERT_TRUE(QFile::resize(source, size / 2));
+    };
+    JobReport report;
+    JobOptions options{QString(), &report};
+    options.keepMp3Frames = true;
+    if (join) {
+      h.dialogs.saveAnswers.push_back(h.out("mix"));
+      Join(h.state, options);
+    } else {
+      Cut(h.state, options);
+    }
+    ASSERT_TRUE(cut);
+    ASSERT_EQ(report.shortReads.size(), 1);
+    EXPECT_TRUE(report.shortReads[0].startsWith(source + " ended after 0:0")) << report.shortReads[0].toStdString();
+    EXPECT_TRUE(report.shortReads[0].endsWith(" of 0:15.000")) << report.shortReads[0].toStdString();
+    EXPECT_EQ(h.list.CellText(0, kStatusCell), "Short");
+    // What was copied is written, complete, under the output's name, and no
+    // temporary is left.
+    const QString written = join ? h.out("mix.mp3") : h.out("Cut_shrinking.mp3");
+    EXPECT_EQ(report.writtenFiles, QStringList{written});
+    EXPECT_EQ(QDir(h.out()).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(written).fileName()});
+    const std::vector<float> got = DecodeWithFfmpeg(written);
+    EXPECT_GT(got.size(), 2u * 44100u * 6);
+    EXPECT_LT(got.size(), 2u * 44100u * 10);
+    const std::vector<float> expected = Frames(DecodeWithFfmpeg(mp3), 2, 10000, 10000 + std::int64_t(got.size() / 2));
+    EXPECT_EQ(MaxDifference(Frames(got, 2, 44100, std::int64_t(got.size() / 2) - 4 * 1152),
+                            Frames(expected, 2, 44100, std::int64_t(got.size() / 2) - 4 * 1152)),
+              0.0f);
+  }
+}
+
 TEST(RealJobErrors, UnwritableOutputFolderLeavesEarlierFilesIntact) {
   RealHarness h;
   h.format.index = 1;

@@ -36,12 +36,16 @@ EdgeEncoding EdgeEncodingFor(const Mp3Stream& stream) {
   return encoding;
 }
 
-EncodedFrames EncodeEdge(const EdgeEncoding& encoding, const std::vector<float>& pcm, bool forJoints,
-                         const std::string& path) {
+struct EdgeEncoder::Lame {
+  LamePtr flags;
+};
+
+EdgeEncoder::EdgeEncoder(const EdgeEncoding& encoding, bool forJoints, std::string path)
+    : lame_(std::make_unique<Lame>()), channels_(encoding.channels), path_(std::move(path)) {
   std::unique_lock setupLock(audio::LameTables());
-  LamePtr lame(lame_init());
-  if (!lame) throw Error::Failed(kEncode, path, "out of memory");
-  lame_global_flags* gf = lame.get();
+  lame_->flags.reset(lame_init());
+  if (!lame_->flags) throw Error::Failed(kEncode, path_, "out of memory");
+  lame_global_flags* gf = lame_->flags.get();
   lame_set_in_samplerate(gf, encoding.sampleRate);
   lame_set_out_samplerate(gf, encoding.sampleRate);
   lame_set_num_channels(gf, encoding.channels);
@@ -67,38 +71,50 @@ EncodedFrames EncodeEdge(const EdgeEncoding& encoding, const std::vector<float>&
   }
   lame_set_bWriteVbrTag(gf, 0);
   lame_set_write_id3tag_automatic(gf, 0);
-  if (lame_init_params(gf) < 0) throw Error::Failed(kEncode, path, "the encoder refused the source's format");
-  setupLock.unlock();
+  if (lame_init_params(gf) < 0) throw Error::Failed(kEncode, path_, "the encoder refused the source's format");
+  delay_ = lame_get_encoder_delay(gf);
+}
+
+EdgeEncoder::~EdgeEncoder() = default;
+
+void EdgeEncoder::Encode(const std::vector<float>& pcm, std::vector<FrameBytes>& frames) {
+  const std::size_t count = pcm.size() / static_cast<std::size_t>(channels_);
+  if (count == 0) return;
+  std::vector<float> left(count), right(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    left[i] = pcm[i * static_cast<std::size_t>(channels_)];
+    right[i] = channels_ > 1 ? pcm[i * 2 + 1] : left[i];
+  }
+  out_.resize(count * 5 / 4 + 7200);  // LAME's own bound for one call
   std::shared_lock encodingLock(audio::LameTables());
+  const int used = lame_encode_buffer_ieee_float(lame_->flags.get(), left.data(), right.data(),
+                                                 static_cast<int>(count), out_.data(), static_cast<int>(out_.size()));
+  if (used < 0) throw Error::Failed(kEncode, path_, "the encoder failed (code " + std::to_string(used) + ")");
+  TakeFrames(static_cast<std::size_t>(used), frames);
+}
 
-  const std::size_t frames = pcm.size() / static_cast<std::size_t>(encoding.channels);
-  std::vector<float> left(frames), right(frames);
-  for (std::size_t i = 0; i < frames; ++i) {
-    left[i] = pcm[i * static_cast<std::size_t>(encoding.channels)];
-    right[i] = encoding.channels > 1 ? pcm[i * 2 + 1] : left[i];
-  }
-  std::vector<unsigned char> out(frames * 5 / 4 + 7200 + 7200);
-  int used = 0;
-  if (frames > 0) {
-    used = lame_encode_buffer_ieee_float(gf, left.data(), right.data(), static_cast<int>(frames), out.data(),
-                                         static_cast<int>(out.size()));
-    if (used < 0) throw Error::Failed(kEncode, path, "the encoder failed (code " + std::to_string(used) + ")");
-  }
-  const int flushed = lame_encode_flush(gf, out.data() + used, static_cast<int>(out.size()) - used);
-  if (flushed < 0) throw Error::Failed(kEncode, path, "the encoder failed (code " + std::to_string(flushed) + ")");
-  const std::size_t total = static_cast<std::size_t>(used + flushed);
+void EdgeEncoder::Flush(std::vector<FrameBytes>& frames) {
+  out_.resize(7200 * 2);
+  std::shared_lock encodingLock(audio::LameTables());
+  const int flushed = lame_encode_flush(lame_->flags.get(), out_.data(), static_cast<int>(out_.size()));
+  if (flushed < 0) throw Error::Failed(kEncode, path_, "the encoder failed (code " + std::to_string(flushed) + ")");
+  TakeFrames(static_cast<std::size_t>(flushed), frames);
+  if (!partial_.empty()) throw Error::Failed(kEncode, path_, "the encoder wrote no whole frame");
+}
 
-  EncodedFrames encoded;
-  encoded.delay = lame_get_encoder_delay(gf);
-  for (std::size_t at = 0; at + 4 <= total;) {
-    const int size = audio::Mp3FrameBytes(out.data() + at);
-    if (size == 0 || at + static_cast<std::size_t>(size) > total)
-      throw Error::Failed(kEncode, path, "the encoder wrote no whole frame");
-    encoded.frames.emplace_back(out.begin() + static_cast<std::ptrdiff_t>(at),
-                                out.begin() + static_cast<std::ptrdiff_t>(at) + size);
+// LAME hands out bytes, not frames: a frame may end in a later call.
+void EdgeEncoder::TakeFrames(std::size_t bytes, std::vector<FrameBytes>& frames) {
+  partial_.insert(partial_.end(), out_.begin(), out_.begin() + static_cast<std::ptrdiff_t>(bytes));
+  std::size_t at = 0;
+  while (partial_.size() - at >= 4) {
+    const int size = audio::Mp3FrameBytes(partial_.data() + at);
+    if (size == 0) throw Error::Failed(kEncode, path_, "the encoder wrote no whole frame");
+    if (partial_.size() - at < static_cast<std::size_t>(size)) break;
+    frames.emplace_back(partial_.begin() + static_cast<std::ptrdiff_t>(at),
+                        partial_.begin() + static_cast<std::ptrdiff_t>(at) + size);
     at += static_cast<std::size_t>(size);
   }
-  return encoded;
+  partial_.erase(partial_.begin(), partial_.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
 }  // namespace snipwave::mp3copy

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,18 +25,41 @@ struct EdgeEncoding {
 // else its average bit rate.
 EdgeEncoding EdgeEncodingFor(const Mp3Stream& stream);
 
-struct EncodedFrames {
-  // LAME's encoder delay: input sample i decodes at raw sample
-  // i + delay + 529 of the frames below.
-  int delay = 0;
-  std::vector<std::vector<std::uint8_t>> frames;  // each a whole frame, main data in its own slot
-};
+using FrameBytes = std::vector<std::uint8_t>;
 
-// Encodes `pcm` (interleaved float, `encoding.channels` per frame). With
-// `forJoints`, LAME's bit reservoir is off, so that every frame can stand
-// next to frames of another stream, and only long blocks are used, so that
-// its first and last frames overlap a neighbour's long windows. No tag frame. Throws snipwave::Error naming `path`.
-EncodedFrames EncodeEdge(const EdgeEncoding& encoding, const std::vector<float>& pcm, bool forJoints,
-                         const std::string& path);
+// libmp3lame set up as EdgeEncodingFor says, fed the sound piece by piece
+// (interleaved float, `encoding.channels` per frame) and handing out whole
+// frames as they are done, so that a long re-encode holds only a piece of
+// its sound and a few frames at a time. With `forJoints`, LAME's bit
+// reservoir is off, so that every frame can stand next to frames of another
+// stream, and only long blocks are used, so that its first and last frames
+// overlap a neighbour's long windows. No tag frame. Throws snipwave::Error
+// naming `path`.
+class EdgeEncoder {
+ public:
+  EdgeEncoder(const EdgeEncoding& encoding, bool forJoints, std::string path);
+  ~EdgeEncoder();
+  EdgeEncoder(const EdgeEncoder&) = delete;
+  EdgeEncoder& operator=(const EdgeEncoder&) = delete;
+
+  // LAME's encoder delay: input sample i decodes at raw sample
+  // i + Delay() + 529 of the frames handed out.
+  int Delay() const { return delay_; }
+  // Encodes `pcm`; the frames it completes are appended to `frames`.
+  void Encode(const std::vector<float>& pcm, std::vector<FrameBytes>& frames);
+  // Ends the stream: the frames still inside the encoder are appended.
+  void Flush(std::vector<FrameBytes>& frames);
+
+ private:
+  void TakeFrames(std::size_t bytes, std::vector<FrameBytes>& frames);
+
+  struct Lame;
+  std::unique_ptr<Lame> lame_;
+  int channels_ = 2;
+  int delay_ = 0;
+  std::string path_;
+  std::vector<unsigned char> out_;      // LAME's output buffer
+  std::vector<std::uint8_t> partial_;   // bytes of a frame not yet whole
+};
 
 }  // namespace snipwave::mp3copy

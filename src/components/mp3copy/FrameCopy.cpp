@@ -6,10 +6,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <limits>
 #include <map>
 #include <memory>
 #include <optional>
 
+#include "ReservoirLayout.h"
 #include "TagFrame.h"
 #include "components/audio/Mp3InfoTag.h"
 #include "platform/Error.h"
@@ -21,8 +24,10 @@ namespace {
 constexpr std::int64_t kDecoderDelay = audio::kMp3DecoderDelay;
 constexpr std::int64_t kMaxTagField = 4095;  // delay and padding have 12 bits each
 constexpr std::int64_t kMaxReservoirReach = 512;
-constexpr std::int64_t kFramesPerChunk = 2000;
-constexpr int kMaxWindowShifts = 8;
+constexpr std::int64_t kFramesPerChunk = 256;   // copied between progress reports
+constexpr std::int64_t kFeedFrames = 64;        // frames of sound given to a re-encode at once
+constexpr std::int64_t kMaxWindowShifts = 8;    // later starts tried for a copied run
+constexpr std::int64_t kLeadFrames = 8;         // re-encoded frames that may hold a run's reservoir bytes
 constexpr const char* kWrite = "Cannot write";
 constexpr std::int64_t kFadeFrames = 1152;
 constexpr std::int64_t kLameEncoderDelay = 576;  // libmp3lame's, for Layer III at any rate
@@ -67,6 +72,10 @@ struct Window {
   std::int64_t a = 0, b = 0;
 };
 
+// Thrown inside the writer when a source's bytes or samples run out before
+// its frames do: the source has become shorter since its layout was read.
+struct SourceEnded {};
+
 class FrameCopyWriter {
  public:
   FrameCopyWriter(const std::vector<CopyRange>& ranges, const PcmSource& pcm, const EdgeEncoding& encoding,
@@ -91,13 +100,31 @@ class FrameCopyWriter {
   struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
   };
+  // A re-encode of the output from some point on, frame by frame. Its
+  // frames lie on the output's frame grid: frame f decodes output samples
+  // [base + f * n, base + (f + 1) * n). Frames wait in `held` until no
+  // later choice can change them; the ones before are in the file.
+  struct Gap {
+    std::unique_ptr<EdgeEncoder> encoder;
+    std::int64_t base = 0;
+    std::int64_t fed = 0;     // output position of the next sample the encoder gets
+    std::int64_t skip = 0;    // encoder frames still to drop: the lead-in's
+    bool fadeOut = true;      // what follows the end: see Timeline
+    bool standalone = false;  // no copied frame next to it
+    std::int64_t firstHeld = 0;
+    std::deque<FrameBytes> held;
+  };
 
   const Mp3Stream& StreamOf(int row) const { return *ranges_[static_cast<std::size_t>(row)].stream; }
+  void ReadSource(int row, std::int64_t offset, std::uint8_t* out, std::size_t size) const {
+    if (ranges_[static_cast<std::size_t>(row)].read(offset, out, size) != size) throw SourceEnded{};
+  }
   // Frame `k` of range `row` with its side information read.
   Mp3Frame Detail(int row, std::int64_t k) const {
-    const CopyRange& r = ranges_[static_cast<std::size_t>(row)];
-    const Mp3Frame& f = r.stream->frames[static_cast<std::size_t>(k)];
-    return ParseMp3Frame(r.bytes + f.offset, static_cast<std::size_t>(f.size), f.offset).value_or(f);
+    const Mp3Frame& f = StreamOf(row).frames[static_cast<std::size_t>(k)];
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(f.size));
+    ReadSource(row, f.offset, bytes.data(), bytes.size());
+    return ParseMp3Frame(bytes.data(), bytes.size(), f.offset).value_or(f);
   }
   // Decoded output position of the first sample of source frame `frame` of `row`.
   std::int64_t OutputPosition(int row, std::int64_t frame) const {
@@ -108,12 +135,20 @@ class FrameCopyWriter {
   // Output samples [from, to); with `fadeOut`, what follows the end is the
   // last source's continuation fading out, else silence.
   std::vector<float> Timeline(std::int64_t from, std::int64_t to, bool fadeOut) const;
-  std::vector<std::vector<std::uint8_t>> EncodeGap(std::int64_t from, std::int64_t to, bool first, bool last);
+  void OpenGap(std::int64_t from, bool first, bool standalone);
+  void FeedGap(std::int64_t samples);
+  // Encodes until the gap has `count` frames; frames before `settled` go to the file.
+  void GapFrames(std::int64_t count, std::int64_t settled);
+  void WriteHeld(std::int64_t below);
+  bool BridgeInto(Window& w);
+  std::vector<FrameBytes> LighterFrames(std::int64_t from, std::int64_t count);
+  void EncodeTail();
   std::optional<std::vector<std::uint8_t>> ReservoirFor(const Window& w) const;
-  bool Bridge(std::vector<std::uint8_t>& frame, const std::vector<std::uint8_t>& reservoir) const;
+  void NoteReencoded(const Window& w, CopyOutcome::ReencodedRun::Why why);
   void Put(const std::uint8_t* bytes, std::size_t size, std::int64_t frames);
-  void PutFrame(const std::vector<std::uint8_t>& frame) { Put(frame.data(), frame.size(), 1); }
+  void PutEncoded(const FrameBytes& frame);
   bool CopyWindow(const Window& w);
+  void Copy();
   void Finish(std::int64_t decoded);
   [[noreturn]] void Fail() const { throw Error::Failed(kWrite, path_, std::strerror(errno ? errno : EIO)); }
 
@@ -131,7 +166,9 @@ class FrameCopyWriter {
   std::int64_t frontSkip_ = 0;             // decoded output sample 0 is raw output sample frontSkip_
   bool startsWithCopy_ = false;            // the first window is the file's own start: no head
   std::vector<Window> windows_;
+  std::optional<Gap> gap_;
   CopyOutcome outcome_;
+  std::array<std::uint8_t, 4> header_{};   // the first source frame's header: the output's format
 
   std::unique_ptr<std::FILE, FileCloser> file_;
   std::int64_t written_ = 0;               // bytes, tag frame included
@@ -216,9 +253,18 @@ void FrameCopyWriter::Plan() {
     Window w = merged[j];
     const bool openStart = j == 0 && startsWithCopy_;
     const bool openEnd = j + 1 == merged.size() && OutputPosition(w.row, w.b) >= total_;
+    const Window whole = w;
     while (!openStart && w.a < w.b && !Detail(w.row, w.a).startsLong) ++w.a;
     while (!openEnd && w.a < w.b && !Detail(w.row, w.b - 1).endsLong) --w.b;
-    if (w.a < w.b) windows_.push_back(w);
+    // A few frames at an edge are part of the edge; more are said.
+    const auto why = CopyOutcome::ReencodedRun::Why::ShortBlocks;
+    if (w.a >= w.b) {
+      NoteReencoded({whole.row, whole.a, whole.b}, why);
+      continue;
+    }
+    if (w.a - whole.a > kMaxWindowShifts) NoteReencoded({w.row, whole.a, w.a}, why);
+    if (whole.b - w.b > kMaxWindowShifts) NoteReencoded({w.row, w.b, whole.b}, why);
+    windows_.push_back(w);
   }
   if (windows_.empty() || windows_[0].row != 0 || windows_[0].a != 0) startsWithCopy_ = false;
 
@@ -240,7 +286,8 @@ std::vector<float> FrameCopyWriter::Timeline(std::int64_t from, std::int64_t to,
     if (lo >= hi) continue;
     const std::vector<float> part = pcm_(rowOf_[row], r.begin + (lo - starts_[row]), hi - lo);
     const std::size_t want = static_cast<std::size_t>(hi - lo) * channels;
-    std::copy_n(part.begin(), std::min(want, part.size()),
+    if (part.size() < want) throw SourceEnded{};  // the range lies inside the source as it was read
+    std::copy_n(part.begin(), want,
                 out.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(lo - from) * channels));
   }
   // After the end the source's own continuation fades out: the last frames
@@ -262,45 +309,150 @@ std::vector<float> FrameCopyWriter::Timeline(std::int64_t from, std::int64_t to,
   return out;
 }
 
-// Frames that decode to output samples [from, to). The encoder is given the
-// sound before and after as well, so that its first and last kept frames
-// overlap the copied neighbours as the source's own frames did.
-std::vector<std::vector<std::uint8_t>> FrameCopyWriter::EncodeGap(std::int64_t from, std::int64_t to, bool first,
-                                                                  bool last) {
+// A re-encode of the output from `from` on. The encoder is given the sound
+// before as well (at least a frame of it, silence at the file's start), so
+// that its first kept frame overlaps a copied neighbour as the source's own
+// frames did; it runs on past every frame it is asked for, for the same
+// reason at the far end.
+void FrameCopyWriter::OpenGap(std::int64_t from, bool first, bool standalone) {
   const std::int64_t decodedAt = encoderDelay_ + kDecoderDelay;  // raw position of encoder input sample 0
-  std::int64_t startFrame = 0, lead = 0, keep = 0;
+  Gap gap;
+  std::int64_t lead = 0;
   if (first) {
     lead = frontSkip_ - decodedAt;  // silence ahead, as any encode starts
-    keep = last ? CeilDiv(frontSkip_ + (to - from), n_) : (frontSkip_ + (to - from)) / n_;
   } else {
-    startFrame = CeilDiv(1152 + decodedAt, n_);  // at least 1152 samples of lead-in
-    lead = startFrame * n_ - decodedAt;
-    keep = last ? CeilDiv(to - from, n_) : (to - from) / n_;
+    gap.skip = CeilDiv(1152 + decodedAt, n_);
+    lead = gap.skip * n_ - decodedAt;
   }
-  const std::int64_t tail = 2 * n_ + decodedAt;
+  gap.fed = from - lead;
+  gap.base = gap.fed - decodedAt + gap.skip * n_;
+  gap.standalone = standalone;
+  gap.fadeOut = !standalone;
   // Only frames that meet copied ones need to stand alone with long windows.
-  const bool standalone = first && last;
-  EncodedFrames encoded = EncodeEdge(encoding_, Timeline(from - lead, to + tail, !standalone), !standalone, path_);
-  if (encoded.delay != encoderDelay_ ||
-      static_cast<std::int64_t>(encoded.frames.size()) < startFrame + keep) {
+  gap.encoder = std::make_unique<EdgeEncoder>(encoding_, !standalone, path_);
+  if (gap.encoder->Delay() != encoderDelay_)
     throw Error::Failed(kWrite, path_, "the encoder did not deliver the frames the edges need");
+  gap_ = std::move(gap);
+}
+
+void FrameCopyWriter::FeedGap(std::int64_t samples) {
+  Gap& gap = *gap_;
+  std::vector<FrameBytes> fresh;
+  if (samples > 0) {
+    gap.encoder->Encode(Timeline(gap.fed, gap.fed + samples, gap.fadeOut), fresh);
+    gap.fed += samples;
+  } else {
+    gap.encoder->Flush(fresh);
   }
-  std::vector<std::vector<std::uint8_t>> kept(encoded.frames.begin() + startFrame,
-                                              encoded.frames.begin() + startFrame + keep);
-  for (const auto& frame : kept) {
+  for (FrameBytes& frame : fresh) {
+    if (gap.skip > 0) {
+      --gap.skip;
+      continue;
+    }
     const std::optional<Mp3Frame> parsed = ParseMp3Frame(frame.data(), frame.size(), 0);
-    if (!parsed || (!standalone && parsed->mainDataBegin != 0) || (frame[1] & 1) == 0)
+    if (!parsed || (!gap.standalone && parsed->mainDataBegin != 0) || (frame[1] & 1) == 0)
+      throw Error::Failed(kWrite, path_, "the encoder wrote a frame that depends on others");
+    gap.held.push_back(std::move(frame));
+  }
+}
+
+void FrameCopyWriter::GapFrames(std::int64_t count, std::int64_t settled) {
+  Gap& gap = *gap_;
+  // The encoder gives a frame out once it has seen its delay and a frame
+  // or two past it.
+  const std::int64_t needed = gap.base + (count + 2) * n_ + encoderDelay_ + kDecoderDelay;
+  while (gap.firstHeld + static_cast<std::int64_t>(gap.held.size()) < count) {
+    if (gap.fed > needed + 8 * n_)
+      throw Error::Failed(kWrite, path_, "the encoder did not deliver the frames the edges need");
+    FeedGap(std::clamp(needed - gap.fed, n_, kFeedFrames * n_));
+    WriteHeld(settled);
+  }
+  WriteHeld(settled);
+}
+
+void FrameCopyWriter::WriteHeld(std::int64_t below) {
+  Gap& gap = *gap_;
+  while (!gap.held.empty() && gap.firstHeld < below) {
+    PutEncoded(gap.held.front());
+    gap.held.pop_front();
+    ++gap.firstHeld;
+  }
+}
+
+// Ends the open gap with frames that lead into run `w`, whose start may move
+// a few frames on: its first frames take bytes from the bit reservoir before
+// them, and the gap's last frames must hold those bytes at the end of their
+// slots. False when no start works; the gap then stays open and goes on
+// through the run.
+bool FrameCopyWriter::BridgeInto(Window& w) {
+  Gap& gap = *gap_;
+  for (std::int64_t a = w.a; a < std::min(w.b, w.a + kMaxWindowShifts); ++a) {
+    const std::int64_t count = (OutputPosition(w.row, a) - gap.base) / n_;
+    if (count < 1) continue;  // a joint needs one re-encoded frame at least
+    if (!Detail(w.row, a).startsLong) continue;
+    const std::optional<std::vector<std::uint8_t>> reservoir = ReservoirFor({w.row, a, w.b});
+    if (!reservoir) continue;
+    GapFrames(count, count - kLeadFrames);
+    std::vector<FrameBytes> lead(gap.held.begin(), gap.held.begin() + (count - gap.firstHeld));
+    // Frames that fill their slots (a constant 320 kbit/s) leave no room:
+    // the lead frames are made again with fewer bits.
+    if (!LeadInto(lead, *reservoir) &&
+        !LeadInto(lead = LighterFrames(gap.base + gap.firstHeld * n_, count - gap.firstHeld), *reservoir))
+      continue;
+    for (const FrameBytes& frame : lead) PutEncoded(frame);
+    gap_.reset();
+    w.a = a;
+    return true;
+  }
+  return false;
+}
+
+// `count` frames on the output's grid from output sample `from` on, encoded
+// apart from the gap with fewer bits than the source has (a lower bit rate,
+// a lower VBR quality), so that they have room to spare in their slots.
+std::vector<FrameBytes> FrameCopyWriter::LighterFrames(std::int64_t from, std::int64_t count) {
+  EdgeEncoding lighter = encoding_;
+  lighter.kbps = encoding_.kbps * 3 / 4;
+  lighter.vbrQuality = std::min(9, encoding_.vbrQuality + 3);
+  EdgeEncoder encoder(lighter, true, path_);
+  const std::int64_t decodedAt = encoder.Delay() + kDecoderDelay;
+  const std::int64_t skip = CeilDiv(1152 + decodedAt, n_);  // at least 1152 samples of lead-in
+  const std::int64_t start = from - (skip * n_ - decodedAt);
+  std::vector<FrameBytes> frames;
+  encoder.Encode(Timeline(start, from + (count + 2) * n_ + decodedAt, true), frames);
+  encoder.Flush(frames);
+  if (static_cast<std::int64_t>(frames.size()) < skip + count)
+    throw Error::Failed(kWrite, path_, "the encoder did not deliver the frames the edges need");
+  frames.erase(frames.begin() + skip + count, frames.end());
+  frames.erase(frames.begin(), frames.begin() + skip);
+  for (const FrameBytes& frame : frames) {
+    const std::optional<Mp3Frame> parsed = ParseMp3Frame(frame.data(), frame.size(), 0);
+    if (!parsed || parsed->mainDataBegin != 0 || (frame[1] & 1) == 0)
       throw Error::Failed(kWrite, path_, "the encoder wrote a frame that depends on others");
   }
-  outcome_.encodedFrames += keep;
-  return kept;
+  return frames;
+}
+
+// The rest of the output after the last copied run, to the end.
+void FrameCopyWriter::EncodeTail() {
+  Gap& gap = *gap_;
+  const std::int64_t count = CeilDiv(total_ - gap.base, n_);
+  const std::int64_t end = total_ + 2 * n_ + encoderDelay_ + kDecoderDelay;
+  while (gap.fed < end) {
+    FeedGap(std::min(kFeedFrames * n_, end - gap.fed));
+    WriteHeld(count);
+  }
+  FeedGap(0);
+  if (gap.firstHeld + static_cast<std::int64_t>(gap.held.size()) < count)
+    throw Error::Failed(kWrite, path_, "the encoder did not deliver the frames the edges need");
+  WriteHeld(count);
+  gap_.reset();
 }
 
 // The main-data bytes that the run's first frames take from before the run
 // (the bit reservoir), in stream order; nullopt when the source lacks them.
 std::optional<std::vector<std::uint8_t>> FrameCopyWriter::ReservoirFor(const Window& w) const {
-  const CopyRange& r = ranges_[static_cast<std::size_t>(w.row)];
-  const std::vector<Mp3Frame>& frames = r.stream->frames;
+  const std::vector<Mp3Frame>& frames = StreamOf(w.row).frames;
   std::int64_t need = 0, distance = 0;
   for (std::int64_t k = w.a; k < w.b && distance < kMaxReservoirReach; ++k) {
     const Mp3Frame f = Detail(w.row, k);
@@ -312,32 +464,19 @@ std::optional<std::vector<std::uint8_t>> FrameCopyWriter::ReservoirFor(const Win
   for (std::int64_t k = w.a - 1; missing > 0 && k >= 0; --k) {
     const Mp3Frame& f = frames[static_cast<std::size_t>(k)];
     const std::int64_t take = std::min<std::int64_t>(missing, f.SlotBytes());
-    std::memcpy(bytes.data() + (missing - take), r.bytes + f.offset + f.size - take, static_cast<std::size_t>(take));
+    ReadSource(w.row, f.offset + f.size - take, bytes.data() + (missing - take), static_cast<std::size_t>(take));
     missing -= take;
   }
   if (missing > 0) return std::nullopt;
   return bytes;
 }
 
-// Puts `reservoir` at the end of `frame`'s slot, behind the frame's own main
-// data, making the frame longer (a higher bit rate) when it has no room.
-bool FrameCopyWriter::Bridge(std::vector<std::uint8_t>& frame, const std::vector<std::uint8_t>& reservoir) const {
-  if (reservoir.empty()) return true;
-  const std::optional<Mp3Frame> parsed = ParseMp3Frame(frame.data(), frame.size(), 0);
-  if (!parsed) return false;
-  const int used = parsed->MainBytesInSlot();
-  const auto needed = used + static_cast<int>(reservoir.size());
-  if (parsed->SlotBytes() < needed) {
-    int index = frame[2] >> 4;
-    while (index < 15 && Mp3FrameBytesAtBitrate(frame.data(), index) - parsed->slotOffset < needed) ++index;
-    if (index >= 15) return false;
-    std::vector<std::uint8_t> larger(static_cast<std::size_t>(Mp3FrameBytesAtBitrate(frame.data(), index)), 0);
-    std::copy_n(frame.begin(), parsed->slotOffset + used, larger.begin());
-    larger[2] = static_cast<std::uint8_t>((frame[2] & 0x0D) | index << 4);  // no padding slot
-    frame = std::move(larger);
-  }
-  std::copy(reservoir.begin(), reservoir.end(), frame.end() - static_cast<std::ptrdiff_t>(reservoir.size()));
-  return true;
+void FrameCopyWriter::NoteReencoded(const Window& w, CopyOutcome::ReencodedRun::Why why) {
+  const CopyRange& r = ranges_[static_cast<std::size_t>(w.row)];
+  const auto sourceSample = [&](std::int64_t frame) {
+    return std::clamp(frame * n_ - r.stream->frontSkip, r.begin, r.end);
+  };
+  outcome_.reencodedRuns.push_back({rowOf_[static_cast<std::size_t>(w.row)], sourceSample(w.a), sourceSample(w.b), why});
 }
 
 void FrameCopyWriter::Put(const std::uint8_t* bytes, std::size_t size, std::int64_t frames) {
@@ -348,23 +487,41 @@ void FrameCopyWriter::Put(const std::uint8_t* bytes, std::size_t size, std::int6
   rawFrames_ += frames;
 }
 
+void FrameCopyWriter::PutEncoded(const FrameBytes& frame) {
+  offsets_.push_back(written_);
+  ++bitrates_[frame[2] >> 4];
+  Put(frame.data(), frame.size(), 1);
+  ++outcome_.encodedFrames;
+}
+
 // Copies the run chunk by chunk; false when `keepGoing` stopped it (the
 // frames copied until then stay).
 bool FrameCopyWriter::CopyWindow(const Window& w) {
-  const CopyRange& r = ranges_[static_cast<std::size_t>(w.row)];
-  const std::vector<Mp3Frame>& frames = r.stream->frames;
+  const std::vector<Mp3Frame>& frames = StreamOf(w.row).frames;
+  std::vector<std::uint8_t> chunk;
   for (std::int64_t k = w.a; k < w.b;) {
     const std::int64_t end = std::min(w.b, k + kFramesPerChunk);
     const Mp3Frame& first = frames[static_cast<std::size_t>(k)];
     const Mp3Frame& lastFrame = frames[static_cast<std::size_t>(end - 1)];
-    for (std::int64_t j = k; j < end; ++j) {
+    // Frames of a run lie back to back in the source.
+    chunk.resize(static_cast<std::size_t>(lastFrame.offset + lastFrame.size - first.offset));
+    const std::size_t got = ranges_[static_cast<std::size_t>(w.row)].read(first.offset, chunk.data(), chunk.size());
+    std::int64_t whole = k;  // the frames the bytes read hold
+    while (whole < end && frames[static_cast<std::size_t>(whole)].offset +
+                                  frames[static_cast<std::size_t>(whole)].size - first.offset <=
+                              static_cast<std::int64_t>(got))
+      ++whole;
+    for (std::int64_t j = k; j < whole; ++j) {
       const Mp3Frame& f = frames[static_cast<std::size_t>(j)];
       offsets_.push_back(written_ + (f.offset - first.offset));
-      ++bitrates_[r.bytes[f.offset + 2] >> 4];
+      ++bitrates_[chunk[static_cast<std::size_t>(f.offset - first.offset) + 2] >> 4];
     }
-    // Frames of a run lie back to back in the source.
-    Put(r.bytes + first.offset, static_cast<std::size_t>(lastFrame.offset + lastFrame.size - first.offset), end - k);
-    outcome_.copiedFrames += end - k;
+    if (whole > k) {
+      const Mp3Frame& f = frames[static_cast<std::size_t>(whole - 1)];
+      Put(chunk.data(), static_cast<std::size_t>(f.offset + f.size - first.offset), whole - k);
+    }
+    outcome_.copiedFrames += whole - k;
+    if (whole < end) throw SourceEnded{};
     k = end;
     if (keepGoing_ && !keepGoing_(std::min(1.0, double(rawFrames_) / double(plannedFrames_)))) return false;
   }
@@ -376,12 +533,10 @@ void FrameCopyWriter::Finish(std::int64_t decoded) {
   const std::int64_t padding = rawFrames_ * n_ - delay - decoded;
   if (delay < 0 || delay > kMaxTagField || padding < kDecoderDelay || padding > kMaxTagField)
     throw Error::Failed(kWrite, path_, "the copied frames do not fit the tag's delay and padding");
-  const Mp3Frame& firstFrame = StreamOf(0).frames.front();
-  const std::uint8_t* header = ranges_[0].bytes + firstFrame.offset;
   TagFrameFacts facts;
   facts.variableBitrate = bitrates_.size() > 1;
   std::int64_t kbpsSum = 0;
-  for (const auto& [index, count] : bitrates_) kbpsSum += count * (Mp3FrameBytesAtBitrate(header, index));
+  for (const auto& [index, count] : bitrates_) kbpsSum += count * (Mp3FrameBytesAtBitrate(header_.data(), index));
   facts.bitrateKbps = rawFrames_ > 0 ? static_cast<int>(kbpsSum * 8 * encoding_.sampleRate / n_ / 1000 / rawFrames_) : 0;
   facts.audioFrames = rawFrames_;
   facts.streamBytes = written_;
@@ -389,13 +544,43 @@ void FrameCopyWriter::Finish(std::int64_t decoded) {
   facts.delay = static_cast<int>(delay);
   facts.padding = static_cast<int>(padding);
   facts.musicCrc = crc_;
-  const std::vector<std::uint8_t> tag = BuildTagFrame(header, facts);
+  const std::vector<std::uint8_t> tag = BuildTagFrame(header_.data(), facts);
   errno = 0;
   if (std::fseek(file_.get(), 0, SEEK_SET) != 0 || std::fwrite(tag.data(), 1, tag.size(), file_.get()) != tag.size())
     Fail();
   errno = 0;
   if (std::fclose(file_.release()) != 0) Fail();
   outcome_.decodedFrames = decoded;
+}
+
+// Copied runs with re-encoded frames before, between and after them. A run
+// that no re-encoded frame can lead into is re-encoded with the gap around
+// it, and said so.
+void FrameCopyWriter::Copy() {
+  std::int64_t doneUpTo = 0;  // decoded output position reached
+  bool anythingBefore = false;
+  for (std::size_t j = 0; j < windows_.size(); ++j) {
+    Window w = windows_[j];
+    if (j > 0 || !startsWithCopy_) {  // the file's own start needs no frames before it
+      if (!gap_) OpenGap(doneUpTo, !anythingBefore, false);
+      if (!BridgeInto(w)) {
+        NoteReencoded(w, CopyOutcome::ReencodedRun::Why::NoLeadIn);
+        continue;
+      }
+    }
+    if (!CopyWindow(w)) {
+      Finish(std::max<std::int64_t>(0, rawFrames_ * n_ - frontSkip_));
+      outcome_.stopped = true;
+      return;
+    }
+    doneUpTo = OutputPosition(w.row, w.b);
+    anythingBefore = true;
+  }
+  if (gap_ || doneUpTo < total_ || !anythingBefore) {
+    if (!gap_) OpenGap(doneUpTo, !anythingBefore, windows_.empty());
+    EncodeTail();
+  }
+  Finish(total_);
 }
 
 CopyOutcome FrameCopyWriter::Run() {
@@ -408,10 +593,14 @@ CopyOutcome FrameCopyWriter::Run() {
   }
   n_ = first.samplesPerFrame;
   encoderDelay_ = kLameEncoderDelay;  // every edge encode checks it
-  Plan();
+  try {
+    Plan();
+    ReadSource(0, first.frames.front().offset, header_.data(), header_.size());
+  } catch (const SourceEnded&) {
+    throw Error::Failed(kWrite, path_, "its source became shorter before its frames were read");
+  }
 
-  const std::uint8_t* header = ranges_[0].bytes + first.frames.front().offset;
-  const int tagBytes = TagFrameBytes(header);
+  const int tagBytes = TagFrameBytes(header_.data());
   if (tagBytes == 0) throw Error::Failed(kWrite, path_, "no frame of this format holds the tag");
   errno = 0;
   file_.reset(std::fopen(path_.c_str(), "wb"));
@@ -421,49 +610,41 @@ CopyOutcome FrameCopyWriter::Run() {
   if (std::fwrite(placeholder.data(), 1, placeholder.size(), file_.get()) != placeholder.size()) Fail();
   written_ = tagBytes;
 
-  auto putEncoded = [this](const std::vector<std::vector<std::uint8_t>>& frames) {
-    for (const auto& frame : frames) {
-      offsets_.push_back(written_);
-      ++bitrates_[frame[2] >> 4];
-      PutFrame(frame);
-    }
-  };
-
-  std::int64_t doneUpTo = 0;  // decoded output position reached
-  bool anythingBefore = false;
-  for (std::size_t j = 0; j < windows_.size(); ++j) {
-    Window w = windows_[j];
-    if (j > 0 || !startsWithCopy_) {  // the file's own start needs no frames before it
-      std::optional<std::vector<std::vector<std::uint8_t>>> gap;
-      for (int shift = 0; shift < kMaxWindowShifts && w.a < w.b; ++shift, ++w.a) {
-        const std::int64_t start = OutputPosition(w.row, w.a);
-        if (anythingBefore && start == doneUpTo) continue;  // a joint needs one re-encoded frame at least
-        if (!Detail(w.row, w.a).startsLong) continue;
-        std::vector<std::vector<std::uint8_t>> frames = EncodeGap(doneUpTo, start, !anythingBefore, false);
-        const std::optional<std::vector<std::uint8_t>> reservoir = ReservoirFor(w);
-        if (!frames.empty() && reservoir && Bridge(frames.back(), *reservoir)) {
-          gap = std::move(frames);
-          break;
-        }
-        outcome_.encodedFrames -= static_cast<std::int64_t>(frames.size());
-      }
-      if (!gap) continue;  // the run could not be bridged: it is re-encoded with the next gap
-      putEncoded(*gap);
-    }
-    if (!CopyWindow(w)) {
-      Finish(std::max<std::int64_t>(0, rawFrames_ * n_ - frontSkip_));
-      outcome_.stopped = true;
-      return outcome_;
-    }
-    doneUpTo = OutputPosition(w.row, w.b);
-    anythingBefore = true;
+  try {
+    Copy();
+  } catch (const SourceEnded&) {
+    // What was made before the source ran out is kept: the frames waiting
+    // in a re-encode are whole frames of the output too.
+    if (gap_) WriteHeld(std::numeric_limits<std::int64_t>::max());
+    gap_.reset();
+    if (rawFrames_ == 0) throw Error::Failed(kWrite, path_, "its source became shorter before a frame was written");
+    Finish(std::clamp<std::int64_t>(rawFrames_ * n_ - frontSkip_, 0, total_));
+    outcome_.sourceEnded = true;
   }
-  if (doneUpTo < total_ || !anythingBefore) putEncoded(EncodeGap(doneUpTo, total_, !anythingBefore, true));
-  Finish(total_);
+  if (outcome_.stopped || outcome_.sourceEnded) {
+    // Stretches that the shortened file does not reach were not re-encoded either.
+    auto& runs = outcome_.reencodedRuns;
+    runs.erase(std::remove_if(runs.begin(), runs.end(),
+                              [this](const CopyOutcome::ReencodedRun& run) {
+                                const auto i = static_cast<std::size_t>(
+                                    std::find(rowOf_.begin(), rowOf_.end(), run.row) - rowOf_.begin());
+                                return starts_[i] + (run.begin - ranges_[i].begin) >= outcome_.decodedFrames;
+                              }),
+               runs.end());
+  }
   return outcome_;
 }
 
 }  // namespace
+
+ByteReader BytesInMemory(const std::uint8_t* data, std::size_t size) {
+  return [data, size](std::int64_t offset, std::uint8_t* out, std::size_t count) -> std::size_t {
+    if (offset < 0 || static_cast<std::size_t>(offset) >= size) return 0;
+    const std::size_t n = std::min(count, size - static_cast<std::size_t>(offset));
+    std::memcpy(out, data + offset, n);
+    return n;
+  };
+}
 
 bool HoldsWholeFrame(const Mp3Stream& stream, std::int64_t begin, std::int64_t end) {
   const std::int64_t n = stream.samplesPerFrame;
