@@ -83,11 +83,69 @@ QString ParseArguments(const QStringList& arguments, PeaksOptions& options) {
   return {};
 }
 
-void AppendNumber(std::string& text, long value) {
+void AppendNumber(std::string& text, long long value) {
   char digits[24];
   const auto result = std::to_chars(digits, digits + sizeof digits, value);
   text.append(digits, result.ptr);
 }
+
+// The JSON text, written in chunks of about kChunkBytes as the blocks come.
+class PeaksJsonWriter {
+ public:
+  PeaksJsonWriter(std::FILE* out, int bits)
+      : out_(out),
+        scale_(bits == 16 ? 32767.0 : 127.0),
+        lowest_(bits == 16 ? -32768 : -128),
+        highest_(bits == 16 ? 32767 : 127),
+        bits_(bits) {
+    text_.reserve(kChunkBytes + 64);
+  }
+
+  void Begin(unsigned rate, int samplesPerPixel, std::int64_t length) {
+    text_ = "{\"version\":2,\"channels\":1,\"sample_rate\":";
+    AppendNumber(text_, rate);
+    text_ += ",\"samples_per_pixel\":";
+    AppendNumber(text_, samplesPerPixel);
+    text_ += ",\"bits\":";
+    AppendNumber(text_, bits_);
+    text_ += ",\"length\":";
+    AppendNumber(text_, length);
+    text_ += ",\"data\":[";
+  }
+  // False when the output refuses the text.
+  bool Add(const std::vector<PeakPair>& peaks) {
+    for (const PeakPair& peak : peaks) {
+      if (!first_) text_ += ',';
+      first_ = false;
+      AppendNumber(text_, Level(peak.min));
+      text_ += ',';
+      AppendNumber(text_, Level(peak.max));
+      if (text_.size() >= kChunkBytes && !Flush()) return false;
+    }
+    return true;
+  }
+  bool End() {
+    text_ += "]}\n";
+    return Flush() && std::fflush(out_) == 0;
+  }
+
+ private:
+  static constexpr std::size_t kChunkBytes = 64 * 1024;
+  long Level(float value) const { return std::clamp(std::lround(value * scale_), lowest_, highest_); }
+  bool Flush() {
+    const bool ok = std::fwrite(text_.data(), 1, text_.size(), out_) == text_.size();
+    text_.clear();
+    return ok;
+  }
+
+  std::FILE* out_;
+  double scale_;
+  long lowest_;
+  long highest_;
+  int bits_;
+  std::string text_;
+  bool first_ = true;
+};
 
 }  // namespace
 
@@ -105,52 +163,54 @@ int RunPeaksCommand(const QStringList& arguments, std::FILE* out, QTextStream& e
     return 2;
   }
 
-  std::vector<PeakPair> peaks;
-  unsigned rate = 0;
+  // Streamed: the header's length comes from the reader's exact length (a
+  // full decode yields exactly that many frames), then each read's blocks
+  // are formatted and written at once, so memory stays at one read and one
+  // text chunk whatever the output's size.
+  auto writeFailed = [&err] {
+    err << "Cannot write the peaks to the output\n";
+    err.flush();
+    return 1;
+  };
   try {
     TAudioFile2 reader;
     reader.OpenFile(QFile::encodeName(options.file).toStdString(), 0, 1);
-    rate = reader.SampleRate();
     const int channels = reader.Channels();
-    peaks.reserve(static_cast<std::size_t>(reader.LengthSamples() / options.samplesPerPixel + 1));
+    const std::int64_t frames = reader.LengthSamples();
+    const std::int64_t blocksDue = (frames + options.samplesPerPixel - 1) / options.samplesPerPixel;
+    PeaksJsonWriter json(out, options.bits);
+    json.Begin(reader.SampleRate(), options.samplesPerPixel, blocksDue);
     BlockPeaks blocks(options.samplesPerPixel, channels);
+    std::vector<PeakPair> peaks;
+    std::int64_t framesRead = 0;
     while (true) {
       const SampleBuffer buffer = reader.ReadSamples(kReadFrames);
       if (buffer.empty()) break;
-      blocks.Add(buffer.data(), buffer.size() / static_cast<std::size_t>(channels), peaks);
+      const std::size_t got = buffer.size() / static_cast<std::size_t>(channels);
+      // Never more blocks than the header announced.
+      const auto take = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(got), frames - framesRead));
+      blocks.Add(buffer.data(), take, peaks);
+      framesRead += static_cast<std::int64_t>(take);
+      if (!json.Add(peaks)) return writeFailed();
+      peaks.clear();
+      if (framesRead == frames) break;
     }
     blocks.Finish(peaks);
+    if (!json.Add(peaks)) return writeFailed();
     reader.CloseFile();
+    if (framesRead < frames) {
+      // Only a file cut short while it was read ends early; the JSON written
+      // so far is left unfinished, so no reader takes it for whole.
+      err << QString("Cannot read \"%1\": the file ended after %2 of its %3 frames (it changed while it was read)\n")
+                 .arg(options.file)
+                 .arg(framesRead)
+                 .arg(frames);
+      err.flush();
+      return 1;
+    }
+    if (!json.End()) return writeFailed();
   } catch (const std::exception& e) {
     err << QString::fromUtf8(e.what()) << '\n';
-    err.flush();
-    return 1;
-  }
-
-  const double scale = options.bits == 16 ? 32767.0 : 127.0;
-  const long lowest = options.bits == 16 ? -32768 : -128;
-  const long highest = options.bits == 16 ? 32767 : 127;
-  auto level = [&](float value) { return std::clamp(std::lround(value * scale), lowest, highest); };
-
-  std::string text = "{\"version\":2,\"channels\":1,\"sample_rate\":";
-  AppendNumber(text, static_cast<long>(rate));
-  text += ",\"samples_per_pixel\":";
-  AppendNumber(text, options.samplesPerPixel);
-  text += ",\"bits\":";
-  AppendNumber(text, options.bits);
-  text += ",\"length\":";
-  AppendNumber(text, static_cast<long>(peaks.size()));
-  text += ",\"data\":[";
-  text.reserve(text.size() + peaks.size() * 14 + 4);
-  for (std::size_t i = 0; i < peaks.size(); ++i) {
-    if (i > 0) text += ',';
-    AppendNumber(text, level(peaks[i].min));
-    text += ',';
-    AppendNumber(text, level(peaks[i].max));
-  }
-  text += "]}\n";
-  if (std::fwrite(text.data(), 1, text.size(), out) != text.size() || std::fflush(out) != 0) {
-    err << "Cannot write the peaks to the output\n";
     err.flush();
     return 1;
   }
