@@ -3,8 +3,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
+#include <algorithm>
 #include <exception>
+#include <optional>
+#include <vector>
 
+#include "components/audio/SketchReader.h"
 #include "components/audio/TAudioFile2.h"
 
 namespace snipwave {
@@ -16,6 +20,51 @@ constexpr int kReadFrames = 1 << 16;
 // The first batch goes out at once (the view shows something early), later
 // ones at most this often, so the GUI thread is never flooded.
 constexpr int kBatchMs = 100;
+
+// The overview shown before the exact reader has measured the file (for a
+// file never opened, its demux scan alone takes a good part of a second per
+// hour of MP3): kSketchCells stretches of kSketchFrames frames, evenly spread.
+// Files shorter than kSketchMinFrames get none: their scan is as quick.
+constexpr int kSketchCells = 256;
+constexpr std::size_t kSketchFrames = 2048;
+constexpr std::int64_t kSketchMinFrames = 2 * kSketchCells * static_cast<std::int64_t>(kSketchFrames);
+
+struct Sketch {
+  std::int64_t frames = 0;  // the container's estimate of the length
+  int rate = 0;
+  int channels = 0;
+  std::vector<PeakPair> cells;
+};
+
+// Nothing when the file is short, cannot be sampled, or the scan was
+// cancelled meanwhile; the exact reader then has the last word (and the
+// error message) anyway.
+std::optional<Sketch> SketchFile(const QString& path, const std::atomic<bool>& cancel) {
+  try {
+    audio::SketchReader reader(QFile::encodeName(path).toStdString());
+    if (reader.EstimatedFrames() < kSketchMinFrames) return std::nullopt;
+    Sketch sketch{reader.EstimatedFrames(), reader.SampleRate(), reader.Channels(), {}};
+    sketch.cells.reserve(kSketchCells);
+    std::vector<float> mixed;
+    std::optional<PeakPair> previous;
+    for (int i = 0; i < kSketchCells && !cancel; ++i) {
+      mixed.clear();
+      reader.ReadMixedAt((i + 0.5) / kSketchCells, kSketchFrames, mixed);
+      if (mixed.empty()) {
+        // A place the seek missed: its neighbour's peak stands in for it.
+        sketch.cells.push_back(previous.value_or(PeakPair{}));
+        continue;
+      }
+      const auto [lo, hi] = std::minmax_element(mixed.begin(), mixed.end());
+      previous = PeakPair{*lo, *hi};
+      sketch.cells.push_back(*previous);
+    }
+    if (cancel || !previous) return std::nullopt;
+    return sketch;
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
 }  // namespace
 
 PeakScanner::PeakScanner(QString path, QObject* parent) : QObject(parent), path_(std::move(path)) {}
@@ -39,6 +88,15 @@ void PeakScanner::Run() {
   // Every hand-over runs on the owner's thread, in order; a scanner deleted
   // meanwhile drops the calls still queued for it.
   auto post = [this](auto function) { QMetaObject::invokeMethod(this, std::move(function), Qt::QueuedConnection); };
+  // First the whole file at a glance, then the exact peaks from the start.
+  if (std::optional<Sketch> sketch = SketchFile(path_, cancel_)) {
+    post([this, sketch = std::move(*sketch)]() mutable {
+      auto peaks = std::make_shared<WaveformPeaks>(sketch.frames, sketch.rate, sketch.channels);
+      peaks->SetSketch(std::move(sketch.cells));
+      peaks_ = std::move(peaks);
+      emit Changed();
+    });
+  }
   try {
     TAudioFile2 reader;
     reader.OpenFile(QFile::encodeName(path_).toStdString(), 0, 1);
@@ -46,7 +104,11 @@ void PeakScanner::Run() {
     const int rate = static_cast<int>(reader.SampleRate());
     const int channels = reader.Channels();
     post([this, total, rate, channels] {
-      peaks_ = std::make_shared<WaveformPeaks>(total, rate, channels);
+      // Measured now: the sketch, if any, carries over to the exact length
+      // (its cells are fractions of the file).
+      auto peaks = std::make_shared<WaveformPeaks>(total, rate, channels);
+      if (peaks_) peaks->SetSketch(peaks_->Sketch());
+      peaks_ = std::move(peaks);
       emit Changed();
     });
 

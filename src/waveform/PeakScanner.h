@@ -13,7 +13,11 @@ namespace snipwave {
 
 // Decodes one file on a worker thread, with a reader of its own, and hands
 // the base-level peaks to the GUI thread in batches as they are made, so a
-// view fills in while the scan runs. The peaks object is created, appended
+// view fills in while the scan runs. Before the exact scan, a file of more
+// than a few seconds is sampled at a few hundred places (audio::SketchReader)
+// and Peaks() first appears holding only that sketch: a whole-file overview
+// within a fraction of a second, which the exact peaks replace from the
+// start onwards. The peaks object is created, appended
 // to and read on the thread that owns the scanner only. Destroying the
 // scanner cancels the scan and waits for the worker.
 class PeakScanner final : public QObject {
@@ -25,7 +29,8 @@ class PeakScanner final : public QObject {
 
   void Start();
   const QString& Path() const { return path_; }
-  // Empty until the worker has opened the file.
+  // Empty until the worker has sketched or opened the file; replaced by a
+  // new object once the exact length is known.
   std::shared_ptr<const WaveformPeaks> Peaks() const { return peaks_; }
   // The reader's message when the file could not be decoded (the peaks, if
   // any, stop where it failed).

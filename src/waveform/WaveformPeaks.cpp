@@ -50,10 +50,32 @@ std::int64_t WaveformPeaks::ScannedFrames() const {
 std::size_t WaveformPeaks::Bytes() const {
   std::size_t bytes = sizeof(*this);
   for (const Level& l : levels_) bytes += l.peaks.capacity() * sizeof(PeakPair);
+  bytes += sketch_.capacity() * sizeof(PeakPair);
   return bytes;
 }
 
 std::optional<PeakPair> WaveformPeaks::Range(std::int64_t from, std::int64_t to, double framesPerPixel) const {
+  const std::int64_t scanned = ScannedFrames();
+  if (complete_ || failed_ || sketch_.empty() || to <= scanned) return ScannedRange(from, to, framesPerPixel);
+  const std::optional<PeakPair> rest = SketchRange(std::max(from, scanned), to);
+  if (from >= scanned) return rest;
+  const std::optional<PeakPair> head = ScannedRange(from, scanned, framesPerPixel);
+  if (!head || !rest) return head ? head : rest;
+  return Merge(*head, *rest);
+}
+
+std::optional<PeakPair> WaveformPeaks::SketchRange(std::int64_t from, std::int64_t to) const {
+  if (from >= totalFrames_ || totalFrames_ <= 0) return std::nullopt;
+  const auto cells = static_cast<std::int64_t>(sketch_.size());
+  // Cell i spans [i * total / cells, (i + 1) * total / cells).
+  const std::int64_t first = std::max<std::int64_t>(from, 0) * cells / totalFrames_;
+  const std::int64_t last = std::clamp<std::int64_t>((std::min(to, totalFrames_) * cells - 1) / totalFrames_, first, cells - 1);
+  PeakPair peak = sketch_[static_cast<std::size_t>(first)];
+  for (std::int64_t i = first + 1; i <= last; ++i) peak = Merge(peak, sketch_[static_cast<std::size_t>(i)]);
+  return peak;
+}
+
+std::optional<PeakPair> WaveformPeaks::ScannedRange(std::int64_t from, std::int64_t to, double framesPerPixel) const {
   std::size_t level = 0;
   while (level + 1 < levels_.size() && static_cast<double>(levels_[level + 1].blockFrames) <= framesPerPixel) ++level;
   // A coarse level lags behind the base while a scan runs: it answers only

@@ -30,6 +30,13 @@ class WaveformPeaks {
   // (the final, possibly shorter, block is then complete).
   void Append(const std::vector<PeakPair>& basePeaks, bool last);
   void Fail() { failed_ = true; }
+  // A coarse stand-in for the part not scanned yet: cells spread evenly over
+  // the whole file (cell i stands for frames [i, i + 1) x TotalFrames() /
+  // cells), each the peak of a short stretch decoded near it. Range answers
+  // from it beyond ScannedFrames() until the scan completes (not after it
+  // failed: what could not be read is not shown).
+  void SetSketch(std::vector<PeakPair> cells) { sketch_ = std::move(cells); }
+  const std::vector<PeakPair>& Sketch() const { return sketch_; }
 
   bool Complete() const { return complete_; }
   bool Failed() const { return failed_; }
@@ -39,7 +46,8 @@ class WaveformPeaks {
   int LevelCount() const { return static_cast<int>(levels_.size()); }
 
   // The peak of frames [from, to), from the coarsest level whose blocks are no
-  // wider than `framesPerPixel`; nothing when no scanned peak covers `from`.
+  // wider than `framesPerPixel`, and from the sketch for frames not scanned
+  // yet; nothing when neither covers `from`.
   std::optional<PeakPair> Range(std::int64_t from, std::int64_t to, double framesPerPixel) const;
 
  private:
@@ -50,11 +58,14 @@ class WaveformPeaks {
     int pendingCount = 0;
   };
   void Push(std::size_t level, PeakPair peak);
+  std::optional<PeakPair> ScannedRange(std::int64_t from, std::int64_t to, double framesPerPixel) const;
+  std::optional<PeakPair> SketchRange(std::int64_t from, std::int64_t to) const;
 
   std::int64_t totalFrames_;
   int sampleRate_;
   int channels_;
   std::vector<Level> levels_;
+  std::vector<PeakPair> sketch_;
   bool complete_ = false;
   bool failed_ = false;
 };

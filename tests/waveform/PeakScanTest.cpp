@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QTimer>
 #include <cstdint>
+#include <optional>
 #include <set>
 
 #include "Commands.h"
@@ -48,6 +49,41 @@ TEST(PeakScan, AnHourIsScannedWhileTheEventLoopKeepsAnswering) {
   const PeakPair whole = *peaks->Range(0, peaks->TotalFrames(), 1e12);
   EXPECT_NEAR(whole.max, -whole.min, 0.02);
   EXPECT_GT(whole.max, 0.05);
+}
+
+TEST(PeakScan, AWholeFileSketchArrivesBeforeTheExactPeaks) {
+  // Two minutes: a loud first half, a quiet second half.
+  const QString mp3 = Fixture("loud-then-quiet.mp3",
+                              {"-f", "lavfi", "-i", "sine=f=440:d=120:r=22050", "-af",
+                               "volume=eval=frame:volume='if(lt(t,60),6,0.8)'", "-ac", "1", "-c:a", "libmp3lame",
+                               "-b:a", "32k"});
+  PeakCache cache;
+  PeakScanner* scanner = cache.Scan(mp3);
+  ASSERT_NE(scanner, nullptr);
+  // What a view could draw the first time it is told of peaks.
+  std::optional<std::int64_t> firstScanned;
+  std::optional<PeakPair> firstHalf, secondHalf;
+  QObject::connect(scanner, &PeakScanner::Changed, [&] {
+    const auto peaks = scanner->Peaks();
+    if (!peaks || firstScanned) return;
+    firstScanned = peaks->ScannedFrames();
+    const std::int64_t total = peaks->TotalFrames();
+    firstHalf = peaks->Range(0, total / 2 - 22050, 1e9);
+    secondHalf = peaks->Range(total / 2 + 22050, total, 1e9);
+  });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return scanner->Finished(); }, 60000));
+  ASSERT_TRUE(firstScanned.has_value());
+  EXPECT_EQ(*firstScanned, 0) << "the first peaks should be the sketch, before any exact peak";
+  ASSERT_TRUE(firstHalf && secondHalf) << "the sketch should cover the whole file";
+  // 0.75 and 0.1, give or take the coding noise of 32 kbit/s.
+  EXPECT_GT(firstHalf->max, 0.6);
+  EXPECT_NEAR(secondHalf->max, 0.1, 0.04);
+
+  // Then the exact peaks replace it everywhere.
+  const auto peaks = scanner->Peaks();
+  ASSERT_TRUE(peaks && peaks->Complete());
+  EXPECT_EQ(peaks->ScannedFrames(), peaks->TotalFrames());
+  EXPECT_NEAR(peaks->Range(peaks->TotalFrames() - 22050, peaks->TotalFrames(), 256)->max, 0.1, 0.04);
 }
 
 TEST(PeakScan, OneScanPerFileVersionAndUnreadableFilesFail) {

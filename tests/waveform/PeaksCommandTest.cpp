@@ -6,6 +6,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cmath>
+#include <string>
+
+#include "components/audio/TAudioFile2.h"
+#include "waveform/PeakBlocks.h"
 
 #include "Commands.h"
 #include "TempDir.h"
@@ -73,6 +77,47 @@ TEST(PeaksCommand, MatchesAnIndependentDecodeOfSoxAndLameFiles) {
   ExpectPeaksMatch(wav, 2, 44100, 1000, 8);
   ExpectPeaksMatch(mp3, 2, 44100, 256, 16);
   ExpectPeaksMatch(mp3, 2, 44100, 77, 16);
+}
+
+// The whole document as one string, the way the command wrote it before it
+// streamed: the reader's decode, blocks, then the text in one piece.
+std::string WholeDocument(const QString& path, int block, int bits) {
+  TAudioFile2 reader;
+  reader.OpenFile(path.toStdString());
+  BlockPeaks blocks(block, reader.Channels());
+  std::vector<PeakPair> peaks;
+  for (SampleBuffer b; !(b = reader.ReadSamples(1 << 16)).empty();)
+    blocks.Add(b.data(), b.size() / static_cast<std::size_t>(reader.Channels()), peaks);
+  blocks.Finish(peaks);
+  const double scale = bits == 16 ? 32767.0 : 127.0;
+  const long low = bits == 16 ? -32768 : -128, high = bits == 16 ? 32767 : 127;
+  std::string text = "{\"version\":2,\"channels\":1,\"sample_rate\":" + std::to_string(reader.SampleRate()) +
+                     ",\"samples_per_pixel\":" + std::to_string(block) + ",\"bits\":" + std::to_string(bits) +
+                     ",\"length\":" + std::to_string(peaks.size()) + ",\"data\":[";
+  for (std::size_t i = 0; i < peaks.size(); ++i) {
+    if (i > 0) text += ',';
+    text += std::to_string(std::clamp(std::lround(peaks[i].min * scale), low, high)) + ',' +
+            std::to_string(std::clamp(std::lround(peaks[i].max * scale), low, high));
+  }
+  return text + "]}\n";
+}
+
+TEST(PeaksCommand, StreamedOutputIsByteForByteTheWholeDocument) {
+  // One block per frame makes a megabyte of text: many chunks, cut anywhere.
+  const QString mp3 = ChirpFixture("peaks-stream.mp3", 3.0, 44100, 2);
+  for (const auto& [block, bits] : std::vector<std::pair<int, int>>{{1, 16}, {256, 8}, {3000, 16}}) {
+    QStringList args{"peaks", "--samples-per-pixel", QString::number(block), "--bits", QString::number(bits), mp3};
+    const CommandResult r = RunCommand(kProgram, args);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.toStdString() == WholeDocument(mp3, block, bits)) << "block " << block << ", " << bits << " bits";
+  }
+}
+
+TEST(PeaksCommand, AnOutputThatRefusesTheTextFails) {
+  const QString wav = ChirpFixture("peaks-full.wav", 2.0, 44100, 1);
+  const CommandResult r = RunCommand("sh", {"-c", "exec \"$0\" peaks --samples-per-pixel 1 \"$1\" > /dev/full", kProgram, wav});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(r.err.contains("Cannot write the peaks")) << r.err.toStdString();
 }
 
 TEST(PeaksCommand, WrongArgumentsAndUnreadableFiles) {

@@ -69,6 +69,39 @@ TEST(WaveformPeaks, ThreeHoursAt44kFitInFiftyMegabytes) {
   EXPECT_GE(peaks.LevelCount(), 8);
 }
 
+TEST(WaveformPeaks, TheSketchStandsInForWhatIsNotScannedYet) {
+  const std::int64_t total = 4000 * 256;
+  WaveformPeaks peaks(total, 44100, 1);
+  // Four cells of 1000 blocks each, told apart by their heights.
+  peaks.SetSketch({{-0.1f, 0.1f}, {-0.2f, 0.2f}, {-0.3f, 0.3f}, {-0.4f, 0.4f}});
+  struct Case {
+    std::int64_t from, to;
+    float max;  // expected; 0 = nothing
+  };
+  auto check = [&](const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
+      const std::optional<PeakPair> got = peaks.Range(c.from, c.to, 256);
+      SCOPED_TRACE(testing::Message() << c.from << ".." << c.to);
+      if (c.max == 0) {
+        EXPECT_FALSE(got.has_value());
+        continue;
+      }
+      ASSERT_TRUE(got.has_value());
+      EXPECT_FLOAT_EQ(got->max, c.max);
+    }
+  };
+  check({{0, 256, 0.1f}, {total - 1, total, 0.4f}, {1000 * 256 - 1, 1000 * 256 + 1, 0.2f}, {total, total + 9, 0}});
+  // Scanned peaks win where they are; a range across the end of the scan
+  // takes both.
+  peaks.Append(std::vector<PeakPair>(1500, PeakPair{-0.9f, 0.9f}), false);
+  check({{0, 256, 0.9f}, {1400 * 256, 1600 * 256, 0.9f}, {1600 * 256, 1700 * 256, 0.2f}, {3500 * 256, total, 0.4f}});
+  WaveformPeaks failed = peaks;
+  failed.Fail();  // what could not be read stays empty
+  EXPECT_FALSE(failed.Range(1600 * 256, 1700 * 256, 256).has_value());
+  peaks.Append(std::vector<PeakPair>(2500, PeakPair{-0.05f, 0.05f}), true);
+  check({{3500 * 256, total, 0.05f}});
+}
+
 TEST(WaveformWindow, ZoomKeepsTheFrameUnderThePointerAndStaysInTheFile) {
   WaveformWindow w;
   w.Reset(441000, 500);

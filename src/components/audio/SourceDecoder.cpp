@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "AvError.h"
+#include "FileInput.h"
 #include "FrameToFloat.h"
 #include "Mp3InfoTag.h"
 #include "OggLayout.h"
@@ -31,63 +32,12 @@ constexpr const char* kDamaged = "the file is damaged or is not an audio file";
 // (and the channel limit is what the mixer can remix).
 constexpr int kMaxSampleRate = 768000;
 constexpr int kMaxChannels = 64;
-constexpr int kIoBufferBytes = 64 * 1024;
 
 // Why a library call failed, in a user's words, with the library's text after.
 std::string DamagedReason(int code) {
   if (code == AVERROR(ENOMEM)) return "there is not enough memory to read it (" + av::ErrorText(code) + ")";
   if (code == AVERROR(EIO)) return "it cannot be read from the disk (" + av::ErrorText(code) + ")";
   return std::string(kDamaged) + " (" + av::ErrorText(code) + ")";
-}
-
-// libavformat reads through the descriptor opened once (each open input at
-// its own position), never by the path again.
-struct FileCursor {
-  int fd = -1;
-  std::int64_t position = 0;
-};
-
-int ReadFile(void* opaque, std::uint8_t* buffer, int size) {
-  auto* cursor = static_cast<FileCursor*>(opaque);
-  ssize_t got;
-  do {
-    got = ::pread(cursor->fd, buffer, static_cast<std::size_t>(size), cursor->position);
-  } while (got < 0 && errno == EINTR);
-  if (got < 0) return AVERROR(errno);
-  if (got == 0) return AVERROR_EOF;
-  cursor->position += got;
-  return static_cast<int>(got);
-}
-
-std::int64_t SeekFile(void* opaque, std::int64_t offset, int whence) {
-  auto* cursor = static_cast<FileCursor*>(opaque);
-  struct stat st {};
-  if ((whence & AVSEEK_SIZE) || (whence & ~AVSEEK_FORCE) == SEEK_END) {
-    if (::fstat(cursor->fd, &st) != 0) return AVERROR(errno);
-    if (whence & AVSEEK_SIZE) return st.st_size;
-    offset += st.st_size;
-  } else if ((whence & ~AVSEEK_FORCE) == SEEK_CUR) {
-    offset += cursor->position;
-  } else if ((whence & ~AVSEEK_FORCE) != SEEK_SET) {
-    return AVERROR(EINVAL);
-  }
-  if (offset < 0) return AVERROR(EINVAL);
-  cursor->position = offset;
-  return offset;
-}
-
-void FreeCustomIo(AVIOContext* io) {
-  av_freep(&io->buffer);
-  avio_context_free(&io);
-}
-using CustomIoPtr = std::unique_ptr<AVIOContext, av::AVDeleter<&FreeCustomIo>>;
-
-std::string FileKind(mode_t mode) {
-  if (S_ISDIR(mode)) return "a folder";
-  if (S_ISFIFO(mode)) return "a named pipe";
-  if (S_ISSOCK(mode)) return "a socket";
-  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
-  return "not a regular file";
 }
 
 bool IsAcceptedContainer(const char* name) {
@@ -183,23 +133,7 @@ std::optional<SourceDecoder::PcmLayout> SourceDecoder::DirectPcmLayout() const {
 
 SourceDecoder::~SourceDecoder() = default;
 
-void SourceDecoder::OpenRegularFile() {
-  // Looked at before it is opened: opening a named pipe waits for a writer.
-  struct stat st {};
-  const auto refuseIrregular = [this](mode_t mode) {
-    if (!S_ISREG(mode)) throw Error::Failed("Cannot open", path_, "it is " + FileKind(mode) + ", not a regular file");
-  };
-  if (::stat(path_.c_str(), &st) != 0) throw Error::Failed("Cannot open", path_, std::strerror(errno));
-  refuseIrregular(st.st_mode);
-  // Non-blocking, and looked at again once open, in case another kind of
-  // file took the name in between.
-  file_.fd = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (file_.fd < 0) throw Error::Failed("Cannot open", path_, std::strerror(errno));
-  if (::fstat(file_.fd, &st) != 0) throw Error::Failed("Cannot open", path_, std::strerror(errno));
-  refuseIrregular(st.st_mode);
-  // Regular files never block; reads may as well be plain ones.
-  ::fcntl(file_.fd, F_SETFL, ::fcntl(file_.fd, F_GETFL) & ~O_NONBLOCK);
-}
+void SourceDecoder::OpenRegularFile() { file_.fd = audio::OpenRegularFile(path_); }
 
 void SourceDecoder::RefuseFreeFormatMp3() const {
   // libavformat's probe finds no valid frame in such a file and takes it
@@ -235,12 +169,7 @@ bool SourceDecoder::IsShortMp3(const AVFormatContext& fmt) const {
 std::unique_ptr<SourceDecoder::Input> SourceDecoder::OpenInput() const {
   auto in = std::make_unique<Input>();
   in->cursor.fd = file_.fd;
-  auto* buffer = static_cast<unsigned char*>(av::CheckAlloc(av_malloc(kIoBufferBytes), "Cannot open", path_));
-  in->io.reset(avio_alloc_context(buffer, kIoBufferBytes, 0, &in->cursor, &ReadFile, nullptr, &SeekFile));
-  if (!in->io) {
-    av_free(buffer);
-    throw Error::Failed("Cannot open", path_, "out of memory");
-  }
+  in->io = MakeFileIo(in->cursor, path_);
   AVFormatContext* raw = av::CheckAlloc(avformat_alloc_context(), "Cannot open", path_);
   raw->pb = in->io.get();
   raw->flags |= AVFMT_FLAG_CUSTOM_IO;
