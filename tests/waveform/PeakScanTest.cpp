@@ -84,6 +84,18 @@ TEST(PeakScan, AWholeFileSketchArrivesBeforeTheExactPeaks) {
   ASSERT_TRUE(peaks && peaks->Complete());
   EXPECT_EQ(peaks->ScannedFrames(), peaks->TotalFrames());
   EXPECT_NEAR(peaks->Range(peaks->TotalFrames() - 22050, peaks->TotalFrames(), 256)->max, 0.1, 0.04);
+
+  // A file the exact reader refuses (AAC) never shows a sketch either.
+  const QString aac = Fixture("refused.m4a", {"-f", "lavfi", "-i", "sine=d=40", "-c:a", "aac"});
+  PeakScanner* refused = cache.Scan(aac);
+  bool shown = false;
+  QObject::connect(refused, &PeakScanner::Changed, [&] {
+    const auto p = refused->Peaks();
+    shown = shown || (p && p->Range(0, p->TotalFrames(), 1e9));
+  });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return refused->Finished(); }, 20000));
+  EXPECT_FALSE(shown);
+  EXPECT_FALSE(refused->ErrorText().isEmpty());
 }
 
 TEST(PeakScan, OneScanPerFileVersionAndUnreadableFilesFail) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "AvError.h"
 #include "AvHandles.h"
@@ -16,6 +17,17 @@ namespace snipwave::audio {
 namespace {
 constexpr int kMaxChannels = 64;
 constexpr int kMaxSampleRate = 768000;
+// A stretch is a few packets of any of the formats read; beyond this many a
+// place is taken for damaged and given up, so a file of garbage costs no
+// more than a few hundred short reads.
+constexpr int kMaxPacketsPerStretch = 64;
+
+bool IsAcceptedContainer(const char* name) {
+  for (const char* ok : {"mp3", "wav", "asf", "ogg"}) {
+    if (std::strcmp(name, ok) == 0) return true;
+  }
+  return false;
+}
 }  // namespace
 
 struct SketchReader::Input {
@@ -55,6 +67,9 @@ SketchReader::SketchReader(std::string path) : path_(std::move(path)), in_(std::
   av::Check(avformat_open_input(&raw, path_.c_str(), nullptr, nullptr), "Cannot open", path_);
   in_->format.reset(raw);
   AVFormatContext* fmt = raw;
+  // Only what the exact reader reads: no overview of a file it then refuses.
+  if (!IsAcceptedContainer(fmt->iformat->name))
+    throw Error::Failed("Cannot read", path_, "not an MP3, WAV, WMA or OGG audio file");
   // The length estimate (for MP3 without a frame count: the bit rate over the
   // file size) is made here, from a second or so of packets.
   fmt->max_analyze_duration = AV_TIME_BASE;
@@ -102,6 +117,7 @@ std::size_t SketchReader::ReadMixedAt(double fraction, std::size_t frames, std::
   std::vector<float> interleaved;
   std::size_t got = 0;
   bool draining = false;
+  int packets = 0;
   while (got < frames) {
     const int received = avcodec_receive_frame(in_->codec.get(), in_->frame.get());
     if (received == 0) {
@@ -120,7 +136,7 @@ std::size_t SketchReader::ReadMixedAt(double fraction, std::size_t frames, std::
       got += n;
       continue;
     }
-    if (received != AVERROR(EAGAIN) || draining) break;
+    if (received != AVERROR(EAGAIN) || draining || ++packets > kMaxPacketsPerStretch) break;
     const int read = av_read_frame(fmt, in_->packet.get());
     if (read < 0) {
       draining = true;
