@@ -148,6 +148,16 @@ TEST_F(MainWindowKeys, ZAndShiftZZoomTheWaveformToTheRangeAndBackWithTheExactRea
   const double pixel = view->Window().FramesPerPixel();
   EXPECT_NEAR(view->Window().First(), 48510, pixel);
   EXPECT_NEAR(view->Window().FrameAt(view->width() - 2), 180810, pixel);
+  // Played from the end mark, the line leaves the view at once: the next page starts at it.
+  Key(Qt::Key_Space);
+  ASSERT_TRUE(state().Playing);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return view->Window().First() >= 180810 - pixel; }, 5000));
+  Key(Qt::Key_Escape);
+  Key(Qt::Key_Right);  // back to the end mark (the stop put the bar at 0)
+  Key(Qt::Key_Right);
+  Key(Qt::Key_Right);
+  Key(Qt::Key_Right);
+  Key(Qt::Key_Right, Qt::ShiftModifier);
   Key(Qt::Key_Z, Qt::ShiftModifier);
   EXPECT_TRUE(view->Window().WholeFile());
   // Neither key ran another command: the marks, the position and the row stay.
