@@ -78,7 +78,7 @@ void WaveformView::SetContent(const WaveformContent& content) {
     finePath_.clear();
     fineFailedPath_.clear();
     scanner_ = content_.path.isEmpty() ? nullptr : cache_.Scan(content_.path);
-    if (!content_.path.isEmpty()) LoadChoices();
+    if (!content_.path.isEmpty() && !choicesLoaded_) LoadChoices();
   }
   if (started) followStopped_ = false;
   FollowPlayLine();
@@ -146,6 +146,7 @@ void WaveformView::SetFollow(FollowMode mode) {
 void WaveformView::LoadChoices() {
   SettingsStore* store = settings_ ? settings_() : nullptr;
   if (!store) return;
+  choicesLoaded_ = true;
   choices_ = ReadWaveformChoices(*store);
   scale_.SetDb(choices_.dbScale);
   header_->ShowChoices(choices_);

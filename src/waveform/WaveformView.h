@@ -62,9 +62,10 @@ class WaveformView final : public QWidget {
   void SetContent(const WaveformContent& content);
   const WaveformContent& Content() const { return content_; }
   const WaveformWindow& Window() const { return window_; }
-  // Where the follow mode and the dB scale are kept: read when a file comes
-  // into view, written when the user changes one. Without a store (or while
-  // it returns none) the choices live for the run only.
+  // Where the follow mode and the dB scale are kept: read when the first
+  // file comes into view, written when the user changes one (a choice that
+  // cannot be written still holds for the run). Without a store (or while it
+  // returns none) the choices live for the run only.
   void UseSettings(std::function<SettingsStore*()> settings) { settings_ = std::move(settings); }
   const WaveformChoices& Choices() const { return choices_; }
   const WaveformScale& Scale() const { return scale_; }
@@ -130,6 +131,7 @@ class WaveformView final : public QWidget {
   WaveformChoices choices_;
   std::function<SettingsStore*()> settings_;
   WaveformHeader* header_ = nullptr;
+  bool choicesLoaded_ = false;
   bool followStopped_ = false;  // a pan while playing
   int verticalWheel_ = 0;       // Ctrl+wheel angle not yet a whole step
   Drag drag_ = Drag::None;
