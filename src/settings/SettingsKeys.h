@@ -20,6 +20,7 @@ inline constexpr std::string_view kWma = "wma";
 inline constexpr std::string_view kOgg = "ogg";
 inline constexpr std::string_view kWindow = "Window";  // the main window's size
 inline constexpr std::string_view kSilence = "Silence";  // what "Split at silences" takes for a silence
+inline constexpr std::string_view kWaveform = "Waveform";  // the waveform view's choices
 }  // namespace section
 
 namespace key {
@@ -48,6 +49,13 @@ inline constexpr std::string_view kLossless = "lossless";
 // least "MinSeconds" seconds (above 0); decimal numbers with a point.
 inline constexpr std::string_view kSilenceThresholdDb = "ThresholdDb";
 inline constexpr std::string_view kSilenceMinSeconds = "MinSeconds";
+// [Waveform]: how the view follows the play line, "page" (default),
+// "centred" or "off"; and 1 for a dB amplitude scale (default 0, linear).
+inline constexpr std::string_view kWaveformFollow = "Follow";
+inline constexpr std::string_view kWaveformDbScale = "DbScale";
+inline constexpr std::string_view kFollowPage = "page";
+inline constexpr std::string_view kFollowCentred = "centred";
+inline constexpr std::string_view kFollowOff = "off";
 }  // namespace key
 
 // Sample rates in Hz, by "frequency" index.

@@ -76,12 +76,14 @@ bool MainKeys::Handle(const QKeyEvent& event, bool inList) {
       case Qt::Key_S: return run(commands_.SplitHere);
       case Qt::Key_Delete: return run(commands_.RemoveRow);
       case Qt::Key_Escape: return run(commands_.Stop);
+      case Qt::Key_Z: return run(commands_.ZoomToRange);
       default: return false;
     }
   }
   // "[" and "]" need Shift or AltGr on some layouts.
   if (!ctrl && (k == Qt::Key_BracketLeft || k == Qt::Key_BracketRight))
     return run(k == Qt::Key_BracketLeft ? commands_.SetBeginHere : commands_.SetEndHere);
+  if (mods == Qt::ShiftModifier && k == Qt::Key_Z) return run(commands_.ZoomToFile);
   if (mods == Qt::ControlModifier) {
     switch (k) {
       case Qt::Key_O: return run(commands_.AddFiles);

@@ -34,6 +34,8 @@ struct KeyCommands {
   std::function<void()> ToEnd;          // End
   std::function<void(std::int32_t ms)> MoveMs;          // Left/Right (1 s), with Shift (0.1 s)
   std::function<void(std::int64_t frames)> MoveFrames;  // Ctrl+Left/Right (one MP3 frame)
+  std::function<void()> ZoomToRange;    // Z: the marked range fills the waveform
+  std::function<void()> ZoomToFile;     // Shift+Z: the whole file
 };
 
 // The main window's keyboard. Installed as an event filter on the window and

@@ -496,6 +496,7 @@ void Tfm_main::RefreshWaveform() {
     content.begin = r.BeginSample;
     content.end = r.EndSample;
     content.position = PositionSample(state_, row, std::clamp(state_.pb.GetPosition(), 0, 20000), r);
+    content.playing = state_.Playing && !state_.Paused;
   }
   waveform->SetContent(content);
 }
@@ -526,6 +527,9 @@ void Tfm_main::WireKeys() {
   k.ToEnd = [this] { Run([this] { positions_->ToEnd(); }); };
   k.MoveMs = [this](std::int32_t ms) { Run([&] { positions_->MoveByMs(ms); }); };
   k.MoveFrames = [this](std::int64_t frames) { Run([&] { positions_->MoveBy(frames); }); };
+  k.ZoomToRange = [this] { waveform->ZoomToRange(); };
+  k.ZoomToFile = [this] { waveform->ZoomToFile(); };
+  waveform->UseSettings([this] { return state_.SettingsFile; });
   keys_ = new MainKeys(std::move(k), this);
   keys_->Watch(this);
   keys_->Watch(lv, true);

@@ -9,7 +9,10 @@
 #include <cmath>
 
 #include "components/audio/TAudioFile2.h"
+#include "platform/HookedSlot.h"
 #include "waveform/PeakCache.h"
+#include "waveform/WaveformHeader.h"
+#include "waveform/WaveformReadout.h"
 
 namespace snipwave {
 
@@ -40,6 +43,14 @@ WaveformView::WaveformView(PeakCache& cache, QWidget* parent) : QWidget(parent),
   setMouseTracking(true);
   setFocusPolicy(Qt::ClickFocus);
   connect(&cache_, &PeakCache::PeaksChanged, this, qOverload<>(&QWidget::update));
+  header_ = new WaveformHeader(this);
+  header_->VerticalZoom = [this](int steps) { ZoomVertically(steps); };
+  // A choice that cannot be kept is told by the application's hook; it
+  // still holds for this run.
+  header_->DbScaleChosen = [this](bool on) { HookedSlot([this, on] { SetDbScale(on); })(); };
+  header_->FollowChosen = [this](FollowMode mode) { HookedSlot([this, mode] { SetFollow(mode); })(); };
+  header_->ShowChoices(choices_);
+  ShowReadout();
 }
 
 WaveformView::~WaveformView() {
@@ -51,12 +62,14 @@ WaveformView::~WaveformView() {
 
 void WaveformView::SetLook(const SkinWaveformLook& look) {
   look_ = look;
+  header_->SetLook(look_.font, look_.ruler);
   update();
 }
 
 void WaveformView::SetContent(const WaveformContent& content) {
   if (content == content_) return;
   const bool otherFile = content.path != content_.path || content.totalFrames != content_.totalFrames;
+  const bool started = content.playing && !content_.playing;
   content_ = content;
   if (otherFile) {
     drag_ = Drag::None;
@@ -65,17 +78,93 @@ void WaveformView::SetContent(const WaveformContent& content) {
     finePath_.clear();
     fineFailedPath_.clear();
     scanner_ = content_.path.isEmpty() ? nullptr : cache_.Scan(content_.path);
+    if (!content_.path.isEmpty() && !choicesLoaded_) LoadChoices();
   }
+  if (started) followStopped_ = false;
+  FollowPlayLine();
+  ShowReadout();
   update();
+}
+
+void WaveformView::FollowPlayLine() {
+  if (!Following() || drag_ != Drag::None) return;
+  if (choices_.follow == FollowMode::Centred) window_.Centre(static_cast<double>(content_.position));
+  else window_.Page(static_cast<double>(content_.position));
+}
+
+QString WaveformView::ReadoutText() const { return header_->Readout(); }
+
+void WaveformView::ShowReadout() {
+  if (content_.path.isEmpty()) {
+    header_->SetReadout(QString(), QString());
+    return;
+  }
+  // While a handle or the position is dragged, the readout shows where it would land.
+  ReadoutFrames f{content_.position, content_.begin, content_.end, content_.totalFrames, content_.totalMs};
+  if (drag_ == Drag::Begin) f.begin = dragSample_;
+  if (drag_ == Drag::End) f.end = dragSample_;
+  if (drag_ == Drag::Position) f.position = dragSample_;
+  header_->SetReadout(snipwave::ReadoutText(f), ReadoutShortText(f));
+}
+
+void WaveformView::ZoomToRange() {
+  if (content_.path.isEmpty()) return;
+  window_.Show(static_cast<double>(content_.begin), static_cast<double>(content_.end));
+  // The user wants to see the range, not the play line.
+  if (content_.playing) followStopped_ = true;
+  update();
+}
+
+void WaveformView::ZoomToFile() {
+  window_.Reset(content_.totalFrames, WaveRect().width());
+  followStopped_ = false;
+  update();
+}
+
+void WaveformView::ZoomVertically(int steps) {
+  if (scale_.Zoom(steps)) {
+    header_->ShowGain(scale_.GainDb());
+    update();
+  }
+}
+
+void WaveformView::SetDbScale(bool on) {
+  scale_.SetDb(on);
+  header_->ShowChoices(choices_ = WaveformChoices{choices_.follow, on});
+  update();
+  KeepChoices();
+}
+
+void WaveformView::SetFollow(FollowMode mode) {
+  followStopped_ = false;
+  header_->ShowChoices(choices_ = WaveformChoices{mode, choices_.dbScale});
+  FollowPlayLine();
+  update();
+  KeepChoices();
+}
+
+void WaveformView::LoadChoices() {
+  SettingsStore* store = settings_ ? settings_() : nullptr;
+  if (!store) return;
+  choicesLoaded_ = true;
+  choices_ = ReadWaveformChoices(*store);
+  scale_.SetDb(choices_.dbScale);
+  header_->ShowChoices(choices_);
+}
+
+void WaveformView::KeepChoices() {
+  SettingsStore* store = settings_ ? settings_() : nullptr;
+  if (store && ReadWaveformChoices(*store) != choices_) WriteWaveformChoices(*store, choices_);
 }
 
 void WaveformView::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
+  header_->setGeometry(0, 0, width(), kHeaderHeight);
   if (window_.WholeFile()) window_.Reset(content_.totalFrames, WaveRect().width());
   else window_.Resize(WaveRect().width());
 }
 
-QRect WaveformView::WaveRect() const { return rect().adjusted(1, kRulerHeight, -1, -1); }
+QRect WaveformView::WaveRect() const { return rect().adjusted(1, kHeaderHeight + kRulerHeight, -1, -1); }
 
 double WaveformView::FramesPerSecond() const {
   if (scanner_ && scanner_->Peaks() && scanner_->Peaks()->SampleRate() > 0) return scanner_->Peaks()->SampleRate();
@@ -134,8 +223,9 @@ void WaveformView::DrawRuler(QPainter& p) {
   p.setPen(look_.ruler);
   for (std::int64_t ms = static_cast<std::int64_t>(std::ceil(firstMs / step)) * step; ms <= lastMs; ms += step) {
     const double x = WaveRect().left() + window_.XOf(ms * fps / 1000.0);
-    p.drawLine(QPointF(x, kRulerHeight - 4), QPointF(x, kRulerHeight - 1));
-    p.drawText(QRectF(x + 2, 0, textWidth, kRulerHeight - 1), Qt::AlignLeft | Qt::AlignVCenter, RulerText(ms, step));
+    p.drawLine(QPointF(x, kHeaderHeight + kRulerHeight - 4), QPointF(x, kHeaderHeight + kRulerHeight - 1));
+    p.drawText(QRectF(x + 2, kHeaderHeight, textWidth, kRulerHeight - 1), Qt::AlignLeft | Qt::AlignVCenter,
+               RulerText(ms, step));
   }
 }
 
@@ -166,8 +256,8 @@ void WaveformView::DrawWave(QPainter& p, const QRect& wave) {
     if (from >= content_.totalFrames) break;
     const std::optional<PeakPair> peak = peaks->Range(from, std::max(to, from + 1), fpp);
     if (!peak) break;  // not scanned yet
-    const double top = mid - std::clamp(peak->max, -1.0f, 1.0f) * half;
-    const double bottom = mid - std::clamp(peak->min, -1.0f, 1.0f) * half;
+    const double top = mid - scale_.Height(peak->max) * half;
+    const double bottom = mid - scale_.Height(peak->min) * half;
     p.drawLine(QPointF(wave.left() + x + 0.5, top), QPointF(wave.left() + x + 0.5, std::max(bottom, top + 1)));
   }
 }
@@ -244,8 +334,8 @@ void WaveformView::DrawSamples(QPainter& p, const QRect& wave) {
       const auto to = std::max(from + 1, static_cast<std::int64_t>(std::floor(window_.FrameAt(x + 1))) - fineFirst_);
       if (from < 0 || to > static_cast<std::int64_t>(fineSamples_.size())) continue;
       const auto [lo, hi] = std::minmax_element(fineSamples_.begin() + from, fineSamples_.begin() + to);
-      p.drawLine(QPointF(wave.left() + x + 0.5, mid - std::clamp(*hi, -1.0f, 1.0f) * half),
-                 QPointF(wave.left() + x + 0.5, mid - std::clamp(*lo, -1.0f, 1.0f) * half + 1));
+      p.drawLine(QPointF(wave.left() + x + 0.5, mid - scale_.Height(*hi) * half),
+                 QPointF(wave.left() + x + 0.5, mid - scale_.Height(*lo) * half + 1));
     }
     return;
   }
@@ -254,7 +344,7 @@ void WaveformView::DrawSamples(QPainter& p, const QRect& wave) {
   for (std::size_t i = 0; i < fineSamples_.size(); ++i) {
     const double x = wave.left() + window_.XOf(static_cast<double>(fineFirst_ + static_cast<std::int64_t>(i)));
     if (x < wave.left() - 50 || x > wave.right() + 50) continue;
-    line << QPointF(x, mid - std::clamp(fineSamples_[i], -1.0f, 1.0f) * half);
+    line << QPointF(x, mid - scale_.Height(fineSamples_[i]) * half);
   }
   p.drawPolyline(line);
   p.setBrush(look_.peaks);
@@ -262,7 +352,8 @@ void WaveformView::DrawSamples(QPainter& p, const QRect& wave) {
 }
 
 void WaveformView::mousePressEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton || content_.path.isEmpty()) return;
+  // The header's free space (around its readout) is not part of the wave.
+  if (event->button() != Qt::LeftButton || content_.path.isEmpty() || event->position().y() < kHeaderHeight) return;
   const double x = event->position().x() - WaveRect().left();
   const double xBegin = XOf(content_.begin), xEnd = XOf(content_.end);
   // When the marks touch, the one on the side of the pointer is taken.
@@ -272,6 +363,8 @@ void WaveformView::mousePressEvent(QMouseEvent* event) {
   else if (nearEnd) drag_ = Drag::End;
   else drag_ = Drag::Position;
   dragSample_ = window_.SampleAt(x);
+  if (drag_ == Drag::Position) followStopped_ = false;  // the user looks where the line goes
+  ShowReadout();
   if (drag_ == Drag::Position && PositionPressed) PositionPressed(dragSample_);
   update();
 }
@@ -285,6 +378,7 @@ void WaveformView::mouseMoveEvent(QMouseEvent* event) {
     return;
   }
   dragSample_ = window_.SampleAt(std::clamp(x, 0.0, double(WaveRect().width())));
+  ShowReadout();
   if (drag_ == Drag::Position && PositionMoved) PositionMoved(dragSample_);
   update();
 }
@@ -293,6 +387,7 @@ void WaveformView::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton || drag_ == Drag::None) return;
   const Drag drag = drag_;
   drag_ = Drag::None;
+  ShowReadout();
   update();
   if (drag == Drag::Position) {
     if (PositionReleased) PositionReleased();
@@ -305,9 +400,19 @@ void WaveformView::wheelEvent(QWheelEvent* event) {
   if (content_.path.isEmpty()) return;
   const QPoint delta = event->angleDelta();
   const double x = event->position().x() - WaveRect().left();
+  if (event->modifiers() & Qt::ControlModifier) {
+    // Whole steps only; a fine wheel gathers its angle until one is full.
+    verticalWheel_ += delta.y();
+    const int steps = verticalWheel_ / 120;
+    verticalWheel_ -= steps * 120;
+    ZoomVertically(steps);
+    event->accept();
+    return;
+  }
   if ((event->modifiers() & Qt::ShiftModifier) || delta.x() != 0) {
     const int steps = delta.x() != 0 ? -delta.x() : -delta.y();
     window_.PanPixels(steps / 120.0 * WaveRect().width() / 8.0);
+    if (content_.playing) followStopped_ = true;
   } else {
     window_.Zoom(std::pow(1.25, delta.y() / 120.0), x);
   }

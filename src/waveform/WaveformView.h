@@ -11,7 +11,9 @@ class QThread;
 #include <vector>
 
 #include "components/skin/SkinInterfaces.h"
+#include "waveform/WaveformChoices.h"
 #include "waveform/WaveformPeaks.h"
+#include "waveform/WaveformScale.h"
 #include "waveform/WaveformWindow.h"
 
 namespace snipwave {
@@ -19,6 +21,8 @@ namespace snipwave {
 class IAudioFile2;
 class PeakCache;
 class PeakScanner;
+class SettingsStore;
+class WaveformHeader;
 
 // What the view shows: one file with its marks and the play position, all in
 // frames of that file.
@@ -29,6 +33,7 @@ struct WaveformContent {
   std::int64_t begin = 0;
   std::int64_t end = 0;
   std::int64_t position = 0;
+  bool playing = false;  // the preview is sounding (not paused)
   bool operator==(const WaveformContent&) const = default;
 };
 
@@ -39,7 +44,12 @@ struct WaveformContent {
 // Mouse: a press, drag and release away from the handles choose the play
 // position (reported like a drag of the position bar); dragging a handle
 // and releasing it proposes that mark; the wheel zooms around the pointer,
-// Shift+wheel (or a horizontal wheel) pans.
+// Shift+wheel (or a horizontal wheel) pans, Ctrl+wheel zooms vertically.
+// A header strip above the ruler shows the exact position, marks and range
+// length, and holds the vertical zoom, the dB scale and the follow choice.
+// While a track plays the view follows its play line (page by page or
+// centred); a pan stops that until the user clicks the wave, a new play
+// starts, the whole file is shown or a follow mode is chosen.
 class WaveformView final : public QWidget {
   Q_OBJECT
 
@@ -52,6 +62,26 @@ class WaveformView final : public QWidget {
   void SetContent(const WaveformContent& content);
   const WaveformContent& Content() const { return content_; }
   const WaveformWindow& Window() const { return window_; }
+  // Where the follow mode and the dB scale are kept: read when the first
+  // file comes into view, written when the user changes one (a choice that
+  // cannot be written still holds for the run). Without a store (or while it
+  // returns none) the choices live for the run only.
+  void UseSettings(std::function<SettingsStore*()> settings) { settings_ = std::move(settings); }
+  const WaveformChoices& Choices() const { return choices_; }
+  const WaveformScale& Scale() const { return scale_; }
+  WaveformHeader& Header() { return *header_; }
+  QString ReadoutText() const;
+  // Z: the marked range fills the width (an empty range is centred);
+  // Shift+Z: the whole file.
+  void ZoomToRange();
+  void ZoomToFile();
+  // Vertical zoom by `steps` of WaveformScale::kStepDb, either way.
+  void ZoomVertically(int steps);
+  void SetDbScale(bool on);
+  // Also takes up following again after a pan.
+  void SetFollow(FollowMode mode);
+  // The view moves with the play line now.
+  bool Following() const { return content_.playing && !followStopped_ && choices_.follow != FollowMode::Off; }
   // Pixel of a frame in widget coordinates (for tests and handles).
   double XOf(std::int64_t frame) const { return window_.XOf(static_cast<double>(frame)); }
   // The samples themselves are drawn (zoomed finer than the peaks and read).
@@ -75,10 +105,15 @@ class WaveformView final : public QWidget {
 
  private:
   enum class Drag { None, Position, Begin, End };
+  static constexpr int kHeaderHeight = 18;
   static constexpr int kRulerHeight = 14;
   static constexpr int kHandleReach = 5;  // pixels either side of a mark that grab it
 
   QRect WaveRect() const;
+  void FollowPlayLine();
+  void ShowReadout();
+  void LoadChoices();
+  void KeepChoices();
   void DrawRuler(QPainter& p);
   void DrawWave(QPainter& p, const QRect& wave);
   void DrawSamples(QPainter& p, const QRect& wave);
@@ -92,6 +127,13 @@ class WaveformView final : public QWidget {
   SkinWaveformLook look_;
   WaveformContent content_;
   WaveformWindow window_;
+  WaveformScale scale_;
+  WaveformChoices choices_;
+  std::function<SettingsStore*()> settings_;
+  WaveformHeader* header_ = nullptr;
+  bool choicesLoaded_ = false;
+  bool followStopped_ = false;  // a pan while playing
+  int verticalWheel_ = 0;       // Ctrl+wheel angle not yet a whole step
   Drag drag_ = Drag::None;
   std::int64_t dragSample_ = 0;
 

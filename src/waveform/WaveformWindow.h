@@ -52,8 +52,28 @@ class WaveformWindow {
   // Brings a frame into view (centred) when it lies outside.
   void Reveal(double frame) {
     if (frame >= first_ && frame <= FrameAt(width_)) return;
+    Centre(frame);
+  }
+  void Centre(double frame) {
     first_ = frame - width_ * framesPerPixel_ / 2;
     Clamp();
+  }
+  // Frames `from` to `to` fill the width exactly: pixel 0 shows `from`, pixel
+  // `width` shows `to`. A span shorter than the finest zoom allows is shown
+  // centred at that zoom; an empty one is centred at the present zoom.
+  void Show(double from, double to) {
+    if (to > from) framesPerPixel_ = std::clamp((to - from) / width_, kMinFramesPerPixel, MaxFramesPerPixel());
+    first_ = from - (width_ * framesPerPixel_ - (to - from)) / 2;
+    Clamp();
+  }
+  // While playing, page by page: when `frame` leaves the view, the next page
+  // starts at it. True when the view moved.
+  bool Page(double frame) {
+    if (frame >= first_ && frame < FrameAt(width_)) return false;
+    const double before = first_;
+    first_ = frame;
+    Clamp();
+    return first_ != before;
   }
 
  private:

@@ -129,6 +129,44 @@ TEST_F(MainWindowKeys, PositionAndMarkKeysWorkToTheSampleWithTheCommandsRefusals
   EXPECT_TRUE(state().lv->RowTexts(0).caption.startsWith("keys-2s"));
 }
 
+TEST_F(MainWindowKeys, ZAndShiftZZoomTheWaveformToTheRangeAndBackWithTheExactReadout) {
+  Add({ChirpFixture("keys-10s.wav", 10.0, 44100, 1)});
+  window().lv->setFocus();
+  Key(Qt::Key_Right);
+  Key(Qt::Key_Right, Qt::ShiftModifier);
+  Key(Qt::Key_B);
+  for (int i = 0; i < 3; ++i) Key(Qt::Key_Right);
+  Key(Qt::Key_E);
+  WaveformView* view = window().waveform;
+  window().RefreshWaveform();
+  ASSERT_EQ(Row(0).BeginSample, 48510);
+  ASSERT_EQ(Row(0).EndSample, 180810);
+  EXPECT_EQ(view->ReadoutText(),
+            "Position 0:00:04.100   Begin 0:00:01.100   End 0:00:04.100   Length 0:00:03.000 (132300 frames)");
+
+  Key(Qt::Key_Z);
+  const double pixel = view->Window().FramesPerPixel();
+  EXPECT_NEAR(view->Window().First(), 48510, pixel);
+  EXPECT_NEAR(view->Window().FrameAt(view->width() - 2), 180810, pixel);
+  // Played from the end mark, the line leaves the view at once: the next page starts at it.
+  Key(Qt::Key_Space);
+  ASSERT_TRUE(state().Playing);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return view->Window().First() >= 180810 - pixel; }, 5000));
+  Key(Qt::Key_Escape);
+  Key(Qt::Key_Right);  // back to the end mark (the stop put the bar at 0)
+  Key(Qt::Key_Right);
+  Key(Qt::Key_Right);
+  Key(Qt::Key_Right);
+  Key(Qt::Key_Right, Qt::ShiftModifier);
+  Key(Qt::Key_Z, Qt::ShiftModifier);
+  EXPECT_TRUE(view->Window().WholeFile());
+  // Neither key ran another command: the marks, the position and the row stay.
+  EXPECT_EQ(Row(0).BeginSample, 48510);
+  EXPECT_EQ(Row(0).EndSample, 180810);
+  EXPECT_EQ(Position(), 180810);
+  EXPECT_EQ(state().lv->SelectedRow(), 0);
+}
+
 TEST_F(MainWindowKeys, HandleDragAndTypedMarksLandOnTheExactSample) {
   Add({ChirpFixture("keys-10s.wav", 10.0, 44100, 1)});
   WaveformView* view = window().waveform;
