@@ -1,8 +1,9 @@
-// The main window on a 1600 x 1000 screen at a scale factor of 2 (set by this
-// suite's CMake entry): 800 x 500 logical pixels, less than the skin's layout.
+// The main window on a 1600 x 1000 screen at a scale factor of 2: 800 x 500
+// logical pixels, less than the skin's layout.
 #include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
+#include <cstdlib>
 
 #include "MainWindowFixture.h"
 #include "waveform/WaveformView.h"
@@ -12,6 +13,13 @@ using namespace snipwave;
 using namespace snipwave::test;
 
 namespace {
+// Before the application starts (the test main only fills in what is unset).
+const bool kScaledScreen = [] {
+  setenv("QT_SCALE_FACTOR", "2", 1);
+  setenv("QT_QPA_PLATFORM", "offscreen:configfile=" SNIPWAVE_SCREEN_CONFIG, 1);
+  return true;
+}();
+
 class MainWindowScaled : public MainWindowFixture {};
 }  // namespace
 
