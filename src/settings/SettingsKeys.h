@@ -40,6 +40,9 @@ inline constexpr std::string_view kMinBitrate = "min bitrate";
 inline constexpr std::string_view kEnableQuality = "enable quality";
 inline constexpr std::string_view kWidth = "Width";    // [Window], client pixels
 inline constexpr std::string_view kHeight = "Height";  // [Window], client pixels
+// [Window]: the waveform's height the user chose at the splitter, in the
+// skin layout's pixels; absent or 0 leaves it to the skin.
+inline constexpr std::string_view kWaveHeight = "WaveHeight";
 // [Format]: 1 (default) gives every output the tags of its sources.
 inline constexpr std::string_view kKeepTags = "KeepTags";
 // [mp3]: 1 copies the source's MP3 frames inside a range instead of

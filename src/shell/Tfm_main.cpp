@@ -59,6 +59,7 @@ const QRect kListPlace(18, 79, 525, 247);
 const QRect kPicturePlace(35, 106, 401, 161);
 // The skin object the waveform view is laid on, and how often it follows the state.
 const QString kWaveformObject = QStringLiteral("wave");
+const QString kSplitterObject = QStringLiteral("split");
 constexpr int kWaveformRefreshMs = 40;
 
 // Where the file and help menus open when the skin has no such button: just
@@ -105,7 +106,9 @@ Tfm_main::Tfm_main(MainComponents components, QWidget* parent)
         if (commands_.MouseDown) Run([&] { commands_.MouseDown(source, button, x, y); });
       },
       [this](ISkinObject& source, int newPos) {
-        if (commands_.ScrollTrack) Run([&] { commands_.ScrollTrack(source, newPos); });
+        // The splitter is the window's own affair: it only moves the panes.
+        if (source.GetName() == kSplitterObject) FollowLayout();
+        else if (commands_.ScrollTrack) Run([&] { commands_.ScrollTrack(source, newPos); });
       },
       [this](ISkinObject& source, int button, int x, int y) {
         if (commands_.MouseUp) Run([&] { commands_.MouseUp(source, button, x, y); });
@@ -415,8 +418,7 @@ void Tfm_main::FormShow() {
   PlaceWaveform();
   layoutPlaced_ = true;  // from here on the controls follow the window's size
   RestoreWindowSize();
-
-  if (QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
+  CentreOnScreen();
   startupDone_ = true;
 }
 
@@ -584,6 +586,10 @@ void Tfm_main::ApplySkinPalette() {
 
 void Tfm_main::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
+  FollowLayout();
+}
+
+void Tfm_main::FollowLayout() {
   if (!layoutPlaced_) return;
   PlaceControls();
   if (waveform->isVisible()) {
@@ -599,9 +605,35 @@ void Tfm_main::RestoreWindowSize() {
                      state_.SettingsFile->ReadInteger(settings::section::kWindow, settings::key::kHeight, 0));
   QSize size = stored.expandedTo(minimumSize());
   // A size kept from a larger screen is cut to this one's free area.
-  if (QScreen* screen = this->screen()) size = size.boundedTo(screen->availableGeometry().size()).expandedTo(minimumSize());
+  size = size.boundedTo(skin::RoomOnScreen(this)).expandedTo(minimumSize());
   if (size != this->size()) resize(size);
   sizeAtStart_ = size;
+  waveHeightAtStart_ = state_.SettingsFile->ReadInteger(settings::section::kWindow, settings::key::kWaveHeight, 0);
+  ISkinObject* splitter = Splitter();
+  if (splitter && splitter->QuerySlider() && splitter->QueryElement() && waveHeightAtStart_ > 0) {
+    // The skin keeps the height within what the window has room for.
+    splitter->QuerySlider()->SetPosition(waveHeightAtStart_);
+    splitter->QueryElement()->Redraw();
+    FollowLayout();
+  }
+}
+
+ISkinObject* Tfm_main::Splitter() {
+  ISkinObject* window = Skin1().GetWindowObject(this);
+  return window ? window->FindObject(kSplitterObject) : nullptr;
+}
+
+void Tfm_main::CentreOnScreen() {
+  const QScreen* screen = this->screen();
+  if (!screen) return;
+  const QRect free = screen->availableGeometry();
+  const QSize frame = size() + (frameGeometry().size() - geometry().size()).expandedTo(QSize(0, 0));
+  // move() places the frame; a frame larger than the area keeps its top left
+  // (title bar and menus) on the screen.
+  QPoint at = free.center() - QPoint(frame.width() / 2, frame.height() / 2);
+  at.setX(std::max(free.left(), std::min(at.x(), free.right() + 1 - frame.width())));
+  at.setY(std::max(free.top(), std::min(at.y(), free.bottom() + 1 - frame.height())));
+  move(at);
 }
 
 void Tfm_main::SaveWindowSize() {
@@ -610,6 +642,11 @@ void Tfm_main::SaveWindowSize() {
   const QSize size = isMaximized() || isFullScreen() ? normalGeometry().size() : this->size();
   // A run in which the window kept its size writes nothing (and so creates
   // no settings file).
+  if (ISkinSlider* splitter = Splitter() ? Splitter()->QuerySlider() : nullptr) {
+    const int waveHeight = splitter->GetPosition();
+    if (waveHeight != waveHeightAtStart_)
+      state_.SettingsFile->WriteInteger(settings::section::kWindow, settings::key::kWaveHeight, waveHeight);
+  }
   if (!size.isValid() || size == sizeAtStart_) return;
   state_.SettingsFile->WriteInteger(settings::section::kWindow, settings::key::kWidth, size.width());
   state_.SettingsFile->WriteInteger(settings::section::kWindow, settings::key::kHeight, size.height());

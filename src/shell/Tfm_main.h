@@ -110,6 +110,12 @@ class Tfm_main final : public QWidget {
   void ApplySkinPalette();
   void RestoreWindowSize();
   void SaveWindowSize();
+  // Places the controls and the waveform where the skin puts them now (after
+  // a resize or a move of the splitter).
+  void FollowLayout();
+  ISkinObject* Splitter();  // the skin's splitter above the waveform, if any
+  // Puts the window's frame wholly inside its screen's free area, centred.
+  void CentreOnScreen();
   void ShowTransportState();  // play and pause show whether they are on
   void WireKeys();
   void PlayRange();  // "Play range", P
@@ -138,6 +144,7 @@ class Tfm_main final : public QWidget {
   bool showHandled_ = false;
   bool layoutPlaced_ = false;
   QSize sizeAtStart_;  // the size start-up gave the window; kept only when it changed
+  int waveHeightAtStart_ = 0;  // the splitter's height read at start-up; kept only when it changed
   int shownTransport_ = -1;  // what play/pause show: -1 unknown, else Playing + 2 * Paused
 };
 

@@ -147,9 +147,10 @@ TEST_F(MainWindowStartup, ListGrowsWithTheWindowWhoseSizeIsKept) {
   // (The test screen is 800 x 600: the window grows within it.)
   window().resize(base + QSize(150, 10));
   QApplication::processEvents();
-  EXPECT_EQ(window().lv->geometry(), QRect(18, 79, 525 + 150, 247 + 10));
+  // The waveform takes the extra height first.
+  EXPECT_EQ(window().lv->geometry(), QRect(18, 79, 525 + 150, 247));
   EXPECT_EQ(window().Edt_dir->geometry(), QRect(64, 50, 232, 19));
-  EXPECT_EQ(window().waveform->geometry(), QRect(18, 334 + 10, 572 + 150, 84));
+  EXPECT_EQ(window().waveform->geometry(), QRect(18, 334, 572 + 150, 84 + 10));
   window().close();
   EXPECT_EQ(FileText(configDir.file("Snipwave.ini")).count("Width=" + QString::number(base.width() + 150)), 1);
 
@@ -157,7 +158,29 @@ TEST_F(MainWindowStartup, ListGrowsWithTheWindowWhoseSizeIsKept) {
   program.reset();
   Start(Options{});
   EXPECT_EQ(window().size(), base + QSize(150, 10));
-  EXPECT_EQ(window().lv->geometry(), QRect(18, 79, 525 + 150, 247 + 10));
+  EXPECT_EQ(window().lv->geometry(), QRect(18, 79, 525 + 150, 247));
+}
+
+TEST_F(MainWindowStartup, SplitterGivesTheWaveformRoomAndIsKeptWithTheWindow) {
+  window().resize(window().size() + QSize(0, 200));  // the waveform takes 156 up to 240, the list 44
+  QApplication::processEvents();
+  EXPECT_EQ(window().waveform->height(), 240);
+  EXPECT_EQ(window().lv->height(), 247 + 44);
+  QWidget* surface = window().findChild<QWidget*>("SkinSurface");
+  ASSERT_NE(surface, nullptr);
+  const QPoint grip(300, window().lv->geometry().bottom() + 4);
+  QTest::mousePress(surface, Qt::LeftButton, {}, grip);
+  QTest::mouseMove(surface, grip - QPoint(0, 40));
+  QTest::mouseRelease(surface, Qt::LeftButton, {}, grip - QPoint(0, 40));
+  EXPECT_EQ(window().waveform->height(), 280) << "the view follows the splitter at once";
+  EXPECT_EQ(window().lv->height(), 247 + 4);
+  window().close();
+  EXPECT_EQ(FileText(configDir.file("Snipwave.ini")).count("WaveHeight=280"), 1);
+
+  program.reset();
+  Start(Options{});
+  EXPECT_EQ(window().waveform->height(), 280);
+  EXPECT_EQ(window().lv->height(), 247 + 4);
 }
 
 TEST_F(MainWindowStartup, FileAndHelpOpenTheirMenusJustBelowTheirButtons) {

@@ -38,7 +38,8 @@ int XAt(const SkinRect& r, double fraction) {
 QPoint SkinObjectCentre(ISkin& skin, QWidget* window, const QString& name) {
   ISkinElement* element = ElementOf(skin, window, name);
   if (!element) return {-1, -1};
-  const SkinRect r = element->GetBounds();
+  // Where it is drawn now: a window larger or smaller than its layout moves it.
+  const SkinRect r = skin.GetWindowObject(window)->FindObject(name)->GetPlacedBounds().value_or(element->GetBounds());
   return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
 }
 

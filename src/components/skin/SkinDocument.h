@@ -59,12 +59,16 @@ enum class ItemKind {
   Icon,      // decoration: a glyph or image
   Waveform,  // named box in which the program draws the sound and its marks
   Control,   // named place of a plain control the window lays on top; draws nothing
+  Splitter,  // named handle the user drags to share the extra height between two panes
 };
 
 // How an item follows a window larger than its layout, one rule per axis:
 // stay at the start (left/top), move with the end (right/bottom), or stretch
-// (both edges held; everything inside scales with the span).
-enum class Anchor { Start, End, Stretch };
+// (both edges held; everything inside scales with the span). Vertically an
+// edge may also follow the layout's splitter: above it (top held, bottom with
+// the splitter), below it (top with the splitter, bottom with the window's
+// bottom), or with it (both edges move with the splitter).
+enum class Anchor { Start, End, Stretch, SplitAbove, SplitBelow, Split };
 
 bool IsNamedKind(ItemKind kind);
 bool IsInteractiveKind(ItemKind kind);
@@ -104,12 +108,37 @@ struct ItemSpec {
   // Waveform parts: the marked range, the two marks, the play position and
   // the time ruler (the wave itself takes `colour`).
   QColor range, beginMark, endMark, positionLine, ruler;
+
+  // A pane below a splitter: its smallest height and the height it takes
+  // while the window has room and the user has not dragged the splitter
+  // (layout pixels; 0 = its layout height).
+  int minHeight = 0;
+  int preferredHeight = 0;
+  QString pane;  // a splitter: the name of the item below it whose height it sets
 };
 
-// Where `rect`, given in the layout's own pixels, lies in a window that is
-// `extra` pixels wider and taller than the layout: an anchored edge moves by
-// the extra, a stretched axis maps linearly from the item's own span onto the
-// grown span (so a bar filled to 50 % of the item stays at 50 %).
+// How a layout lies in a window of another size. `extra` is the room beyond
+// the layout's size in layout pixels (never negative); `splitShift` is how far
+// the splitter and the bottom edge of the panes above it have moved down, out
+// of extra.height() (it may exceed it when the pane below is made smaller than
+// its layout height); `zoom` turns layout pixels into client pixels: 1, or
+// less in a window smaller than the layout (a small screen or a large scale
+// factor), where the whole layout is drawn smaller rather than cut off.
+struct Placement {
+  QSize extra;
+  int splitShift = 0;
+  double zoom = 1.0;
+
+  // Where `rect`, given in the layout's own pixels, lies, still in layout
+  // pixels: an anchored edge moves by the extra (or the split shift), a
+  // stretched axis maps linearly from the item's own span onto the grown
+  // span (so a bar filled to 50 % of the item stays at 50 %).
+  QRect Place(const ItemSpec& spec, const QRect& rect) const;
+  QRect ToClient(const QRect& layoutRect) const;
+  QPoint ToLayout(const QPoint& client) const;
+};
+
+// Placement::Place without a splitter or zoom.
 QRect PlaceRect(const ItemSpec& spec, const QRect& rect, QSize extra);
 
 struct LayoutSpec {
@@ -124,6 +153,11 @@ struct LayoutSpec {
   std::vector<ItemSpec> items;  // in drawing order: later items lie on top
 
   const ItemSpec* Find(const QString& name) const;
+  const ItemSpec* Splitter() const;  // the layout's splitter, if it has one
+
+  // How the layout lies in a window of `window` client pixels whose splitter
+  // pane the user made `chosenPaneHeight` layout pixels high (0: not chosen).
+  Placement PlacementFor(QSize window, int chosenPaneHeight) const;
 };
 
 // A parsed skin file. Layouts keep the order of the file.

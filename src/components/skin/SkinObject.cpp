@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "components/skin/SkinSurface.h"
 
 namespace snipwave::skin {
 
@@ -26,9 +27,13 @@ SkinObject::SkinObject(const ItemSpec& spec) : spec_(spec) {
   shown_ = pending_;
 }
 
-ISkinText* SkinObject::QueryText() { return spec_.kind == ItemKind::Slider ? nullptr : this; }
+ISkinText* SkinObject::QueryText() {
+  return spec_.kind == ItemKind::Slider || spec_.kind == ItemKind::Splitter ? nullptr : this;
+}
 
-ISkinSlider* SkinObject::QuerySlider() { return spec_.kind == ItemKind::Slider ? this : nullptr; }
+ISkinSlider* SkinObject::QuerySlider() {
+  return spec_.kind == ItemKind::Slider || spec_.kind == ItemKind::Splitter ? this : nullptr;
+}
 
 std::optional<SkinWaveformLook> SkinObject::QueryWaveformLook() const {
   if (spec_.kind != ItemKind::Waveform) return std::nullopt;
@@ -46,12 +51,18 @@ std::optional<SkinWaveformLook> SkinObject::QueryWaveformLook() const {
   return look;
 }
 
-void SkinObject::SetPosition(int position) { pending_.position = std::clamp(position, 0, kSliderMax); }
+void SkinObject::SetPosition(int position) {
+  // A splitter's position is the height of its pane in layout pixels (0: the skin's choice).
+  pending_.position = std::clamp(position, 0, spec_.kind == ItemKind::Splitter ? 4000 : kSliderMax);
+}
 
 void SkinObject::Redraw() {
   const QRect before = shown_.rect;
+  const bool moved = shown_.position != pending_.position;
   shown_ = pending_;
   Repaint(before, shown_.rect);
+  // A splitter that moved places the panes anew.
+  if (moved && spec_.kind == ItemKind::Splitter && surface_) surface_->update();
 }
 
 void SkinObject::MoveByUser(int position) {
@@ -59,9 +70,17 @@ void SkinObject::MoveByUser(int position) {
   Repaint(shown_.rect, shown_.rect);
 }
 
+QRect SkinObject::LayoutPlaced(const QRect& rect) const {
+  auto* surface = dynamic_cast<SkinSurface*>(surface_.data());
+  if (!surface || layoutSize_.isEmpty()) return rect;
+  return surface->CurrentPlacement().Place(spec_, rect);
+}
+
 QRect SkinObject::Placed(const QRect& rect) const {
-  if (!surface_ || layoutSize_.isEmpty()) return rect;
-  return PlaceRect(spec_, rect, surface_->size() - layoutSize_);
+  auto* surface = dynamic_cast<SkinSurface*>(surface_.data());
+  if (!surface || layoutSize_.isEmpty()) return rect;
+  const Placement placement = surface->CurrentPlacement();
+  return placement.ToClient(placement.Place(spec_, rect));
 }
 
 void SkinObject::Repaint(const QRect& layoutBefore, const QRect& layoutAfter) {

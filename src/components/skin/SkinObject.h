@@ -40,10 +40,12 @@ class SkinObject final : public ISkinObject, public ISkinElement, public ISkinTe
   }
   const ItemSpec& Spec() const { return spec_; }
   const ObjectState& Shown() const { return shown_; }
-  // `rect` (layout pixels) as placed on the surface now.
+  // `rect` (layout pixels) as placed on the surface now, in client pixels;
+  // LayoutPlaced leaves it in layout pixels (the surface draws zoomed).
   QRect Placed(const QRect& rect) const;
+  QRect LayoutPlaced(const QRect& rect) const;
 
-  // The user moved the slider: the engine moves the bar itself, at once.
+  // The user moved the slider (or the splitter): the engine moves it itself, at once.
   void MoveByUser(int position);
 
   QString GetName() const override { return spec_.name; }

@@ -182,6 +182,9 @@ void DrawItem(QPainter& p, const ItemSpec& spec, const ObjectState& state, State
       else DrawImage(p, spec.image, inner);
       break;
     }
+    case ItemKind::Splitter:  // a grip that lights up under the pointer and while dragged
+      DrawBox(p, rect, spec.fill.For(look), spec.border.For(look), spec.borderWidth, spec.radius);
+      break;
     case ItemKind::Control:  // the window's own control covers it
       break;
   }

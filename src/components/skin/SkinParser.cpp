@@ -87,7 +87,8 @@ const std::set<QString>& KnownAttributes() {
       "glyph",       "glyph-size",    "image",      "text",         "font",        "align",
       "padding",     "tip",           "visible",    "track",        "track-fill",  "thumb",
       "thumb-hover", "thumb-pressed", "track-height", "thumb-size", "range", "begin-mark", "end-mark",
-      "position", "ruler", "anchor", "fill-checked", "border-checked", "colour-checked"};
+      "position", "ruler", "anchor", "fill-checked", "border-checked", "colour-checked",
+      "min-height", "preferred-height", "pane"};
   return known;
 }
 
@@ -419,7 +420,8 @@ class Parser {
     static const std::map<QString, ItemKind> kinds = {
         {"button", ItemKind::Button}, {"text", ItemKind::Text},   {"slider", ItemKind::Slider},
         {"progress", ItemKind::Progress}, {"panel", ItemKind::Panel}, {"label", ItemKind::Label},
-        {"icon", ItemKind::Icon}, {"waveform", ItemKind::Waveform}, {"control", ItemKind::Control}};
+        {"icon", ItemKind::Icon}, {"waveform", ItemKind::Waveform}, {"control", ItemKind::Control},
+        {"splitter", ItemKind::Splitter}};
     auto kind = kinds.find(line.tokens[0]);
     if (kind == kinds.end()) Fail(line.number, "unknown layout entry \"" + line.tokens[0] + "\"");
     ItemSpec item;
@@ -451,7 +453,26 @@ class Parser {
     for (const auto& [key, attr] : attrs) Apply(item, key, attr);
     if (item.kind == ItemKind::Icon && !item.glyph && item.image.isNull())
       Fail(line.number, "an icon needs glyph= or image=");
+    if (item.minHeight > item.rect.height())
+      Fail(line.number, "min-height cannot exceed the item's own height; the window is never smaller than its layout");
+    if (item.preferredHeight > 0 && item.preferredHeight < std::max(item.minHeight, 1))
+      Fail(line.number, "preferred-height cannot be less than min-height");
+    if (item.kind == ItemKind::Splitter) CheckSplitter(item, layout, line.number);
+    else if (!item.pane.isEmpty()) Fail(line.number, "only a splitter takes pane=");
     return item;
+  }
+
+  // A splitter moves with the extra height it hands out and sets the height
+  // of one pane below it, defined before it and anchored split+bottom.
+  static void CheckSplitter(ItemSpec& item, const LayoutSpec& layout, int line) {
+    if (layout.Splitter()) Fail(line, "a layout has at most one splitter");
+    if (item.pane.isEmpty()) Fail(line, "a splitter needs pane=<the item below it>");
+    const ItemSpec* pane = layout.Find(item.pane);
+    if (!pane) Fail(line, "unknown pane \"" + item.pane + "\" (define it before the splitter)");
+    if (pane->anchorY != Anchor::SplitBelow) Fail(line, "the pane \"" + item.pane + "\" must be anchored split+bottom");
+    if (pane->rect.top() < item.rect.top() + item.rect.height())
+      Fail(line, "the pane \"" + item.pane + "\" must lie below the splitter");
+    item.anchorY = Anchor::Split;
   }
 
   void Apply(ItemSpec& item, const QString& key, const Attr& attr) const {
@@ -511,22 +532,30 @@ class Parser {
     else if (key == "border-checked") item.border.checked = PaintOf(v, line);
     else if (key == "colour-checked") item.colour.checked = PaintOf(v, line);
     else if (key == "anchor") ApplyAnchor(item, v, line);
+    else if (key == "min-height") item.minHeight = Int(v, line, "min-height", 1, kMaxPixels);
+    else if (key == "preferred-height") item.preferredHeight = Int(v, line, "preferred-height", 1, kMaxPixels);
+    else if (key == "pane") item.pane = v;
   }
 
-  // anchor=<edge>[+<edge>...]: left, right, top, bottom. Both edges of an
-  // axis stretch the item along it; only right (bottom) moves it with that
-  // edge; left (top) or neither keeps it where the layout puts it.
+  // anchor=<edge>[+<edge>...]: left, right, top, bottom, split. Both edges
+  // of an axis stretch the item along it; only right (bottom) moves it with
+  // that edge; left (top) or neither keeps it where the layout puts it.
+  // "split" holds an edge to the splitter: top+split above it, split+bottom
+  // below it, split alone moves with it.
   static void ApplyAnchor(ItemSpec& item, const QString& value, int line) {
-    bool left = false, right = false, top = false, bottom = false;
+    bool left = false, right = false, top = false, bottom = false, split = false;
     for (const QString& edge : value.split('+')) {
       if (edge == "left") left = true;
       else if (edge == "right") right = true;
       else if (edge == "top") top = true;
       else if (edge == "bottom") bottom = true;
-      else Fail(line, "anchor takes left, right, top and bottom joined by +, not \"" + edge + "\"");
+      else if (edge == "split") split = true;
+      else Fail(line, "anchor takes left, right, top, bottom and split joined by +, not \"" + edge + "\"");
     }
+    if (split && top && bottom) Fail(line, "an item lies above the splitter (top+split) or below it (split+bottom), not both");
     item.anchorX = right ? (left ? Anchor::Stretch : Anchor::End) : Anchor::Start;
-    item.anchorY = bottom ? (top ? Anchor::Stretch : Anchor::End) : Anchor::Start;
+    if (split) item.anchorY = top ? Anchor::SplitAbove : (bottom ? Anchor::SplitBelow : Anchor::Split);
+    else item.anchorY = bottom ? (top ? Anchor::Stretch : Anchor::End) : Anchor::Start;
   }
 
   QStringList lines_;

@@ -5,6 +5,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QToolTip>
+#include <algorithm>
 #include <exception>
 #include <stdexcept>
 #include <utility>
@@ -60,32 +61,44 @@ void SkinSurface::ShowLayout(const LayoutSpec* layout, std::vector<SkinObject*> 
   update();
 }
 
+Placement SkinSurface::CurrentPlacement() const {
+  if (!layout_) return {};
+  int chosen = 0;
+  if (const ItemSpec* splitter = layout_->Splitter())
+    for (const SkinObject* object : objects_)
+      if (object && &object->Spec() == splitter) chosen = object->Shown().position;
+  return layout_->PlacementFor(size(), chosen);
+}
+
+// In layout pixels: the surface draws with the placement's zoom.
 ObjectState SkinSurface::StateOf(size_t index) const {
   if (objects_[index]) {
     ObjectState state = objects_[index]->Shown();
-    state.rect = objects_[index]->Placed(state.rect);
+    state.rect = objects_[index]->LayoutPlaced(state.rect);
     return state;
   }
   const ItemSpec& spec = layout_->items[index];
-  return ObjectState{PlaceRect(spec, spec.rect, size() - layout_->size), spec.visible, spec.text, 0};
+  return ObjectState{CurrentPlacement().Place(spec, spec.rect), spec.visible, spec.text, 0};
 }
 
 SkinObject* SkinSurface::InteractiveObjectAt(const QPoint& point) const {
   if (!layout_) return nullptr;
+  const QPoint at = CurrentPlacement().ToLayout(point);
   for (size_t i = objects_.size(); i-- > 0;) {
     SkinObject* object = objects_[i];
     if (!object || !IsInteractiveKind(object->Spec().kind)) continue;
     const ObjectState& state = object->Shown();
-    if (state.visible && object->Placed(state.rect).contains(point)) return object;
+    if (state.visible && object->LayoutPlaced(state.rect).contains(at)) return object;
   }
   return nullptr;
 }
 
 QString SkinSurface::ToolTipAt(const QPoint& point) const {
   if (!layout_) return {};
+  const QPoint at = CurrentPlacement().ToLayout(point);
   for (size_t i = objects_.size(); i-- > 0;) {
     const ObjectState state = StateOf(i);
-    if (state.visible && state.rect.contains(point) && !layout_->items[i].tip.isEmpty()) return layout_->items[i].tip;
+    if (state.visible && state.rect.contains(at) && !layout_->items[i].tip.isEmpty()) return layout_->items[i].tip;
   }
   return {};
 }
@@ -110,10 +123,12 @@ void SkinSurface::paintEvent(QPaintEvent* event) {
   painter.fillRect(event->rect(), palette().window());
   FillPaint(painter, rect(), layout_->background);
   painter.setClipRegion(event->region());
+  const Placement placement = CurrentPlacement();
+  painter.scale(placement.zoom, placement.zoom);
   for (size_t i = 0; i < objects_.size(); ++i) {
     const ObjectState state = StateOf(i);
     if (!state.visible || state.rect.isEmpty()) continue;
-    if (!event->region().intersects(state.rect.adjusted(-6, -6, 6, 6))) continue;
+    if (!event->region().intersects(placement.ToClient(state.rect.adjusted(-6, -6, 6, 6)))) continue;
     DrawItem(painter, layout_->items[i], state, LookOf(objects_[i]));
   }
 }
@@ -128,12 +143,30 @@ void SkinSurface::SetHover(SkinObject* object) {
   RepaintObject(hover_);
   hover_ = object;
   RepaintObject(hover_);
-  if (hover_) setCursor(Qt::PointingHandCursor);
+  if (hover_) setCursor(hover_->Spec().kind == ItemKind::Splitter ? Qt::SplitVCursor : Qt::PointingHandCursor);
   else unsetCursor();
 }
 
+void SkinSurface::DragSplitter(int y) {
+  // The pane's height follows the pointer; the placement keeps it within
+  // the pane's smallest height and the room the panes above leave.
+  const Placement placement = CurrentPlacement();
+  const ItemSpec* pane = layout_->Find(dragging_->Spec().pane);
+  if (!pane) return;
+  const int shift = placement.ToLayout(QPoint(0, y)).y() - grip_ - dragging_->Spec().rect.top();
+  const int paneTop = pane->rect.top() + shift;
+  const int bottom = pane->rect.top() + pane->rect.height() + placement.extra.height();
+  const int smallest = pane->minHeight > 0 ? pane->minHeight : pane->rect.height();
+  const int height = std::clamp(bottom - paneTop, smallest, pane->rect.height() + placement.extra.height());
+  if (height == dragging_->Shown().position) return;
+  dragging_->MoveByUser(height);
+  update();
+  Fire(events_.OnScrollTrack, *dragging_, height);
+}
+
 void SkinSurface::Drag(int x) {
-  const int position = SliderPositionAt(dragging_->Spec(), dragging_->Placed(dragging_->Shown().rect), x);
+  x = CurrentPlacement().ToLayout(QPoint(x, 0)).x();
+  const int position = SliderPositionAt(dragging_->Spec(), dragging_->LayoutPlaced(dragging_->Shown().rect), x);
   if (position == dragging_->Shown().position) return;
   dragging_->MoveByUser(position);
   Fire(events_.OnScrollTrack, *dragging_, position);
@@ -147,14 +180,20 @@ void SkinSurface::mousePressEvent(QMouseEvent* event) {
     return;
   }
   SetHover(object);
-  if (object->Spec().kind == ItemKind::Slider) {
+  if (object->Spec().kind == ItemKind::Splitter) {
+    // The program hears of the splitter only when it moved (OnScrollTrack).
+    dragging_ = object;
+    grip_ = CurrentPlacement().ToLayout(point).y() - object->LayoutPlaced(object->Shown().rect).top();
+    RepaintObject(object);
+  } else if (object->Spec().kind == ItemKind::Slider) {
     dragging_ = object;
     RepaintObject(object);
     const QPoint client = mapTo(window_, point);
     Fire(events_.OnMouseDown, *object, static_cast<int>(event->button()), client.x(), client.y());
     // A press on the groove moves the thumb there at once, as media players do.
     if (dragging_ == object) {
-      const int position = SliderPositionAt(object->Spec(), object->Placed(object->Shown().rect), point.x());
+      const int position = SliderPositionAt(object->Spec(), object->LayoutPlaced(object->Shown().rect),
+                                            CurrentPlacement().ToLayout(point).x());
       object->MoveByUser(position);
       Fire(events_.OnScrollTrack, *object, position);
     }
@@ -167,7 +206,8 @@ void SkinSurface::mousePressEvent(QMouseEvent* event) {
 void SkinSurface::mouseMoveEvent(QMouseEvent* event) {
   const QPoint point = event->position().toPoint();
   if (dragging_) {
-    Drag(point.x());
+    if (dragging_->Spec().kind == ItemKind::Splitter) DragSplitter(point.y());
+    else Drag(point.x());
     return;
   }
   SetHover(InteractiveObjectAt(point));
@@ -177,6 +217,13 @@ void SkinSurface::mouseMoveEvent(QMouseEvent* event) {
 void SkinSurface::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   const QPoint point = event->position().toPoint();
+  if (dragging_ && dragging_->Spec().kind == ItemKind::Splitter) {
+    DragSplitter(point.y());
+    RepaintObject(dragging_);
+    dragging_ = nullptr;
+    SetHover(InteractiveObjectAt(point));
+    return;
+  }
   if (SkinObject* slider = dragging_) {
     Drag(point.x());
     dragging_ = nullptr;

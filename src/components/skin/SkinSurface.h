@@ -21,7 +21,11 @@ class SkinSurface final : public QWidget {
   // decoration). Both outlive the surface or the next call.
   void ShowLayout(const LayoutSpec* layout, std::vector<SkinObject*> objects);
 
-  // The clickable object (button or slider) under a client point, topmost
+  // How the layout lies on the surface now: the extra room, the splitter's
+  // shift and the zoom of a window smaller than the layout.
+  Placement CurrentPlacement() const;
+
+  // The clickable object (button, slider or splitter) under a client point, topmost
   // first; nullptr when there is none or it is hidden.
   SkinObject* InteractiveObjectAt(const QPoint& point) const;
   // The tooltip of the topmost visible item under the point, or empty.
@@ -42,6 +46,7 @@ class SkinSurface final : public QWidget {
   void SetHover(SkinObject* object);
   void RepaintObject(const SkinObject* object);
   void Drag(int x);
+  void DragSplitter(int y);
 
   QWidget* window_;
   const SkinEvents& events_;
@@ -49,7 +54,8 @@ class SkinSurface final : public QWidget {
   std::vector<SkinObject*> objects_;
   SkinObject* hover_ = nullptr;
   SkinObject* pressed_ = nullptr;   // button held down by the left button
-  SkinObject* dragging_ = nullptr;  // slider being dragged
+  SkinObject* dragging_ = nullptr;  // slider or splitter being dragged
+  int grip_ = 0;                    // where in the splitter it was taken, layout pixels
 };
 
 }  // namespace snipwave::skin

@@ -1,5 +1,6 @@
 #include "components/skin/TSkin.h"
 
+#include <QScreen>
 #include <algorithm>
 
 #include "components/skin/SkinDocument.h"
@@ -29,13 +30,29 @@ std::string WindowText(QWidget* window) {
   return title.isEmpty() ? window->metaObject()->className() : title.toStdString();
 }
 // The layout's size is the window's size and its smallest: larger, the
-// items follow their anchors; the window may be maximised.
+// items follow their anchors; the window may be maximised. On a screen whose
+// free area (less the window's frame) is smaller than the layout, at a large
+// scale factor above all, the smallest size is that area and the surface
+// draws the whole layout zoomed down to it, so the window never reaches off
+// the screen.
 void FitWindow(QWidget* window, QSize size) {
-  window->setMinimumSize(size);
+  const QSize fitted = size.boundedTo(skin::RoomOnScreen(window)).expandedTo(QSize(1, 1));
+  window->setMinimumSize(fitted);
   window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-  window->resize(size);
+  window->resize(fitted);
 }
 }  // namespace
+
+namespace skin {
+QSize RoomOnScreen(const QWidget* window) {
+  const QScreen* screen = window->screen();
+  if (!screen) return QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  // The frame is known once the window exists; before, a title bar's worth.
+  QSize frame = window->frameGeometry().size() - window->geometry().size();
+  if (!window->testAttribute(Qt::WA_WState_Created) || frame.isEmpty()) frame = frame.expandedTo(kFrameAllowance);
+  return screen->availableGeometry().size() - frame;
+}
+}  // namespace skin
 
 TSkin::TSkin() = default;
 

@@ -10,6 +10,10 @@
 namespace snipwave {
 
 namespace skin {
+// What a window may take of its screen's free area: the area less the
+// window's frame (a title bar's worth while the frame is not known yet).
+QSize RoomOnScreen(const QWidget* window);
+inline const QSize kFrameAllowance(8, 32);
 struct SkinDocument;
 class SkinObject;
 class SkinSurface;

@@ -146,7 +146,8 @@ TEST_F(ShippedSkin, LargerWindowPlacesItemsByTheirAnchors) {
     QSize grown;
   } cases[] = {
       {"file", {0, 0}, {0, 0}},       {"add", {200, 0}, {0, 0}},     {"down", {200, 0}, {0, 0}},
-      {"lv", {0, 0}, {200, 150}},     {"Edt_dir", {0, 0}, {0, 0}},   {"wave", {0, 150}, {200, 0}},
+      // The waveform takes the extra height first (up to 240 high).
+      {"lv", {0, 0}, {200, 0}},       {"Edt_dir", {0, 0}, {0, 0}},   {"wave", {0, 0}, {200, 150}},
       {"pb", {0, 150}, {200, 0}},     {"play", {0, 150}, {0, 0}},    {"alltime", {200, 150}, {0, 0}},
       {"playstop", {200, 150}, {0, 0}}, {"showpos", {200, 150}, {0, 0}},
   };
