@@ -97,6 +97,7 @@ Tfm_main::Tfm_main(MainComponents components, QWidget* parent)
   state_.HideStartupPicture = [this] { GroupBox1->hide(); };
   state_.ShowOutputFolderText = [this](const QString& folder) { Edt_dir->setText(folder); };
   state_.MarksChanged = [this](int) { RefreshWaveform(); };
+  state_.RowsChanged = [this] { RefreshWaveform(); };
   WireFeatures();
 
   components_.Skin1->SetEvents(SkinEvents{
