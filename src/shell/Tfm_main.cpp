@@ -36,6 +36,7 @@
 #include "preview/TypedMark.h"
 #include "shell/MainKeys.h"
 #include "shell/SilenceSplitCommand.h"
+#include "shell/SilenceSplitDialog.h"
 #include "shell/TypedMarks.h"
 #include "tracks/OutputFolderCommand.h"
 #include "tracks/TrackListCommands.h"
@@ -129,7 +130,8 @@ void Tfm_main::WireFeatures() {
   marking_ = std::make_unique<RangeMarking>(state_);
   positions_ = std::make_unique<PositionMoves>(state_, *preview_);
   typedMarks_ = new TypedMarks(state_, *marking_, this);
-  silenceSplits_ = std::make_unique<SilenceSplitCommand>(state_);
+  if (!components_.SilenceSplitDialog) components_.SilenceSplitDialog = std::make_unique<QtSilenceSplitDialog>(this);
+  silenceSplits_ = std::make_unique<SilenceSplitCommand>(state_, components_.SilenceSplitDialog.get());
   if (state_.AudioPlayer1) {
     AudioPlayerEvents events = preview_->PlayerEvents();
     auto guard = [](std::function<void()> handler) {
@@ -497,6 +499,7 @@ void Tfm_main::RefreshWaveform() {
     content.begin = r.BeginSample;
     content.end = r.EndSample;
     content.position = PositionSample(state_, row, std::clamp(state_.pb.GetPosition(), 0, 20000), r);
+    if (row == state_.SplitPreviewRow) content.splits = state_.SplitPreview;
   }
   waveform->SetContent(content);
 }

@@ -29,6 +29,7 @@ struct WaveformContent {
   std::int64_t begin = 0;
   std::int64_t end = 0;
   std::int64_t position = 0;
+  std::vector<std::int64_t> splits;  // where a split being chosen would cut, drawn dashed
   bool operator==(const WaveformContent&) const = default;
 };
 
