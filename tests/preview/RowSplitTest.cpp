@@ -54,33 +54,6 @@ TEST(RowSplit, SplitsExactlyAtThePreciseFrameElseAtTheBar) {
   EXPECT_TRUE(h.dialogs.shown.isEmpty());
 }
 
-// The selection, the last selection and a precise position stay on their
-// tracks as rows come in; the readouts show the selected row's new marks.
-TEST(RowSplit, SelectionAndReadoutsStayTrueOnTheirTracks) {
-  PreviewHarness h;
-  h.AddRow("/music/a.mp3", kTenSeconds, 10000);
-  h.AddRow("/music/b.mp3", kTenSeconds * 6, 60000);
-  h.list.SelectRow(1);
-  h.state.LastSelectedRow = 1;
-  h.state.PreciseSample = 99;
-  h.state.PreciseBar = 0;
-  h.state.PreciseRow = 1;
-  ASSERT_TRUE(SplitRowAtPoints(h.state, 0, {kTenSeconds / 4, kTenSeconds / 2}));
-  EXPECT_EQ(h.list.RowTexts(h.list.SelectedRow()).caption, "b.mp3");
-  EXPECT_EQ(h.state.LastSelectedRow, 3);
-  EXPECT_EQ(h.state.PreciseRow, 3);
-  EXPECT_EQ(h.object("end").shownText, "00:01:00");
-
-  // Splitting the selected row: it keeps the selection and shows its new end.
-  h.list.SelectRow(2);  // a from 5 s to its end
-  h.SetBar(15000);      // 7.5 s of a
-  ASSERT_TRUE(SplitRowAtPosition(h.state));
-  EXPECT_EQ(h.list.SelectedRow(), 2);
-  EXPECT_EQ(h.object("begin").shownText, "00:00:05");
-  EXPECT_EQ(h.object("end").shownText, "00:00:07");
-  EXPECT_EQ(h.object("time").shownText, "00:00:07");
-}
-
 TEST(RowSplit, PositionOutsideTheRangeOrAFullListChangesNothing) {
   PreviewHarness h;
   for (int i = 0; i < kTrackTableSize; ++i) h.AddRow("/music/a.mp3", kTenSeconds, 10000);

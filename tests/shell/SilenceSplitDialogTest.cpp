@@ -39,46 +39,31 @@ std::optional<SilenceRule> ChooseWith(const SilenceRule& rule, RecordingPreview&
   return dialog.Choose("song.mp3", rule, preview);
 }
 
-TEST(SilenceSplitDialog, ShowsTheValuesAsksForTheirPartsAndReturnsWhatOkConfirms) {
+TEST(SilenceSplitDialog, AsksForThePartsOfTheValuesShownAndReturnsWhatOkConfirms) {
   RecordingPreview preview;
   const SilenceRule stored{-45.26, 0.5};  // finer than the threshold box shows
-  const auto okAfter = [&](const std::function<void(QWidget&)>& change) {
-    return ChooseWith(stored, preview, [&](QWidget& open) {
-      auto* threshold = open.findChild<QDoubleSpinBox*>("ud_silence_threshold");
-      auto* status = open.findChild<QLabel*>("lbl_silence_status");
-      ASSERT_TRUE(threshold && status);
-      EXPECT_EQ(threshold->value(), -45.3);
-      EXPECT_EQ(status->text(), "nothing yet");
-      change(open);
-      QTest::mouseClick(open.findChild<QPushButton*>("btn_ok"), Qt::LeftButton);
-    });
+  const auto click = [](QWidget& open, const char* button) {
+    QTest::mouseClick(open.findChild<QPushButton*>(button), Qt::LeftButton);
   };
-
-  // Untouched: the stored values themselves, as asked for at once.
-  EXPECT_EQ(okAfter([](QWidget&) {}), stored);
+  // Untouched: the stored values themselves, asked for at once.
+  EXPECT_EQ(ChooseWith(stored, preview, [&](QWidget& open) { click(open, "btn_ok"); }), stored);
   EXPECT_EQ(preview.asked, QList<SilenceRule>{stored});
 
-  // A changed length: its parts are asked for once the typing pauses, and
-  // the line follows what the preview says.
-  preview.asked.clear();
-  const std::optional<SilenceRule> changed = okAfter([&](QWidget& open) {
-    open.findChild<QDoubleSpinBox*>("ud_silence_length")->setValue(1.25);
-    QTRY_COMPARE_WITH_TIMEOUT(preview.asked.size(), 2, 5000);
-    preview.status = "The row becomes 4 rows";
-    preview.changed();
-    EXPECT_EQ(open.findChild<QLabel*>("lbl_silence_status")->text(), "The row becomes 4 rows");
-  });
-  const SilenceRule expected{-45.3, 1.25};
-  EXPECT_EQ(changed, expected);
-  EXPECT_EQ(preview.asked.last(), expected);
-  EXPECT_FALSE(preview.changed);  // the dialog let go of the preview
-
-  // Cancel.
+  // A changed length is asked for once the typing pauses; the status line
+  // follows the preview.
+  const SilenceRule changed{-45.3, 1.25};
   EXPECT_EQ(ChooseWith(stored, preview,
-                       [](QWidget& open) {
-                         QTest::mouseClick(open.findChild<QPushButton*>("btn_cancel"), Qt::LeftButton);
+                       [&](QWidget& open) {
+                         open.findChild<QDoubleSpinBox*>("ud_silence_length")->setValue(1.25);
+                         QTRY_VERIFY_WITH_TIMEOUT(preview.asked.last() == changed, 5000);
+                         preview.status = "The row becomes 4 rows";
+                         preview.changed();
+                         EXPECT_EQ(open.findChild<QLabel*>("lbl_silence_status")->text(), preview.status);
+                         click(open, "btn_ok");
                        }),
-            std::nullopt);
+            changed);
+  EXPECT_FALSE(preview.changed);  // the dialog let go of the preview
+  EXPECT_EQ(ChooseWith(stored, preview, [&](QWidget& open) { click(open, "btn_cancel"); }), std::nullopt);
 }
 
 }  // namespace
