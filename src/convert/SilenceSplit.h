@@ -15,6 +15,7 @@ struct SilenceRule {
   double thresholdDb = settings::kDefaultSilenceThresholdDb;
   // Shortest stretch of silent frames that counts.
   double minSeconds = settings::kDefaultSilenceMinSeconds;
+  bool operator==(const SilenceRule&) const = default;
 };
 
 // Finds silent frames in a stream fed in blocks and turns each inner silence

@@ -7,6 +7,7 @@
 #include "preview/RangeMarking.h"
 #include "state/MainState.h"
 #include "state/RangeTotal.h"
+#include "state/RowReadouts.h"
 
 namespace snipwave {
 
@@ -49,7 +50,9 @@ bool SplitRowAt(MainState& state, int row, std::int64_t sample) {
   }
 
   // Every row after `row` moves down by one, texts and records together, so
-  // that record i still describes row i.
+  // that record i still describes row i; the selection and the indexes kept
+  // beside the list stay on their tracks.
+  const int selected = state.lv->SelectedRow();
   const int last = state.TrackCount - 1;
   state.lv->AppendRow(state.lv->RowTexts(last));
   for (int i = last + 1; i > row + 1; --i) {
@@ -57,7 +60,8 @@ bool SplitRowAt(MainState& state, int row, std::int64_t sample) {
     state.TrackTable[static_cast<std::size_t>(i)] = state.TrackTable[static_cast<std::size_t>(i - 1)];
   }
   ++state.TrackCount;
-  if (state.Playing && state.PlayingRow > row) ++state.PlayingRow;
+  FollowRowsInserted(state, row + 1, 1);
+  if (selected > row) state.lv->SelectRow(selected + 1);
 
   Timerec& first = state.TrackTable[static_cast<std::size_t>(row)];
   Timerec& second = state.TrackTable[static_cast<std::size_t>(row + 1)];
@@ -70,10 +74,13 @@ bool SplitRowAt(MainState& state, int row, std::int64_t sample) {
   ShowRowRange(state, row);
   ShowRowRange(state, row + 1);
   ShowRangeTotal(state);
+  // The first part keeps the selection when it had it: its end is new.
+  ShowRowReadouts(state);
   if (state.MarksChanged) {
     state.MarksChanged(row);
     state.MarksChanged(row + 1);
   }
+  if (state.RowsChanged) state.RowsChanged();
   return true;
 }
 

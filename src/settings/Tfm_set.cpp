@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -161,6 +162,27 @@ void Tfm_set::FormShow() {
   SettingsStore* store = Store();
   cb_keep_tags->setChecked(!store || store->ReadBool(settings::section::kFormat, settings::key::kKeepTags, true));
   cb_mp3_lossless->setChecked(store && store->ReadBool(settings::section::kMp3, settings::key::kLossless, false));
+  LoadSilenceValues();
+}
+
+void Tfm_set::LoadSilenceValues() {
+  QString error;
+  SettingsStore* store = Store();
+  loadedSilence_ = store ? ReadSilenceValues(*store, error) : std::optional<SilenceValues>(SilenceValues{});
+  // A value that cannot be used: the defaults are shown, and OK puts them in its place.
+  ShowSilenceValues(loadedSilence_.value_or(SilenceValues{}));
+  if (loadedSilence_) loadedSilence_ = ShownSilenceValues();  // as the controls round them
+  lbl_silence_note->setText(error.isEmpty() ? QString() : error + " The defaults are shown; OK writes them.");
+  lbl_silence_note->setVisible(!error.isEmpty());
+}
+
+SilenceValues Tfm_set::ShownSilenceValues() const {
+  return SilenceValues{ud_silence_threshold->value(), ud_silence_length->value()};
+}
+
+void Tfm_set::ShowSilenceValues(const SilenceValues& values) {
+  ud_silence_threshold->setValue(values.thresholdDb);
+  ud_silence_length->setValue(values.minSeconds);
 }
 
 std::optional<int> Tfm_set::ControlValue(const KeyDefaults& key, bool& isFlag) const {
@@ -230,6 +252,13 @@ void Tfm_set::btn_okClick() {
   const bool lossless = cb_mp3_lossless->isChecked();
   if (lossless != store->ReadBool(settings::section::kMp3, settings::key::kLossless, false))
     store->WriteBool(settings::section::kMp3, settings::key::kLossless, lossless);
+  // Likewise the silence keys: only a change is written, so a value typed
+  // into the file by hand, finer than the controls show, stays as it is.
+  if (ShownSilenceValues() != loadedSilence_) {
+    WriteSilenceValues(*store, ShownSilenceValues());
+    loadedSilence_ = ShownSilenceValues();
+    lbl_silence_note->hide();
+  }
   accept();
 }
 
@@ -244,6 +273,7 @@ void Tfm_set::SetFactoryValues(bool wavMode) {
   cb_mp3_vbr->setCurrentIndex(defaults::kMp3VbrBitrate.dialogDefault);
   cb_keep_tags->setChecked(true);
   cb_mp3_lossless->setChecked(false);
+  ShowSilenceValues(SilenceValues{});
   ud_mp3_vbr->SetPosition(defaults::kMp3VbrQuality.dialogDefault);
   if (wavMode) SelectWavMode(defaults::kWavMode.dialogDefault);
   cb_wav_bit->setCurrentIndex(defaults::kWavBit.dialogDefault);

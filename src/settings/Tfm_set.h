@@ -9,8 +9,10 @@ class QLabel;
 #include "platform/DialogService.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
+#include "settings/SilenceValues.h"
 
 class QCheckBox;
+class QDoubleSpinBox;
 class QKeyEvent;
 class QComboBox;
 class QGroupBox;
@@ -76,6 +78,7 @@ class Tfm_set final : public QDialog {
   QWidget* BuildMp3Page();
   QWidget* BuildWmaPage();
   QWidget* BuildOggPage();
+  QWidget* BuildSilenceGroup();
   void ConnectHandlers();
 
   void rb_cdqualityClick();
@@ -105,6 +108,9 @@ class Tfm_set final : public QDialog {
   int ReadInteger(const settings::KeyDefaults& key) const;
   bool ReadFlag(const settings::KeyDefaults& key) const;
   SettingsStore* Store() const { return settingsFile_; }
+  void LoadSilenceValues();
+  SilenceValues ShownSilenceValues() const;
+  void ShowSilenceValues(const SilenceValues& values);
 
   SettingsStore* const& settingsFile_;
   IAudioFile2& writer_;
@@ -148,6 +154,14 @@ class Tfm_set final : public QDialog {
   QComboBox* cb_ogg_maxbit = nullptr;
   QCheckBox* cb_keep_tags = nullptr;  // [Format] "KeepTags"
   QCheckBox* cb_mp3_lossless = nullptr;  // [mp3] "lossless"
+
+  // The group "Split at silences": what "Split at silences" takes for a silence.
+  QDoubleSpinBox* ud_silence_threshold = nullptr;  // [Silence] "ThresholdDb", dBFS
+  QDoubleSpinBox* ud_silence_length = nullptr;     // [Silence] "MinSeconds", seconds
+  QLabel* lbl_silence_note = nullptr;              // names a stored value that could not be used
+  // What loading showed; OK writes the two keys only when the controls differ
+  // from it (none: the file held a value that could not be used).
+  std::optional<SilenceValues> loadedSilence_;
 };
 
 }  // namespace snipwave

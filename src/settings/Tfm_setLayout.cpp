@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -15,6 +16,7 @@
 #include <string_view>
 
 #include "components/audio/WmaProfiles.h"
+#include "settings/SilenceControls.h"
 #include "settings/Tfm_set.h"
 #include "settings/UpDown.h"
 
@@ -119,6 +121,7 @@ void Tfm_set::BuildControls() {
   main->setContentsMargins(6, 6, 6, 6);
   main->setSpacing(6);
   main->addWidget(GroupBox1);
+  main->addWidget(BuildSilenceGroup());
   main->addLayout(buttons);
 
   // Fixed size: the designed client area, grown only if the fonts need more.
@@ -290,6 +293,30 @@ QWidget* Tfm_set::BuildOggPage() {
   layout->addWidget(vbr);
   layout->addStretch();
   return page;
+}
+
+// Beside the output settings, not one of their pages: the values belong to
+// "Split at silences", whatever the output format.
+QWidget* Tfm_set::BuildSilenceGroup() {
+  QGroupBox* group = Group("Split at silences", this);
+  group->setObjectName("GroupBox2");
+  ud_silence_threshold = NewSilenceThresholdBox(group);
+  ud_silence_length = NewSilenceLengthBox(group);
+  lbl_silence_note = Note(QString(), group);
+  lbl_silence_note->setObjectName("lbl_silence_note");
+  lbl_silence_note->setWordWrap(true);
+  lbl_silence_note->hide();
+  auto* grid = new QGridLayout(group);
+  grid->setVerticalSpacing(kCompactSpacing);
+  grid->addWidget(Caption("Threshold: ", ud_silence_threshold, group), 0, 0);
+  grid->addWidget(ud_silence_threshold, 0, 1);
+  grid->addWidget(Caption("Minimum length: ", ud_silence_length, group), 0, 2);
+  grid->addWidget(ud_silence_length, 0, 3);
+  grid->addWidget(Note("A silence stays below the threshold on every channel for at least the minimum length.",
+                       group), 1, 0, 1, 5);
+  grid->addWidget(lbl_silence_note, 2, 0, 1, 5);
+  grid->setColumnStretch(4, 1);
+  return group;
 }
 
 }  // namespace snipwave

@@ -7,6 +7,7 @@
 #include "platform/DialogService.h"
 #include "platform/Launcher.h"
 #include "platform/MessagePump.h"
+#include "shell/SilenceSplitChoice.h"
 
 namespace snipwave {
 
@@ -23,6 +24,8 @@ struct MainComponents {
   std::unique_ptr<IDialogService> Dialogs;
   std::unique_ptr<ILauncher> Launcher;
   std::unique_ptr<IMessagePump> MessagePump;
+  // "Split at silences"'s dialog; none: the program's own.
+  std::unique_ptr<ISilenceSplitDialog> SilenceSplitDialog;
 };
 
 }  // namespace snipwave

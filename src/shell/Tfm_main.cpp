@@ -36,6 +36,7 @@
 #include "preview/TypedMark.h"
 #include "shell/MainKeys.h"
 #include "shell/SilenceSplitCommand.h"
+#include "shell/SilenceSplitDialog.h"
 #include "shell/TypedMarks.h"
 #include "tracks/OutputFolderCommand.h"
 #include "tracks/TrackListCommands.h"
@@ -98,6 +99,7 @@ Tfm_main::Tfm_main(MainComponents components, QWidget* parent)
   state_.HideStartupPicture = [this] { GroupBox1->hide(); };
   state_.ShowOutputFolderText = [this](const QString& folder) { Edt_dir->setText(folder); };
   state_.MarksChanged = [this](int) { RefreshWaveform(); };
+  state_.RowsChanged = [this] { RefreshWaveform(); };
   WireFeatures();
 
   components_.Skin1->SetEvents(SkinEvents{
@@ -131,7 +133,8 @@ void Tfm_main::WireFeatures() {
   marking_ = std::make_unique<RangeMarking>(state_);
   positions_ = std::make_unique<PositionMoves>(state_, *preview_);
   typedMarks_ = new TypedMarks(state_, *marking_, this);
-  silenceSplits_ = std::make_unique<SilenceSplitCommand>(state_);
+  if (!components_.SilenceSplitDialog) components_.SilenceSplitDialog = std::make_unique<QtSilenceSplitDialog>(this);
+  silenceSplits_ = std::make_unique<SilenceSplitCommand>(state_, components_.SilenceSplitDialog.get());
   if (state_.AudioPlayer1) {
     AudioPlayerEvents events = preview_->PlayerEvents();
     auto guard = [](std::function<void()> handler) {
@@ -499,6 +502,7 @@ void Tfm_main::RefreshWaveform() {
     content.end = r.EndSample;
     content.position = PositionSample(state_, row, std::clamp(state_.pb.GetPosition(), 0, 20000), r);
     content.playing = state_.Playing && !state_.Paused;
+    if (row == state_.SplitPreviewRow) content.splits = state_.SplitPreview;
   }
   waveform->SetContent(content);
 }

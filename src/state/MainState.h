@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <functional>
+#include <vector>
 
 #include "components/audio/AudioInterfaces.h"
 #include "components/skin/SkinInterfaces.h"
@@ -39,6 +40,10 @@ struct MainState {
   std::int64_t PreciseSample = -1;
   int PreciseBar = -1;
   int PreciseRow = -1;
+  // Where "Split at silences" would split row SplitPreviewRow (frames of its
+  // file), shown on the waveform while its dialog is open. -1: no preview.
+  std::vector<std::int64_t> SplitPreview;
+  int SplitPreviewRow = -1;
   QString OutputFolder;     // folder of the current or last job
   SkinRect ProgressBarRect;
   TrackTableArray TrackTable;
@@ -70,6 +75,7 @@ struct MainState {
   std::function<void()> HideStartupPicture;                   // hides GroupBox1 for good
   std::function<void(const QString&)> ShowOutputFolderText;  // the text of Edt_dir
   std::function<void(int row)> MarksChanged;                 // a mark of the row was set (views follow)
+  std::function<void()> RowsChanged;  // rows were added, removed, moved or split (views follow)
 };
 
 // The job progress display: n in hundredths of a percent (0..10000, larger

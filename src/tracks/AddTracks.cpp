@@ -141,11 +141,13 @@ void TrackListCommands::FinishAdd(AddKind kind, const AppendOutcome& outcome) {
   RefreshTotal();
   if (lv.SelectedRow() < 0 && lv.RowCount() > 0) {
     lv.SelectRow(0);
+    state_.LastSelectedRow = 0;  // a click on empty space restores this row, not one of an earlier list
     state_.end.SetText(ClockTextFromMs(state_.TrackTable[0].TotalMs));
     if (kind == AddKind::Files) state_.pb.SetPosition(0);  // a folder add leaves the bar alone
     state_.time.SetText(kZeroClock);
   }
   if (state_.HideStartupPicture) state_.HideStartupPicture();
+  RowsChanged();
   if (outcome.notTried > 0) state_.Dialogs->ShowInformation(TableFullMessage(outcome.notTried));
 }
 

@@ -3,14 +3,13 @@
 #include <utility>
 
 #include "platform/ClockText.h"
-#include "platform/MulDiv.h"
 #include "state/RangeTotal.h"
+#include "state/RowReadouts.h"
 
 namespace snipwave {
 
 namespace {
 const QString kZeroClock = QStringLiteral("00:00:00");
-constexpr int kPositionScale = 20000;  // the bar "pb" runs 0..20000 for every file
 }  // namespace
 
 void TrackListCommands::RefreshTotal() { ShowRangeTotal(state_); }
@@ -30,12 +29,11 @@ void TrackListCommands::SelectRow() {
     if (state_.LastSelectedRow > rows - 1) state_.LastSelectedRow = rows - 1;
     lv.SelectRow(state_.LastSelectedRow);
   }
-  const Timerec& r = state_.TrackTable[static_cast<std::size_t>(state_.LastSelectedRow)];
-  // At most TotalMs: fits the clock's 32 bits.
-  state_.begin.SetText(ClockTextFromMs(static_cast<std::int32_t>(MulDiv64(r.BeginSample, r.TotalMs, r.TotalSamples))));
-  state_.end.SetText(ClockTextFromMs(static_cast<std::int32_t>(MulDiv64(r.EndSample, r.TotalMs, r.TotalSamples))));
-  const int position = state_.pb.GetPosition();
-  state_.time.SetText(ClockTextFromMs(MulDiv(position, r.TotalMs, kPositionScale)));
+  ShowRowReadouts(state_);
+}
+
+void TrackListCommands::RowsChanged() {
+  if (state_.RowsChanged) state_.RowsChanged();
 }
 
 void TrackListCommands::ShowEmptyListTexts() {
@@ -52,6 +50,7 @@ void TrackListCommands::RemoveSelected() {
   const int i = lv.SelectedRow();
   if (i >= 0) {
     lv.DeleteRow(i);
+    FollowRowRemoved(state_, i);
     const int rows = lv.RowCount();
     if (rows > 0) {
       if (i == rows) {
@@ -70,13 +69,18 @@ void TrackListCommands::RemoveSelected() {
     RefreshTotal();
     SelectRow();
   }
+  RowsChanged();
 }
 
 void TrackListCommands::Clear() {
   if (ListBusy() || state_.Playing || state_.Paused) return;
   state_.lv->DeleteAllRows();
   state_.TrackCount = 0;
+  // A precise position belonged to a file that is no longer listed.
+  state_.PreciseSample = -1;
+  state_.PreciseRow = -1;
   ShowEmptyListTexts();
+  RowsChanged();
 }
 
 void TrackListCommands::MoveUp() { MoveSelected(-1); }
@@ -91,9 +95,9 @@ void TrackListCommands::MoveSelected(int step) {
   if (other < 0 || other >= lv.RowCount()) return;
 
   // The previewed track keeps its row index in PlayingRow, whichever of the
-  // two rows it is on.
-  if (state_.PlayingRow == i) state_.PlayingRow = other;
-  else if (state_.PlayingRow == other) state_.PlayingRow = i;
+  // two rows it is on; the last selection and a precise position stay on
+  // their tracks too.
+  FollowRowsSwapped(state_, i, other);
 
   const TrackRowTexts moving = lv.RowTexts(i);
   lv.SetRowTexts(i, lv.RowTexts(other));
@@ -101,6 +105,7 @@ void TrackListCommands::MoveSelected(int step) {
   lv.DeselectRow(i);
   lv.SelectRow(other);
   std::swap(state_.TrackTable[static_cast<std::size_t>(i)], state_.TrackTable[static_cast<std::size_t>(other)]);
+  RowsChanged();
 }
 
 void TrackListCommands::PumpMessages() {

@@ -76,6 +76,8 @@ class TrackListCommands {
   void FinishAdd(AddKind kind, const AppendOutcome& outcome);
   void MoveSelected(int step);
   void ShowEmptyListTexts();
+  // The views that draw the rows (the waveform) follow at once.
+  void RowsChanged();
   void PumpMessages();
   // Some command is using the list or the reader in a way another must not disturb.
   bool ListBusy() const { return state_.Adding || state_.Converting; }

@@ -205,6 +205,11 @@ void WaveformView::paintEvent(QPaintEvent*) {
     p.setPen(Qt::NoPen);
     p.drawPolygon(flag, 3);
   };
+  p.setPen(QPen(look_.endMark, 1, Qt::DashLine));
+  for (const std::int64_t split : content_.splits) {
+    const double x = wave.left() + XOf(split);
+    p.drawLine(QPointF(x, wave.top()), QPointF(x, wave.bottom()));
+  }
   handle(xBegin, look_.beginMark, true);
   handle(xEnd, look_.endMark, false);
 

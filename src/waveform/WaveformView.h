@@ -34,6 +34,7 @@ struct WaveformContent {
   std::int64_t end = 0;
   std::int64_t position = 0;
   bool playing = false;  // the preview is sounding (not paused)
+  std::vector<std::int64_t> splits;  // where a split being chosen would cut, drawn dashed
   bool operator==(const WaveformContent&) const = default;
 };
 

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -262,6 +263,46 @@ TEST_F(SettingsDialogTest, TagAndFrameChoicesHaveTheirDefaultsAndAreStoredOnlyWh
     EXPECT_EQ(store->ReadBool(c.section, c.key, !c.byDefault), c.byDefault);
   }
   EXPECT_EQ(Check("cb_mp3_lossless")->parentWidget()->objectName(), "TabSheet2");  // on the MP3 page
+}
+
+TEST_F(SettingsDialogTest, SilenceValuesAreShownKeptOnlyWhenChangedAndABadOneIsNamed) {
+  const auto silence = [&](std::string_view key) {
+    return store->ReadString(settings::section::kSilence, key, "none");
+  };
+  auto* threshold = Find<QDoubleSpinBox>("ud_silence_threshold");
+  auto* length = Find<QDoubleSpinBox>("ud_silence_length");
+  Shown([&] {
+    EXPECT_EQ(threshold->value(), -50.0);
+    EXPECT_EQ(length->value(), 0.5);
+    threshold->setValue(-42.5);
+    length->setValue(1.25);
+    Click("btn_cancel");
+  });
+  EXPECT_EQ(silence(settings::key::kSilenceThresholdDb), "none");
+  Shown([&] {
+    EXPECT_EQ(threshold->value(), -50.0);
+    threshold->setValue(-42.5);
+    length->setValue(1.25);
+    Click("btn_ok");
+  });
+  EXPECT_EQ(silence(settings::key::kSilenceThresholdDb), "-42.5");
+  EXPECT_EQ(silence(settings::key::kSilenceMinSeconds), "1.25");
+
+  // A value typed into the file by hand stays as it is through an OK that
+  // did not change it; one that cannot be used is named and replaced.
+  store->WriteString(settings::section::kSilence, settings::key::kSilenceMinSeconds, "0.0625");
+  Shown([&] { Click("btn_ok"); });
+  EXPECT_EQ(silence(settings::key::kSilenceMinSeconds), "0.0625");
+  store->WriteString(settings::section::kSilence, settings::key::kSilenceThresholdDb, "loud");
+  Shown([&] {
+    QLabel* note = Find<QLabel>("lbl_silence_note");
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_TRUE(note->text().contains("ThresholdDb=loud")) << note->text().toStdString();
+    EXPECT_EQ(threshold->value(), -50.0);
+    Click("btn_ok");
+  });
+  EXPECT_EQ(silence(settings::key::kSilenceThresholdDb), "-50");
+  EXPECT_EQ(silence(settings::key::kSilenceMinSeconds), "0.5");
 }
 
 TEST_F(SettingsDialogTest, EveryShowingLoadsTheStoredValuesAndCancelOrCloseWritesNothing) {

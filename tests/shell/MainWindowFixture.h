@@ -9,6 +9,7 @@
 #include "CaughtExceptions.h"
 #include "FakeMainParts.h"
 #include "ScriptedDialogs.h"
+#include "ScriptedSilenceDialog.h"
 #include "SkinClicker.h"
 #include "TempDir.h"
 #include "components/audio/TAudioFile2.h"
@@ -50,6 +51,9 @@ class MainWindowFixture : public ::testing::Test {
       auto scripted = std::make_unique<ScriptedDialogs>();
       dialogs = scripted.get();
       components.Dialogs = std::move(scripted);
+      auto silence = std::make_unique<ScriptedSilenceSplitDialog>();
+      silenceDialog = silence.get();
+      components.SilenceSplitDialog = std::move(silence);
     }
     auto recording = std::make_unique<RecordingLauncher>();
     launcher = recording.get();
@@ -82,6 +86,7 @@ class MainWindowFixture : public ::testing::Test {
 
   TempDir configDir;
   ScriptedDialogs* dialogs = nullptr;
+  ScriptedSilenceSplitDialog* silenceDialog = nullptr;
   RecordingLauncher* launcher = nullptr;
   std::unique_ptr<MainProgram> program;
 };

@@ -3,7 +3,10 @@
 
 #include "MainWindowFixture.h"
 #include "ToneFiles.h"
+#include "platform/ClockText.h"
+#include "settings/SettingsKeys.h"
 #include "shell/SilenceSplitCommand.h"
+#include "waveform/WaveformView.h"
 
 namespace snipwave::test {
 namespace {
@@ -22,6 +25,9 @@ class MainWindowSilenceSplit : public MainWindowFixture {
     QTest::qWait(200);  // anything the worker still sent has arrived
   }
   const Timerec& Record(int row) { return state().TrackTable[static_cast<std::size_t>(row)]; }
+  QString Stored(std::string_view key) {
+    return state().SettingsFile->ReadString(settings::section::kSilence, key, QStringLiteral("none"));
+  }
 
   TempDir files;
 };
@@ -86,6 +92,56 @@ TEST_F(MainWindowSilenceSplit, StopRemoveOrCloseLeavesTheRowsAsTheyAre) {
     }
     EXPECT_EQ(dialogs->infoTexts().size(), 1);
   }
+}
+
+// The dialog shows the parts of the values it shows on the waveform while
+// the list stays as it was; OK with parts already found replaces the row at
+// once and keeps the values, Cancel changes nothing at all.
+TEST_F(MainWindowSilenceSplit, TheDialogPreviewsThePartsOkReplacesCancelLeaves) {
+  const QString path = ToneAndSilence(files, "three", {1.0, -1.0, 1.0, -0.8, 1.0});
+  const SilenceRule longer{-40.0, 0.9};  // only the 1-second silence counts
+  for (const bool ok : {false, true}) {
+    SCOPED_TRACE(ok ? "OK" : "Cancel");
+    TriggerMenuItem("Clear2");
+    AddAndSelect(path);
+    ASSERT_TRUE(window().waveform->isVisible());
+    QStringList statuses;
+    std::vector<std::size_t> drawn;
+    silenceDialog->whileOpen = [&](ISilencePreview& preview) {
+      for (const SilenceRule& rule : {SilenceRule{}, longer}) {
+        preview.Find(rule);
+        QTRY_VERIFY_WITH_TIMEOUT(preview.Done(), 20000);
+        statuses << preview.Status();
+        drawn.push_back(window().waveform->Content().splits.size());
+        EXPECT_EQ(state().TrackCount, 1);
+      }
+    };
+    silenceDialog->answers.push_back(ok ? std::optional<SilenceRule>(longer) : std::nullopt);
+
+    TriggerMenuItem("SplitSilences1");
+
+    EXPECT_EQ(silenceDialog->fileNames.last(), "three.wav");
+    EXPECT_EQ(drawn, (std::vector<std::size_t>{2, 1}));
+    ASSERT_EQ(statuses.size(), 2);
+    EXPECT_TRUE(statuses[0].contains("3 rows")) << statuses[0].toStdString();
+    EXPECT_TRUE(statuses[1].contains("2 rows")) << statuses[1].toStdString();
+    EXPECT_FALSE(window().SilenceSplits().Running());
+    EXPECT_TRUE(window().waveform->Content().splits.empty());
+    EXPECT_EQ(state().TrackCount, ok ? 2 : 1);
+    EXPECT_EQ(Stored(settings::key::kSilenceMinSeconds), ok ? "0.9" : "none");
+    EXPECT_EQ(Stored(settings::key::kSilenceThresholdDb), ok ? "-40" : "none");
+    if (ok) {
+      EXPECT_NEAR(double(Record(0).EndSample), 1.5 * kToneRate, 0.010 * kToneRate);
+      // The selected first part shows its new end at once.
+      EXPECT_EQ(Shown(state().end).text, ClockTextFromMs(1500));
+    }
+  }
+  // The next split starts from the values kept.
+  silenceDialog->whileOpen = nullptr;
+  silenceDialog->answers.push_back(std::nullopt);
+  TriggerMenuItem("SplitSilences1");
+  EXPECT_EQ(silenceDialog->shownRules.last(), longer);
+  EXPECT_TRUE(dialogs->infoTexts().isEmpty()) << dialogs->infoTexts().join("|").toStdString();
 }
 
 }  // namespace

@@ -176,6 +176,31 @@ TEST_F(TrackRows, MovingKeepsRowsPairedAndThePlayingRowOnItsTrack) {
   EXPECT_EQ(b.state.TrackTable[3].TotalMs, 2000);
 }
 
+// The last selection (what a click on empty space restores) and a precise
+// position stay with their tracks when rows move or go.
+TEST_F(TrackRows, LastSelectionAndPrecisePositionFollowTheirTracks) {
+  b.seedRows(4);
+  b.state.PreciseSample = 1234;
+  b.state.PreciseBar = 7;
+  b.state.PreciseRow = 1;
+  b.lv.SelectRow(1);
+  b.commands.SelectRow();
+  b.commands.MoveUp();
+  EXPECT_EQ(b.state.LastSelectedRow, 0);
+  EXPECT_EQ(b.state.PreciseRow, 0);
+  b.lv.DeselectRow(0);
+  b.commands.SelectRow();
+  EXPECT_EQ(b.captions()[b.lv.SelectedRow()], "t1.mp3");
+
+  b.lv.SelectRow(1);
+  b.commands.MoveDown();  // t0 and t2 change places; t1 stays where it is
+  EXPECT_EQ(b.state.PreciseRow, 0);
+  b.lv.SelectRow(0);
+  b.commands.RemoveSelected();  // t1 goes, and its precise position with it
+  EXPECT_EQ(b.state.PreciseRow, -1);
+  EXPECT_EQ(b.state.PreciseSample, -1);
+}
+
 TEST_F(TrackRows, MovesAtTheEndsWithoutSelectionOrWhileBusyDoNothing) {
   b.seedRows(3);
   const QStringList before = b.captions();
