@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes docs/screenshot-maximised.png (the window filling a 1600 x 1000
-# screen, the waveform tall) and docs/screenshot-scale2.png (QT_SCALE_FACTOR=2
+# screen, the waveform tall, zoomed to the marked range (Z) with the exact
+# readout above it) and docs/screenshot-scale2.png (QT_SCALE_FACTOR=2
 # on a 1600 x 1000 screen: the whole window on it) from the real program on a
 # virtual X display. Uses the build of scripts/run.sh (BUILD_DIR to change it).
 set -euo pipefail
@@ -24,7 +25,7 @@ shot() {
     if [ "$2" = yes ]; then xdotool windowmove "$win" 0 0 windowsize "$win" 1600 1000; sleep 1; fi
     xdotool windowfocus --sync "$win"
     xdotool key --delay 60 Right Right Right Right b Right Right Right Right Right Right Right Right Right \
-      shift+Right shift+Right shift+Right shift+Right shift+Right e
+      shift+Right shift+Right shift+Right shift+Right shift+Right e z
     xdotool mousemove 1599 999
     sleep 1
     ffmpeg -hide_banner -loglevel error -y -f x11grab -video_size 1600x1000 -i "$DISPLAY" -frames:v 1 "$1"
