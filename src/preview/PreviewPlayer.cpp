@@ -19,11 +19,6 @@ namespace snipwave {
 namespace {
 // The reader's seek mode the preview asks for (exact frame position).
 constexpr int kSeekExact = 3;
-
-std::int32_t ClampToInt32(std::int64_t value) {
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
-                                                            std::numeric_limits<std::int32_t>::max()));
-}
 }  // namespace
 
 AudioPlayerEvents PreviewPlayer::PlayerEvents() {

@@ -66,7 +66,7 @@ void DefaultChannelLayout(AVChannelLayout* layout, int channels) {
 
 Resampler::Resampler(int inRate, int inChannels, int outRate, int outChannels, AVSampleFormat outFormat,
                      const std::string& path)
-    : outRate_(outRate), outChannels_(outChannels), outFormat_(outFormat), path_(path), inRate_(inRate) {
+    : inRate_(inRate), outRate_(outRate), outChannels_(outChannels), outFormat_(outFormat), path_(path) {
   AVChannelLayout inLayout{}, outLayout{};
   DefaultChannelLayout(&inLayout, inChannels);
   DefaultChannelLayout(&outLayout, outChannels);
