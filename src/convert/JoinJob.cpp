@@ -313,6 +313,9 @@ void Join(MainState& state, const JobOptions& options) {
 
   detail::SetWriterFormatOf(writer, state.TrackTable[0].FilePath, static_cast<int>(outputRate), outputChannels);
   writer.SetWmaProfile(kJoinWmaProfile);
+  // Read with the job's other settings: closing the window during the join
+  // releases the store, whose reads then give their defaults.
+  const bool keepTags = detail::KeepTags(state, options);
   const std::vector<std::unique_ptr<Mp3FrameSource>> frameSources =
       *extension == ".mp3" && state.AudioFile2LameEnc && KeepMp3Frames(state, options)
           ? FrameSourcesOfRows(state, report)
@@ -353,7 +356,7 @@ void Join(MainState& state, const JobOptions& options) {
   } catch (...) {
     detail::RethrowNamingFinalPath(output.TemporaryPath(), output.FinalPath());
   }
-  if (detail::KeepTags(state, options))
+  if (keepTags)
     detail::TagOutput(options, output.TemporaryPath(), outputPath, JoinTags(state, outputPath), report);
   std::optional<QString> checkFailure;
   if (state.AudioFileCheck && !sourceFailure)

@@ -517,6 +517,23 @@ TEST(RealJobTags, TheSettingTurnsTagsOff) {
   EXPECT_TRUE(got.cover.isEmpty());
 }
 
+TEST(RealJobTags, AJoinKeepsTheTagChoiceItStartedWithWhenTheWindowCloses) {
+  RealHarness h;
+  h.settings.WriteBool(sec::kFormat, key::kKeepTags, false);
+  h.format.index = 0;
+  h.AddRow(TaggedSource("mp3"), 0, 22050);
+  h.AddRow(TaggedSource("ogg"), 0, 22050);
+  h.dialogs.saveAnswers.push_back(h.out("closed"));
+  // Closing the window releases the settings while the join still runs.
+  h.pump.onCall = [&](int) { h.settings.Release(); };
+
+  Join(h.state);
+
+  const ProbedTags got = ProbeTags(h.out("closed.mp3"));
+  EXPECT_FALSE(got.values.contains("artist"));
+  EXPECT_TRUE(got.cover.isEmpty());
+}
+
 // --- verification of outputs ---------------------------------------------------
 
 // A writer that loses the last `drop` frames of the first buffer it is given,
