@@ -110,14 +110,7 @@ void SilenceSplitCommand::Start() {
 
 void SilenceSplitCommand::Replace(const SilenceRule& rule) {
   if (scanDone_ && scanRule_ == rule) {
-    // Found while the dialog was open.
-    if (!error_.isEmpty()) {
-      const QString error = error_;
-      Stop();
-      state_.Dialogs->ShowInformation(error);
-      return;
-    }
-    ApplyWhenListIsFree();
+    FinishFoundScan();  // found while the dialog was open
     return;
   }
   if (!scan_ || !(scanRule_ == rule)) StartScan(rule);
@@ -208,6 +201,10 @@ void SilenceSplitCommand::OnFinished(const SilenceScan::Outcome& outcome) {
     Changed();
     return;
   }
+  FinishFoundScan();
+}
+
+void SilenceSplitCommand::FinishFoundScan() {
   if (!error_.isEmpty()) {
     const QString error = error_;
     Stop();

@@ -62,6 +62,9 @@ class SilenceSplitCommand final : public QObject, private ISilencePreview {
   void OnFinished(const SilenceScan::Outcome& outcome);
   // After OK: the parts of `rule` replace the row, now or when found.
   void Replace(const SilenceRule& rule);
+  // A finished search: its failure is told and the row left alone, or its
+  // parts replace the row once the list is free.
+  void FinishFoundScan();
   void ApplyWhenListIsFree();
   void ShowPreview(bool show);
   void Changed();

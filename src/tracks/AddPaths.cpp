@@ -14,9 +14,10 @@ void TrackListCommands::AddPaths(const QStringList& paths) {
   // In the order given: a folder's entries stand where the folder stood.
   for (const QString& path : paths) {
     const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink()) {
-      continue;  // skipped without a message, as a file the reader refuses
-    } else if (info.isDir()) {
+    // A path that does not exist is skipped without a message, as a file the
+    // reader refuses is.
+    if (!info.exists() && !info.isSymLink()) continue;
+    if (info.isDir()) {
       entries.append(FolderEntries(info.absoluteFilePath()));
     } else {
       const QString full = info.absoluteFilePath();
