@@ -4,16 +4,13 @@
 #include <QThread>
 #include <algorithm>
 
-#include "components/audio/TAudioFile2.h"
-#include "components/audio/TAudioFile2LameEnc.h"
-#include "state/Timerec.h"
 
 namespace snipwave {
 
 const char* const kJobsHelp =
     "  --jobs N     cut up to N rows at once (default: the number of processor cores);\n"
-    "               names, files, messages and exit status are those of one row at a time;\n"
-    "               MP3 cuts that keep the frames (--lossless) go one row at a time\n";
+    "               names, files, messages and exit status are those of one row at a time,\n"
+    "               frame copies (--lossless) included\n";
 
 int DefaultCutJobs() { return std::max(1, QThread::idealThreadCount()); }
 
@@ -30,24 +27,8 @@ std::optional<int> ParseCutJobs(const QString& value, QString& error) {
     error = "--jobs needs a whole number of rows to cut at once, 1 or more (for example 2), not \"" + value + "\"";
     return std::nullopt;
   }
-  return fits ? static_cast<int>(std::min<qlonglong>(jobs, kTrackTableSize)) : kTrackTableSize;
+  return fits ? static_cast<int>(std::min<qlonglong>(jobs, kMaxSources)) : kMaxSources;
 }
 
-std::vector<RowComponents> RowComponentsFor(int jobs, int rows) {
-  std::vector<RowComponents> sets;
-  const int atOnce = std::min(jobs, rows);
-  if (atOnce <= 1) return sets;
-  for (int i = 0; i < atOnce; ++i) {
-    RowComponents set;
-    set.reader = std::make_unique<TAudioFile2>();
-    set.writer = std::make_unique<TAudioFile2>();
-    set.checker = std::make_unique<TAudioFile2>();
-    set.encoder = std::make_unique<TAudioFile2LameEnc>();
-    set.reader->SetInitFlag(true);
-    set.writer->SetInitFlag(true);
-    sets.push_back(std::move(set));
-  }
-  return sets;
-}
 
 }  // namespace snipwave

@@ -11,24 +11,20 @@
 #include <optional>
 #include <unistd.h>
 
-#include "cli/ConsoleParts.h"
-#include "cli/ConsoleProgress.h"
+#include "cli/ConsoleObserver.h"
 #include "cli/CutJobs.h"
 #include "cli/PathLines.h"
 #include "cli/SourceArgument.h"
-#include "components/audio/TAudioFile2.h"
-#include "components/audio/TAudioFile2LameEnc.h"
+#include "components/audio/AudioInterfaces.h"
 #include "convert/CutJob.h"
 #include "convert/JoinJob.h"
-#include "convert/LosslessMp3.h"
 #include "convert/OutputNames.h"
-#include "convert/ParallelCut.h"
+#include "convert/RealRowComponents.h"
 #include "convert/SilenceSplit.h"
 #include "platform/FileHelpers.h"
 #include "platform/FileNames.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
-#include "state/MainState.h"
 
 namespace snipwave {
 
@@ -175,23 +171,22 @@ std::optional<JobArguments> ParseArguments(JobKind kind, const QStringList& argu
   }
   if (parsed.out.isEmpty()) error = "--out is required";
   else if (parsed.sources.isEmpty()) error = "no source file given";
-  else if (parsed.sources.size() > kTrackTableSize)
-    error = QString("at most %1 source files can be given at once").arg(kTrackTableSize);
+  else if (parsed.sources.size() > kMaxSources)
+    error = QString("at most %1 source files can be given at once").arg(kMaxSources);
   if (!error.isEmpty()) return std::nullopt;
   return parsed;
 }
 
 QString AbsoluteNative(const QString& path) { return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()); }
 
-// Lists the sources as the window's add would: a probe for the length, a
-// record with the range. A source that cannot be read, or a range outside
-// the file, stops the command before anything is written.
-bool ListSources(MainState& state, ITrackListView& list, const QList<SourceArgument>& sources, QTextStream& err,
-                 int& status) {
-  IAudioFile2& reader = *state.AudioFileRead;
+// The sources as the window's add would list them: probed for their length,
+// with their ranges. A source that cannot be read, or a range outside the
+// file, stops the command before anything is written.
+bool ListSources(IAudioFile2& reader, const QList<SourceArgument>& sources, std::vector<JobRow>& rows,
+                 QTextStream& err, int& status) {
   for (const SourceArgument& source : sources) {
     const QString path = AbsoluteNative(source.path);
-    std::int64_t length = 0, durationMs = 0;
+    std::int64_t length = 0;
     // A pipe or a device would block the reader: refused before any open.
     if (const std::optional<QString> reason = NotARegularFile(path)) {
       err << *reason << Qt::endl;
@@ -201,7 +196,6 @@ bool ListSources(MainState& state, ITrackListView& list, const QList<SourceArgum
     try {
       reader.OpenFile(SystemPath(path), 0, 1);
       length = reader.LengthSamples();
-      durationMs = reader.DurationMs();
       reader.CloseFile();
     } catch (const std::exception& e) {
       err << e.what() << Qt::endl;
@@ -216,63 +210,55 @@ bool ListSources(MainState& state, ITrackListView& list, const QList<SourceArgum
       status = 2;
       return false;
     }
-    Timerec& record = state.TrackTable[static_cast<std::size_t>(state.TrackCount)];
-    record.FilePath = path;
-    record.BeginSample = begin;
-    record.EndSample = end;
-    record.TotalSamples = length;
-    record.TotalMs = static_cast<std::int32_t>(durationMs);
-    TrackRowTexts row;
-    row.caption = QFileInfo(path).fileName();
-    list.AppendRow(row);
-    ++state.TrackCount;
+    rows.push_back({path, begin, end});
   }
   return true;
 }
 
 // Replaces each row by the rows of its sounding parts. False (with the
-// message) when a source cannot be scanned or the parts do not fit the list.
-bool SplitRowsAtSilence(MainState& state, ITrackListView& list, const SilenceRule& rule, QTextStream& err,
+// message) when a source cannot be scanned or the parts are too many.
+bool SplitRowsAtSilence(IAudioFile2& reader, const SilenceRule& rule, std::vector<JobRow>& rows, QTextStream& err,
                         int& status) {
-  IAudioFile2& reader = *state.AudioFileRead;
-  std::vector<Timerec> parts;
-  for (int row = 0; row < state.TrackCount; ++row) {
-    const Timerec& record = state.TrackTable[static_cast<std::size_t>(row)];
+  std::vector<JobRow> parts;
+  for (const JobRow& row : rows) {
     std::vector<std::int64_t> points;
     try {
-      reader.OpenFile(SystemPath(record.FilePath), 0, 1);
-      points = FindSilenceSplits(reader, record.BeginSample, record.EndSample, rule);
+      reader.OpenFile(SystemPath(row.source), 0, 1);
+      points = FindSilenceSplits(reader, row.begin, row.end, rule);
       reader.CloseFile();
     } catch (const std::exception& e) {
       err << e.what() << Qt::endl;
       status = 1;
       return false;
     }
-    std::int64_t begin = record.BeginSample;
-    points.push_back(record.EndSample);
+    std::int64_t begin = row.begin;
+    points.push_back(row.end);
     for (const std::int64_t point : points) {
-      Timerec part = record;
-      part.BeginSample = begin;
-      part.EndSample = point;
-      parts.push_back(part);
+      parts.push_back({row.source, begin, point});
       begin = point;
     }
   }
-  if (parts.size() > static_cast<std::size_t>(kTrackTableSize)) {
-    err << "The silences split the sources into " << parts.size() << " parts; at most " << kTrackTableSize
+  if (parts.size() > static_cast<std::size_t>(kMaxSources)) {
+    err << "The silences split the sources into " << parts.size() << " parts; at most " << kMaxSources
         << " can be cut at once." << Qt::endl;
     status = 1;
     return false;
   }
-  list.DeleteAllRows();
-  state.TrackCount = 0;
-  for (const Timerec& part : parts) {
-    state.TrackTable[static_cast<std::size_t>(state.TrackCount++)] = part;
-    TrackRowTexts texts;
-    texts.caption = QFileInfo(part.FilePath).fileName();
-    list.AppendRow(texts);
-  }
+  rows = std::move(parts);
   return true;
+}
+
+// The choices of the job from the options and the settings file, as the
+// window reads them when a job starts.
+JobChoices ChoicesOf(const JobArguments& parsed, const SettingsStore& settingsFile, const OutputConfiguration& output) {
+  JobChoices choices;
+  choices.output = output;
+  choices.keepTags =
+      !parsed.noTags && settingsFile.ReadBool(settings::section::kFormat, settings::key::kKeepTags, true);
+  choices.keepMp3Frames =
+      output.type == OutputType::Mp3 &&
+      (parsed.lossless || settingsFile.ReadBool(settings::section::kMp3, settings::key::kLossless, false));
+  return choices;
 }
 
 int RunJob(JobKind kind, const QStringList& arguments) {
@@ -295,87 +281,75 @@ int RunJob(JobKind kind, const QStringList& arguments) {
   // not end the process with SIGXFSZ.
   std::signal(SIGXFSZ, SIG_IGN);
 
-  SettingsStore settingsFile{QString::fromUtf8(settings::kFileName.data(), settings::kFileName.size())};
-  TAudioFile2 reader;
-  TAudioFile2 writer;
-  TAudioFile2 checker;
-  TAudioFile2LameEnc encoder;
-  reader.SetInitFlag(true);
-  writer.SetInitFlag(true);
-  MemoryTrackList list;
-  FixedFormatChoice format(parsed->formatIndex);
+  const SettingsStore settingsFile{QString::fromUtf8(settings::kFileName.data(), settings::kFileName.size())};
   const QString outPath = AbsoluteNative(parsed->out);
   if (kind == JobKind::Join && FolderExists(outPath)) {
     err << "snipwave join: " << outPath << " is a folder; --out names the file to write (for example "
         << WithTrailingSeparator(outPath) << "mix.mp3)." << Qt::endl;
     return 2;
   }
-  ConsoleDialogs dialogs(parsed->yes, kind == JobKind::Join ? outPath : QString());
-  ConsoleLauncher launcher;
-
-  MainState state;
-  state.SettingsFile = &settingsFile;
-  state.AudioFileRead = &reader;
-  state.AudioFileCheck = &checker;
-  state.AudioFileWrite = &writer;
-  state.AudioFile2LameEnc = &encoder;
-  state.lv = &list;
-  state.cm_Format = &format;
-  state.Dialogs = &dialogs;
-  state.Launcher = &launcher;
-
+  // The probe lists the sources and checks the output configuration; every
+  // worker of the job gets a set of its own.
+  RowComponents probe = MakeRealRowComponents();
+  std::vector<JobRow> rows;
   int status = 0;
-  if (!ListSources(state, list, parsed->sources, err, status)) return status;
-  if (parsed->splitAtSilence && !SplitRowsAtSilence(state, list, parsed->silence, err, status)) return status;
-  // Outlives the clean-up after a failure, which closes a failed row's reader and writer.
-  // MP3 frame copies are bound by the disk, not the processor: one row at a time.
-  JobOptions frameChoice;
-  if (parsed->lossless) frameChoice.keepMp3Frames = true;
-  const bool copiesFrames = parsed->formatIndex == 0 && KeepMp3Frames(state, frameChoice);
-  std::vector<RowComponents> rowSets =
-      RowComponentsFor(kind == JobKind::Cut && !copiesFrames ? parsed->jobs : 1, state.TrackCount);
-  RowProgress rowProgress(state.TrackCount);
+  if (!ListSources(*probe.reader, parsed->sources, rows, err, status)) return status;
+  if (parsed->splitAtSilence && !SplitRowsAtSilence(*probe.reader, parsed->silence, rows, err, status)) return status;
 
-  InterruptPump pump(state);
-  state.MessagePump = &pump;
-  // A progress line only for a person watching: never into a file or a pipe.
-  std::optional<ConsoleProgress> progress;
-  if (isatty(STDERR_FILENO)) {
-    progress.emplace(state, pump, kind == JobKind::Join, stderr);
-    if (!rowSets.empty()) progress->FollowRows(&rowProgress);
-    state.MessagePump = &*progress;
-  }
-  JobReport report;
-  JobOptions options{kind == JobKind::Cut ? outPath : FolderOf(outPath), &report};
-  if (parsed->noTags) options.keepTags = false;
-  if (parsed->lossless) options.keepMp3Frames = true;
-  auto printWritten = [&] {
-    out.flush();
-    for (const QString& path : report.writtenFiles) {
-      const QByteArray line = FileNameBytes(PathLine(path)) + '\n';
-      std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stdout);
-    }
-    std::fflush(stdout);
-    for (const QString& line : JobSummaryLines(report)) err << line << Qt::endl;
-  };
+  const OutputType type = *OutputTypeFromIndex(parsed->formatIndex);
+  OutputSetup setup;
   try {
-    if (kind == JobKind::Join) Join(state, options);
-    else if (rowSets.empty()) Cut(state, options);
-    else CutInParallel(state, options, rowSets, &rowProgress);
-    progress.reset();  // the line goes before the messages
+    setup = ApplyOutputSettings(type, settingsFile, *probe.writer, *probe.encoder,
+                                kind == JobKind::Join ? OutputUse::Join : OutputUse::Cut);
   } catch (const std::exception& e) {
-    progress.reset();
     err << e.what() << Qt::endl;
-    // Closing the writer after a failed write may fail the same way again.
-    for (const QString& failure : AbortJobAfterError(state))
-      if (failure != QString::fromUtf8(e.what())) err << failure << Qt::endl;
-    printWritten();
     return 1;
   }
-  printWritten();
-  // The refusal's own text names no values: say which ones and where they are set.
-  if (!report.refusedSettings.isEmpty()) err << report.refusedSettings << Qt::endl;
-  if (const int signal = pump.StopSignal()) {
+  if (setup.refused()) {
+    err << QString(setup.refusal).replace('\r', '\n') << Qt::endl;
+    // The refusal's own text names no values: say which ones and where they are set.
+    const QString values = RefusedValuesText(setup, settingsFile);
+    if (!values.isEmpty()) err << values << Qt::endl;
+    return 1;
+  }
+  const JobChoices choices = ChoicesOf(*parsed, settingsFile, setup.configuration);
+
+  StopSignals stopSignals;
+  std::stop_source stop;
+  ConsoleObserver observer(static_cast<int>(rows.size()), parsed->yes, stopSignals, stop);
+  JobReport report;
+  if (kind == JobKind::Cut) {
+    const CutRequest request{rows, choices, WithTrailingSeparator(outPath), parsed->jobs};
+    report = RunCut(request, MakeRealRowComponents, observer, stop.get_token());
+  } else {
+    JoinRequest request{rows, choices, JoinOutputPath(outPath, setup.extension), false};
+    try {
+      if (!FolderExists(FolderOf(outPath))) CreateFolderOneLevel(FolderOf(outPath));
+    } catch (const std::exception& e) {
+      err << e.what() << Qt::endl;
+      return 1;
+    }
+    const JoinTarget target = CheckJoinTarget(rows, request.outputPath, observer);
+    if (target == JoinTarget::Refused || target == JoinTarget::Cancelled) return 1;
+    request.replacing = target == JoinTarget::Replace;
+    RowComponents set = MakeRealRowComponents();
+    report = RunJoin(request, set, observer, stop.get_token());
+  }
+  observer.EndProgress();  // the line goes before the messages
+
+  if (report.end == JobEnd::Failed) {
+    err << report.failure << Qt::endl;
+    for (const QString& failure : report.cleanupFailures) err << failure << Qt::endl;
+  }
+  out.flush();
+  for (const QString& path : report.writtenFiles) {
+    const QByteArray line = FileNameBytes(PathLine(path)) + '\n';
+    std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stdout);
+  }
+  std::fflush(stdout);
+  for (const QString& line : JobSummaryLines(report)) err << line << Qt::endl;
+  if (report.end == JobEnd::Failed) return 1;
+  if (const int signal = stopSignals.Signal()) {
     err << "Stopped." << Qt::endl;
     return 128 + signal;
   }

@@ -1,24 +1,36 @@
 #pragma once
 
+#include <stop_token>
+
+#include "convert/JobObserver.h"
+#include "convert/JobRequest.h"
 #include "convert/JobSupport.h"
 
 namespace snipwave {
 
-struct MainState;
+// The cut: every row's range [begin, end) of its source, in list order, into
+// a file of its own, "Cut_<name>" (or "Cut(k)_<name>") in the output folder
+// (created one level deep when missing). Names are given in row order before
+// any row is read.
+//
+// Runs on the calling thread, with `request.jobs` component sets made by
+// `makeSet` (at most one per row): one set cuts the rows one after the other
+// on this thread; more cut that many rows at once on threads of their own.
+// Either way the observer hears, on this thread and in row order, what one
+// row at a time gives: the row's "Cutting" and its progress (source frames of
+// the row, chunk by chunk), its outcome ("Finish", "Short", "Check failed")
+// and its messages. Outputs are written under temporary names and named when
+// complete.
+//
+// A stop starts no further row; a row being cut ends after its current chunk
+// and is kept, complete, under its name. A component failure ends the job at
+// its row, as one row at a time would: the report says why (`Failed`), the
+// rows after it are dropped, and every reader and writer is closed.
+JobReport RunCut(const CutRequest& request, const RowComponentsFactory& makeSet, IJobObserver& observer,
+                 std::stop_token stop = {});
 
-// The cut job ("cut" in the skin, `Cut2` in the file menu, `snipwave cut`):
-// every row's range [BeginSample, EndSample) of its source, in list order, into
-// a file of its own, "Cut_<name>" (or "Cut(k)_<name>") in the output folder.
-//
-// Refused with "Please add file!" (empty list) or "Please stop playing first."
-// (preview), silently while a job or an add runs. Copies in chunks of
-// SampleRate x Channels source frames and lets messages through once per row
-// and twice per chunk; clearing `Converting` (stop) ends the current row at
-// the next chunk boundary (its file is closed and valid) and starts no other.
-// Progress is per file. The output folder is opened at the end.
-//
-// Component failures throw snipwave::Error and leave the job at once; the
-// caller then runs AbortJobAfterError(state).
-void Cut(MainState& state, const JobOptions& options = {});
+// Status texts of a cut's rows.
+inline constexpr const char* kCuttingStatus = "Cutting";
+inline constexpr const char* kFinishStatus = "Finish";
 
 }  // namespace snipwave

@@ -5,53 +5,13 @@
 #include <exception>
 
 #include "components/audio/AudioInterfaces.h"
-#include "convert/OutputConfiguration.h"
 #include "platform/Error.h"
 #include "platform/FileHelpers.h"
 #include "platform/FileNames.h"
-#include "settings/SettingsKeys.h"
-#include "settings/SettingsStore.h"
-#include "state/MainState.h"
 
 namespace snipwave {
 
 namespace detail {
-
-bool RefuseJobStart(MainState& state) {
-  if (state.Adding) return true;
-  if (state.TrackCount <= 0) {
-    state.Dialogs->ShowInformation(kPleaseAddFile);
-    return true;
-  }
-  if (state.Playing) {
-    state.Dialogs->ShowInformation(kPleaseStopPlaying);
-    return true;
-  }
-  return state.Converting;
-}
-
-std::optional<QString> StartCutJob(MainState& state, JobReport& report) {
-  state.Converting = true;
-  state.cm_Format->SetEnabled(false);
-  std::optional<QString> extension = ConfigureOutput(state, &report.refusedSettings);
-  if (!extension) report.end = JobEnd::Refused;
-  return extension;
-}
-
-QString PrepareCutFolder(MainState& state, const QString& override) {
-  QString folder = ReadOutputFolder(state, override);
-  if (!FolderExists(folder)) CreateFolderOneLevel(folder);
-  folder = WithTrailingSeparator(folder);
-  state.OutputFolder = folder;
-  return folder;
-}
-
-QString ReadOutputFolder(const MainState& state, const QString& override) {
-  if (!override.isEmpty()) return override;
-  const QString folder =
-      state.SettingsFile->ReadString(settings::section::kFormat, settings::key::kDir, DefaultOutputFolder());
-  return folder.isEmpty() ? DefaultOutputFolder() : folder;
-}
 
 void CloseIfOpen(IAudioFile2* file) {
   if (file && file->IsOpen()) file->CloseFile();
@@ -61,15 +21,6 @@ int ProgressValue(std::int64_t done, std::int64_t count) {
   if (count <= 0) return 10000;
   if (done <= 0) return 0;
   return static_cast<int>((done * 10000 + count / 2) / count);
-}
-
-QString FinishJob(MainState& state, const QString& folderToOpen) {
-  ShowProgress(state, 0);
-  state.Converting = false;
-  state.cm_Format->SetEnabled(true);
-  if (state.Launcher->OpenFolder(folderToOpen)) return {};
-  return "The folder " + QDir::toNativeSeparators(folderToOpen) +
-         " could not be opened: the desktop has no program that opens folders, or it refused.";
 }
 
 QString PreciseTime(std::int64_t frames, unsigned rate, bool withHours) {
@@ -129,19 +80,5 @@ QStringList JobSummaryLines(const JobReport& report) {
   return lines;
 }
 
-QStringList AbortJobAfterError(MainState& state) {
-  QStringList failures;
-  if (!state.Converting) return failures;
-  for (IAudioFile2* file : {state.AudioFileRead, state.AudioFileWrite}) {
-    try {
-      detail::CloseIfOpen(file);
-    } catch (const std::exception& e) {
-      failures << QString::fromUtf8(e.what());
-    }
-  }
-  const QString notOpened = detail::FinishJob(state, state.OutputFolder);
-  if (!notOpened.isEmpty()) failures << notOpened;
-  return failures;
-}
 
 }  // namespace snipwave

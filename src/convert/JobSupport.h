@@ -5,14 +5,11 @@
 #include <QPair>
 #include <QStringList>
 #include <cstdint>
-#include <functional>
-#include <optional>
 
 namespace snipwave {
 
 class IAudioFile2;
 class ITagWriter;
-struct MainState;
 
 // How a job ended, for callers that want to know (the command line).
 enum class JobEnd {
@@ -20,13 +17,20 @@ enum class JobEnd {
   Refused,     // refused by the output configuration or a check of the output name
   Cancelled,   // the save dialog was cancelled or the overwrite question answered No
   Completed,   // every row was processed
-  Aborted,     // `Converting` was cleared (stop) before the last row was done
+  Aborted,     // stopped before the last row was done
+  Failed,      // a component failed: `failure` says why
 };
 
 // What a job did. Filled as the job goes, so it is still accurate when a
-// component failure leaves the job by an exception.
+// component failure ends the job.
 struct JobReport {
   JobEnd end = JobEnd::NotStarted;
+  // The failure that ended the job (the library's message with the operation
+  // and the path); empty unless `end` is Failed.
+  QString failure;
+  // Closing the reader or writer after that failure failed again: one
+  // message each.
+  QStringList cleanupFailures;
   QStringList writtenFiles;    // output files closed by the job, in order
   QStringList skippedSources;  // rows the cut skipped (source gone, no free name)
   // Sources that ended before their range did, one message each
@@ -64,47 +68,11 @@ QStringList JobSummaryLines(const JobReport& report);
 // Status cell text of a row whose source ended before its range did.
 inline constexpr const char* kShortStatus = "Short";
 
-struct JobOptions {
-  // The output folder (cut) or the folder to create and start the save dialog
-  // in (join). Empty: [Format] "Dir" of the settings file, read afresh.
-  QString outputFolder;
-  JobReport* report = nullptr;  // optional
-  // Whether outputs get the tags of their sources; unset: [Format] "KeepTags"
-  // of the settings file (default on).
-  std::optional<bool> keepTags;
-  ITagWriter* tagWriter = nullptr;  // unset: the TagLib writer
-  // Whether MP3 outputs of MP3 sources keep the source's frames (copied,
-  // only the edges re-encoded); unset: [mp3] "lossless" (default off).
-  std::optional<bool> keepMp3Frames;
-};
-
-// Messages of the refusals that both jobs share.
-inline constexpr const char* kPleaseAddFile = "Please add file!";
-inline constexpr const char* kPleaseStopPlaying = "Please stop playing first.";
-
 namespace detail {
 
-// The refusals, in this order: an add running (silent), an empty list
-// (message), a preview (message), a job running (silent). True when refused.
-bool RefuseJobStart(MainState& state);
-// [Format] "Dir" with the default output folder; an empty value (a hand-edited
-// file) also means the default folder. `override` wins when not empty.
-QString ReadOutputFolder(const MainState& state, const QString& override);
 void CloseIfOpen(IAudioFile2* file);
-// A cut's start after its refusals: `Converting` set, `cm_Format` disabled,
-// the output configured. The output's extension, or nothing when the
-// configuration refused it (the report then ends Refused).
-std::optional<QString> StartCutJob(MainState& state, JobReport& report);
-// The cut's output folder (`override` or the settings'), created one level
-// deep when missing (a failure shows when a file is created in it), with a
-// trailing separator; also kept as `OutputFolder`.
-QString PrepareCutFolder(MainState& state, const QString& override);
 // MulDiv(done, 10000, count) for the 64-bit counts of a job: rounded to nearest.
 int ProgressValue(std::int64_t done, std::int64_t count);
-// The end of every job however it ended: progress 0, `Converting` false,
-// `cm_Format` enabled, the folder opened. Returns the message that says the
-// desktop could not open the folder; empty when it did.
-QString FinishJob(MainState& state, const QString& folderToOpen);
 // "<file> ended after 12:03.120 of 25:00.000": `done` and `count` are frames
 // at `rate`; both times as h:mm:ss.mmm, or m:ss.mmm under an hour.
 QString ShortReadMessage(const QString& file, std::int64_t done, std::int64_t count, unsigned rate);
@@ -116,23 +84,13 @@ QString MissingSourceMessage(const QString& path);
 // Throws, before anything is opened, when `path` is no regular file (a pipe
 // would block the reader forever).
 void RequireRegularFile(const QString& path);
-// Rewrites a library failure that names the temporary output so that it names
-// the file the user asked for.
 // Sets the writer's input format to the source's, naming the source when the
 // writer refuses it (the writer's own text names no file).
 void SetWriterFormatOf(IAudioFile2& writer, const QString& source, int sampleRate, int channels);
+// Rewrites a library failure that names the temporary output so that it names
+// the file the user asked for.
 [[noreturn]] void RethrowNamingFinalPath(const QString& temporaryPath, const QString& finalPath);
 
 }  // namespace detail
-
-// The clean-up after a component failure left a job (the application's
-// exception hook calls it after showing the message; the command line too).
-// Does nothing unless `Converting` is set; then closes the reader and the
-// writer if they have a file open, sets the progress display to 0, clears
-// `Converting`, enables `cm_Format` and opens `OutputFolder` (a folder the
-// desktop could not open is one more message).
-// The clean-up always runs to the end: a close that fails again is not
-// thrown; its message is returned (empty list when all went well).
-QStringList AbortJobAfterError(MainState& state);
 
 }  // namespace snipwave

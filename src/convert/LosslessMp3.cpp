@@ -6,9 +6,6 @@
 #include "convert/JobSupport.h"
 #include "platform/Error.h"
 #include "platform/FileNames.h"
-#include "settings/SettingsKeys.h"
-#include "settings/SettingsStore.h"
-#include "state/MainState.h"
 
 namespace snipwave {
 
@@ -124,12 +121,6 @@ QStringList ReencodedRunNotes(const mp3copy::CopyOutcome& outcome, const std::ve
                  detail::PreciseTime(run.end, rate, withHours) + ", its MP3 frames not kept there: " + why + ".";
   }
   return notes;
-}
-
-bool KeepMp3Frames(const MainState& state, const JobOptions& options) {
-  if (options.keepMp3Frames) return *options.keepMp3Frames;
-  return state.SettingsFile &&
-         state.SettingsFile->ReadBool(settings::section::kMp3, settings::key::kLossless, false);
 }
 
 QString ReencodedNote(const QString& path, const QString& reason) {

@@ -13,8 +13,6 @@
 namespace snipwave {
 
 class IAudioFile2;
-struct MainState;
-struct JobOptions;
 
 // An MP3 source opened for copying its frames: the open file and its frame
 // layout. Its bytes are read when the copy needs them (not mapped: a file
@@ -59,9 +57,6 @@ mp3copy::CopyOutcome WriteMp3Copy(const std::vector<Mp3CopyRange>& ranges, IAudi
 // For the job's summary, one note per run of frames that the copy meant to
 // keep and re-encoded: "<file> was re-encoded from 0:01.250 to 0:04.000, ...".
 QStringList ReencodedRunNotes(const mp3copy::CopyOutcome& outcome, const std::vector<Mp3CopyRange>& ranges);
-
-// Whether the job keeps MP3 frames: the option when given, else [mp3] "lossless".
-bool KeepMp3Frames(const MainState& state, const JobOptions& options);
 
 // "<file> was re-encoded: <reason>." for the job's summary.
 QString ReencodedNote(const QString& path, const QString& reason);

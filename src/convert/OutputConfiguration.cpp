@@ -6,7 +6,6 @@
 #include "components/audio/WmaProfiles.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
-#include "state/MainState.h"
 
 namespace snipwave {
 
@@ -47,21 +46,33 @@ int ChannelCount(const SettingsStore& store, const KeyDefaults& key) {
   return IndexInRange(store, key, settings::kChannelTexts.size()) + 1;
 }
 
+void ApplyMp3(const OutputConfiguration::Mp3& mp3, IAudioFile2LameEnc& encoder) {
+  encoder.SetSampleRate(mp3.sampleRate);
+  encoder.SetBitRate(mp3.bitRate);
+  encoder.SetChannels(mp3.channels);
+  encoder.SetQuality(mp3.quality);
+  if (mp3.vbrMode) encoder.SetVbrMode(*mp3.vbrMode);
+  if (mp3.vbrBitRate) encoder.SetVbrBitRate(*mp3.vbrBitRate);
+  if (mp3.vbrQuality) encoder.SetVbrQuality(*mp3.vbrQuality);
+}
+
 OutputSetup ConfigureMp3(const SettingsStore& store, IAudioFile2& writer, IAudioFile2LameEnc& encoder) {
-  encoder.SetSampleRate(SampleRate(store, keys::kMp3Frequency));
-  encoder.SetBitRate(BitRate(store, keys::kMp3Bitrate));
-  encoder.SetChannels(ChannelCount(store, keys::kMp3Channel));
-  encoder.SetQuality(PlainInteger(store, keys::kMp3Quality));
+  OutputConfiguration::Mp3 mp3;
+  mp3.sampleRate = SampleRate(store, keys::kMp3Frequency);
+  mp3.bitRate = BitRate(store, keys::kMp3Bitrate);
+  mp3.channels = ChannelCount(store, keys::kMp3Channel);
+  mp3.quality = PlainInteger(store, keys::kMp3Quality);
   // Read as a plain integer: only 0 and 1 act, anything else keeps what an
   // earlier job of this run set on the encoder.
   const int vbr = PlainInteger(store, keys::kMp3EnableVbr);
   if (vbr == 0) {
-    encoder.SetVbrMode(-1);
+    mp3.vbrMode = -1;
   } else if (vbr == 1) {
-    encoder.SetVbrMode(0);
-    encoder.SetVbrBitRate(BitRate(store, keys::kMp3VbrBitrate));
-    encoder.SetVbrQuality(PlainInteger(store, keys::kMp3VbrQuality));
+    mp3.vbrMode = 0;
+    mp3.vbrBitRate = BitRate(store, keys::kMp3VbrBitrate);
+    mp3.vbrQuality = PlainInteger(store, keys::kMp3VbrQuality);
   }
+  ApplyMp3(mp3, encoder);
   if (!writer.CheckMp3Format(encoder.SampleRate(), encoder.BitRate(), encoder.Channels()))
     return {QString(), kMp3NotSupported,
             QString("mp3: %1 Hz, %2 kbit/s, %3 channel(s)")
@@ -70,26 +81,33 @@ OutputSetup ConfigureMp3(const SettingsStore& store, IAudioFile2& writer, IAudio
                 .arg(encoder.Channels()),
             "mp3"};
   writer.SetMp3Encoder(&encoder);
-  return {".mp3", QString()};
+  OutputSetup setup{".mp3", QString()};
+  setup.configuration.mp3 = mp3;
+  return setup;
 }
 
 OutputSetup ConfigureWav(const SettingsStore& store, IAudioFile2& writer) {
   const int mode = PlainInteger(store, keys::kWavMode);
+  OutputSetup setup{".wav", QString()};
   if (mode == settings::kWavModeCdQuality) {
-    writer.SetWavFormat(44100, 2, 16);
+    setup.configuration.wav = OutputConfiguration::Wav{44100, 2, 16};
   } else if (mode == settings::kWavModeCustom) {
-    writer.SetWavFormat(SampleRate(store, keys::kWavFrequency), ChannelCount(store, keys::kWavChannel),
-                        ListValue(store, keys::kWavBit, settings::kSampleWidths));
+    setup.configuration.wav =
+        OutputConfiguration::Wav{SampleRate(store, keys::kWavFrequency), ChannelCount(store, keys::kWavChannel),
+                                 ListValue(store, keys::kWavBit, settings::kSampleWidths)};
   }
   // Any other mode ("best suited" among them) leaves the writer's own choice.
-  return {".wav", QString()};
+  if (const auto& wav = setup.configuration.wav) writer.SetWavFormat(wav->sampleRate, wav->channels, wav->bitsPerSample);
+  return setup;
 }
 
 OutputSetup ConfigureWma(const SettingsStore& store, IAudioFile2& writer, OutputUse use) {
   const int profile = IndexInRange(store, keys::kWmaFormat, audio::kWmaProfileTexts.size()) + 1;
+  OutputSetup setup{".wma", QString()};
+  setup.configuration.wmaProfile = profile;
   if (use == OutputUse::Join) {
     writer.SetWmaProfile(profile);  // replaced by kJoinWmaProfile before the file is created
-    return {".wma", QString()};
+    return setup;
   }
   // Refused before anything is written, like an MP3 or OGG format the
   // encoder cannot make, rather than failing in the middle of a job.
@@ -101,7 +119,7 @@ OutputSetup ConfigureWma(const SettingsStore& store, IAudioFile2& writer, Output
                            ". \rPlease choose another profile in the settings."};
   }
   writer.SetWmaProfile(profile);
-  return {".wma", QString()};
+  return setup;
 }
 
 QString OggValues(int rate, int channels, int nominal, int maximum, int minimum) {
@@ -117,22 +135,25 @@ OutputSetup ConfigureOgg(const SettingsStore& store, IAudioFile2& writer) {
   const int rate = SampleRate(store, keys::kOggFrequency);
   const int channels = ChannelCount(store, keys::kOggChannel);
   const int nominal = BitRate(store, keys::kOggBitrate);
+  OutputSetup setup{".ogg", QString()};
+  OutputConfiguration::Ogg& ogg = setup.configuration.ogg;
   if (Flag(store, keys::kOggEnableQuality)) {
-    writer.SetOggFormat(rate, channels, nominal, BitRate(store, keys::kOggMaxBitrate),
-                        BitRate(store, keys::kOggMinBitrate), PlainInteger(store, keys::kOggQuality));
+    ogg = {rate, channels, nominal, BitRate(store, keys::kOggMaxBitrate), BitRate(store, keys::kOggMinBitrate),
+           PlainInteger(store, keys::kOggQuality)};
   } else if (Flag(store, keys::kOggEnableVbr)) {
     const int maximum = BitRate(store, keys::kOggMaxBitrate);
     const int minimum = BitRate(store, keys::kOggMinBitrate);
     if (!writer.CheckOggFormat(rate, channels, nominal, maximum, minimum))
       return {QString(), kOggVbrNotSupported, OggValues(rate, channels, nominal, maximum, minimum), "ogg"};
-    writer.SetOggFormat(rate, channels, nominal, maximum, minimum, -1);
+    ogg = {rate, channels, nominal, maximum, minimum, -1};
   } else {
     // The usual case: a managed bit rate pinned at 128 kbit/s either side.
     if (!writer.CheckOggFormat(rate, channels, nominal, 128, 128))
       return {QString(), kOggNotSupported, OggValues(rate, channels, nominal, 128, 128), "ogg"};
-    writer.SetOggFormat(rate, channels, nominal, 128, 128, -1);
+    ogg = {rate, channels, nominal, 128, 128, -1};
   }
-  return {".ogg", QString()};
+  writer.SetOggFormat(ogg.sampleRate, ogg.channels, ogg.nominalKbps, ogg.maxKbps, ogg.minKbps, ogg.quality);
+  return setup;
 }
 
 }  // namespace
@@ -164,27 +185,38 @@ FileFilter SaveFilterFor(OutputType type) {
 
 OutputSetup ApplyOutputSettings(OutputType type, const SettingsStore& settings, IAudioFile2& writer,
                                 IAudioFile2LameEnc& encoder, OutputUse use) {
+  OutputSetup setup{QString(), "This output format is not supported."};
   switch (type) {
-    case OutputType::Mp3: return ConfigureMp3(settings, writer, encoder);
-    case OutputType::Wav: return ConfigureWav(settings, writer);
-    case OutputType::Wma: return ConfigureWma(settings, writer, use);
-    case OutputType::Ogg: return ConfigureOgg(settings, writer);
+    case OutputType::Mp3: setup = ConfigureMp3(settings, writer, encoder); break;
+    case OutputType::Wav: setup = ConfigureWav(settings, writer); break;
+    case OutputType::Wma: setup = ConfigureWma(settings, writer, use); break;
+    case OutputType::Ogg: setup = ConfigureOgg(settings, writer); break;
   }
-  return {QString(), "This output format is not supported."};
+  setup.configuration.type = type;
+  setup.configuration.extension = setup.extension;
+  return setup;
 }
 
-std::optional<QString> ConfigureOutput(MainState& state, QString* refusedValues, OutputUse use) {
-  const std::optional<OutputType> type = OutputTypeFromIndex(state.cm_Format->ItemIndex());
-  const OutputSetup setup =
-      type ? ApplyOutputSettings(*type, *state.SettingsFile, *state.AudioFileWrite, *state.AudioFile2LameEnc, use)
-           : OutputSetup{QString(), "This output format is not supported."};
-  if (!setup.refused()) return setup.extension;
-  state.Dialogs->ShowInformation(setup.refusal);
-  if (refusedValues && !setup.refusedValues.isEmpty())
-    *refusedValues = setup.refusedValues + " from [" + setup.section + "] in " + state.SettingsFile->FilePath();
-  state.Converting = false;
-  state.cm_Format->SetEnabled(true);
-  return std::nullopt;
+QString RefusedValuesText(const OutputSetup& setup, const SettingsStore& settings) {
+  if (setup.refusedValues.isEmpty()) return {};
+  return setup.refusedValues + " from [" + setup.section + "] in " + settings.FilePath();
+}
+
+void ApplyOutputConfiguration(const OutputConfiguration& c, IAudioFile2& writer, IAudioFile2LameEnc& encoder) {
+  switch (c.type) {
+    case OutputType::Mp3:
+      ApplyMp3(c.mp3, encoder);
+      writer.SetMp3Encoder(&encoder);
+      break;
+    case OutputType::Wav:
+      if (c.wav) writer.SetWavFormat(c.wav->sampleRate, c.wav->channels, c.wav->bitsPerSample);
+      break;
+    case OutputType::Wma: writer.SetWmaProfile(c.wmaProfile); break;
+    case OutputType::Ogg:
+      writer.SetOggFormat(c.ogg.sampleRate, c.ogg.channels, c.ogg.nominalKbps, c.ogg.maxKbps, c.ogg.minKbps,
+                          c.ogg.quality);
+      break;
+  }
 }
 
 }  // namespace snipwave

@@ -10,7 +10,6 @@ namespace snipwave {
 class IAudioFile2;
 class IAudioFile2LameEnc;
 class SettingsStore;
-struct MainState;
 
 // The output types in the order of the main window's format list `cm_Format`.
 enum class OutputType { Mp3 = 0, Wav = 1, Wma = 2, Ogg = 3 };
@@ -30,6 +29,35 @@ inline constexpr const char* kOggNotSupported = "This OGG Format not supported."
 // goes on with the profile's text and the reason.
 inline constexpr const char* kWmaNotSupported = "This WMA format is not supported.";
 
+// The writer parameters of one output type, as the settings gave them when a
+// job started; every worker's writer gets the same.
+struct OutputConfiguration {
+  OutputType type = OutputType::Mp3;
+  QString extension;  // ".mp3", ".wav", ".wma", ".ogg"
+  // MP3: the encoder's settings as the configuration set them; the VBR
+  // values stay as the encoder has them where unset.
+  struct Mp3 {
+    int sampleRate = 0, bitRate = 0, channels = 0, quality = 0;
+    std::optional<int> vbrMode, vbrBitRate, vbrQuality;
+  } mp3;
+  // WAV: the format set on the writer; none leaves the writer's own choice
+  // (the source's rate and channels, 16 bits).
+  struct Wav {
+    int sampleRate = 0, channels = 0, bitsPerSample = 0;
+  };
+  std::optional<Wav> wav;
+  int wmaProfile = 0;  // 1..47
+  // OGG: quality -1 is the managed bit rate.
+  struct Ogg {
+    int sampleRate = 0, channels = 0, nominalKbps = 0, maxKbps = 0, minKbps = 0, quality = -1;
+  } ogg;
+};
+
+// Sets a writer (and, for MP3, its encoder) to a captured configuration:
+// the same calls the configuration made on the writer it was read with.
+void ApplyOutputConfiguration(const OutputConfiguration& configuration, IAudioFile2& writer,
+                              IAudioFile2LameEnc& encoder);
+
 // The result of turning the stored settings into writer parameters: the
 // extension of the output files, or the message of a refusal.
 struct OutputSetup {
@@ -39,6 +67,7 @@ struct OutputSetup {
   // from ("mp3: 8000 Hz, 320 kbit/s, 2 channels", "mp3").
   QString refusedValues;
   QString section;
+  OutputConfiguration configuration;  // what was applied, when not refused
   bool refused() const { return !refusal.isEmpty(); }
 };
 
@@ -57,14 +86,9 @@ inline constexpr int kJoinWmaProfile = 13;
 OutputSetup ApplyOutputSettings(OutputType type, const SettingsStore& settings, IAudioFile2& writer,
                                 IAudioFile2LameEnc& encoder, OutputUse use = OutputUse::Cut);
 
-// Configure output, the first step of both jobs (called with `Converting` set
-// and `cm_Format` disabled): the type chosen in `cm_Format`, the settings of
-// `SettingsFile`, applied to `AudioFileWrite` and `AudioFile2LameEnc`.
-// Returns the extension; on refusal it has shown the message, cleared
-// `Converting` and enabled `cm_Format`, and returns nothing; `refusedValues`
-// (when given) then receives the values refused and where they come from
-// ("mp3: 8000 Hz, 320 kbit/s, 2 channels from [mp3] in /home/u/.config/Snipwave.ini").
-std::optional<QString> ConfigureOutput(MainState& state, QString* refusedValues = nullptr,
-                                       OutputUse use = OutputUse::Cut);
+// The values of a refusal and where they are set, for a caller that says
+// more than its message ("mp3: 8000 Hz, 320 kbit/s, 2 channels from [mp3] in
+// /home/u/.config/Snipwave.ini"); empty when the refusal names no values.
+QString RefusedValuesText(const OutputSetup& setup, const SettingsStore& settings);
 
 }  // namespace snipwave

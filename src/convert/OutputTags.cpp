@@ -3,17 +3,8 @@
 #include "components/tags/TagReader.h"
 #include "components/tags/TagWriter.h"
 #include "platform/Error.h"
-#include "settings/SettingsKeys.h"
-#include "settings/SettingsStore.h"
-#include "state/MainState.h"
 
 namespace snipwave::detail {
-
-bool KeepTags(const MainState& state, const JobOptions& options) {
-  if (options.keepTags) return *options.keepTags;
-  if (!state.SettingsFile) return true;
-  return state.SettingsFile->ReadBool(settings::section::kFormat, settings::key::kKeepTags, true);
-}
 
 TagSet SourceTags(const QString& path) {
   try {
@@ -23,11 +14,11 @@ TagSet SourceTags(const QString& path) {
   }
 }
 
-void TagOutput(const JobOptions& options, const QString& temporaryPath, const QString& finalPath, const TagSet& tags,
+void TagOutput(ITagWriter* tagWriter, const QString& temporaryPath, const QString& finalPath, const TagSet& tags,
                JobReport& report) {
   if (tags.Empty()) return;
   TagLibWriter defaultWriter;
-  ITagWriter& writer = options.tagWriter ? *options.tagWriter : defaultWriter;
+  ITagWriter& writer = tagWriter ? *tagWriter : defaultWriter;
   try {
     writer.WriteTags(temporaryPath, tags);
   } catch (const std::exception& e) {

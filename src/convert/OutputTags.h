@@ -7,13 +7,9 @@
 
 namespace snipwave {
 
-struct MainState;
+class ITagWriter;
 
 namespace detail {
-
-// Whether the job's outputs get tags: the option when given, else [Format]
-// "KeepTags" of the settings file (default on).
-bool KeepTags(const MainState& state, const JobOptions& options);
 
 // The tags of a source; a source whose tags cannot be read has none (its
 // audio was read, so the job goes on).
@@ -21,8 +17,8 @@ TagSet SourceTags(const QString& path);
 
 // Tags the finished output at `temporaryPath` before it gets its final name.
 // A failure keeps the output untagged and adds a message naming `finalPath`
-// to the report's tag failures.
-void TagOutput(const JobOptions& options, const QString& temporaryPath, const QString& finalPath, const TagSet& tags,
+// to the report's tag failures. `writer` none: the TagLib writer.
+void TagOutput(ITagWriter* writer, const QString& temporaryPath, const QString& finalPath, const TagSet& tags,
                JobReport& report);
 
 }  // namespace detail

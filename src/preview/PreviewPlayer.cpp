@@ -93,8 +93,6 @@ void PreviewPlayer::Play() {
 }
 
 void PreviewPlayer::Stop() {
-  // Also the abort of a running cut or join: it ends at its next check.
-  state_.Converting = false;
   if (!state_.Playing) return;
 
   feeding_ = false;
@@ -140,7 +138,7 @@ void PreviewPlayer::AudioPlayer1Timer(std::int64_t currentSamples) {
 
 void PreviewPlayer::AudioPlayer1EndPlay() {
   // Only the end of this preview's playback ends it; a late end event must
-  // not abort a job that started since (stop clears Converting).
+  // not touch a job that started since.
   if (!state_.Playing || !feeding_) return;
   Stop();
 }

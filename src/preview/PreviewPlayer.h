@@ -48,10 +48,10 @@ class PreviewPlayer {
   // adding, and on an empty list. When paused, the pause ends and the preview
   // starts afresh from the bar's value (reopening the file).
   void Play();
-  // "stop", "playstop", Stop1, Stop2, the end of playback: clears Converting
-  // first (which asks a running cut or join to stop), then, when a preview
+  // "stop", "playstop", Stop1, Stop2, the end of playback: when a preview
   // runs or is paused, closes the reader, halts the player, shows "Stop" in the
-  // row, and puts the bar and "time" back to 0.
+  // row, and puts the bar and "time" back to 0. (The window's stop command
+  // also stops a running cut or join, through its job thread.)
   void Stop();
   // "pause": previewing -> paused (player halted, reader and bar kept);
   // paused -> previewing again from the bar's value. Refused when idle.

@@ -45,6 +45,9 @@ inline constexpr std::string_view kHeight = "Height";  // [Window], client pixel
 inline constexpr std::string_view kWaveHeight = "WaveHeight";
 // [Format]: 1 (default) gives every output the tags of its sources.
 inline constexpr std::string_view kKeepTags = "KeepTags";
+// [Format]: rows the window cuts at once, 1 or more; absent or below 1: the
+// number of processor cores. 1 cuts one row after the other.
+inline constexpr std::string_view kJobs = "Jobs";
 // [mp3]: 1 copies the source's MP3 frames inside a range instead of
 // re-encoding them (default 0), when source and output formats agree.
 inline constexpr std::string_view kLossless = "lossless";

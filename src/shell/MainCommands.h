@@ -34,10 +34,6 @@ struct MainCommands {
   std::function<void(ISkinObject& source, int button, int x, int y)> MouseDown;
   std::function<void(ISkinObject& source, int newPos)> ScrollTrack;
   std::function<void(ISkinObject& source, int button, int x, int y)> MouseUp;
-
-  // The clean-up of a job that an error ended: files closed, progress reset,
-  // Converting cleared, the format list enabled, the output folder opened.
-  std::function<void()> AbortJobAfterError;
 };
 
 }  // namespace snipwave

@@ -7,6 +7,7 @@
 #include "platform/DialogService.h"
 #include "platform/Launcher.h"
 #include "platform/MessagePump.h"
+#include "convert/JobRequest.h"
 #include "shell/SilenceSplitChoice.h"
 
 namespace snipwave {
@@ -24,6 +25,9 @@ struct MainComponents {
   std::unique_ptr<IDialogService> Dialogs;
   std::unique_ptr<ILauncher> Launcher;
   std::unique_ptr<IMessagePump> MessagePump;
+  // Makes the readers, writers and encoders of a job's workers; none: the
+  // program's own.
+  RowComponentsFactory JobComponents;
   // "Split at silences"'s dialog; none: the program's own.
   std::unique_ptr<ISilenceSplitDialog> SilenceSplitDialog;
 };

@@ -20,10 +20,8 @@
 #include "settings/SettingsKeys.h"
 #include "shell/FormatChooser.h"
 #include "shell/StartupPicture.h"
-#include "convert/CutJob.h"
 #include "convert/JobEndMessage.h"
-#include "convert/JobSupport.h"
-#include "convert/JoinJob.h"
+#include "convert/RealRowComponents.h"
 #include "components/skin/SkinPalette.h"
 #include "components/skin/SkinSurface.h"
 #include "components/skin/TSkin.h"
@@ -74,7 +72,7 @@ QString DataFolder() { return ProgramDataFolder(kSkinFileName); }
 }  // namespace
 
 Tfm_main::Tfm_main(MainComponents components, QWidget* parent)
-    : QWidget(parent), components_(std::move(components)) {
+    : QWidget(parent), components_(std::move(components)), jobs_(std::make_unique<JobThread>()) {
   setObjectName("fm_main");
   setWindowTitle(QStringLiteral("Snipwave"));
   CreateControls();
@@ -118,6 +116,8 @@ Tfm_main::Tfm_main(MainComponents components, QWidget* parent)
 }
 
 Tfm_main::~Tfm_main() {
+  // A job still running ends first: it reports to the list and the progress display.
+  jobs_->StopAndWait();
   // The player and the skin call back into the features; silence them before
   // the features go.
   if (components_.AudioPlayer1) {
@@ -158,6 +158,7 @@ void Tfm_main::WireFeatures() {
   };
   c.PauseToggle = [this] { preview_->PauseToggle(); };
   c.Stop = [this] {
+    jobs_->Stop();
     silenceSplits_->Stop();
     if (rangePlayback_) rangePlayback_->EndRangeMode();
     preview_->Stop();
@@ -169,10 +170,10 @@ void Tfm_main::WireFeatures() {
   c.MoveDown = [this] { tracks_->MoveDown(); };
   // A job and a silence search would share the progress display and the rows.
   c.Cut = [this] {
-    if (!silenceSplits_->RefuseWhileRunning()) RunJob(snipwave::Cut);
+    if (!silenceSplits_->RefuseWhileRunning()) StartCut();
   };
   c.Join = [this] {
-    if (!silenceSplits_->RefuseWhileRunning()) RunJob(snipwave::Join);
+    if (!silenceSplits_->RefuseWhileRunning()) StartJoin();
   };
   c.SetBegin = [this] { marking_->SetBegin(); };
   c.SetEnd = [this] { marking_->SetEnd(); };
@@ -184,10 +185,6 @@ void Tfm_main::WireFeatures() {
   c.ScrollTrack = [this](ISkinObject& source, int newPos) { preview_->Skin1ScrollTrack(source, newPos); };
   c.MouseUp = [this](ISkinObject& source, int, int, int) { preview_->Skin1MouseUp(source); };
   WireKeys();
-  c.AbortJobAfterError = [this] {
-    // The first message was shown already; a close that failed again is told too.
-    for (const QString& message : AbortJobAfterError(state_)) Dialogs().ShowInformation(message);
-  };
 }
 
 void Tfm_main::CreateControls() {
@@ -363,8 +360,8 @@ QString Tfm_main::HelpFilePath() const { return DataFolder() + kHelpFile; }
 void Tfm_main::ApplicationEvents1HelpKey() { Launcher().OpenHelpFile(HelpFilePath()); }
 
 void Tfm_main::ApplicationEvents1Exception(const std::exception& e) {
+  // A running job is not touched: it runs on its own thread and reports its own failures.
   Dialogs().ShowInformation(QString::fromUtf8(e.what()));
-  if (state_.Converting) Run(commands_.AbortJobAfterError);
   // The preview is only halted; its flags and texts stay until the user stops.
   if (state_.Playing && state_.AudioPlayer1) state_.AudioPlayer1->Stop();
 }
@@ -550,12 +547,47 @@ void Tfm_main::PlayRange() {
   });
 }
 
-void Tfm_main::RunJob(void (*job)(MainState&, const JobOptions&)) {
+RowComponentsFactory Tfm_main::JobComponents() const {
+  return components_.JobComponents ? components_.JobComponents : RowComponentsFactory(MakeRealRowComponents);
+}
+
+void Tfm_main::StartCut() {
   JobReport report;
-  job(state_, {QString(), &report});
-  // A failure leaves by an exception before this; the hook then tells it.
-  const QString message = JobEndMessage(report);
-  if (!message.isEmpty()) Dialogs().ShowInformation(message);
+  JobOptions options;
+  options.components = JobComponents();
+  std::optional<WindowCut> cut = PrepareCut(state_, options, report);
+  if (!cut) return;
+  jobView_ = std::make_unique<StateJobObserver>(state_, false);
+  jobs_->Start(
+      [cut = std::move(*cut)](IJobObserver& observer, std::stop_token stop) {
+        return RunCut(cut.request, cut.components, observer, stop);
+      },
+      *jobView_, [this](JobReport& ended) { JobEnded(ended, state_.OutputFolder); });
+}
+
+void Tfm_main::StartJoin() {
+  JobReport report;
+  JobOptions options;
+  options.components = JobComponents();
+  std::optional<WindowJoin> join = PrepareJoin(state_, options, report);
+  if (!join) return;
+  const QString folder = join->folderToOpen;
+  jobView_ = std::make_unique<StateJobObserver>(state_, true);
+  jobs_->Start(
+      [join = std::move(*join)](IJobObserver& observer, std::stop_token stop) {
+        RowComponents set = join.components();
+        return RunJoin(join.request, set, observer, stop);
+      },
+      *jobView_, [this, folder](JobReport& ended) { JobEnded(ended, folder); });
+}
+
+void Tfm_main::JobEnded(JobReport& report, const QString& folderToOpen) {
+  Run([&] {
+    EndJob(state_, report, folderToOpen);
+    if (report.end == JobEnd::Failed) return;
+    const QString message = JobEndMessage(report);
+    if (!message.isEmpty()) Dialogs().ShowInformation(message);
+  });
 }
 
 void Tfm_main::AddFromCommandLine(const QStringList& paths) {
@@ -674,9 +706,9 @@ void Tfm_main::ShowTransportState() {
 }
 
 void Tfm_main::FormCloseQuery() {
-  // A job still running ends at its next check and closes its files whole;
-  // nothing may touch the settings once they are released.
-  state_.Converting = false;
+  // A job still running stops as the stop command stops it and ends here,
+  // its files closed whole; it keeps the settings it started with.
+  jobs_->StopAndWait();
   if (silenceSplits_) silenceSplits_->Stop();
   try {
     SaveWindowSize();

@@ -7,7 +7,9 @@
 
 #include "shell/CommandDispatch.h"
 #include "shell/MainCommands.h"
+#include "shell/JobThread.h"
 #include "shell/MainComponents.h"
+#include "shell/WindowJobs.h"
 #include "state/MainState.h"
 
 class QGroupBox;
@@ -119,8 +121,11 @@ class Tfm_main final : public QWidget {
   void ShowTransportState();  // play and pause show whether they are on
   void WireKeys();
   void PlayRange();  // "Play range", P
-  // Runs a cut or join with a report; tells only what went wrong when it ends.
-  void RunJob(void (*job)(MainState&, const JobOptions&));
+  // Starts a cut or join on the job thread; when it ends, tells only what went wrong.
+  void StartCut();
+  void StartJoin();
+  void JobEnded(JobReport& report, const QString& folderToOpen);
+  RowComponentsFactory JobComponents() const;
   QString ListToolTip(int row, int column) const;
   // Runs an operation for a Qt or component callback. An exception must not
   // unwind through Qt's own frames, so it goes to the application's hook here.
@@ -146,6 +151,9 @@ class Tfm_main final : public QWidget {
   QSize sizeAtStart_;  // the size start-up gave the window; kept only when it changed
   int waveHeightAtStart_ = 0;  // the splitter's height read at start-up; kept only when it changed
   int shownTransport_ = -1;  // what play/pause show: -1 unknown, else Playing + 2 * Paused
+  // The running job's view and thread; the thread goes first, before anything it reports to.
+  std::unique_ptr<StateJobObserver> jobView_;
+  std::unique_ptr<JobThread> jobs_;
 };
 
 }  // namespace snipwave

@@ -51,7 +51,6 @@ TEST(CutJob, RefusalsComeInOrderAndChangeNothing) {
     EXPECT_EQ(h.format.enabled, !c.converting);
     EXPECT_TRUE(h.calls.isEmpty()) << h.calls.join(", ").toStdString();
     EXPECT_TRUE(h.launcher.folders.isEmpty());
-    EXPECT_EQ(h.pump.calls, 0);
     EXPECT_EQ(report.end, JobEnd::NotStarted);
     if (c.row) {
       EXPECT_EQ(h.status(0), "unconverted");
@@ -94,8 +93,6 @@ TEST(CutJob, ThreeRowsInCallOrderWithTheirOwnChunkSizes) {
   EXPECT_EQ(h.state.OutputFolder, folder);
   EXPECT_FALSE(h.reader.IsOpen());
   EXPECT_FALSE(h.writer.IsOpen());
-  // Messages: once per row, twice per chunk.
-  EXPECT_EQ(h.pump.calls, 3 + 2 * 5);
 }
 
 TEST(CutJob, SecondAndThirdCutsTakeNumberedNames) {
@@ -112,19 +109,22 @@ TEST(CutJob, ProgressPerChunkAndPerFile) {
   JobHarness h;
   h.AddRow("a.mp3", 0, 100000);
   h.AddRow("b.mp3", 0, 100000);
-  QList<int> atPump;
+  QList<int> widths;
   QStringList texts;
-  h.pump.onCall = [&](int) {
-    atPump << h.barWidth();
-    texts << (h.percentVisible() ? h.percentText() : "hidden");
+  JobOptions options;
+  options.afterReport = [&](int) {
+    const QString text = h.percentVisible() ? h.percentText() : "hidden";
+    if (!texts.isEmpty() && texts.last() == text && widths.last() == h.barWidth()) return;
+    widths << h.barWidth();
+    texts << text;
   };
 
-  Cut(h.state);
+  Cut(h.state, options);
 
   // 8820 of 10000 is 461 px of 523; 10000 is the full bar.
-  EXPECT_THAT(atPump, ElementsAre(0, 0, 0, 461, 461,  // row 0: start, chunk 1, chunk 2
-                                  523, 0, 0, 461, 461));  // row 1 starts at 100 %, falls to 0
-  EXPECT_THAT(texts, ElementsAre("hidden", "hidden", "hidden", "88%", "88%", "100%", "hidden", "hidden", "88%", "88%"));
+  EXPECT_THAT(widths, ElementsAre(0, 461, 523,    // row 0: start, chunk 1, chunk 2
+                                  0, 461, 523));  // row 1 starts at 0 again
+  EXPECT_THAT(texts, ElementsAre("hidden", "88%", "100%", "hidden", "88%", "100%"));
   EXPECT_THAT(h.callsMatching("reader.ReadSamples"),
               ElementsAre("reader.ReadSamples(88200)", "reader.ReadSamples(11800)", "reader.ReadSamples(88200)",
                           "reader.ReadSamples(11800)"));
@@ -136,13 +136,13 @@ TEST(CutJob, ProgressPerChunkAndPerFile) {
 TEST(CutJob, StopDuringTheSecondOfThreeRows) {
   JobHarness h;
   for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) h.AddRow(name, 0, 100000);
-  // Pump calls: row 0 uses 1 + 2 + 2; row 1 starts with call 6, its second
-  // chunk is preceded by calls 9 and 10. Stop arrives at call 9.
-  h.pump.onCall = [&](int call) {
-    if (call == 9) h.state.Converting = false;  // what the stop command does first
-  };
+  // Stop arrives while row 1 shows its first chunk.
   JobReport report;
-  Cut(h.state, {QString(), &report});
+  JobOptions options{QString(), &report};
+  options.afterReport = [&](int) {
+    if (h.status(1) == "Cutting" && h.percentVisible() && h.percentText() == "88%") options.stop.request_stop();
+  };
+  Cut(h.state, options);
 
   EXPECT_THAT(h.simWriter.framesPerFile, ElementsAre(100000, 88200));
   EXPECT_EQ(h.status(0), "Finish");
@@ -169,12 +169,13 @@ TEST(CutJob, RowsTheJobDoesNotReachKeepTheirStatus) {
   // The second cut skips row 0 (its source is gone), is stopped in row 1 and
   // never reaches row 2: rows 0 and 2 keep the first cut's "Finish".
   QFile::remove(h.state.TrackTable[0].FilePath);
-  const int before = h.pump.calls;
-  h.pump.onCall = [&](int call) {
-    if (call == before + 5) h.state.Converting = false;  // before row 1's second chunk
-  };
+  h.state.lv->SetCellText(1, kStatusCell, "earlier");
   h.state.lv->SetCellText(2, kStatusCell, "earlier");
-  Cut(h.state);
+  JobOptions stopped;
+  stopped.afterReport = [&](int) {  // before row 1's second chunk
+    if (h.status(1) == "Cutting" && h.percentVisible() && h.percentText() == "88%") stopped.stop.request_stop();
+  };
+  Cut(h.state, stopped);
   EXPECT_EQ(h.status(0), "Finish");
   EXPECT_EQ(h.status(1), "Finish");
   EXPECT_EQ(h.status(2), "earlier");
@@ -236,15 +237,20 @@ TEST(CutJob, MissingOutputFolderIsCreatedOneLevelDeep) {
 }
 
 TEST(CutJob, EmptyOrMissingDirMeansTheDefaultFolder) {
+  // A join whose save dialog is cancelled shows which folder the job took.
   JobHarness h;
+  h.AddRow("a.mp3", 0, 1000);
   h.settings.WriteString(settings::section::kFormat, settings::key::kDir, "");
-  EXPECT_EQ(detail::ReadOutputFolder(h.state, QString()), DefaultOutputFolder());
+  Join(h.state);
+  EXPECT_EQ(h.state.OutputFolder, DefaultOutputFolder());
   EXPECT_FALSE(DefaultOutputFolder().isEmpty());
-  EXPECT_EQ(detail::ReadOutputFolder(h.state, "/given"), "/given");
+  Join(h.state, {h.dir.file("given")});
+  EXPECT_EQ(h.state.OutputFolder, h.dir.file("given"));
   TempDir other;
   SettingsStore none(other.file("Snipwave.ini"));
   h.state.SettingsFile = &none;
-  EXPECT_EQ(detail::ReadOutputFolder(h.state, QString()), DefaultOutputFolder());
+  Join(h.state);
+  EXPECT_EQ(h.state.OutputFolder, DefaultOutputFolder());
 }
 
 TEST(CutJob, EmptyRangeWritesAnEmptyFileAndFinishes) {
@@ -306,17 +312,16 @@ TEST(CutJob, FormatTheWriterRefusesNamesTheSource) {
   ON_CALL(h.writer, SetPcmFormat(_, _)).WillByDefault([](int, int) {
     throw Error("Cannot take the audio written: 44100 Hz with 258 channel(s) is not a valid PCM format");
   });
-  try {
-    Cut(h.state);
-    ADD_FAILURE() << "no error";
-  } catch (const Error& e) {
-    EXPECT_EQ(std::string(e.what()), a.toStdString() + " has audio the output cannot take (Cannot take the audio "
-                                                       "written: 44100 Hz with 258 channel(s) is not a valid PCM format)");
-  }
+  JobReport report;
+  Cut(h.state, {QString(), &report});
+  EXPECT_EQ(report.end, JobEnd::Failed);
+  EXPECT_EQ(report.failure, a + " has audio the output cannot take (Cannot take the audio "
+                                "written: 44100 Hz with 258 channel(s) is not a valid PCM format)");
+  EXPECT_EQ(h.dialogs.infoTexts(), QStringList{report.failure});
   EXPECT_TRUE(QDir(h.outFolder()).isEmpty());
 }
 
-TEST(CutJob, FailureLeavesTheJobAndTheCleanUpClosesEverything) {
+TEST(CutJob, FailureEndsTheJobAtItsRowAndClosesEverything) {
   JobHarness h;
   for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) h.AddRow(name, 0, 100000);
   int reads = 0;
@@ -324,16 +329,15 @@ TEST(CutJob, FailureLeavesTheJobAndTheCleanUpClosesEverything) {
     if (++reads == 4) throw Error("Decoding \"b.mp3\": Invalid data found when processing input");
     return SampleBuffer(std::size_t(frames) * 2, 0.1f);
   });
-  EXPECT_THROW(Cut(h.state), Error);
+  JobReport report;
+  Cut(h.state, {QString(), &report});
+  EXPECT_EQ(report.end, JobEnd::Failed);
+  EXPECT_EQ(h.dialogs.infoTexts(), QStringList{"Decoding \"b.mp3\": Invalid data found when processing input"});
   EXPECT_EQ(h.status(1), "Cutting");
   EXPECT_EQ(h.status(2), "unconverted");
-  EXPECT_TRUE(h.state.Converting);
-  EXPECT_TRUE(h.reader.IsOpen());
   // What was read before the source failed is kept, complete, under its name.
-  EXPECT_FALSE(h.writer.IsOpen());
   EXPECT_EQ(QDir(h.outFolder()).entryList(QDir::Files | QDir::Hidden), (QStringList{"Cut_a.mp3", "Cut_b.mp3"}));
-
-  EXPECT_TRUE(AbortJobAfterError(h.state).isEmpty());
+  EXPECT_TRUE(report.cleanupFailures.isEmpty());
   EXPECT_FALSE(h.reader.IsOpen());
   EXPECT_FALSE(h.writer.IsOpen());
   EXPECT_FALSE(h.state.Converting);
@@ -350,12 +354,10 @@ TEST(CutJob, FailedWriteLeavesNoFileBehind) {
   h.simWriter.onWrite = [&](const SampleBuffer&) {
     if (h.simWriter.created.size() == 2) throw Error("Cannot write \"" + h.simWriter.temporaries[1].toStdString() + "\": No space left on device");
   };
-  try {
-    Cut(h.state);
-    ADD_FAILURE() << "no error";
-  } catch (const Error& e) {  // the message names the file the user knows
-    EXPECT_EQ(std::string(e.what()), "Cannot write \"" + h.outFile("Cut_b.mp3").toStdString() + "\": No space left on device");
-  }
+  JobReport report;
+  Cut(h.state, {QString(), &report});
+  // The message names the file the user knows.
+  EXPECT_EQ(report.failure, "Cannot write \"" + h.outFile("Cut_b.mp3") + "\": No space left on device");
   EXPECT_EQ(QDir(h.outFolder()).entryList(QDir::Files | QDir::Hidden), QStringList{"Cut_a.mp3"});
 }
 
@@ -366,32 +368,26 @@ TEST(CutJob, OutputFileThatCannotBeCreatedLeavesTheRowCutting) {
   QFile::remove(h.dir.file("blocked"));
   WriteText(h.dir.file("blocked"), "x");
   h.settings.WriteString(settings::section::kFormat, settings::key::kDir, h.dir.file("blocked"));
-  EXPECT_THROW(Cut(h.state), Error);
+  JobReport report;
+  Cut(h.state, {QString(), &report});
+  EXPECT_EQ(report.end, JobEnd::Failed);
   EXPECT_EQ(h.status(0), "Cutting");
-  AbortJobAfterError(h.state);
   EXPECT_FALSE(h.state.Converting);
   EXPECT_EQ(h.launcher.folders, QStringList{h.dir.file("blocked") + "/"});
   EXPECT_EQ(ReadText(h.dir.file("blocked")), "x");
 }
 
-TEST(AbortJobAfterError, DoesNothingWithoutAJobAndFinishesDespiteAFailingClose) {
+TEST(CutJob, ACloseThatFailsAgainAfterAFailureIsToldAfterIt) {
   JobHarness h;
-  h.AddRow("a.mp3", 0, 1000);
-  AbortJobAfterError(h.state);
-  EXPECT_TRUE(h.launcher.folders.isEmpty());
-  EXPECT_TRUE(h.calls.isEmpty());
-
-  h.state.Converting = true;
-  h.format.enabled = false;
-  h.state.OutputFolder = "/music/";
-  ON_CALL(h.reader, IsOpen()).WillByDefault(Return(true));
-  ON_CALL(h.writer, IsOpen()).WillByDefault(Return(true));
+  h.AddRow("a.mp3", 0, 100000);
+  ON_CALL(h.reader, ReadSamples(_)).WillByDefault([](int) -> SampleBuffer { throw Error("Decoding: broken"); });
   EXPECT_CALL(h.reader, CloseFile()).WillOnce([] { throw Error("Closing: disk full"); });
-  EXPECT_CALL(h.writer, CloseFile());
-  EXPECT_EQ(AbortJobAfterError(h.state), QStringList{"Closing: disk full"});
+  JobReport report;
+  Cut(h.state, {QString(), &report});
+  EXPECT_EQ(h.dialogs.infoTexts(), (QStringList{"Decoding: broken", "Closing: disk full"}));
   EXPECT_FALSE(h.state.Converting);
   EXPECT_TRUE(h.format.enabled);
-  EXPECT_EQ(h.launcher.folders, QStringList{"/music/"});
+  EXPECT_EQ(h.launcher.folders, QStringList{h.outFolder() + "/"});
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "TempDir.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
+#include "shell/WindowJobs.h"
 #include "state/MainState.h"
 
 namespace snipwave::test {

@@ -243,10 +243,10 @@ TEST(ConfigureOutputState, ConfiguresFromTheChosenFormatAndSettingsFile) {
   JobHarness h;
   h.format.index = 2;
   h.settings.WriteInteger(sec::kWma, key::kFormat, 3);
-  EXPECT_CALL(h.writer, SetWmaProfile(4));
-  h.state.Converting = true;
-  EXPECT_EQ(ConfigureOutput(h.state), std::optional<QString>(".wma"));
-  EXPECT_TRUE(h.state.Converting);
+  h.AddRow("a.mp3", 0, 1000);
+  EXPECT_CALL(h.writer, SetWmaProfile(4)).Times(::testing::AtLeast(1));
+  Cut(h.state);
+  EXPECT_EQ(h.simWriter.created, QStringList{h.outFile("Cut_a.wma")});
   EXPECT_TRUE(h.dialogs.shown.isEmpty());
 }
 

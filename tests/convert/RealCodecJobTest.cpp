@@ -23,6 +23,7 @@
 #include "platform/Error.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
+#include "shell/WindowJobs.h"
 #include "state/MainState.h"
 
 namespace snipwave::test {
@@ -176,11 +177,13 @@ TEST(RealCutJob, StopDuringTheSecondRowLeavesAShorterValidFile) {
   h.format.index = 1;
   const QString source = StereoWav();
   for (int i = 0; i < 3; ++i) h.AddRow(source, 0, 100000);
-  // Row 0: calls 1-5; row 1: call 6, then 7-8 before its first chunk, 9-10 before its second.
-  h.pump.onCall = [&](int call) {
-    if (call == 9) h.state.Converting = false;
+  // Stop arrives while row 1 shows its first chunk.
+  JobOptions options;
+  options.afterReport = [&](int) {
+    if (h.list.CellText(1, kStatusCell) == "Cutting" && h.skin.object("showpos").text == "88%")
+      options.stop.request_stop();
   };
-  Cut(h.state);
+  Cut(h.state, options);
   const QString base = QFileInfo(source).completeBaseName() + ".wav";
   EXPECT_EQ(DecodeWithFfmpeg(h.out("Cut_" + base)).size(), 200000u);
   EXPECT_EQ(DecodeWithFfmpeg(h.out("Cut(1)_" + base)).size(), 2u * 88200u);
@@ -289,11 +292,12 @@ TEST(RealJobErrors, SourceThatShrinksWhileItIsCutEndsTheRowWithAMessage) {
   ASSERT_TRUE(QFile::copy(StereoWav(), source));
   h.AddRow(source, 0, -1);  // four seconds
   // Before the first read another program cuts the file to one second.
-  h.pump.onCall = [&](int call) {
-    if (call == 3) ASSERT_TRUE(QFile::resize(source, 44 + 44100 * 4));
-  };
   JobReport report;
-  Cut(h.state, {QString(), &report});
+  JobOptions options{QString(), &report};
+  options.afterReport = [&](int n) {
+    if (n == 3) ASSERT_TRUE(QFile::resize(source, 44 + 44100 * 4));
+  };
+  Cut(h.state, options);
   ASSERT_EQ(report.shortReads.size(), 1);
   EXPECT_TRUE(report.shortReads[0].startsWith(source + " ended after 0:0")) << report.shortReads[0].toStdString();
   EXPECT_TRUE(report.shortReads[0].endsWith(" of 0:04.000")) << report.shortReads[0].toStdString();
@@ -321,15 +325,15 @@ TEST(RealJobErrors, Mp3SourceThatShrinksWhileItsFramesAreCopiedEndsTheRowWithAMe
     // source to half its bytes (about ten seconds).
     const qint64 size = QFileInfo(source).size();
     bool cut = false;
-    h.pump.onCall = [&](int) {
+    JobReport report;
+    JobOptions options{QString(), &report};
+    options.keepMp3Frames = true;
+    options.afterReport = [&](int) {
       const QFileInfoList files = QDir(h.out()).entryInfoList(QDir::Files | QDir::Hidden);
       if (cut || files.isEmpty() || files[0].size() < 50000) return;
       cut = true;
       ASSERT_TRUE(QFile::resize(source, size / 2));
     };
-    JobReport report;
-    JobOptions options{QString(), &report};
-    options.keepMp3Frames = true;
     if (join) {
       h.dialogs.saveAnswers.push_back(h.out("mix"));
       Join(h.state, options);
@@ -369,8 +373,9 @@ TEST(RealJobErrors, UnwritableOutputFolderLeavesEarlierFilesIntact) {
     f.write("not a folder");
   }
   h.settings.WriteString(sec::kFormat, key::kDir, blocked);
-  EXPECT_THROW(Cut(h.state), Error);
-  AbortJobAfterError(h.state);
+  JobReport report;
+  Cut(h.state, {QString(), &report});
+  EXPECT_EQ(report.end, JobEnd::Failed);
   EXPECT_FALSE(h.reader.IsOpen());
   EXPECT_FALSE(h.writer.IsOpen());
   EXPECT_FALSE(h.state.Converting);
@@ -525,9 +530,10 @@ TEST(RealJobTags, AJoinKeepsTheTagChoiceItStartedWithWhenTheWindowCloses) {
   h.AddRow(TaggedSource("ogg"), 0, 22050);
   h.dialogs.saveAnswers.push_back(h.out("closed"));
   // Closing the window releases the settings while the join still runs.
-  h.pump.onCall = [&](int) { h.settings.Release(); };
+  JobOptions options;
+  options.afterReport = [&](int) { h.settings.Release(); };
 
-  Join(h.state);
+  Join(h.state, options);
 
   const ProbedTags got = ProbeTags(h.out("closed.mp3"));
   EXPECT_FALSE(got.values.contains("artist"));

@@ -234,7 +234,7 @@ TEST_F(MainWindowCommands, CutAndJoinThroughTheSkin) {
   Click("add");
   window().cm_Format->setCurrentIndex(1);  // WAV
   Click("cut");
-  EXPECT_FALSE(state().Converting);
+  WaitForJob();
   EXPECT_EQ(state().lv->CellText(0, kStatusCell), "Finish");
   const QString cutA = QDir(out.path()).filePath("Cut_" + QFileInfo(a).fileName());
   ASSERT_TRUE(QFile::exists(cutA));
@@ -246,6 +246,7 @@ TEST_F(MainWindowCommands, CutAndJoinThroughTheSkin) {
 
   dialogs->saveAnswers.push_back(out.file("mix"));
   Click("combine");
+  WaitForJob();
   const QString joined = out.file("mix.wav");
   ASSERT_TRUE(QFile::exists(joined));
   EXPECT_EQ(DecodeWithFfmpeg(joined).size(), DecodeWithFfmpeg(a).size() + DecodeWithFfmpeg(b).size());
@@ -255,6 +256,7 @@ TEST_F(MainWindowCommands, CutAndJoinThroughTheSkin) {
   // A desktop without a folder opener: its result is ignored, as it always was.
   launcher->folderOpens = false;
   Click("cut");
+  WaitForJob();
   EXPECT_TRUE(dialogs->infoTexts().isEmpty());
 
   // Refusals come from the job itself, the same through the menu.

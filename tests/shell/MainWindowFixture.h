@@ -74,6 +74,8 @@ class MainWindowFixture : public ::testing::Test {
   Tfm_main& window() { return program->fm_main(); }
   MainState& state() { return window().State(); }
   void Click(const QString& name) { ClickSkinObject(window().Skin1(), &window(), name); }
+  // Jobs run on their own thread: waits for the one started to end.
+  void WaitForJob() { ASSERT_TRUE(QTest::qWaitFor([&] { return !state().Converting; }, 120000)); }
   void TriggerMenuItem(const QString& name) {
     QAction* action = window().FindMenuItem(name);
     ASSERT_NE(action, nullptr) << name.toStdString();

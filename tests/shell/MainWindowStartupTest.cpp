@@ -201,29 +201,30 @@ TEST_F(MainWindowStartup, FileAndHelpOpenTheirMenusJustBelowTheirButtons) {
 TEST_F(MainWindowStartup, ErrorDuringAJobIsShownThenTheJobIsCleanedUp) {
   TempDir work;
   const QString source = ChirpFixture("hook-source.wav", 1.0, 44100, 2);
-  AddListRow(state());
-  state().AudioFileRead->OpenFile(source.toStdString());
-  state().AudioFileWrite->SetPcmFormat(44100, 2);
-  state().AudioFileWrite->CreateOutputFile(work.fileStd("partial.wav"));
-  state().AudioFileWrite->WriteSamples(state().AudioFileRead->ReadSamples(4410));
-  state().Converting = true;
-  state().OutputFolder = work.path();
-  state().cm_Format->SetEnabled(false);
-  ShowProgress(state(), 5000);
-  window().Commands().Cut = [] { throw Error("Cannot decode \"x.mp3\": Invalid data found"); };
+  // A regular file stands where the output folder should be.
+  const QString blocked = work.file("blocked");
+  {
+    QFile file(blocked);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a folder");
+  }
+  SettingsStore("Snipwave.ini").WriteString("Format", "Dir", blocked);
+  dialogs->openAnswers.push_back({source});
+  Click("add");
 
   Click("cut");
+  WaitForJob();
 
-  EXPECT_EQ(dialogs->infoTexts(), QStringList{"Cannot decode \"x.mp3\": Invalid data found"});
-  EXPECT_FALSE(state().AudioFileRead->IsOpen());
-  EXPECT_FALSE(state().AudioFileWrite->IsOpen());
-  EXPECT_FALSE(state().Converting);
+  ASSERT_EQ(dialogs->infoTexts().size(), 1);
+  EXPECT_TRUE(dialogs->infoTexts()[0].contains(blocked)) << dialogs->infoTexts()[0].toStdString();
+  EXPECT_EQ(state().lv->CellText(0, kStatusCell), "Cutting");
   EXPECT_TRUE(window().cm_Format->isEnabled());
   EXPECT_EQ(Shown(state().pospb).rect.width(), 0);
   EXPECT_FALSE(Shown(state().showpos).visible);
-  EXPECT_EQ(launcher->folders, QStringList{work.path()});
-  // What was written before the error stays a complete file.
-  EXPECT_EQ(DecodeWithFfmpeg(work.file("partial.wav")).size(), 4410u * 2);
+  EXPECT_EQ(launcher->folders, QStringList{blocked + "/"});
+  QFile file(blocked);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), "not a folder");
 }
 
 TEST_F(MainWindowStartup, ErrorWithoutAJobChangesNothingElse) {

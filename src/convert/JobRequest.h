@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "convert/OutputConfiguration.h"
+
+namespace snipwave {
+
+class IAudioFile2;
+class IAudioFile2LameEnc;
+class ITagWriter;
+
+// One range of a source: frames [begin, end) of the file at `source` (an
+// absolute path), in the reader's frames of that file.
+struct JobRow {
+  QString source;
+  std::int64_t begin = 0;
+  std::int64_t end = 0;
+  std::int64_t Frames() const { return end > begin ? end - begin : 0; }
+};
+
+// The choices a job keeps from its start to its end, whatever the settings
+// file says meanwhile.
+struct JobChoices {
+  OutputConfiguration output;  // the writer's parameters, checked when captured
+  bool keepTags = true;        // outputs get the tags of their sources
+  // MP3 outputs of MP3 sources keep the source's frames (only the edges re-encoded).
+  bool keepMp3Frames = false;
+  ITagWriter* tagWriter = nullptr;  // none: the TagLib writer
+};
+
+// A cut: every row's range into a file of its own, "Cut_<name>" (or
+// "Cut(k)_<name>") in `outputFolder` (with a trailing separator; created one
+// level deep when missing). Up to `jobs` rows are cut at once; whatever that
+// number, outputs, names, statuses and messages are those of one row at a time.
+struct CutRequest {
+  std::vector<JobRow> rows;
+  JobChoices choices;
+  QString outputFolder;
+  int jobs = 1;
+};
+
+// A join: the rows' ranges one after the other into `outputPath`, every
+// source converted to the first row's rate and channel count. `replacing`:
+// the file exists and the user agreed to replace it (it is replaced only by
+// the finished join).
+struct JoinRequest {
+  std::vector<JobRow> rows;
+  JobChoices choices;
+  QString outputPath;
+  bool replacing = false;
+};
+
+// What one worker reads, writes and checks with; no set is used by two
+// threads at once. `checker` may be empty (outputs are not read back).
+struct RowComponents {
+  std::shared_ptr<IAudioFile2> reader;
+  std::shared_ptr<IAudioFile2> writer;
+  std::shared_ptr<IAudioFile2> checker;
+  std::shared_ptr<IAudioFile2LameEnc> encoder;
+  // The writer and encoder hold the job's output configuration already (the
+  // set the configuration was read with); a fresh set gets it from the job.
+  bool configured = false;
+};
+
+// Makes one fresh set per call (readers and writers with their init flag set).
+using RowComponentsFactory = std::function<RowComponents()>;
+
+}  // namespace snipwave

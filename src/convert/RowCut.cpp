@@ -1,0 +1,169 @@
+#include "convert/RowCut.h"
+
+#include <QSet>
+#include <algorithm>
+
+#include "components/audio/AudioInterfaces.h"
+#include "convert/JobSupport.h"
+#include "convert/LosslessMp3.h"
+#include "convert/OutputCheck.h"
+#include "convert/OutputNames.h"
+#include "convert/OutputTags.h"
+#include "platform/FileHelpers.h"
+#include "platform/FileNames.h"
+#include "platform/PendingOutputFile.h"
+
+namespace snipwave {
+
+RowOutcome::RowOutcome() = default;
+RowOutcome::~RowOutcome() = default;
+RowOutcome::RowOutcome(RowOutcome&&) noexcept = default;
+RowOutcome& RowOutcome::operator=(RowOutcome&&) noexcept = default;
+
+std::vector<RowPlan> PlanCutRows(const std::vector<JobRow>& rows, const QString& folder, const QString& extension) {
+  std::vector<RowPlan> plans(rows.size());
+  QSet<QString> reserved;
+  for (std::size_t row = 0; row < rows.size(); ++row) {
+    const QString& source = rows[row].source;
+    RowPlan& plan = plans[row];
+    if (!FileExists(source)) {
+      plan.skipMessage = detail::MissingSourceMessage(source);
+    } else if (const std::optional<QString> path = FreeCutOutputPath(folder, source, extension, reserved)) {
+      plan.outputPath = *path;
+      reserved.insert(*path);
+    } else {
+      plan.skipMessage = NoFreeCutNameMessage(source);
+    }
+  }
+  return plans;
+}
+
+namespace {
+
+// Copies `count` frames from the reader's position to the writer in chunks
+// of SampleRate x Channels frames (two seconds of stereo, one of mono); ends
+// early at a stop, when the source has no more frames, or when reading it
+// fails (kept in the outcome; a failing write throws). Returns the frames copied.
+std::int64_t CopyRange(IAudioFile2& reader, IAudioFile2& writer, const RowControl& control, RowOutcome& o) {
+  const int channels = reader.Channels();
+  const int rate = static_cast<int>(reader.SampleRate());
+  // Buffers hold one element per channel sample; a reader that reports no
+  // frame size is taken at its channel count.
+  const int frameSize = std::max(1, reader.FrameSize() > 0 ? reader.FrameSize() : channels);
+  std::int64_t done = 0;
+  std::int64_t chunk = std::int64_t(rate) * channels;
+  while (done < o.count) {
+    if (control.keepGoing && !control.keepGoing(done)) {
+      o.stopped = true;
+      return done;
+    }
+    chunk = std::min(chunk, o.count - done);
+    SampleBuffer buffer;
+    try {
+      buffer = reader.ReadSamples(static_cast<int>(chunk));
+    } catch (...) {
+      o.sourceFailure = std::current_exception();
+      return done;
+    }
+    if (buffer.empty()) return done;  // the source ended before the range did
+    writer.SetPcmFormat(rate, channels);
+    writer.WriteSamples(buffer);
+    done = std::min<std::int64_t>(done + static_cast<std::int64_t>(buffer.size()) / frameSize, o.count);
+  }
+  if (control.keepGoing) control.keepGoing(done);
+  return done;
+}
+
+// The row's source opened for copying its frames, or nullptr (with the
+// reason among the row's notes) when the row is re-encoded.
+std::unique_ptr<Mp3FrameSource> FrameSourceFor(const JobRow& row, IAudioFile2& reader,
+                                               const IAudioFile2LameEnc& encoder, QStringList& notes) {
+  QString reason;
+  std::unique_ptr<Mp3FrameSource> source =
+      Mp3FrameSource::Open(row.source, reader.LengthSamples(), encoder.SampleRate(), encoder.Channels(), &reason);
+  if (source && row.end > source->Stream().length) {
+    source.reset();
+    reason = "its range runs past its end";
+  }
+  if (source && !mp3copy::HoldsWholeFrame(source->Stream(), row.begin, row.end)) {
+    source.reset();
+    reason = "its range is shorter than an MP3 frame";
+  }
+  QString note = source ? QString() : ReencodedNote(row.source, reason);
+  if (source && !(source->Stream().infoTag && source->Stream().infoTag->hasGapless)) note = NoLengthTagNote(row.source);
+  if (!note.isEmpty()) notes << note;
+  return source;
+}
+
+}  // namespace
+
+RowOutcome CutRow(const JobRow& row, const RowPlan& plan, const JobChoices& choices, RowComponents& set,
+                  const RowControl& control) {
+  RowOutcome o;
+  if (plan.outputPath.isEmpty()) return o;  // the job says why
+  if (!FileExists(row.source)) {
+    o.goneMessage = detail::MissingSourceMessage(row.source);
+    return o;
+  }
+  o.announced = true;
+  if (control.started) control.started();
+  IAudioFile2& reader = *set.reader;
+  IAudioFile2& writer = *set.writer;
+  try {
+    detail::CloseIfOpen(&reader);
+    reader.OpenFile(SystemPath(row.source), 0, 1);
+    reader.SeekSample(row.begin, 3);
+    o.count = row.end - row.begin;
+    o.rate = reader.SampleRate();
+    detail::CloseIfOpen(&writer);
+    detail::SetWriterFormatOf(writer, row.source, static_cast<int>(o.rate), reader.Channels());
+    // Written under a temporary name; the job names it when it is the row's turn,
+    // and a failure below leaves no file behind.
+    o.output = std::make_unique<PendingOutputFile>(plan.outputPath);
+    const bool keepFrames = choices.keepMp3Frames && choices.output.type == OutputType::Mp3 && set.encoder;
+    const std::unique_ptr<Mp3FrameSource> frameSource =
+        keepFrames ? FrameSourceFor(row, reader, *set.encoder, o.frameCopyNotes) : nullptr;
+    try {
+      if (frameSource) {
+        bool stoppedHere = false;
+        const auto keepGoing = [&](double share) {
+          const bool go =
+              !control.keepGoing || control.keepGoing(static_cast<std::int64_t>(share * double(o.count)));
+          stoppedHere = stoppedHere || !go;
+          return go;
+        };
+        const std::vector<Mp3CopyRange> ranges = {{frameSource.get(), row.begin, row.end}};
+        const mp3copy::CopyOutcome copy = WriteMp3Copy(ranges, reader, true, o.output->TemporaryPath(), keepGoing);
+        o.frameCopyNotes << ReencodedRunNotes(copy, ranges);
+        o.done = copy.decodedFrames;
+        o.stopped = stoppedHere && o.done < o.count;
+      } else {
+        writer.CreateOutputFile(SystemPath(o.output->TemporaryPath()), 0);
+        o.done = CopyRange(reader, writer, control, o);
+      }
+      if (!o.sourceFailure && reader.IsOpen()) {  // a frame copy has closed it
+        o.damaged = reader.DamagedFrames();
+        detail::CloseIfOpen(&reader);
+      }
+      detail::CloseIfOpen(&writer);
+    } catch (...) {
+      detail::RethrowNamingFinalPath(o.output->TemporaryPath(), o.output->FinalPath());
+    }
+  } catch (...) {
+    o.failure = std::current_exception();
+    o.output.reset();  // a failed write leaves no file behind
+    return o;
+  }
+  if (control.abandoned && control.abandoned()) return o;
+  if (choices.keepTags) {
+    JobReport tagged;
+    detail::TagOutput(choices.tagWriter, o.output->TemporaryPath(), plan.outputPath, detail::SourceTags(row.source),
+                      tagged);
+    o.tagFailures = tagged.tagFailures;
+  }
+  if (set.checker)
+    o.checkFailure = detail::CheckOutputLength(*set.checker, o.output->TemporaryPath(), plan.outputPath, o.done, o.rate);
+  return o;
+}
+
+}  // namespace snipwave
