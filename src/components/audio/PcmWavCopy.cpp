@@ -151,7 +151,10 @@ UniqueFd CreateOutput(const std::string& path, const struct stat& source) {
   if (sameFile(st)) throw Error::Failed("Cannot create", path, "it is the source file itself");
   if (!S_ISREG(st.st_mode)) throw Error::Failed("Cannot create", path, "it is not a regular file");
   ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
-  if (::ftruncate(fd.get(), 0) != 0) ThrowErrno("Cannot create", path, errno);
+  // Only a file that holds something is emptied: ext4 takes a truncation to
+  // zero for a file being replaced and writes all of it back on close, which
+  // a fresh file must not pay for.
+  if (st.st_size > 0 && ::ftruncate(fd.get(), 0) != 0) ThrowErrno("Cannot create", path, errno);
   return fd;
 }
 
@@ -246,7 +249,9 @@ std::int64_t CopyInto(int out, const std::string& outPath, int in, const std::st
   // the pad byte an odd chunk needs, and the sizes of what the file holds.
   const std::int64_t frames = copied / align;
   const std::int64_t dataBytes = frames * align;
-  if (::ftruncate(out, static_cast<off_t>(headerBytes + dataBytes)) != 0) ThrowErrno("Cannot write", outPath, errno);
+  if (copied != dataBytes && ::ftruncate(out, static_cast<off_t>(headerBytes + dataBytes)) != 0) {
+    ThrowErrno("Cannot write", outPath, errno);
+  }
   if (dataBytes & 1) {
     const unsigned char pad = 0;
     WriteAll(out, &pad, 1, headerBytes + dataBytes, outPath);

@@ -208,6 +208,18 @@ TEST(PcmWavCopyShortSource, SourceShrinkingUnderTheCopyEndsItEarly) {
   ExpectRangeOf(out, all, 2, 100, 60000);
 }
 
+// An existing, longer output is replaced, not written over in part.
+TEST(PcmWavCopyShortSource, ReplacesALongerExistingOutput) {
+  TempDir dir;
+  const std::optional<PcmWavLayout> layout = ReadPcmWavLayout(S16Stereo());
+  ASSERT_TRUE(layout);
+  const QString out = dir.file("out.wav");
+  WriteBytes(out, QByteArray(4 << 20, 'x'));
+  EXPECT_EQ(CopyPcmWavRange(*layout, S16Stereo(), 10, 20010, out), 20000);
+  EXPECT_EQ(QFileInfo(out).size(), 44 + 20000 * 4);
+  ExpectRangeOf(out, DecodeWithFfmpeg(S16Stereo()), 2, 10, 20010);
+}
+
 // Where the kernel cannot copy between the two files (tmpfs to the test
 // folder's file system), the same bytes arrive by read and write.
 TEST(PcmWavCopyAcrossFileSystems, FallsBackToReadAndWrite) {
