@@ -177,35 +177,26 @@ TEST(PcmWavLayoutRefused, NonPcmAndBrokenHeaders) {
   for (const auto& [what, path] : refused) EXPECT_FALSE(ReadPcmWavLayout(path)) << what;
 }
 
-// A file cut short of its header's data size: the layout counts the whole
-// frames the file holds, and a copy to the header's end yields just those.
-TEST(PcmWavCopyShortSource, TruncatedFileCopiesWhatItHolds) {
-  TempDir dir;
-  const QByteArray bytes = ReadBytes(S16Stereo());
-  const QString cut = dir.file("cut.wav");
-  WriteBytes(cut, bytes.left(bytes.size() - 40001));  // 10000 frames and a quarter of one gone
-  const std::optional<PcmWavLayout> full = ReadPcmWavLayout(S16Stereo());
-  const std::optional<PcmWavLayout> layout = ReadPcmWavLayout(cut);
-  ASSERT_TRUE(full && layout);
-  EXPECT_EQ(layout->frames, full->frames - 10001);
+// A source shorter than its header's data size (mid-frame), cut before its
+// layout is read or while the copy is under way: the copy ends at the last
+// whole frame the file holds and the output's header says so.
+TEST(PcmWavCopyShortSource, EndsAtTheLastWholeFrameHeld) {
   const std::vector<float> all = DecodeWithFfmpeg(S16Stereo());
-  const QString out = dir.file("out.wav");
-  EXPECT_EQ(CopyPcmWavRange(*layout, cut, 5000, full->frames, out), layout->frames - 5000);
-  ExpectRangeOf(out, all, 2, 5000, layout->frames);
-}
-
-// The source shrinks between reading its layout and copying (mid-frame): the
-// copy ends at the last whole frame and the header says so.
-TEST(PcmWavCopyShortSource, SourceShrinkingUnderTheCopyEndsItEarly) {
-  TempDir dir;
-  const QString source = Copied(S16Stereo(), dir, "source.wav");
-  const std::optional<PcmWavLayout> layout = ReadPcmWavLayout(source);
-  ASSERT_TRUE(layout);
-  const std::vector<float> all = DecodeWithFfmpeg(source);
-  ASSERT_EQ(::truncate(source.toLocal8Bit().constData(), layout->dataOffset + 60000 * 4 + 3), 0);
-  const QString out = dir.file("out.wav");
-  EXPECT_EQ(CopyPcmWavRange(*layout, source, 100, layout->frames, out), 60000 - 100);
-  ExpectRangeOf(out, all, 2, 100, 60000);
+  for (const bool beforeLayout : {true, false}) {
+    SCOPED_TRACE(beforeLayout ? "cut before the layout is read" : "cut after");
+    TempDir dir;
+    const QString source = Copied(S16Stereo(), dir, "source.wav");
+    const std::optional<PcmWavLayout> full = ReadPcmWavLayout(source);
+    ASSERT_TRUE(full);
+    constexpr std::int64_t kHeld = 60000;
+    ASSERT_EQ(::truncate(source.toLocal8Bit().constData(), full->dataOffset + kHeld * 4 + 3), 0);
+    const std::optional<PcmWavLayout> layout = beforeLayout ? ReadPcmWavLayout(source) : full;
+    ASSERT_TRUE(layout);
+    if (beforeLayout) EXPECT_EQ(layout->frames, kHeld);
+    const QString out = dir.file("out.wav");
+    EXPECT_EQ(CopyPcmWavRange(*layout, source, 100, full->frames, out), kHeld - 100);
+    ExpectRangeOf(out, all, 2, 100, kHeld);
+  }
 }
 
 // An existing, longer output is replaced, not written over in part.
