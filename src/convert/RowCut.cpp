@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "components/audio/AudioInterfaces.h"
+#include "components/audio/PcmWavCopy.h"
 #include "convert/JobSupport.h"
 #include "convert/LosslessMp3.h"
 #include "convert/OutputCheck.h"
@@ -95,6 +96,89 @@ std::unique_ptr<Mp3FrameSource> FrameSourceFor(const JobRow& row, IAudioFile2& r
   return source;
 }
 
+// The layout of the row's source when its range can be copied as bytes: a
+// plain PCM WAV whose format is exactly what the WAV writer would make of
+// it (the configured format, or the source's own rate and channels at 16
+// bits), in 8 or 16 bits, the writer's only widths.
+std::optional<audio::PcmWavLayout> ByteCopyLayout(const JobRow& row, const OutputConfiguration& output) {
+  if (output.type != OutputType::Wav) return std::nullopt;
+  const std::optional<audio::PcmWavLayout> layout = audio::ReadPcmWavLayout(row.source);
+  if (!layout || (layout->validBitsPerSample != 0 && layout->validBitsPerSample != layout->bitsPerSample))
+    return std::nullopt;
+  const OutputConfiguration::Wav wanted =
+      output.wav.value_or(OutputConfiguration::Wav{layout->sampleRate, layout->channels, 16});
+  if (wanted.sampleRate != layout->sampleRate || wanted.channels != layout->channels ||
+      wanted.bitsPerSample != layout->bitsPerSample || (wanted.bitsPerSample != 8 && wanted.bitsPerSample != 16))
+    return std::nullopt;
+  return layout;
+}
+
+// A PCM range in an unchanged format: the sample bytes copied, no decoding.
+void CopyBytes(const JobRow& row, const audio::PcmWavLayout& layout, const RowControl& control, RowOutcome& o) {
+  o.count = row.end - row.begin;
+  o.rate = static_cast<unsigned>(layout.sampleRate);
+  bool stoppedHere = false;
+  const auto keepGoing = [&](std::int64_t done) {
+    const bool go = !control.keepGoing || control.keepGoing(done);
+    stoppedHere = stoppedHere || !go;
+    return go;
+  };
+  try {
+    o.done = audio::CopyPcmWavRange(layout, row.source, row.begin, row.end, o.output->TemporaryPath(), keepGoing);
+  } catch (...) {
+    detail::RethrowNamingFinalPath(o.output->TemporaryPath(), o.output->FinalPath());
+  }
+  if (control.keepGoing) control.keepGoing(o.done);
+  o.stopped = stoppedHere && o.done < o.count;
+}
+
+// The range decoded and re-encoded through the set's writer, or an MP3
+// source's frames copied when the choices keep them; reader and writer
+// closed at the end. A failing write throws naming the final path.
+void EncodeRow(const JobRow& row, const JobChoices& choices, RowComponents& set, const RowControl& control,
+               RowOutcome& o) {
+  IAudioFile2& reader = *set.reader;
+  IAudioFile2& writer = *set.writer;
+  detail::CloseIfOpen(&reader);
+  reader.OpenFile(SystemPath(row.source), 0, 1);
+  reader.SeekSample(row.begin, 3);
+  o.count = row.end - row.begin;
+  o.rate = reader.SampleRate();
+  detail::CloseIfOpen(&writer);
+  detail::SetWriterFormatOf(writer, row.source, static_cast<int>(o.rate), reader.Channels());
+  // Written under a temporary name; the job names it when it is the row's turn,
+  // and a failure below leaves no file behind.
+  o.output = std::make_unique<PendingOutputFile>(o.plannedPath);
+  const bool keepFrames = choices.keepMp3Frames && choices.output.type == OutputType::Mp3 && set.encoder;
+  const std::unique_ptr<Mp3FrameSource> frameSource =
+      keepFrames ? FrameSourceFor(row, reader, *set.encoder, o.frameCopyNotes) : nullptr;
+  try {
+    if (frameSource) {
+      bool stoppedHere = false;
+      const auto keepGoing = [&](double share) {
+        const bool go = !control.keepGoing || control.keepGoing(static_cast<std::int64_t>(share * double(o.count)));
+        stoppedHere = stoppedHere || !go;
+        return go;
+      };
+      const std::vector<Mp3CopyRange> ranges = {{frameSource.get(), row.begin, row.end}};
+      const mp3copy::CopyOutcome copy = WriteMp3Copy(ranges, reader, true, o.output->TemporaryPath(), keepGoing);
+      o.frameCopyNotes << ReencodedRunNotes(copy, ranges);
+      o.done = copy.decodedFrames;
+      o.stopped = stoppedHere && o.done < o.count;
+    } else {
+      writer.CreateOutputFile(SystemPath(o.output->TemporaryPath()), 0);
+      o.done = CopyRange(reader, writer, control, o);
+    }
+    if (!o.sourceFailure && reader.IsOpen()) {  // a frame copy has closed it
+      o.damaged = reader.DamagedFrames();
+      detail::CloseIfOpen(&reader);
+    }
+    detail::CloseIfOpen(&writer);
+  } catch (...) {
+    detail::RethrowNamingFinalPath(o.output->TemporaryPath(), o.output->FinalPath());
+  }
+}
+
 }  // namespace
 
 RowOutcome CutRow(const JobRow& row, const RowPlan& plan, const JobChoices& choices, RowComponents& set,
@@ -106,48 +190,14 @@ RowOutcome CutRow(const JobRow& row, const RowPlan& plan, const JobChoices& choi
     return o;
   }
   o.announced = true;
+  o.plannedPath = plan.outputPath;
   if (control.started) control.started();
-  IAudioFile2& reader = *set.reader;
-  IAudioFile2& writer = *set.writer;
   try {
-    detail::CloseIfOpen(&reader);
-    reader.OpenFile(SystemPath(row.source), 0, 1);
-    reader.SeekSample(row.begin, 3);
-    o.count = row.end - row.begin;
-    o.rate = reader.SampleRate();
-    detail::CloseIfOpen(&writer);
-    detail::SetWriterFormatOf(writer, row.source, static_cast<int>(o.rate), reader.Channels());
-    // Written under a temporary name; the job names it when it is the row's turn,
-    // and a failure below leaves no file behind.
-    o.output = std::make_unique<PendingOutputFile>(plan.outputPath);
-    const bool keepFrames = choices.keepMp3Frames && choices.output.type == OutputType::Mp3 && set.encoder;
-    const std::unique_ptr<Mp3FrameSource> frameSource =
-        keepFrames ? FrameSourceFor(row, reader, *set.encoder, o.frameCopyNotes) : nullptr;
-    try {
-      if (frameSource) {
-        bool stoppedHere = false;
-        const auto keepGoing = [&](double share) {
-          const bool go =
-              !control.keepGoing || control.keepGoing(static_cast<std::int64_t>(share * double(o.count)));
-          stoppedHere = stoppedHere || !go;
-          return go;
-        };
-        const std::vector<Mp3CopyRange> ranges = {{frameSource.get(), row.begin, row.end}};
-        const mp3copy::CopyOutcome copy = WriteMp3Copy(ranges, reader, true, o.output->TemporaryPath(), keepGoing);
-        o.frameCopyNotes << ReencodedRunNotes(copy, ranges);
-        o.done = copy.decodedFrames;
-        o.stopped = stoppedHere && o.done < o.count;
-      } else {
-        writer.CreateOutputFile(SystemPath(o.output->TemporaryPath()), 0);
-        o.done = CopyRange(reader, writer, control, o);
-      }
-      if (!o.sourceFailure && reader.IsOpen()) {  // a frame copy has closed it
-        o.damaged = reader.DamagedFrames();
-        detail::CloseIfOpen(&reader);
-      }
-      detail::CloseIfOpen(&writer);
-    } catch (...) {
-      detail::RethrowNamingFinalPath(o.output->TemporaryPath(), o.output->FinalPath());
+    if (const std::optional<audio::PcmWavLayout> layout = ByteCopyLayout(row, choices.output)) {
+      o.output = std::make_unique<PendingOutputFile>(plan.outputPath);
+      CopyBytes(row, *layout, control, o);
+    } else {
+      EncodeRow(row, choices, set, control, o);
     }
   } catch (...) {
     o.failure = std::current_exception();

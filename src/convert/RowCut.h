@@ -50,6 +50,7 @@ struct RowOutcome {
   unsigned rate = 0;
   bool stopped = false;  // the copy ended at a stop, before the range did
   bool announced = false;  // `started` was called
+  QString plannedPath;     // the name planned for the output
   QStringList frameCopyNotes;
   QStringList tagFailures;
   std::optional<QString> checkFailure;
