@@ -34,7 +34,7 @@ void ShowRowRange(MainState& state, int row) {
 }
 
 int RangeMarking::MarkedRow() const {
-  if (state_.Converting || state_.Adding) return -1;
+  if (state_.ListLocked()) return -1;
   const int selected = state_.lv->SelectedRow();
   if (selected < 0) return -1;
   const int row = state_.Playing ? state_.PlayingRow : selected;

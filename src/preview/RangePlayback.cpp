@@ -9,7 +9,7 @@
 namespace snipwave {
 
 void RangePlayback::PlayRange(PreviewPlayer& preview, PositionMoves& moves) {
-  if (state_.Converting || state_.Adding || !state_.lv || state_.lv->RowCount() == 0) return;
+  if (state_.ListLocked() || !state_.lv || state_.lv->RowCount() == 0) return;
   if (state_.Playing && state_.pb.object) {
     // Halt the running preview without the stop's return to 0: a fresh start follows.
     preview.Skin1MouseDown(*state_.pb.object);

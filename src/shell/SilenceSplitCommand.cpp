@@ -217,7 +217,7 @@ void SilenceSplitCommand::FinishFoundScan() {
 void SilenceSplitCommand::ApplyWhenListIsFree() {
   if (!running_) return;
   // An add or a job is letting messages through: rows may not change under it.
-  if (state_.Adding || state_.Converting) {
+  if (state_.ListLocked()) {
     retry_->start();
     return;
   }

@@ -48,6 +48,18 @@ struct MainState {
   SkinRect ProgressBarRect;
   TrackTableArray TrackTable;
 
+  // The window's one mode, read from the flags above, and what it refuses:
+  // while an add or a job runs, nothing may change the list or its marks (a
+  // job reads them when it starts and reports into the rows).
+  enum class Mode { Idle, Adding, Previewing, Paused, Converting };
+  Mode CurrentMode() const {
+    if (Converting) return Mode::Converting;
+    if (Adding) return Mode::Adding;
+    if (Playing) return Paused ? Mode::Paused : Mode::Previewing;
+    return Mode::Idle;
+  }
+  bool ListLocked() const { return CurrentMode() == Mode::Converting || CurrentMode() == Mode::Adding; }
+
   // --- skin objects bound at start-up -----------------------------------------
   SkinBinding pb;  // position bar, 0..20000
   SkinBinding time;

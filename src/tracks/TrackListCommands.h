@@ -80,7 +80,7 @@ class TrackListCommands {
   void RowsChanged();
   void PumpMessages();
   // Some command is using the list or the reader in a way another must not disturb.
-  bool ListBusy() const { return state_.Adding || state_.Converting; }
+  bool ListBusy() const { return state_.ListLocked(); }
 
   MainState& state_;
 };
