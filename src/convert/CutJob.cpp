@@ -23,20 +23,6 @@ std::int64_t TotalFrames(const std::vector<JobRow>& rows) {
   return total;
 }
 
-// Closes every set's reader and writer; what fails again is noted.
-void CloseSets(std::vector<RowComponents>& sets, JobReport& report) {
-  for (RowComponents& set : sets) {
-    for (IAudioFile2* file : {set.reader.get(), set.writer.get()}) {
-      try {
-        detail::CloseIfOpen(file);
-      } catch (const std::exception& e) {
-        const QString message = QString::fromUtf8(e.what());
-        if (report.end == JobEnd::Failed && message != report.failure) report.cleanupFailures << message;
-      }
-    }
-  }
-}
-
 // The one end of a row, in row order: the skip messages, the output named,
 // the report, the status and the messages. Throws the row's failure after
 // keeping what a failing source let it write.
@@ -97,7 +83,7 @@ JobReport RunCut(const CutRequest& request, const RowComponentsFactory& makeSet,
   JobReport report;
   std::vector<RowComponents> sets;
   const int rows = static_cast<int>(request.rows.size());
-  try {
+  detail::RunReportingFailure(report, "cut", [&] {
     if (!FolderExists(request.outputFolder)) CreateFolderOneLevel(request.outputFolder);
     const std::vector<RowPlan> plans = PlanCutRows(request.rows, request.outputFolder, request.choices.output.extension);
     const int workers = std::clamp(request.jobs, 1, std::max(rows, 1));
@@ -138,14 +124,10 @@ JobReport RunCut(const CutRequest& request, const RowComponentsFactory& makeSet,
       rowEnd.Finish(row, *outcome, doneBefore, jobFrames);
     }
     report.end = stop.stop_requested() ? JobEnd::Aborted : JobEnd::Completed;
-  } catch (const std::exception& e) {
-    report.end = JobEnd::Failed;
-    report.failure = QString::fromUtf8(e.what());
-  } catch (...) {
-    report.end = JobEnd::Failed;
-    report.failure = "The cut failed for a reason no component named.";
-  }
-  CloseSets(sets, report);
+  });
+  std::vector<IAudioFile2*> files;
+  for (RowComponents& set : sets) files.insert(files.end(), {set.reader.get(), set.writer.get()});
+  detail::CloseAfterJob(files, report);
   return report;
 }
 

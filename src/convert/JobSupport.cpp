@@ -66,6 +66,29 @@ void RethrowNamingFinalPath(const QString& temporaryPath, const QString& finalPa
   }
 }
 
+void RunReportingFailure(JobReport& report, const char* job, const std::function<void()>& body) {
+  try {
+    body();
+  } catch (const std::exception& e) {
+    report.end = JobEnd::Failed;
+    report.failure = QString::fromUtf8(e.what());
+  } catch (...) {
+    report.end = JobEnd::Failed;
+    report.failure = QString("The %1 failed for a reason no component named.").arg(job);
+  }
+}
+
+void CloseAfterJob(const std::vector<IAudioFile2*>& files, JobReport& report) {
+  for (IAudioFile2* file : files) {
+    try {
+      CloseIfOpen(file);
+    } catch (const std::exception& e) {
+      const QString message = QString::fromUtf8(e.what());
+      if (report.end == JobEnd::Failed && message != report.failure) report.cleanupFailures << message;
+    }
+  }
+}
+
 }  // namespace detail
 
 QStringList JobSummaryLines(const JobReport& report) {

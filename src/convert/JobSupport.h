@@ -5,6 +5,8 @@
 #include <QPair>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 namespace snipwave {
 
@@ -90,6 +92,14 @@ void SetWriterFormatOf(IAudioFile2& writer, const QString& source, int sampleRat
 // Rewrites a library failure that names the temporary output so that it names
 // the file the user asked for.
 [[noreturn]] void RethrowNamingFinalPath(const QString& temporaryPath, const QString& finalPath);
+
+// Runs a job's body; a failure (an exception) becomes the report's end,
+// `Failed`, with its message. Never throws.
+void RunReportingFailure(JobReport& report, const char* job, const std::function<void()>& body);
+// Closes what the job's readers and writers still hold open (after a
+// failure, the files it left). A close that fails again after a failure is
+// noted among the report's clean-up failures.
+void CloseAfterJob(const std::vector<IAudioFile2*>& files, JobReport& report);
 
 }  // namespace detail
 

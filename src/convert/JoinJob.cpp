@@ -349,24 +349,11 @@ JobReport RunJoin(const JoinRequest& request, RowComponents& set, IJobObserver& 
     report.end = JobEnd::Completed;
     return report;
   }
-  try {
+  detail::RunReportingFailure(report, "join", [&] {
     JoinRun(request, set, observer, stop, report).Run();
     report.end = stop.stop_requested() ? JobEnd::Aborted : JobEnd::Completed;
-  } catch (const std::exception& e) {
-    report.end = JobEnd::Failed;
-    report.failure = QString::fromUtf8(e.what());
-  } catch (...) {
-    report.end = JobEnd::Failed;
-    report.failure = "The join failed for a reason no component named.";
-  }
-  for (IAudioFile2* file : {set.reader.get(), set.writer.get()}) {
-    try {
-      detail::CloseIfOpen(file);
-    } catch (const std::exception& e) {
-      const QString message = QString::fromUtf8(e.what());
-      if (report.end == JobEnd::Failed && message != report.failure) report.cleanupFailures << message;
-    }
-  }
+  });
+  detail::CloseAfterJob({set.reader.get(), set.writer.get()}, report);
   return report;
 }
 

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "Commands.h"
+#include "FileContents.h"
 #include "TempDir.h"
 #include "components/audio/PcmWavCopy.h"
 #include "components/audio/TAudioFile2.h"
@@ -24,18 +25,6 @@ namespace {
 using audio::CopyPcmWavRange;
 using audio::PcmWavLayout;
 using audio::ReadPcmWavLayout;
-
-QByteArray ReadBytes(const QString& path) {
-  QFile f(path);
-  EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
-  return f.readAll();
-}
-
-void WriteBytes(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-  ASSERT_EQ(f.write(bytes), bytes.size());
-}
 
 QString Copied(const QString& from, const TempDir& dir, const QString& name) {
   const QString path = dir.file(name);
@@ -154,10 +143,10 @@ QString S16Stereo() { return ChirpFixture("pcm-s16-stereo.wav", 3.0, 44100, 2, {
 // left to the decoding path.
 TEST(PcmWavLayoutRefused, NonPcmAndBrokenHeaders) {
   TempDir dir;
-  const QByteArray s16 = ReadBytes(S16Stereo());
+  const QByteArray s16 = ReadAll(S16Stereo());
   const auto withBytes = [&dir](const QString& name, const QByteArray& bytes) {
     const QString path = dir.file(name);
-    WriteBytes(path, bytes);
+    WriteAll(path, bytes);
     return path;
   };
   QByteArray badAlign = s16;
@@ -205,7 +194,7 @@ TEST(PcmWavCopyShortSource, ReplacesALongerExistingOutput) {
   const std::optional<PcmWavLayout> layout = ReadPcmWavLayout(S16Stereo());
   ASSERT_TRUE(layout);
   const QString out = dir.file("out.wav");
-  WriteBytes(out, QByteArray(4 << 20, 'x'));
+  WriteAll(out, QByteArray(4 << 20, 'x'));
   EXPECT_EQ(CopyPcmWavRange(*layout, S16Stereo(), 10, 20010, out), 20000);
   EXPECT_EQ(QFileInfo(out).size(), 44 + 20000 * 4);
   ExpectRangeOf(out, DecodeWithFfmpeg(S16Stereo()), 2, 10, 20010);
@@ -257,11 +246,11 @@ TEST(PcmWavCopyStop, StopAfterFirstBlockLeavesAValidShorterFile) {
 TEST(PcmWavCopyFailure, UnwritableOutputsAreErrorsNamingThePath) {
   TempDir dir;
   const QString source = Copied(S16Stereo(), dir, "source.wav");
-  const QByteArray sourceBytes = ReadBytes(source);
+  const QByteArray sourceBytes = ReadAll(source);
   const std::optional<PcmWavLayout> layout = ReadPcmWavLayout(source);
   ASSERT_TRUE(layout);
   ASSERT_TRUE(QDir(dir.path()).mkdir("folder.wav"));
-  WriteBytes(dir.file("plain"), "a file");
+  WriteAll(dir.file("plain"), "a file");
   const std::vector<std::pair<QString, const char*>> outputs = {
       {dir.file("folder.wav"), "Is a directory"},
       {dir.file("plain/out.wav"), "Not a directory"},
@@ -276,7 +265,7 @@ TEST(PcmWavCopyFailure, UnwritableOutputsAreErrorsNamingThePath) {
       EXPECT_NE(std::string(e.what()).find(reason), std::string::npos) << e.what();
     }
   }
-  EXPECT_EQ(ReadBytes(source), sourceBytes);
+  EXPECT_EQ(ReadAll(source), sourceBytes);
   EXPECT_THROW(CopyPcmWavRange(*layout, source, 500, 499, dir.file("x.wav")), Error);
   EXPECT_FALSE(QFileInfo::exists(dir.file("x.wav")));
 }
