@@ -18,7 +18,7 @@
 
 namespace snipwave::test {
 
-// A main state for job-logic tests: fake list, format chooser, skin, pump,
+// A main state for job-logic tests: fake list, format chooser, skin,
 // dialogs and launcher; mocked reader, writer and encoder settings (nice
 // mocks simulating real behaviour, see MockAudio.h); a real settings file in
 // a temporary folder.
@@ -28,7 +28,6 @@ struct JobHarness {
   FakeTrackList list;
   FakeFormatChooser format;
   FakeSkinWindow skin;
-  CountingPump pump;
   ScriptedDialogs dialogs;
   RecordingLauncher launcher;
   ::testing::NiceMock<MockAudioFile2> reader;
@@ -50,7 +49,6 @@ struct JobHarness {
     state.cm_Format = &format;
     state.Dialogs = &dialogs;
     state.Launcher = &launcher;
-    state.MessagePump = &pump;
     skin.BindInto(state);
     encoderMemory.Attach(encoder);
     simReader.log = &calls;
