@@ -8,18 +8,24 @@
 // copies the range's sample bytes with 16 MiB blocks. The 60-minute 44.1 kHz
 // stereo 16-bit input is made once with ffmpeg into $SNIPWAVE_BENCH_DIR
 // (default: a folder beside this executable); the page cache is warmed first.
+// The settings file says [wav] mode=0 (CD quality: 44.1 kHz stereo 16 bit),
+// the input's own format, so the cut takes the byte copy; its output is
+// checked to hold exactly the range's bytes in that format.
 //   bin/bench_wav_copy
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
 #include "BenchProcess.h"
 #include "components/audio/PcmWavCopy.h"
 #include "platform/Error.h"
+#include "settings/SettingsKeys.h"
+#include "settings/SettingsStore.h"
 
 namespace {
 
@@ -41,6 +47,27 @@ int Drive(const char* source, const char* begin, const char* end, const char* ou
   }
 }
 
+// True when `output` is a 44.1 kHz stereo 16-bit PCM WAV holding exactly
+// the bytes of frames [begin, end) of the source.
+bool HoldsRange(const QString& output, const QString& source, const snipwave::audio::PcmWavLayout& sourceLayout,
+                std::int64_t begin, std::int64_t end) {
+  const std::optional<snipwave::audio::PcmWavLayout> layout = snipwave::audio::ReadPcmWavLayout(output);
+  if (!layout || layout->sampleRate != 44100 || layout->channels != 2 || layout->bitsPerSample != 16 ||
+      layout->frames != end - begin)
+    return false;
+  QFile a(output), b(source);
+  if (!a.open(QIODevice::ReadOnly) || !b.open(QIODevice::ReadOnly) || !a.seek(layout->dataOffset) ||
+      !b.seek(sourceLayout.dataOffset + begin * sourceLayout.blockAlign))
+    return false;
+  for (std::int64_t left = (end - begin) * layout->blockAlign; left > 0;) {
+    const qint64 chunk = std::min<std::int64_t>(left, 1 << 22);
+    const QByteArray x = a.read(chunk), y = b.read(chunk);
+    if (x.size() != chunk || x != y) return false;
+    left -= chunk;
+  }
+  return true;
+}
+
 void PrintRatio(const char* what, const RunResult& ours, const RunResult& dd, double goal) {
   const double ratio = ours.seconds / dd.seconds;
   std::printf("%-47s %7.3f s   vs dd %7.3f s   ratio %.2f", what, ours.seconds, dd.seconds, ratio);
@@ -55,6 +82,9 @@ int main(int argc, char** argv) {
 
   QCoreApplication app(argc, argv);
   const BenchWorkspace workspace;
+  namespace keys = snipwave::settings;
+  snipwave::SettingsStore(QString::fromUtf8(keys::kFileName.data(), keys::kFileName.size()))
+      .WriteInteger(keys::section::kWav, keys::key::kMode, keys::kWavModeCdQuality);
   auto clearOut = [&workspace] { workspace.ClearOut(); };
   const QString hour = MakeInput(workspace.inputs, "sixty-minutes.wav", 3600, 44100, 2, {"-c:a", "pcm_s16le"});
   if (hour.isEmpty()) return 1;
@@ -83,8 +113,15 @@ int main(int argc, char** argv) {
                               {"--copy", hour, QString::number(begin), QString::number(end), QDir(out).filePath("copy.wav")});
   const RunResult cut = Best(clearOut, workspace.snipwave,
                              {"cut", "--format", "wav", "--out", out, hour + QString("@%1:%2").arg(begin).arg(end)});
+  const QStringList cutFiles = QDir(out).entryList(QDir::Files);
+  const bool cutHoldsRange =
+      cut.ok && cutFiles.size() == 1 && HoldsRange(QDir(out).filePath(cutFiles.first()), hour, *layout, begin, end);
   clearOut();
   if (!dd.ok || !copy.ok || !cut.ok) return 1;
+  if (!cutHoldsRange) {
+    std::fprintf(stderr, "snipwave cut's output is not the range's bytes as a CD-quality WAV\n");
+    return 1;
+  }
 
   std::printf("\nbest of three runs, wall time\n");
   PrintRatio("cut 50 of 60 minutes WAV -> WAV (byte copy)", copy, dd, 1.50);
