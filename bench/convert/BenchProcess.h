@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <utility>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -86,6 +87,22 @@ inline RunResult Best(const std::function<void()>& prepare, const QString& progr
     if (!best.ok || r.seconds < best.seconds) best = r;
   }
   return best;
+}
+
+// Best of three each for two commands run in turn (a, b, a, b, a, b), so
+// both meet the same share of a machine whose other load changes; `prepare`
+// runs before each run.
+inline std::pair<RunResult, RunResult> BestAlternating(const std::function<void()>& prepare, const QString& program,
+                                                       const QStringList& a, const QStringList& b) {
+  RunResult best[2];
+  for (int i = 0; i < 6; ++i) {
+    prepare();
+    const RunResult r = RunMeasured(program, i % 2 == 0 ? a : b);
+    RunResult& kept = best[i % 2];
+    if (!r.ok) return {r, r};
+    if (!kept.ok || r.seconds < kept.seconds) kept = r;
+  }
+  return {best[0], best[1]};
 }
 
 inline QString MakeInput(const QString& folder, const QString& name, int seconds, int rate, int channels,

@@ -1,6 +1,6 @@
 // Rows cut at once against one at a time, and the share of a cut's time that
 // goes to checking its outputs. Each cut runs as its own process (snipwave's
-// command line), best wall time of three runs.
+// command line); runs with 2 and 1 jobs alternate, best wall time of three each.
 //
 //   cut 10 files of 60 s, MP3 -> MP3 128k q9, --jobs 2 vs --jobs 1      goal <= 0.65 (2 cores)
 //   lossless cut of 10 rows (0:05 to 0:55 of each), --jobs 2 vs --jobs 1 no goal: the frames are
@@ -77,18 +77,19 @@ int main(int argc, char** argv) {
   for (const QString& source : sources) losslessRows << source + QString("@%1:%2").arg(5 * kRate).arg(55 * kRate);
 
   const QStringList cut = {"cut", "--format", "mp3", "--out", out};
-  const RunResult parallel = Best(clearOut, snipwave, cut + QStringList{"--jobs", "2"} + sources);
-  const RunResult serial = Best(clearOut, snipwave, cut + QStringList{"--jobs", "1"} + sources);
+  const auto [parallel, serial] = BestAlternating(clearOut, snipwave, cut + QStringList{"--jobs", "2"} + sources,
+                                                   cut + QStringList{"--jobs", "1"} + sources);
   if (!parallel.ok || !serial.ok) return 1;
-  const double check = CheckSeconds(out);  // the outputs of the last serial run
+  const double check = CheckSeconds(out);  // the outputs of the last run, one with --jobs 1
   if (check < 0) return 1;
   const QStringList lossless = cut + QStringList{"--lossless"};
-  const RunResult losslessParallel = Best(clearOut, snipwave, lossless + QStringList{"--jobs", "2"} + losslessRows);
-  const RunResult losslessSerial = Best(clearOut, snipwave, lossless + QStringList{"--jobs", "1"} + losslessRows);
+  const auto [losslessParallel, losslessSerial] =
+      BestAlternating(clearOut, snipwave, lossless + QStringList{"--jobs", "2"} + losslessRows,
+                      lossless + QStringList{"--jobs", "1"} + losslessRows);
   clearOut();
   if (!losslessParallel.ok || !losslessSerial.ok) return 1;
 
-  std::printf("\n%d processor cores, load average %.2f; best of three runs, wall time (cores kept busy)\n",
+  std::printf("\n%d processor cores, load average %.2f; runs alternating, best of three each, wall time (cores kept busy)\n",
               QThread::idealThreadCount(), LoadAverage());
   const double ratio = parallel.seconds / serial.seconds;
   std::printf("cut %d x %d s MP3 -> MP3, --jobs 2 %7.3f s (%.2f)   --jobs 1 %7.3f s (%.2f)   ratio %.2f (goal <= 0.65: %s)\n",
