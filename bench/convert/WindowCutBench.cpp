@@ -146,6 +146,8 @@ int main(int argc, char** argv) {
     const int jobs = run % 2 == 0 ? 2 : 1;
     settingsFile.WriteInteger(keys::section::kFormat, keys::key::kJobs, jobs);
     workspace.ClearOut();
+    // The last run's statuses go, so only this run's can read "Finish".
+    for (int row = 0; row < kRows; ++row) state.lv->SetCellText(row, snipwave::kStatusCell, {});
     WaitUntilIdle();
     const int foldersBefore = opened.folders;
     const double cpuBefore = ProcessCpuSeconds();
