@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <utility>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,8 +24,27 @@ namespace snipwave::bench {
 struct RunResult {
   bool ok = false;
   double seconds = 0;
+  double cpuSeconds = 0;  // user + system time of the process and its threads
   long peakKiB = 0;
+  // Cores the run kept busy on average: below the workers' count when the
+  // machine's other load took the rest.
+  double Cores() const { return seconds > 0 ? cpuSeconds / seconds : 0; }
 };
+
+inline double CpuSeconds(const rusage& usage) {
+  return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// The 1-minute load average, for judging figures taken on a shared machine;
+// negative when unknown.
+inline double LoadAverage() {
+  QFile file("/proc/loadavg");
+  if (!file.open(QIODevice::ReadOnly)) return -1;
+  bool ok = false;
+  const double load = QString::fromLatin1(file.readAll()).section(' ', 0, 0).toDouble(&ok);
+  return ok ? load : -1;
+}
 
 // Runs a program (no shell) with its output discarded; wall time and peak RSS.
 inline RunResult RunMeasured(const QString& program, const QStringList& args) {
@@ -47,6 +67,7 @@ inline RunResult RunMeasured(const QString& program, const QStringList& args) {
   RunResult r;
   r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  r.cpuSeconds = CpuSeconds(usage);
   r.peakKiB = usage.ru_maxrss;
   if (!r.ok) std::fprintf(stderr, "%s failed (status %d)\n", qPrintable(program), status);
   return r;
@@ -68,6 +89,22 @@ inline RunResult Best(const std::function<void()>& prepare, const QString& progr
   return best;
 }
 
+// Best of three each for two commands run in turn (a, b, a, b, a, b), so
+// both meet the same share of a machine whose other load changes; `prepare`
+// runs before each run.
+inline std::pair<RunResult, RunResult> BestAlternating(const std::function<void()>& prepare, const QString& program,
+                                                       const QStringList& a, const QStringList& b) {
+  RunResult best[2];
+  for (int i = 0; i < 6; ++i) {
+    prepare();
+    const RunResult r = RunMeasured(program, i % 2 == 0 ? a : b);
+    RunResult& kept = best[i % 2];
+    if (!r.ok) return {r, r};
+    if (!kept.ok || r.seconds < kept.seconds) kept = r;
+  }
+  return {best[0], best[1]};
+}
+
 inline QString MakeInput(const QString& folder, const QString& name, int seconds, int rate, int channels,
                          const QStringList& codec) {
   const QString path = QDir(folder).filePath(name);
@@ -82,6 +119,31 @@ inline QString MakeInput(const QString& folder, const QString& name, int seconds
     return {};
   QFile::rename(temp, path);
   return path;
+}
+
+// Reads a file through once, so every run finds it in the page cache alike.
+inline void WarmPageCache(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return;
+  while (!file.read(1 << 22).isEmpty()) {
+  }
+}
+
+// The rows of the jobs benchmarks: `count` MP3 files of 60 s, 44.1 kHz
+// stereo 128 kbit/s ("minute-1.mp3", ...), made once in `folder` and
+// warmed. Empty when one cannot be made.
+inline constexpr int kMinuteSeconds = 60;
+inline constexpr int kMinuteRate = 44100;
+inline QStringList MakeMinuteSources(const QString& folder, int count) {
+  QStringList sources;
+  for (int i = 1; i <= count; ++i) {
+    const QString source = MakeInput(folder, QString("minute-%1.mp3").arg(i), kMinuteSeconds, kMinuteRate, 2,
+                                     {"-c:a", "libmp3lame", "-b:a", "128k"});
+    if (source.isEmpty()) return {};
+    WarmPageCache(source);
+    sources << source;
+  }
+  return sources;
 }
 
 // What every conversion benchmark runs in: snipwave beside the benchmark,

@@ -1,15 +1,18 @@
 // Rows cut at once against one at a time, and the share of a cut's time that
 // goes to checking its outputs. Each cut runs as its own process (snipwave's
-// command line), best wall time of three runs.
+// command line); runs with 2 and 1 jobs alternate, best wall time of three each.
 //
 //   cut 10 files of 60 s, MP3 -> MP3 128k q9, --jobs 2 vs --jobs 1      goal <= 0.65 (2 cores)
+//   lossless cut of 10 rows (0:05 to 0:55 of each), --jobs 2 vs --jobs 1 no goal: the frames are
+//     copied as bytes and only the edges re-encoded, so the disk, not the cores, bounds it
 //   output check of those 10 files (reopened, length by demux scan)
 //     against the whole --jobs 1 cut                                      goal <= 5 %
 //
 // The check is timed here, in this process, on the cut's own outputs with a
 // fresh reader and an empty scan memory, exactly as the job calls it after
 // each output is closed. Inputs are made once with ffmpeg into
-// $SNIPWAVE_BENCH_DIR (default: a folder beside this executable).
+// $SNIPWAVE_BENCH_DIR (default: a folder beside this executable). The
+// window's own cut of the same rows is bench_window_cut.
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -30,8 +33,8 @@ namespace {
 using namespace snipwave::bench;
 
 constexpr int kFiles = 10;
-constexpr int kSeconds = 60;
-constexpr int kRate = 44100;
+constexpr int kSeconds = kMinuteSeconds;
+constexpr int kRate = kMinuteRate;
 
 // Seconds the output check takes for every file of `folder`, best of three;
 // negative when an output fails its check.
@@ -67,29 +70,35 @@ int main(int argc, char** argv) {
   const QString& out = workspace.out;
   auto clearOut = [&workspace] { workspace.ClearOut(); };
 
-  QStringList sources;
-  for (int i = 1; i <= kFiles; ++i) {
-    const QString source = MakeInput(folder, QString("minute-%1.mp3").arg(i), kSeconds, kRate, 2,
-                                     {"-c:a", "libmp3lame", "-b:a", "128k"});
-    if (source.isEmpty()) return 1;
-    sources << source;
-    QFile file(source);  // warm the page cache for every run alike
-    file.open(QIODevice::ReadOnly);
-    while (!file.read(1 << 22).isEmpty()) {
-    }
-  }
+  const QStringList sources = MakeMinuteSources(folder, kFiles);
+  if (sources.isEmpty()) return 1;
+  // The lossless rows: 0:05 to 0:55, in frames, so each row has two edges to re-encode.
+  QStringList losslessRows;
+  for (const QString& source : sources) losslessRows << source + QString("@%1:%2").arg(5 * kRate).arg(55 * kRate);
 
   const QStringList cut = {"cut", "--format", "mp3", "--out", out};
-  const RunResult parallel = Best(clearOut, snipwave, cut + QStringList{"--jobs", "2"} + sources);
-  const RunResult serial = Best(clearOut, snipwave, cut + QStringList{"--jobs", "1"} + sources);
+  const auto [parallel, serial] = BestAlternating(clearOut, snipwave, cut + QStringList{"--jobs", "2"} + sources,
+                                                   cut + QStringList{"--jobs", "1"} + sources);
   if (!parallel.ok || !serial.ok) return 1;
-  const double check = CheckSeconds(out);  // the outputs of the last serial run
+  const double check = CheckSeconds(out);  // the outputs of the last run, one with --jobs 1
   if (check < 0) return 1;
+  const QStringList lossless = cut + QStringList{"--lossless"};
+  const auto [losslessParallel, losslessSerial] =
+      BestAlternating(clearOut, snipwave, lossless + QStringList{"--jobs", "2"} + losslessRows,
+                      lossless + QStringList{"--jobs", "1"} + losslessRows);
+  clearOut();
+  if (!losslessParallel.ok || !losslessSerial.ok) return 1;
 
-  std::printf("\n%d processor cores; best of three runs, wall time\n", QThread::idealThreadCount());
+  std::printf("\n%d processor cores, load average %.2f; runs alternating, best of three each, wall time (cores kept busy)\n",
+              QThread::idealThreadCount(), LoadAverage());
   const double ratio = parallel.seconds / serial.seconds;
-  std::printf("cut %d x %d s MP3 -> MP3, --jobs 2 %7.3f s   --jobs 1 %7.3f s   ratio %.2f (goal <= 0.65: %s)\n",
-              kFiles, kSeconds, parallel.seconds, serial.seconds, ratio, ratio <= 0.65 ? "met" : "NOT met");
+  std::printf("cut %d x %d s MP3 -> MP3, --jobs 2 %7.3f s (%.2f)   --jobs 1 %7.3f s (%.2f)   ratio %.2f (goal <= 0.65: %s)\n",
+              kFiles, kSeconds, parallel.seconds, parallel.Cores(), serial.seconds, serial.Cores(), ratio,
+              ratio <= 0.65 ? "met" : "NOT met");
+  std::printf("lossless cut %d rows of 50 s, MP3 -> MP3, --jobs 2 %7.3f s (%.2f)   --jobs 1 %7.3f s (%.2f)   "
+              "ratio %.2f (no goal: frames copied as bytes, the disk bounds it)\n",
+              kFiles, losslessParallel.seconds, losslessParallel.Cores(), losslessSerial.seconds, losslessSerial.Cores(),
+              losslessParallel.seconds / losslessSerial.seconds);
   const double share = check / serial.seconds;
   std::printf("output check of the %d outputs %7.3f s   of the --jobs 1 cut %7.3f s   share %.1f %% (goal <= 5 %%: %s)\n",
               kFiles, check, serial.seconds, share * 100, share <= 0.05 ? "met" : "NOT met");
