@@ -53,7 +53,8 @@ class RowEnd {
       return;
     }
     report_.writtenFiles << output.FinalPath();
-    if (outcome.checkFailure) report_.checkFailures << outcome.checkFailure->replace(plan.outputPath, output.FinalPath());
+    if (outcome.checkFailure)
+      report_.checkFailures << outcome.checkFailure->replace(plan.outputPath, output.FinalPath());
     // What was read from a failing source is kept, complete, as the row's
     // file; the job ends there. The row keeps "Cutting".
     if (outcome.sourceFailure) std::rethrow_exception(outcome.sourceFailure);
@@ -85,7 +86,8 @@ JobReport RunCut(const CutRequest& request, const RowComponentsFactory& makeSet,
   const int rows = static_cast<int>(request.rows.size());
   detail::RunReportingFailure(report, "cut", [&] {
     if (!FolderExists(request.outputFolder)) CreateFolderOneLevel(request.outputFolder);
-    const std::vector<RowPlan> plans = PlanCutRows(request.rows, request.outputFolder, request.choices.output.extension);
+    const std::vector<RowPlan> plans =
+        PlanCutRows(request.rows, request.outputFolder, request.choices.output.extension);
     const int workers = std::clamp(request.jobs, 1, std::max(rows, 1));
     for (int i = 0; i < workers; ++i) {
       sets.push_back(makeSet());

@@ -97,7 +97,8 @@ OutputSetup ConfigureWav(const SettingsStore& store, IAudioFile2& writer) {
                                  ListValue(store, keys::kWavBit, settings::kSampleWidths)};
   }
   // Any other mode ("best suited" among them) leaves the writer's own choice.
-  if (const auto& wav = setup.configuration.wav) writer.SetWavFormat(wav->sampleRate, wav->channels, wav->bitsPerSample);
+  if (const auto& wav = setup.configuration.wav)
+    writer.SetWavFormat(wav->sampleRate, wav->channels, wav->bitsPerSample);
   return setup;
 }
 

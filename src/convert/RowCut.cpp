@@ -212,7 +212,8 @@ RowOutcome CutRow(const JobRow& row, const RowPlan& plan, const JobChoices& choi
     o.tagFailures = tagged.tagFailures;
   }
   if (set.checker)
-    o.checkFailure = detail::CheckOutputLength(*set.checker, o.output->TemporaryPath(), plan.outputPath, o.done, o.rate);
+    o.checkFailure =
+        detail::CheckOutputLength(*set.checker, o.output->TemporaryPath(), plan.outputPath, o.done, o.rate);
   return o;
 }
 

@@ -63,8 +63,9 @@ bool ReadFlag(const MainState& state, std::optional<bool> option, std::string_vi
 
 int ReadJobs(const MainState& state, const JobOptions& options) {
   const int cores = std::max(1, QThread::idealThreadCount());
-  const int jobs = options.jobs ? *options.jobs
-                                : state.SettingsFile->ReadInteger(settings::section::kFormat, settings::key::kJobs, cores);
+  const int jobs = options.jobs
+                       ? *options.jobs
+                       : state.SettingsFile->ReadInteger(settings::section::kFormat, settings::key::kJobs, cores);
   return jobs < 1 ? cores : jobs;
 }
 
@@ -72,7 +73,9 @@ int ReadJobs(const MainState& state, const JobOptions& options) {
 // job's start has configured their writer and encoder.
 RowComponentsFactory StateComponents(MainState& state) {
   return [&state] {
-    const auto lend = [](auto* component) { return std::shared_ptr<std::remove_pointer_t<decltype(component)>>(component, [](auto*) {}); };
+    const auto lend = [](auto* component) {
+      return std::shared_ptr<std::remove_pointer_t<decltype(component)>>(component, [](auto*) {});
+    };
     return RowComponents{lend(state.AudioFileRead), lend(state.AudioFileWrite), lend(state.AudioFileCheck),
                          lend(state.AudioFile2LameEnc), true};
   };
@@ -92,8 +95,9 @@ JobChoices ChoicesOf(const MainState& state, const JobOptions& options, const Ou
   JobChoices choices;
   choices.output = output;
   choices.keepTags = ReadFlag(state, options.keepTags, settings::section::kFormat, settings::key::kKeepTags, true);
-  choices.keepMp3Frames = output.type == OutputType::Mp3 && state.AudioFile2LameEnc &&
-                          ReadFlag(state, options.keepMp3Frames, settings::section::kMp3, settings::key::kLossless, false);
+  choices.keepMp3Frames =
+      output.type == OutputType::Mp3 && state.AudioFile2LameEnc &&
+      ReadFlag(state, options.keepMp3Frames, settings::section::kMp3, settings::key::kLossless, false);
   choices.tagWriter = options.tagWriter;
   return choices;
 }
