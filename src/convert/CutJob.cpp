@@ -39,7 +39,6 @@ class RowEnd {
       report_.skippedSources << source.source;
       return;
     }
-    if (!outcome.announced) observer_.RowStatus(row, kCuttingStatus);
     for (const QString& note : outcome.frameCopyNotes)
       if (!report_.frameCopyNotes.contains(note)) report_.frameCopyNotes << note;
     if (outcome.failure) std::rethrow_exception(outcome.failure);
@@ -106,12 +105,22 @@ JobReport RunCut(const CutRequest& request, const RowComponentsFactory& makeSet,
       RowOutcome here;
       RowOutcome* outcome = &here;
       if (pool) {
+        // The row's "Cutting" comes when its turn has come and it has started,
+        // before its progress, as one row at a time gives it.
+        bool announced = false;
+        const auto announce = [&](bool started) {
+          if (announced || !started) return;
+          observer.RowStatus(row, kCuttingStatus);
+          announced = true;
+        };
         outcome = pool->Wait(row, [&] {
+          announce(pool->Started(row));
           std::int64_t done = 0;
           for (int r = row; r < rows; ++r) done += pool->Frames(r);
           observer.Progress({row, pool->Frames(row), count, doneBefore + done, jobFrames});
         });
         if (!outcome) break;  // a stop came before the row started
+        announce(outcome->announced);
       } else {
         if (stop.stop_requested()) break;
         RowControl control;

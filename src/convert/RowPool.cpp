@@ -12,6 +12,7 @@ RowPool::RowPool(const std::vector<JobRow>& rows, const std::vector<RowPlan>& pl
                  std::vector<RowComponents>& sets, std::stop_token stop)
     : rows_(rows), plans_(plans), choices_(choices), stop_(std::move(stop)), outcomes_(rows.size()),
       finished_(rows.size(), 0), frames_(new std::atomic<std::int64_t>[rows.size()]()),
+      started_(new std::atomic<bool>[rows.size()]()),
       lastNeeded_(static_cast<int>(rows.size()) - 1) {
   try {
     for (RowComponents& set : sets) threads_.emplace_back([this, &set] { Work(set); });
@@ -36,6 +37,11 @@ void RowPool::DropAllAndJoin() {
 std::int64_t RowPool::Frames(int row) const {
   if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return 0;
   return frames_[static_cast<std::size_t>(row)].load(std::memory_order_relaxed);
+}
+
+bool RowPool::Started(int row) const {
+  if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return false;
+  return started_[static_cast<std::size_t>(row)].load();
 }
 
 RowOutcome* RowPool::Wait(int row, const std::function<void()>& waiting) {
@@ -69,6 +75,7 @@ void RowPool::Work(RowComponents& set) {
     }
     const auto index = static_cast<std::size_t>(row);
     RowControl control;
+    control.started = [this, index] { started_[index].store(true); };
     control.keepGoing = [this, index, row](std::int64_t done) {
       frames_[index].store(done, std::memory_order_relaxed);
       return !stop_.stop_requested() && !Dropped(row);

@@ -36,6 +36,8 @@ class RowPool {
   RowOutcome* Wait(int row, const std::function<void()>& waiting);
   // Source frames of the row copied so far (from any thread).
   std::int64_t Frames(int row) const;
+  // The row passed its checks and its source is being read (from any thread).
+  bool Started(int row) const;
 
  private:
   void Work(RowComponents& set);
@@ -52,6 +54,7 @@ class RowPool {
   std::vector<RowOutcome> outcomes_;  // a row's entry belongs to its thread until `finished_`
   std::vector<char> finished_;
   std::unique_ptr<std::atomic<std::int64_t>[]> frames_;
+  std::unique_ptr<std::atomic<bool>[]> started_;
   int next_ = 0;        // the next row to take
   bool taking_ = true;  // false: no further row starts
   std::atomic<int> lastNeeded_;

@@ -305,6 +305,29 @@ TEST_F(LosslessCut, EveryLamePresetKeepsItsFramesAndDecodesToTheRange) {
   }
 }
 
+TEST_F(LosslessCut, RowsCutAtOnceGiveTheBytesOfOneRowAtATime) {
+  OutputFormat(8, 2);
+  // Ranges off the frame grid; one inside a single frame and one of another
+  // rate and channel count (both re-encoded, and said so).
+  const QStringList rows = {LameCbr() + "@12345:300001", LameVbr() + "@1000:250000", LameNoTag() + "@4321:150000",
+                            LameCbr() + "@5000:5600",    LameVbr() + "@777:",         LameMono22() + "@333:120000"};
+  const auto run = [&](const QString& jobs) {
+    const QString out = dir.file("jobs" + jobs);
+    QDir().mkdir(out);
+    const CommandResult r =
+        RunCommand(kProgram, QStringList{"cut", "--lossless", "--jobs", jobs, "--out", out} + rows);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    QStringList seen{QString::fromUtf8(r.out).replace(out, "<out>"), QString::fromUtf8(r.err).replace(out, "<out>")};
+    for (const QString& file : QDir(out).entryList(QDir::Files | QDir::Hidden, QDir::Name))
+      seen << file + " " + QString::fromLatin1(ReadAll(QDir(out).filePath(file)).toBase64());
+    return seen;
+  };
+  const QStringList serial = run("1");
+  ASSERT_EQ(serial.size(), 2 + rows.size()) << serial.first().toStdString();
+  EXPECT_TRUE(serial[1].contains("its range is shorter than an MP3 frame")) << serial[1].toStdString();
+  EXPECT_TRUE(run("2") == serial) << "the same messages, names and bytes";
+}
+
 TEST_F(LosslessCut, JoinOfNeighbouringRangesIsTheSourceItselfAndOtherSourcesKeepTheirLength) {
   OutputFormat(8, 2);
   const QString out = dir.file("joined.mp3");

@@ -22,6 +22,7 @@
 #include "convert/CutJob.h"
 #include "convert/JoinJob.h"
 #include "convert/OutputCheck.h"
+#include "convert/RealRowComponents.h"
 #include "platform/Error.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
@@ -393,6 +394,69 @@ TEST(RealJobErrors, UnwritableOutputFolderLeavesEarlierFilesIntact) {
   QFile f(blocked);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   EXPECT_EQ(f.readAll(), "not a folder");
+}
+
+TEST(RealJobErrors, AFailingRowEndsAParallelCutWhereOneRowAtATimeWould) {
+  // Rows 0-1 and 3-4 decode an MP3; row 2 is a file that is no audio at all.
+  const QString source = StereoMp3();
+  const QString base = QFileInfo(source).completeBaseName();
+  for (const int jobs : {1, 3}) {
+    SCOPED_TRACE(jobs);
+    RealHarness h;
+    h.format.index = 1;  // WAV
+    const QString broken = h.dir.file("broken.mp3");
+    {
+      QFile f(broken);
+      ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+      f.write(QByteArray(64 * 1024, 'x'));
+    }
+    for (int row = 0; row < 5; ++row) {
+      if (row != 2) {
+        h.AddRow(source, 1000 * row, 1000 * row + 150000);
+        continue;
+      }
+      Timerec& r = h.state.TrackTable[static_cast<std::size_t>(h.state.TrackCount++)];
+      r.FilePath = broken;
+      r.EndSample = r.TotalSamples = 44100;
+      TrackRowTexts texts;
+      texts.cells[kStatusCell] = "unconverted";
+      h.list.AppendRow(texts);
+    }
+    JobReport report;
+    JobOptions options{QString(), &report};
+    options.components = MakeRealRowComponents;
+    options.jobs = jobs;
+    // Every status each row showed, in order, as the reports came.
+    std::vector<QStringList> shown(5, QStringList{"unconverted"});
+    options.afterReport = [&](int) {
+      for (int row = 0; row < 5; ++row)
+        if (shown[row].last() != h.list.CellText(row, kStatusCell)) shown[row] << h.list.CellText(row, kStatusCell);
+    };
+
+    Cut(h.state, options);
+
+    EXPECT_EQ(report.end, JobEnd::Failed);
+    EXPECT_TRUE(report.failure.contains(broken)) << report.failure.toStdString();
+    const QStringList written = {h.out("Cut_" + base + ".wav"), h.out("Cut(1)_" + base + ".wav")};
+    EXPECT_EQ(report.writtenFiles, written);
+    // Nothing else in the folder: no later row, no temporary file.
+    EXPECT_EQ(QDir(h.out()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name),
+              (QStringList{"Cut(1)_" + base + ".wav", "Cut_" + base + ".wav"}));
+    const std::vector<float> whole = DecodeWithFfmpeg(source);
+    for (int row = 0; row < 2; ++row) {
+      const std::vector<float> got = DecodeWithFfmpeg(written[row]);
+      const std::vector<float> expected = Frames(whole, 2, 1000 * row, 1000 * row + 150000);
+      ASSERT_EQ(got.size(), expected.size());
+      EXPECT_LE(MaxDifference(got, expected), kPcm16Step);
+    }
+    const std::vector<QStringList> expected = {{"unconverted", "Cutting", "Finish"},
+                                               {"unconverted", "Cutting", "Finish"},
+                                               {"unconverted", "Cutting"},
+                                               {"unconverted"},
+                                               {"unconverted"}};
+    EXPECT_EQ(shown, expected);
+    EXPECT_FALSE(h.state.Converting);
+  }
 }
 
 // --- tags ----------------------------------------------------------------------

@@ -91,6 +91,30 @@ QString Fixture(const QString& name, const QStringList& ffmpegArgs) {
   return path;
 }
 
+QString ToolFixture(const QString& name, const QString& program,
+                    const std::function<QStringList(const QString& output)>& args) {
+  QDir().mkpath(SNIPWAVE_FIXTURE_DIR);
+  const QByteArray recipe =
+      QCryptographicHash::hash((program + '\x1f' + args("\x1e").join('\x1f')).toUtf8(), QCryptographicHash::Sha1)
+          .toHex()
+          .left(10);
+  const QFileInfo nameInfo(name);
+  const QString path = QDir(SNIPWAVE_FIXTURE_DIR)
+                           .filePath(nameInfo.completeBaseName() + "-" + QString::fromLatin1(recipe) + "." +
+                                     nameInfo.suffix());
+  if (QFileInfo::exists(path)) return path;
+  // Tools pick the file type by extension, so the temporary keeps it.
+  const QString temp = QDir(SNIPWAVE_FIXTURE_DIR)
+                           .filePath(QString(".tmp-%1-%2.%3")
+                                         .arg(QCoreApplication::applicationPid())
+                                         .arg(QString::fromLatin1(recipe), nameInfo.suffix()));
+  const CommandResult r = RunCommand(program, args(temp));
+  EXPECT_EQ(r.exitCode, 0) << program.toStdString() << "\n" << r.err.toStdString();
+  QFile::rename(temp, path);  // atomic; a racing twin wrote the same bytes
+  QFile::remove(temp);
+  return path;
+}
+
 QString ChirpFixture(const QString& name, double seconds, int sampleRate, int channels,
                      const QStringList& encoderArgs) {
   const QString duration = QString::number(seconds, 'f', 6);

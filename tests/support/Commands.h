@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,12 @@ ProbeInfo FfprobeInfo(const QString& path);
 // is the cache key, `ffmpegArgs` the arguments that produce it (the output
 // path is appended). Creation is atomic, so parallel tests may ask at once.
 QString Fixture(const QString& name, const QStringList& ffmpegArgs);
+
+// A fixture file made once per build tree by another tool (sox, lame): `args`
+// gives the tool's arguments for the output path it is passed. Cached and
+// created like Fixture.
+QString ToolFixture(const QString& name, const QString& program,
+                    const std::function<QStringList(const QString& output)>& args);
 
 // Common fixtures: a logarithmic chirp of the given length, rate and channels
 // (left channel the chirp, right channel the chirp at a quarter amplitude, so
