@@ -74,21 +74,21 @@ OutputSetup ConfigureMp3(const SettingsStore& store, IAudioFile2& writer, IAudio
   }
   ApplyMp3(mp3, encoder);
   if (!writer.CheckMp3Format(encoder.SampleRate(), encoder.BitRate(), encoder.Channels()))
-    return {QString(), kMp3NotSupported,
-            QString("mp3: %1 Hz, %2 kbit/s, %3 channel(s)")
-                .arg(encoder.SampleRate())
-                .arg(encoder.BitRate())
-                .arg(encoder.Channels()),
-            "mp3"};
+    return OutputSetup::Refused(kMp3NotSupported,
+                                QString("mp3: %1 Hz, %2 kbit/s, %3 channel(s)")
+                                    .arg(encoder.SampleRate())
+                                    .arg(encoder.BitRate())
+                                    .arg(encoder.Channels()),
+                                "mp3");
   writer.SetMp3Encoder(&encoder);
-  OutputSetup setup{".mp3", QString()};
+  OutputSetup setup = OutputSetup::Accepted(".mp3");
   setup.configuration.mp3 = mp3;
   return setup;
 }
 
 OutputSetup ConfigureWav(const SettingsStore& store, IAudioFile2& writer) {
   const int mode = PlainInteger(store, keys::kWavMode);
-  OutputSetup setup{".wav", QString()};
+  OutputSetup setup = OutputSetup::Accepted(".wav");
   if (mode == settings::kWavModeCdQuality) {
     setup.configuration.wav = OutputConfiguration::Wav{44100, 2, 16};
   } else if (mode == settings::kWavModeCustom) {
@@ -104,7 +104,7 @@ OutputSetup ConfigureWav(const SettingsStore& store, IAudioFile2& writer) {
 
 OutputSetup ConfigureWma(const SettingsStore& store, IAudioFile2& writer, OutputUse use) {
   const int profile = IndexInRange(store, keys::kWmaFormat, audio::kWmaProfileTexts.size()) + 1;
-  OutputSetup setup{".wma", QString()};
+  OutputSetup setup = OutputSetup::Accepted(".wma");
   setup.configuration.wmaProfile = profile;
   if (use == OutputUse::Join) {
     writer.SetWmaProfile(profile);  // replaced by kJoinWmaProfile before the file is created
@@ -114,10 +114,10 @@ OutputSetup ConfigureWma(const SettingsStore& store, IAudioFile2& writer, Output
   // encoder cannot make, rather than failing in the middle of a job.
   const audio::WmaProfile& listed = audio::WmaProfileByNumber(profile);
   if (!listed.unsupportedReason.empty()) {
-    return {QString(), QString(kWmaNotSupported) + " \rThe profile \"" +
-                           QString::fromLatin1(listed.text.data(), static_cast<qsizetype>(listed.text.size())) +
-                           "\" cannot be written: " + QString::fromStdString(listed.unsupportedReason) +
-                           ". \rPlease choose another profile in the settings."};
+    return OutputSetup::Refused(QString(kWmaNotSupported) + " \rThe profile \"" +
+                                QString::fromLatin1(listed.text.data(), static_cast<qsizetype>(listed.text.size())) +
+                                "\" cannot be written: " + QString::fromStdString(listed.unsupportedReason) +
+                                ". \rPlease choose another profile in the settings.");
   }
   writer.SetWmaProfile(profile);
   return setup;
@@ -136,7 +136,7 @@ OutputSetup ConfigureOgg(const SettingsStore& store, IAudioFile2& writer) {
   const int rate = SampleRate(store, keys::kOggFrequency);
   const int channels = ChannelCount(store, keys::kOggChannel);
   const int nominal = BitRate(store, keys::kOggBitrate);
-  OutputSetup setup{".ogg", QString()};
+  OutputSetup setup = OutputSetup::Accepted(".ogg");
   OutputConfiguration::Ogg& ogg = setup.configuration.ogg;
   if (Flag(store, keys::kOggEnableQuality)) {
     ogg = {rate, channels, nominal, BitRate(store, keys::kOggMaxBitrate), BitRate(store, keys::kOggMinBitrate),
@@ -145,12 +145,12 @@ OutputSetup ConfigureOgg(const SettingsStore& store, IAudioFile2& writer) {
     const int maximum = BitRate(store, keys::kOggMaxBitrate);
     const int minimum = BitRate(store, keys::kOggMinBitrate);
     if (!writer.CheckOggFormat(rate, channels, nominal, maximum, minimum))
-      return {QString(), kOggVbrNotSupported, OggValues(rate, channels, nominal, maximum, minimum), "ogg"};
+      return OutputSetup::Refused(kOggVbrNotSupported, OggValues(rate, channels, nominal, maximum, minimum), "ogg");
     ogg = {rate, channels, nominal, maximum, minimum, -1};
   } else {
     // The usual case: a managed bit rate pinned at 128 kbit/s either side.
     if (!writer.CheckOggFormat(rate, channels, nominal, 128, 128))
-      return {QString(), kOggNotSupported, OggValues(rate, channels, nominal, 128, 128), "ogg"};
+      return OutputSetup::Refused(kOggNotSupported, OggValues(rate, channels, nominal, 128, 128), "ogg");
     ogg = {rate, channels, nominal, 128, 128, -1};
   }
   writer.SetOggFormat(ogg.sampleRate, ogg.channels, ogg.nominalKbps, ogg.maxKbps, ogg.minKbps, ogg.quality);
@@ -186,7 +186,7 @@ FileFilter SaveFilterFor(OutputType type) {
 
 OutputSetup ApplyOutputSettings(OutputType type, const SettingsStore& settings, IAudioFile2& writer,
                                 IAudioFile2LameEnc& encoder, OutputUse use) {
-  OutputSetup setup{QString(), "This output format is not supported."};
+  OutputSetup setup = OutputSetup::Refused(kUnknownOutputType);
   switch (type) {
     case OutputType::Mp3: setup = ConfigureMp3(settings, writer, encoder); break;
     case OutputType::Wav: setup = ConfigureWav(settings, writer); break;

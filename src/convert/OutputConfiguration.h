@@ -69,7 +69,23 @@ struct OutputSetup {
   QString section;
   OutputConfiguration configuration;  // what was applied, when not refused
   bool refused() const { return !refusal.isEmpty(); }
+
+  static OutputSetup Accepted(QString extension) {
+    OutputSetup setup;
+    setup.extension = std::move(extension);
+    return setup;
+  }
+  static OutputSetup Refused(QString message, QString values = {}, QString section = {}) {
+    OutputSetup setup;
+    setup.refusal = std::move(message);
+    setup.refusedValues = std::move(values);
+    setup.section = std::move(section);
+    return setup;
+  }
 };
+
+// The refusal of an output type the program does not know.
+inline constexpr const char* kUnknownOutputType = "This output format is not supported.";
 
 // What the output is for. A join writes WMA with a profile of its own
 // (kJoinWmaProfile, set after the configuration), so the stored profile is

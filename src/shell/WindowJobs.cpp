@@ -110,7 +110,7 @@ std::optional<OutputConfiguration> ConfigureOutput(MainState& state, JobReport& 
   const std::optional<OutputType> type = OutputTypeFromIndex(state.cm_Format->ItemIndex());
   const OutputSetup setup =
       type ? ApplyOutputSettings(*type, *state.SettingsFile, *state.AudioFileWrite, *state.AudioFile2LameEnc, use)
-           : OutputSetup{QString(), "This output format is not supported."};
+           : OutputSetup::Refused(kUnknownOutputType);
   if (!setup.refused()) return setup.configuration;
   state.Dialogs->ShowInformation(setup.refusal);
   report.refusedSettings = RefusedValuesText(setup, *state.SettingsFile);
