@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+#include "components/tags/TagSet.h"
+
 namespace snipwave {
 
 // One listed file. Marks and lengths are sample frames of the source file
@@ -16,6 +18,11 @@ struct Timerec {
   std::int32_t TotalMs = 0;       // duration of the whole file
   std::int32_t RangeSeconds = 0;  // (end ms div 1000) - (begin ms div 1000)
   QString FilePath;               // full path of the source file
+  // What the row is called and the tags its output gets instead of the
+  // source's (set by a cue sheet, a label file or a split); empty: none.
+  QString Title;
+  TagSet Tags;
+  bool operator==(const Timerec&) const = default;
 };
 
 // The list holds at most this many files; record i always describes row i.

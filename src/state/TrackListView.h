@@ -17,6 +17,7 @@ inline const QString kUnconvertedStatus = QStringLiteral("unconverted");
 struct TrackRowTexts {
   QString caption;
   std::array<QString, kTrackCellCount> cells;
+  bool operator==(const TrackRowTexts&) const = default;
 };
 
 // The track list as the features see it: rows of texts and one selection.
