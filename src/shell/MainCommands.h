@@ -29,6 +29,8 @@ struct MainCommands {
   std::function<void()> NudgeBack;              // "downtime"
   std::function<void()> ShowAbout;              // About1
   std::function<void()> SelectRow;              // a click in the list (lvClick)
+  std::function<void()> Undo;                   // Undo1, Undo2, Ctrl+Z
+  std::function<void()> Redo;                   // Redo1, Redo2, Ctrl+Shift+Z, Ctrl+Y
 
   // Dragging the position bar; the handlers look at the source's name themselves.
   std::function<void(ISkinObject& source, int button, int x, int y)> MouseDown;

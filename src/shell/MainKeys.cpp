@@ -88,12 +88,15 @@ bool MainKeys::Handle(const QKeyEvent& event, bool inList) {
     switch (k) {
       case Qt::Key_O: return run(commands_.AddFiles);
       case Qt::Key_J: return run(commands_.Join);
+      case Qt::Key_Z: return run(commands_.Undo);
+      case Qt::Key_Y: return run(commands_.Redo);
       case Qt::Key_Return:
       case Qt::Key_Enter: return run(commands_.Cut);
       default: return false;
     }
   }
   if (mods == (Qt::ControlModifier | Qt::ShiftModifier) && k == Qt::Key_O) return run(commands_.AddFolder);
+  if (mods == (Qt::ControlModifier | Qt::ShiftModifier) && k == Qt::Key_Z) return run(commands_.Redo);
   return false;
 }
 
@@ -114,7 +117,11 @@ std::vector<std::pair<QString, QKeySequence>> MainKeys::MenuKeys() {
           {"SetBegin1", QKeySequence(Qt::Key_B)},
           {"SetEnd1", QKeySequence(Qt::Key_E)},
           {"PlayRange1", QKeySequence(Qt::Key_P)},
-          {"SplitHere1", QKeySequence(Qt::Key_S)}};
+          {"SplitHere1", QKeySequence(Qt::Key_S)},
+          {"Undo1", QKeySequence(Qt::CTRL | Qt::Key_Z)},
+          {"Redo1", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
+          {"Undo2", QKeySequence(Qt::CTRL | Qt::Key_Z)},
+          {"Redo2", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}};
 }
 
 }  // namespace snipwave

@@ -36,6 +36,8 @@ struct KeyCommands {
   std::function<void(std::int64_t frames)> MoveFrames;  // Ctrl+Left/Right (one MP3 frame)
   std::function<void()> ZoomToRange;    // Z: the marked range fills the waveform
   std::function<void()> ZoomToFile;     // Shift+Z: the whole file
+  std::function<void()> Undo;           // Ctrl+Z
+  std::function<void()> Redo;           // Ctrl+Shift+Z, Ctrl+Y
 };
 
 // The main window's keyboard. Installed as an event filter on the window and

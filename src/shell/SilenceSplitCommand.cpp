@@ -226,6 +226,7 @@ void SilenceSplitCommand::ApplyWhenListIsFree() {
   Stop();
   if (row < 0) return;
   if (points.empty()) state_.Dialogs->ShowInformation(NoSilenceMessage(name_));
+  else if (RecordEdit) RecordEdit(QStringLiteral("Split at silences"), [&] { SplitRowAtPoints(state_, row, points); });
   else SplitRowAtPoints(state_, row, points);
 }
 

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "convert/SilenceScan.h"
@@ -49,6 +50,9 @@ class SilenceSplitCommand final : public QObject, private ISilencePreview {
   bool Running() const { return running_; }
   // Says that a search runs and returns true when one does.
   bool RefuseWhileRunning();
+  // Runs the replacement of the row as one named edit (the window's undo
+  // history); none: the replacement just runs.
+  std::function<void(const QString& step, const std::function<void()>& edit)> RecordEdit;
 
  private:
   // ISilencePreview, for the dialog.

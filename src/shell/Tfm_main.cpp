@@ -36,6 +36,7 @@
 #include "shell/SilenceSplitCommand.h"
 #include "shell/SilenceSplitDialog.h"
 #include "shell/TypedMarks.h"
+#include "tracks/ListHistory.h"
 #include "tracks/OutputFolderCommand.h"
 #include "tracks/TrackListCommands.h"
 #include "tracks/TrackListWidget.h"
@@ -65,6 +66,41 @@ constexpr int kWaveformRefreshMs = 40;
 // below the menu strip, in client pixels.
 const QPoint kFileMenuPlace(8, 30);
 const QPoint kHelpMenuPlace(160, 30);
+const QPoint kEditMenuPlace(228, 30);
+
+// The undo step each list command makes, by the command; commands not named
+// here change no row or mark.
+QString StepName(std::function<void()> MainCommands::*command) {
+  static const std::vector<std::pair<std::function<void()> MainCommands::*, const char*>> names = {
+      {&MainCommands::AddFiles, "Add files"},  {&MainCommands::AddFolder, "Add folder"},
+      {&MainCommands::RemoveRow, "Remove"},    {&MainCommands::ClearList, "Clear"},
+      {&MainCommands::MoveUp, "Move up"},      {&MainCommands::MoveDown, "Move down"},
+      {&MainCommands::SetBegin, "Set begin"},  {&MainCommands::SetEnd, "Set end"}};
+  for (const auto& [member, name] : names)
+    if (member == command) return QString::fromLatin1(name);
+  return {};
+}
+
+// The undo step of a menu item: its command's, else its caption; empty for
+// the items that never edit the list (they run outside the history, so a
+// result arriving while their dialog is open keeps its own name).
+QString StepName(const QString& item, const QString& caption) {
+  static const QStringList notEdits = {"Play1", "Stop1", "Stop2", "Cut2", "Join1", "PlayRange1", "TypeBegin1",
+                                       "TypeEnd1", "Exit2", "Content1", "Visitourweb1", "About1"};
+  if (notEdits.contains(item)) return {};
+  static const std::vector<std::pair<const char*, std::function<void()> MainCommands::*>> items = {
+      {"AddFile2", &MainCommands::AddFiles},    {"AddFiles1", &MainCommands::AddFiles},
+      {"AddFolder2", &MainCommands::AddFolder}, {"AddFolder1", &MainCommands::AddFolder},
+      {"DelFile2", &MainCommands::RemoveRow},   {"Remove1", &MainCommands::RemoveRow},
+      {"Clear2", &MainCommands::ClearList},     {"Clear3", &MainCommands::ClearList},
+      {"UP1", &MainCommands::MoveUp},           {"Down1", &MainCommands::MoveDown},
+      {"SetBegin1", &MainCommands::SetBegin},   {"SetEnd1", &MainCommands::SetEnd}};
+  for (const auto& [name, command] : items)
+    if (item == QLatin1String(name)) return StepName(command);
+  QString step = caption.trimmed();
+  if (step.endsWith(QChar(0x2026))) step.chop(1);
+  return step;
+}
 
 // Beside the executable in the build tree, share/snipwave when installed.
 QString DataFolder() { return ProgramDataFolder(kSkinFileName); }
@@ -96,8 +132,14 @@ Tfm_main::Tfm_main(MainComponents components, QWidget* parent)
   state_.cm_Format = cm_Format;
   state_.HideStartupPicture = [this] { GroupBox1->hide(); };
   state_.ShowOutputFolderText = [this](const QString& folder) { Edt_dir->setText(folder); };
-  state_.MarksChanged = [this](int) { RefreshWaveform(); };
-  state_.RowsChanged = [this] { RefreshWaveform(); };
+  state_.MarksChanged = [this](int) {
+    RefreshWaveform();
+    if (history_) history_->Changed();
+  };
+  state_.RowsChanged = [this] {
+    RefreshWaveform();
+    if (history_) history_->Changed();
+  };
   WireFeatures();
 
   components_.Skin1->SetEvents(SkinEvents{
@@ -128,6 +170,11 @@ Tfm_main::~Tfm_main() {
 }
 
 void Tfm_main::WireFeatures() {
+  history_ = std::make_unique<ListHistory>(state_);
+  connect(&history_->Stack(), &QUndoStack::indexChanged, this, [this] { ShowUndoSteps(); });
+  connect(&history_->Stack(), &QUndoStack::canUndoChanged, this, [this] { ShowUndoSteps(); });
+  connect(&history_->Stack(), &QUndoStack::canRedoChanged, this, [this] { ShowUndoSteps(); });
+  ShowUndoSteps();
   tracks_ = std::make_unique<TrackListCommands>(state_);
   preview_ = std::make_unique<PreviewPlayer>(state_);
   marking_ = std::make_unique<RangeMarking>(state_);
@@ -135,6 +182,11 @@ void Tfm_main::WireFeatures() {
   typedMarks_ = new TypedMarks(state_, *marking_, this);
   if (!components_.SilenceSplitDialog) components_.SilenceSplitDialog = std::make_unique<QtSilenceSplitDialog>(this);
   silenceSplits_ = std::make_unique<SilenceSplitCommand>(state_, components_.SilenceSplitDialog.get());
+  const auto recordEdit = [this](const QString& step, const std::function<void()>& edit) {
+    history_->Record(step, edit);
+  };
+  silenceSplits_->RecordEdit = recordEdit;
+  typedMarks_->RecordEdit = recordEdit;
   if (state_.AudioPlayer1) {
     AudioPlayerEvents events = preview_->PlayerEvents();
     auto guard = [](std::function<void()> handler) {
@@ -181,6 +233,8 @@ void Tfm_main::WireFeatures() {
   c.NudgeForward = [this] { marking_->NudgeForward(); };
   c.NudgeBack = [this] { marking_->NudgeBack(); };
   c.SelectRow = [this] { tracks_->SelectRow(); };
+  c.Undo = [this] { history_->Undo(); };
+  c.Redo = [this] { history_->Redo(); };
   c.MouseDown = [this](ISkinObject& source, int, int, int) { preview_->Skin1MouseDown(source); };
   c.ScrollTrack = [this](ISkinObject& source, int newPos) { preview_->Skin1ScrollTrack(source, newPos); };
   c.MouseUp = [this](ISkinObject& source, int, int, int) { preview_->Skin1MouseUp(source); };
@@ -211,7 +265,9 @@ void Tfm_main::CreateControls() {
   waveform->PositionMoved = [this](std::int64_t sample) { Run([&] { positions_->Drag(sample); }); };
   waveform->PositionReleased = [this] { Run([&] { positions_->Release(); }); };
   waveform->MarkDropped = [this](bool begin, std::int64_t sample) {
-    Run([&] { begin ? marking_->SetBeginSample(sample) : marking_->SetEndSample(sample); });
+    // Recorded once, at the release that drops the handle.
+    RunStep(begin ? "Set begin" : "Set end",
+            [&] { begin ? marking_->SetBeginSample(sample) : marking_->SetEndSample(sample); });
   };
   auto* refresh = new QTimer(this);
   connect(refresh, &QTimer::timeout, this, [this] {
@@ -224,7 +280,7 @@ void Tfm_main::CreateControls() {
   // A click anywhere in the list, on a row or on empty space, selects.
   connect(lv, &TrackListWidget::listClicked, this, [this] { Run(commands_.SelectRow); });
   connect(lv, &TrackListWidget::pathsDropped, this, [this](const QStringList& paths) {
-    Run([&] { tracks_->AddPaths(paths); });
+    RunStep("Add files", [&] { tracks_->AddPaths(paths); });
   });
   connect(lv, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { PopupMenu1->popup(lv->viewport()->mapToGlobal(pos)); });
@@ -234,9 +290,20 @@ void Tfm_main::CreateMenus() {
   auto item = [this](QMenu* menu, const char* name, const QString& caption, std::function<void()> run) {
     QAction* action = menu->addAction(caption);
     action->setObjectName(name);
-    connect(action, &QAction::triggered, this, [run = std::move(run)] {
-      if (run) run();
+    // What an item changes in the list is one undo step, named after it.
+    connect(action, &QAction::triggered, this, [this, step = StepName(name, caption), run = std::move(run)] {
+      if (!run) return;
+      if (step.isEmpty()) run();
+      else RunStep(step, run);
     });
+  };
+  auto undoItems = [this](QMenu* menu, const char* undoName, const char* redoName) {
+    QAction* undo = menu->addAction(QStringLiteral("Undo"));
+    undo->setObjectName(undoName);
+    connect(undo, &QAction::triggered, this, [this] { Run(commands_.Undo); });
+    QAction* redo = menu->addAction(QStringLiteral("Redo"));
+    redo->setObjectName(redoName);
+    connect(redo, &QAction::triggered, this, [this] { Run(commands_.Redo); });
   };
   auto separator = [](QMenu* menu, const char* name) { menu->addSeparator()->setObjectName(name); };
   // Each item forwards to the same operation as its skin counterpart.
@@ -261,6 +328,8 @@ void Tfm_main::CreateMenus() {
   item(PopupMenu1, "PlayRange1", "Play range", [this] { PlayRange(); });
   item(PopupMenu1, "SplitHere1", "Split at position", [this] { Run([this] { SplitRowAtPosition(state_); }); });
   item(PopupMenu1, "SplitSilences1", "Split at silences", [this] { Run([this] { silenceSplits_->Start(); }); });
+  separator(PopupMenu1, "N9");
+  undoItems(PopupMenu1, "Undo2", "Redo2");
 
   PopupMenu2 = new QMenu(this);
   PopupMenu2->setObjectName("PopupMenu2");
@@ -283,6 +352,10 @@ void Tfm_main::CreateMenus() {
   separator(PopupMenu3, "N2");
   item(PopupMenu3, "About1", "About", [this] { Run(commands_.ShowAbout); });
 
+  EditMenu = new QMenu(this);
+  EditMenu->setObjectName("EditMenu");
+  undoItems(EditMenu, "Undo1", "Redo1");
+
   // The keys beside the items; the window's key handling runs them, the
   // menus only show them (and take them while open).
   for (const auto& [name, key] : MainKeys::MenuKeys()) {
@@ -295,7 +368,7 @@ void Tfm_main::CreateMenus() {
 }
 
 QAction* Tfm_main::FindMenuItem(const QString& name) const {
-  for (QMenu* menu : {PopupMenu1, PopupMenu2, PopupMenu3})
+  for (QMenu* menu : {PopupMenu1, PopupMenu2, PopupMenu3, EditMenu})
     for (QAction* action : menu->actions())
       if (action->objectName() == name) return action;
   return nullptr;
@@ -303,7 +376,9 @@ QAction* Tfm_main::FindMenuItem(const QString& name) const {
 
 void Tfm_main::BuildDispatch() {
   auto add = [this](const char* name, std::function<void()> MainCommands::*command) {
-    dispatch_.Add(name, [this, command] { Run(commands_.*command); });
+    const QString step = StepName(command);
+    if (step.isEmpty()) dispatch_.Add(name, [this, command] { Run(commands_.*command); });
+    else dispatch_.Add(name, [this, command, step] { RunStep(step, commands_.*command); });
   };
   add("dir", &MainCommands::ChooseOutputDirectory);
   add("play", &MainCommands::Play);
@@ -325,10 +400,36 @@ void Tfm_main::BuildDispatch() {
   add("downtime", &MainCommands::NudgeBack);
   dispatch_.Add("help", [this] { HelpMenuClick(); });
   dispatch_.Add("file", [this] { FileMenuClick(); });
+  dispatch_.Add("edit", [this] { EditMenuClick(); });
 }
 
 void Tfm_main::Run(const std::function<void()>& command) {
   if (command) HookedSlot([&] { command(); })();
+}
+
+void Tfm_main::RunStep(const QString& step, const std::function<void()>& command) {
+  if (!command) return;
+  Run([&] {
+    if (history_) history_->Record(step, command);
+    else command();
+  });
+}
+
+void Tfm_main::ShowUndoSteps() {
+  if (!history_) return;
+  const QUndoStack& stack = history_->Stack();
+  for (const char* name : {"Undo1", "Undo2"}) {
+    if (QAction* undo = FindMenuItem(name)) {
+      undo->setEnabled(stack.canUndo());
+      undo->setText(stack.canUndo() ? QStringLiteral("Undo %1").arg(stack.undoText()) : QStringLiteral("Undo"));
+    }
+  }
+  for (const char* name : {"Redo1", "Redo2"}) {
+    if (QAction* redo = FindMenuItem(name)) {
+      redo->setEnabled(stack.canRedo());
+      redo->setText(stack.canRedo() ? QStringLiteral("Redo %1").arg(stack.redoText()) : QStringLiteral("Redo"));
+    }
+  }
 }
 
 void Tfm_main::Skin1Click(ISkinObject& source) { dispatch_.Dispatch(source.GetName()); }
@@ -348,6 +449,8 @@ QPoint Tfm_main::BelowSkinObject(const char* name, QPoint fallback) {
 void Tfm_main::HelpMenuClick() { PopupMenu3->popup(BelowSkinObject("help", kHelpMenuPlace)); }
 
 void Tfm_main::FileMenuClick() { PopupMenu2->popup(BelowSkinObject("file", kFileMenuPlace)); }
+
+void Tfm_main::EditMenuClick() { EditMenu->popup(BelowSkinObject("edit", kEditMenuPlace)); }
 
 void Tfm_main::Content1Click() { Launcher().OpenUrl(links::FaqPage()); }
 
@@ -514,15 +617,17 @@ void Tfm_main::WireKeys() {
   KeyCommands k;
   k.PlayPause = [this] { Run(state_.Playing ? commands_.PauseToggle : commands_.Play); };
   // At the position: the exact frame when a precise road left it there.
-  k.SetBeginHere = [this] { Run(commands_.SetBegin); };
-  k.SetEndHere = [this] { Run(commands_.SetEnd); };
+  k.SetBeginHere = [this] { RunStep(StepName(&MainCommands::SetBegin), commands_.SetBegin); };
+  k.SetEndHere = [this] { RunStep(StepName(&MainCommands::SetEnd), commands_.SetEnd); };
   k.PlayRange = [this] { PlayRange(); };
-  k.SplitHere = [this] { Run([this] { SplitRowAtPosition(state_); }); };
-  k.RemoveRow = [this] { Run(commands_.RemoveRow); };
-  k.MoveUp = [this] { Run(commands_.MoveUp); };
-  k.MoveDown = [this] { Run(commands_.MoveDown); };
-  k.AddFiles = [this] { Run(commands_.AddFiles); };
-  k.AddFolder = [this] { Run(commands_.AddFolder); };
+  k.SplitHere = [this] { RunStep("Split at position", [this] { SplitRowAtPosition(state_); }); };
+  k.RemoveRow = [this] { RunStep(StepName(&MainCommands::RemoveRow), commands_.RemoveRow); };
+  k.MoveUp = [this] { RunStep(StepName(&MainCommands::MoveUp), commands_.MoveUp); };
+  k.MoveDown = [this] { RunStep(StepName(&MainCommands::MoveDown), commands_.MoveDown); };
+  k.AddFiles = [this] { RunStep(StepName(&MainCommands::AddFiles), commands_.AddFiles); };
+  k.AddFolder = [this] { RunStep(StepName(&MainCommands::AddFolder), commands_.AddFolder); };
+  k.Undo = [this] { Run(commands_.Undo); };
+  k.Redo = [this] { Run(commands_.Redo); };
   k.Cut = [this] { Run(commands_.Cut); };
   k.Join = [this] { Run(commands_.Join); };
   k.Stop = [this] { Run(commands_.Stop); };
@@ -591,7 +696,7 @@ void Tfm_main::JobEnded(JobReport& report, const QString& folderToOpen) {
 }
 
 void Tfm_main::AddFromCommandLine(const QStringList& paths) {
-  Run([&] { tracks_->AddPaths(paths); });
+  RunStep(StepName(&MainCommands::AddFiles), [&] { tracks_->AddPaths(paths); });
 }
 
 void Tfm_main::FitListColumns() {

@@ -22,6 +22,7 @@ namespace snipwave {
 
 class FormatChooser;
 struct JobOptions;
+class ListHistory;
 class MainKeys;
 class PeakCache;
 class PositionMoves;
@@ -68,6 +69,7 @@ class Tfm_main final : public QWidget {
   void Exit2Click();
   void HelpMenuClick();  // "help": PopupMenu3 just below its button
   void FileMenuClick();  // "file": PopupMenu2 just below its button
+  void EditMenuClick();  // "edit": EditMenu just below its button
 
   // Controls of the window.
   FormatChooser* cm_Format = nullptr;
@@ -78,6 +80,7 @@ class Tfm_main final : public QWidget {
   QMenu* PopupMenu1 = nullptr;  // the list's context menu
   QMenu* PopupMenu2 = nullptr;  // the file menu
   QMenu* PopupMenu3 = nullptr;  // the help menu
+  QMenu* EditMenu = nullptr;    // undo and redo
   WaveformView* waveform = nullptr;  // placed on the skin's "wave" object
   QAction* FindMenuItem(const QString& name) const;
   TypedMarks& TypedMarkEditor() { return *typedMarks_; }
@@ -87,6 +90,8 @@ class Tfm_main final : public QWidget {
   // Shows the selected (or previewed) row in the waveform at once.
   void RefreshWaveform();
   const CommandDispatch& Dispatch() const { return dispatch_; }
+  // Every edit of the list and its marks, for undo and redo.
+  ListHistory& History() { return *history_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -130,6 +135,10 @@ class Tfm_main final : public QWidget {
   // Runs an operation for a Qt or component callback. An exception must not
   // unwind through Qt's own frames, so it goes to the application's hook here.
   static void Run(const std::function<void()>& command);
+  // Runs a command that may edit the list: what it changes is one undo step named `step`.
+  void RunStep(const QString& step, const std::function<void()>& command);
+  // The undo and redo items name the step they would take back or do again.
+  void ShowUndoSteps();
 
   MainComponents components_;
   std::unique_ptr<SettingsStore> settingsFile_;
@@ -141,6 +150,7 @@ class Tfm_main final : public QWidget {
   std::unique_ptr<RangePlayback> rangePlayback_;
   std::unique_ptr<PositionMoves> positions_;
   std::unique_ptr<SilenceSplitCommand> silenceSplits_;  // its searches end before the state goes
+  std::unique_ptr<ListHistory> history_;
   PeakCache* peakCache_ = nullptr;
   MainKeys* keys_ = nullptr;
   TypedMarks* typedMarks_ = nullptr;

@@ -115,7 +115,10 @@ bool TypedMarks::Accept(const QString& text) {
     return false;
   }
   const std::int64_t at = std::get<std::int64_t>(sample);
-  const bool set = editingBegin_ ? marking_.SetBeginSample(at) : marking_.SetEndSample(at);
+  bool set = false;
+  const auto mark = [&] { set = editingBegin_ ? marking_.SetBeginSample(at) : marking_.SetEndSample(at); };
+  if (RecordEdit) RecordEdit(editingBegin_ ? QStringLiteral("Set begin") : QStringLiteral("Set end"), mark);
+  else mark();
   if (set) Close();
   return set;
 }

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QObject>
 #include <QPointer>
+#include <functional>
 
 namespace snipwave {
 
@@ -31,6 +32,9 @@ class TypedMarks final : public QObject {
   // The text that the tooltip shows for "begin", "end" or "time", empty
   // without a row.
   QString PreciseText(const QString& objectName) const;
+  // Runs the setting of a typed mark as one named edit (the window's undo
+  // history); none: it just runs.
+  std::function<void(const QString& step, const std::function<void()>& edit)> RecordEdit;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

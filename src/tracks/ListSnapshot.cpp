@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/ClockText.h"
 #include "state/RangeTotal.h"
 #include "state/RowReadouts.h"
 
@@ -30,7 +31,13 @@ void RestoreListSnapshot(MainState& state, const ListSnapshot& snapshot) {
   state.LastSelectedRow = std::clamp(snapshot.lastSelected, 0, std::max(rows - 1, 0));
   if (snapshot.selected >= 0 && snapshot.selected < rows) state.lv->SelectRow(snapshot.selected);
   ShowRangeTotal(state);
-  if (rows > 0) ShowRowReadouts(state);
+  if (rows > 0) {
+    ShowRowReadouts(state);
+  } else {
+    // An empty list shows what clearing it shows.
+    state.pb.SetPosition(0);
+    for (const SkinBinding* text : {&state.time, &state.begin, &state.end}) text->SetText(ClockTextFromMs(0));
+  }
   if (state.RowsChanged) state.RowsChanged();
 }
 

@@ -90,7 +90,8 @@ TEST_F(MainWindowCommands, EverySkinNameRunsItsCommandInTableOrder) {
       {"folder", "AddFolder"},          {"uptime", "NudgeForward"}, {"downtime", "NudgeBack"}};
   EXPECT_EQ(window().Dispatch().Names(),
             (QStringList{"dir", "play", "pause", "stop", "playstop", "set", "add", "del", "clear", "up", "down", "cut",
-                         "combine", "begintime", "endtime", "folder", "uptime", "downtime", "help", "file"}));
+                         "combine", "begintime", "endtime", "folder", "uptime", "downtime", "help", "file",
+                         "edit"}));
   for (const auto& [name, command] : table) {
     ran.clear();
     Click(name);

@@ -25,7 +25,7 @@ namespace {
 const QStringList kDisplayObjects = {"pb", "time", "begin", "end", "alltime", "pospb", "showpos"};
 const QStringList kCommands = {"dir",   "play", "pause", "stop",      "playstop", "set",    "add",
                                "del",   "clear", "up",   "down",      "cut",      "combine", "begintime",
-                               "endtime", "folder", "uptime", "downtime", "help",   "file"};
+                               "endtime", "folder", "uptime", "downtime", "help",   "file", "edit"};
 
 // Where the main window lays its plain controls, in client pixels.
 const std::vector<std::pair<const char*, QRect>> kControlPlaces = {
