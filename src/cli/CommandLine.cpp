@@ -24,7 +24,7 @@ const char* const kUsageEnd =
     "\n"
     "snipwave COMMAND --help explains each option of a command; man snipwave has them all.\n";
 
-QString Usage() { return QString(kUsage) + kProbeUsage + kPeaksUsage + kJobCommandsUsage + kSheetExportUsage + kUsageEnd; }
+QString Usage() { return QString(kUsage) + kProbeUsage + kPeaksUsage + kSheetExportUsage + kJobCommandsUsage + kUsageEnd; }
 
 }  // namespace
 

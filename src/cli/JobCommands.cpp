@@ -46,7 +46,9 @@ const char* const kJobCommandsUsage =
     "  --yes               (join) replace an existing FILE without asking\n"
     "  --jobs N            (cut) cut up to N rows at once\n"
     "  --split-at-silence  (cut) one file per sounding part; --silence-db D and\n"
-    "                      --silence-min S say what a silence is\n";
+    "                      --silence-min S say what a silence is\n"
+    "  --cue SHEET         (cut) the rows are the tracks of a cue sheet\n"
+    "  --labels FILE       (cut) the rows are the labelled ranges of the one SOURCE\n";
 
 namespace {
 
@@ -55,6 +57,8 @@ enum class JobKind { Cut, Join };
 const char* const kCutHelp =
     "Usage: snipwave cut [--format mp3|wav|wma|ogg] [--no-tags] [--lossless] [--split-at-silence [--silence-db D]\n"
     "                    [--silence-min S]] [--jobs N] --out DIR PATH[@BEGIN:END]...\n"
+    "       snipwave cut [OPTIONS] --cue SHEET.cue --out DIR\n"
+    "       snipwave cut [OPTIONS] --labels LABELS.txt --out DIR SOURCE\n"
     "Writes each source's range into its own file DIR/Cut_<name>, or Cut(1)_<name> ...\n"
     "Cut(100)_<name> when that name is taken (existing files are never replaced).\n"
     "\n"
