@@ -90,7 +90,6 @@ TEST_F(SheetCommands, WrittenSheetsAndLabelsCutToTheSameFrames) {
 TEST_F(SheetCommands, BadFilesAndArgumentsWriteNothingAndSayWhy) {
   Write("bad.cue", "this is no sheet\n");
   Write("gone.cue", "FILE \"gone.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
-  Write("long.cue", "FILE \"" + wav.toUtf8() + "\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:04:00\n");
   Write("bad.txt", "1.0\t2,0\tcomma\n");
   const struct {
     QStringList args;
@@ -99,7 +98,6 @@ TEST_F(SheetCommands, BadFilesAndArgumentsWriteNothingAndSayWhy) {
   } cases[] = {
       {{"--cue", dir.file("bad.cue")}, 1, "cannot parse"},
       {{"--cue", dir.file("gone.cue")}, 1, "\"gone.wav\" of the sheet is not in"},
-      {{"--cue", dir.file("long.cue")}, 1, "track 1 (4.000 s to 3.000 s) does not lie within"},
       {{"--labels", dir.file("bad.txt"), wav}, 1, "line 1: \"2,0\" is not a time"},
       {{"--cue", dir.file("bad.cue"), wav}, 2, "no PATH can be given"},
       {{"--labels", dir.file("bad.txt")}, 2, "exactly one SOURCE"},

@@ -164,25 +164,5 @@ TEST(CueSheet, WrittenSheetReadsBackToTheSameFramesAndSaysWhatMoved) {
   EXPECT_EQ(CueToSampleFrames(ParseCueSheet(rounded.text)[1].start, 44100), 588 * 76);
 }
 
-TEST(CueSheet, RangesOutsideTheirSourceAreRefusedAndEachSourceProbedOnce) {
-  const std::vector<SheetRange> ranges = {{"/a.wav", 0, 75, 75, {}, {}, "track 1"},
-                                          {"/a.wav", 75, -1, 75, {}, {}, "track 2"}};
-  int probes = 0;
-  const std::vector<FramedRange> framed = FrameRanges(ranges, [&](const QString&) {
-    ++probes;
-    return SourceFacts{48000 * 3, 48000};
-  });
-  EXPECT_EQ(probes, 1);
-  ASSERT_EQ(framed.size(), 2u);
-  EXPECT_EQ(framed[0].end, 48000);
-  EXPECT_EQ(framed[1].end, 48000 * 3);
-  try {
-    FrameRanges(ranges, [](const QString&) { return SourceFacts{48000, 48000}; });
-    ADD_FAILURE() << "accepted";
-  } catch (const Error& e) {
-    EXPECT_NE(std::string(e.what()).find("track 2"), std::string::npos) << e.what();
-  }
-}
-
 }  // namespace
 }  // namespace snipwave
