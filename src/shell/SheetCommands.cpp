@@ -43,7 +43,8 @@ int SourceRate(MainState& state, const QString& source, QString& why) {
   return probed ? probed->sampleRate : 0;
 }
 
-bool ExportRefused(const MainState& state) { return state.ListLocked(); }
+// The rate is asked of the reader, which a preview holds: refused meanwhile, as an add is.
+bool ExportRefused(const MainState& state) { return state.ListLocked() || state.Playing; }
 
 }  // namespace
 

@@ -8,7 +8,8 @@ class TrackListCommands;
 // File menu: cue sheets and label files in and out of the list.
 // Imports add rows through the add (TrackListCommands::AddRanges), so they
 // are refused as an add is and end with state.RowsChanged(). Exports write
-// the rows of the selected row's source; a failure to write is an Error.
+// the rows of the selected row's source (refused, like an add, while a job,
+// an add or a preview runs); a failure to write is an Error.
 class SheetCommands {
  public:
   SheetCommands(MainState& state, TrackListCommands& tracks) : state_(state), tracks_(tracks) {}

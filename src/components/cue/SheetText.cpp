@@ -11,6 +11,14 @@ namespace snipwave {
 
 QString DecodeSheetText(const QByteArray& bytes) {
   QByteArrayView view(bytes);
+  // Some Windows tools write UTF-16, always with its byte order mark.
+  if (view.startsWith("\xFF\xFE") || view.startsWith("\xFE\xFF")) {
+    QStringDecoder utf16(view.startsWith("\xFF\xFE") ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+    QString text = utf16.decode(view.sliced(2));
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+  }
   if (view.startsWith("\xEF\xBB\xBF")) view = view.sliced(3);
   QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
   QString text = utf8.decode(view);

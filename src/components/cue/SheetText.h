@@ -7,7 +7,8 @@ namespace snipwave {
 
 // The text of a sheet or label file as found on disk: UTF-8 with or without a
 // byte order mark, or (when the bytes are not valid UTF-8) Latin-1, as older
-// rippers on Windows wrote them. CR LF and lone CR become LF.
+// rippers on Windows wrote them, or UTF-16 with its byte order mark. CR LF
+// and lone CR become LF.
 QString DecodeSheetText(const QByteArray& bytes);
 
 // Reads a small text file whole. Throws Error naming the path when it cannot

@@ -36,6 +36,12 @@ const QByteArray kBody =
     "FILE second.flac WAVE\r\n  TRACK 03 AUDIO\r\n    INDEX 01 00:00:00\r\n"
     "  TRACK 04 AUDIO\r\n    TITLE \"Outro\"\r\n    INDEX 01 01:00:74\r\n";
 
+QByteArray Utf16Le(const QByteArray& latin1) {
+  QByteArray bytes("\xFF\xFE");
+  for (const char c : latin1) bytes.append(c).append('\0');
+  return bytes;
+}
+
 TEST(CueSheet, RealWorldSheetsGiveEachTrackItsIndex01ToTheNext) {
   const std::vector<Expected> tracks = {{"set one.wav", 0, 235, "Intro"},
                                         {"set one.wav", 235, -1, "Song"},  // INDEX 00 stays in track 1
@@ -47,6 +53,7 @@ TEST(CueSheet, RealWorldSheetsGiveEachTrackItsIndex01ToTheNext) {
       {"CR LF", kBody, tracks},
       {"LF with a byte order mark", "\xEF\xBB\xBF" + lf, tracks},
       {"CR only", QByteArray(kBody).replace("\r\n", "\r"), tracks},
+      {"UTF-16 LE", Utf16Le(kBody), tracks},
       {"Latin-1 title", "FILE a.wav WAVE\nTRACK 01 AUDIO\nTITLE \"Caf\xE9\"\nINDEX 01 00:00:00\n",
        {{"a.wav", 0, -1, QString::fromUtf8("Café")}}},
       {"UTF-8 title", "FILE a.wav WAVE\nTRACK 01 AUDIO\nTITLE \"Caf\xC3\xA9\"\nINDEX 01 00:00:00\n",
