@@ -6,6 +6,7 @@
 #include "cli/JobCommands.h"
 #include "cli/PeaksCommand.h"
 #include "cli/ProbeCommand.h"
+#include "cli/SheetExportCommands.h"
 
 
 namespace snipwave {
@@ -23,7 +24,7 @@ const char* const kUsageEnd =
     "\n"
     "snipwave COMMAND --help explains each option of a command; man snipwave has them all.\n";
 
-QString Usage() { return QString(kUsage) + kProbeUsage + kPeaksUsage + kJobCommandsUsage + kUsageEnd; }
+QString Usage() { return QString(kUsage) + kProbeUsage + kPeaksUsage + kSheetExportUsage + kJobCommandsUsage + kUsageEnd; }
 
 }  // namespace
 
@@ -41,6 +42,8 @@ std::optional<int> RunCommandLine(const QStringList& arguments) {
   if (command == "peaks") return RunPeaksCommand(rest, stdout, err);
   if (command == "cut") return RunCutCommand(rest);
   if (command == "join") return RunJoinCommand(rest);
+  if (command == "cue") return RunCueCommand(rest, out, err);
+  if (command == "labels") return RunLabelsCommand(rest, out, err);
   if (command.startsWith('-')) {
     err << "Unknown option " << command << "\n" << Usage();
     return 2;

@@ -14,6 +14,7 @@
 #include "cli/ConsoleObserver.h"
 #include "cli/CutJobs.h"
 #include "cli/PathLines.h"
+#include "cli/SheetRowsFromFile.h"
 #include "cli/SourceArgument.h"
 #include "components/audio/AudioInterfaces.h"
 #include "convert/CutJob.h"
@@ -32,6 +33,9 @@ const char* const kJobCommandsUsage =
     "  cut  [--format mp3|wav|wma|ogg] [--lossless] [--no-tags] [--jobs N]\n"
     "       [--split-at-silence [--silence-db D] [--silence-min S]] --out DIR PATH[@BEGIN:END]...\n"
     "                  cut each source's range into DIR/Cut_<name> (Cut(1)_<name>, ... when taken)\n"
+    "  cut  [OPTIONS] --cue SHEET.cue --out DIR\n"
+    "  cut  [OPTIONS] --labels LABELS.txt --out DIR SOURCE\n"
+    "                  cut the tracks of a cue sheet, or a source's labelled ranges\n"
     "  join [--format mp3|wav|wma|ogg] [--lossless] [--no-tags] --out FILE [--yes] PATH[@BEGIN:END]...\n"
     "                  join the sources' ranges, in order, into FILE (its extension becomes the format's)\n"
     "\n"
@@ -42,7 +46,9 @@ const char* const kJobCommandsUsage =
     "  --yes               (join) replace an existing FILE without asking\n"
     "  --jobs N            (cut) cut up to N rows at once\n"
     "  --split-at-silence  (cut) one file per sounding part; --silence-db D and\n"
-    "                      --silence-min S say what a silence is\n";
+    "                      --silence-min S say what a silence is\n"
+    "  --cue SHEET         (cut) the rows are the tracks of a cue sheet\n"
+    "  --labels FILE       (cut) the rows are the labelled ranges of the one SOURCE\n";
 
 namespace {
 
@@ -51,6 +57,8 @@ enum class JobKind { Cut, Join };
 const char* const kCutHelp =
     "Usage: snipwave cut [--format mp3|wav|wma|ogg] [--no-tags] [--lossless] [--split-at-silence [--silence-db D]\n"
     "                    [--silence-min S]] [--jobs N] --out DIR PATH[@BEGIN:END]...\n"
+    "       snipwave cut [OPTIONS] --cue SHEET.cue --out DIR\n"
+    "       snipwave cut [OPTIONS] --labels LABELS.txt --out DIR SOURCE\n"
     "Writes each source's range into its own file DIR/Cut_<name>, or Cut(1)_<name> ...\n"
     "Cut(100)_<name> when that name is taken (existing files are never replaced).\n"
     "\n"
@@ -58,7 +66,12 @@ const char* const kCutHelp =
     "               ends and the next begins at the middle of a silence; leading and\n"
     "               trailing silence stay with the first and last part\n"
     "  --silence-db D   a silence stays below D dBFS (default -50)\n"
-    "  --silence-min S  and lasts at least S seconds (default 0.5)\n";
+    "  --silence-min S  and lasts at least S seconds (default 0.5)\n"
+    "  --cue SHEET.cue  the rows are the sheet's tracks: each from its INDEX 01 to the\n"
+    "               next track's (or its FILE's end), FILEs looked for beside the sheet\n"
+    "               (also under another extension); no PATH is given then\n"
+    "  --labels LABELS.txt  the rows are the labelled ranges (start<TAB>end<TAB>label,\n"
+    "               seconds) of the one SOURCE given\n";
 const char* const kJoinHelp =
     "Usage: snipwave join [--format mp3|wav|wma|ogg] [--no-tags] [--lossless] --out FILE [--yes]\n"
     "                     PATH[@BEGIN:END]...\n"
@@ -96,6 +109,8 @@ struct JobArguments {
   bool splitAtSilence = false;
   int jobs = DefaultCutJobs();
   SilenceRule silence;
+  QString cue;     // --cue: rows from this sheet
+  QString labels;  // --labels: rows from this label file, of the one source
   QList<SourceArgument> sources;
 };
 
@@ -151,6 +166,12 @@ std::optional<JobArguments> ParseArguments(JobKind kind, const QStringList& argu
       const std::optional<int> jobs = ParseCutJobs(*v, error);
       if (!jobs) return std::nullopt;
       parsed.jobs = *jobs;
+    } else if (kind == JobKind::Cut && (a == "--cue" || a.startsWith("--cue=") || a == "--labels" ||
+                                        a.startsWith("--labels="))) {
+      const bool cue = a.startsWith("--cue");
+      const auto v = value(cue ? "--cue" : "--labels");
+      if (!v) return std::nullopt;
+      (cue ? parsed.cue : parsed.labels) = *v;
     } else if (a == "--no-tags") {
       parsed.noTags = true;
     } else if (a == "--lossless") {
@@ -170,7 +191,13 @@ std::optional<JobArguments> ParseArguments(JobKind kind, const QStringList& argu
     }
   }
   if (parsed.out.isEmpty()) error = "--out is required";
-  else if (parsed.sources.isEmpty()) error = "no source file given";
+  else if (!parsed.cue.isEmpty() && !parsed.labels.isEmpty()) error = "--cue and --labels cannot be given together";
+  else if (!parsed.cue.isEmpty() && !parsed.sources.isEmpty())
+    error = "--cue takes its sources from the sheet; no PATH can be given with it";
+  else if (!parsed.labels.isEmpty() &&
+           (parsed.sources.size() != 1 || parsed.sources.front().begin || parsed.sources.front().end))
+    error = "--labels needs exactly one SOURCE, without a range";
+  else if (parsed.sources.isEmpty() && parsed.cue.isEmpty()) error = "no source file given";
   else if (parsed.sources.size() > kMaxSources)
     error = QString("at most %1 source files can be given at once").arg(kMaxSources);
   if (!error.isEmpty()) return std::nullopt;
@@ -293,7 +320,13 @@ int RunJob(JobKind kind, const QStringList& arguments) {
   RowComponents probe = MakeRealRowComponents();
   std::vector<JobRow> rows;
   int status = 0;
-  if (!ListSources(*probe.reader, parsed->sources, rows, err, status)) return status;
+  if (!parsed->cue.isEmpty() || !parsed->labels.isEmpty()) {
+    if (!ListSheetRows(*probe.reader, parsed->cue, parsed->labels,
+                       parsed->sources.isEmpty() ? QString() : AbsoluteNative(parsed->sources.front().path), rows, err))
+      return 1;
+  } else if (!ListSources(*probe.reader, parsed->sources, rows, err, status)) {
+    return status;
+  }
   if (parsed->splitAtSilence && !SplitRowsAtSilence(*probe.reader, parsed->silence, rows, err, status)) return status;
 
   const OutputType type = *OutputTypeFromIndex(parsed->formatIndex);

@@ -20,6 +20,7 @@
 #include "settings/SettingsKeys.h"
 #include "shell/FormatChooser.h"
 #include "shell/StartupPicture.h"
+#include "shell/SheetCommands.h"
 #include "convert/JobEndMessage.h"
 #include "convert/RealRowComponents.h"
 #include "components/skin/SkinPalette.h"
@@ -176,6 +177,7 @@ void Tfm_main::WireFeatures() {
   connect(&history_->Stack(), &QUndoStack::canRedoChanged, this, [this] { ShowUndoSteps(); });
   ShowUndoSteps();
   tracks_ = std::make_unique<TrackListCommands>(state_);
+  sheets_ = std::make_unique<SheetCommands>(state_, *tracks_);
   preview_ = std::make_unique<PreviewPlayer>(state_);
   marking_ = std::make_unique<RangeMarking>(state_);
   positions_ = std::make_unique<PositionMoves>(state_, *preview_);
@@ -342,6 +344,11 @@ void Tfm_main::CreateMenus() {
   item(PopupMenu2, "Cut2", "Cut", [this] { Run(commands_.Cut); });
   item(PopupMenu2, "Join1", "Join", [this] { Run(commands_.Join); });
   item(PopupMenu2, "Stop2", "Stop", [this] { Run(commands_.Stop); });
+  separator(PopupMenu2, "NSheets");
+  item(PopupMenu2, "ImportCue1", "Import cue sheet\u2026", [this] { Run([this] { sheets_->ImportCueSheet(); }); });
+  item(PopupMenu2, "ExportCue1", "Export cue sheet\u2026", [this] { Run([this] { sheets_->ExportCueSheet(); }); });
+  item(PopupMenu2, "ImportLabels1", "Import labels\u2026", [this] { Run([this] { sheets_->ImportLabels(); }); });
+  item(PopupMenu2, "ExportLabels1", "Export labels\u2026", [this] { Run([this] { sheets_->ExportLabels(); }); });
   separator(PopupMenu2, "N7");
   item(PopupMenu2, "Exit2", "Exit", [this] { Exit2Click(); });
 

@@ -31,6 +31,7 @@ class RangeMarking;
 class RangePlayback;
 class SilenceSplitCommand;
 class TrackListCommands;
+class SheetCommands;
 class TrackListWidget;
 class TypedMarks;
 class WaveformView;
@@ -145,6 +146,7 @@ class Tfm_main final : public QWidget {
   MainState state_;
   MainCommands commands_;
   std::unique_ptr<TrackListCommands> tracks_;
+  std::unique_ptr<SheetCommands> sheets_;  // cue sheets and label files in and out
   std::unique_ptr<PreviewPlayer> preview_;
   std::unique_ptr<RangeMarking> marking_;
   std::unique_ptr<RangePlayback> rangePlayback_;

@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
+#include "components/cue/SheetRows.h"
 #include "state/MainState.h"
 
 namespace snipwave {
@@ -48,6 +51,13 @@ class TrackListCommands {
   // adds a chosen folder, without the dialogs, in the order given. Paths that
   // do not exist are skipped like files the reader refuses.
   void AddPaths(const QStringList& paths);
+  // Rows read from a cue sheet or label file: each source probed once as add
+  // files probes it, the ranges mapped to its frames, one row per range with
+  // its marks, title and tags, appended as an add appends. All or nothing: a
+  // source the reader refuses, a range outside its source or more rows than
+  // the list holds is said in a box (naming `sheetPath`) and changes nothing.
+  // True when the rows were added.
+  bool AddRanges(const std::vector<SheetRange>& ranges, const QString& sheetPath);
 
   // The open dialog's filter entries, first one preselected.
   static QList<FileFilter> OpenDialogFilters();

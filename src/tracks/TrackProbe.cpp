@@ -46,6 +46,7 @@ std::optional<ProbedTrack> ProbeOrThrow(IAudioFile2& reader, const QString& path
   reader.OpenFile(ReaderPath(path), 0, 1);
   const int totalMs = reader.DurationMs();
   const std::int64_t lengthSamples = reader.LengthSamples();
+  probed.sampleRate = static_cast<int>(reader.SampleRate());
   reader.CloseFile();
 
   probed.record = NewTrackRecord(path, totalMs, lengthSamples);

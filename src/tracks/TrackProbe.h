@@ -12,12 +12,13 @@ namespace snipwave {
 struct ProbedTrack {
   Timerec record;     // whole file marked, FilePath = the path probed
   QString sizeText;   // "3.34MB" (without the column's leading blanks)
+  int sampleRate = 0; // Hz
 };
 
 // Measures and probes one file the way adding files does: its size (opened
 // read-only, shared), then through `reader`, in this order: IsOpen, CloseFile
 // (only when something is open), OpenFile(path, 0, 1), DurationMs,
-// LengthSamples, CloseFile.
+// LengthSamples, SampleRate, CloseFile.
 // Any failure on that road (no such regular file, the reader refuses it, a
 // reader call throws) gives nothing, and `failureReason` (when given) receives
 // why: "the file does not exist", "not a regular file" (folders, pipes,

@@ -38,7 +38,7 @@ for f in ./usr/bin/snipwave ./usr/share/snipwave/mp3enc.skn ./usr/share/applicat
   grep -q " $f\$" <<<"$listing" || fail "the package lacks $f"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libqt6widgets6 libavcodec libsdl2; do
+for lib in libqt6widgets6 libavcodec libsdl2 libcue2; do
   grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 # Debian's rules: no error and no warning. The maintainer's address is left

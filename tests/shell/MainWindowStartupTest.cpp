@@ -134,7 +134,9 @@ TEST_F(MainWindowStartup, MenusHoldTheirItemsInOrder) {
                          "Set begin", "Set end", "Type begin\u2026", "Type end\u2026", "Play range", "Split at position",
                          "Split at silences", "-", "Undo", "Redo"}));
   EXPECT_EQ(captions(window().PopupMenu2), (QStringList{"Add Files", "Add Folder", "-", "Remove", "Clear ", "-", "Cut",
-                                                        "Join", "Stop", "-", "Exit"}));
+                                                        "Join", "Stop", "-", "Import cue sheet\u2026",
+                                                        "Export cue sheet\u2026", "Import labels\u2026",
+                                                        "Export labels\u2026", "-", "Exit"}));
   EXPECT_EQ(captions(window().PopupMenu3), (QStringList{"Content", "Visit our web", "-", "About"}));
   EXPECT_EQ(captions(window().EditMenu), (QStringList{"Undo", "Redo"}));
 }
