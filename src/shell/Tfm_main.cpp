@@ -172,6 +172,9 @@ void Tfm_main::WireFeatures() {
   c.Cut = [this] {
     if (!silenceSplits_->RefuseWhileRunning()) StartCut();
   };
+  c.CutSelected = [this] {
+    if (!silenceSplits_->RefuseWhileRunning()) StartCut(true);
+  };
   c.Join = [this] {
     if (!silenceSplits_->RefuseWhileRunning()) StartJoin();
   };
@@ -246,10 +249,12 @@ void Tfm_main::CreateMenus() {
   item(PopupMenu1, "AddFolder2", "Add Folder", [this] { Run(commands_.AddFolder); });
   separator(PopupMenu1, "N1");
   item(PopupMenu1, "DelFile2", "Remove File", [this] { Run(commands_.RemoveRow); });
+  item(PopupMenu1, "RemoveSelected1", "Remove selected rows", [this] { Run(commands_.RemoveRow); });
   item(PopupMenu1, "Clear2", "Clear", [this] { Run(commands_.ClearList); });
   separator(PopupMenu1, "N3");
   item(PopupMenu1, "UP1", "UP", [this] { Run(commands_.MoveUp); });
   item(PopupMenu1, "Down1", "Down", [this] { Run(commands_.MoveDown); });
+  item(PopupMenu1, "CutSelected1", "Cut selected rows", [this] { Run(commands_.CutSelected); });
   separator(PopupMenu1, "N4");
   item(PopupMenu1, "Play1", "Play", [this] { Run(commands_.Play); });
   item(PopupMenu1, "Stop1", "Stop", [this] { Run(commands_.Stop); });
@@ -524,6 +529,7 @@ void Tfm_main::WireKeys() {
   k.AddFiles = [this] { Run(commands_.AddFiles); };
   k.AddFolder = [this] { Run(commands_.AddFolder); };
   k.Cut = [this] { Run(commands_.Cut); };
+  k.CutSelected = [this] { Run(commands_.CutSelected); };
   k.Join = [this] { Run(commands_.Join); };
   k.Stop = [this] { Run(commands_.Stop); };
   k.ToBegin = [this] { Run([this] { positions_->ToBegin(); }); };
@@ -551,13 +557,14 @@ RowComponentsFactory Tfm_main::JobComponents() const {
   return components_.JobComponents ? components_.JobComponents : RowComponentsFactory(MakeRealRowComponents);
 }
 
-void Tfm_main::StartCut() {
+void Tfm_main::StartCut(bool selectedOnly) {
   JobReport report;
   JobOptions options;
   options.components = JobComponents();
+  if (selectedOnly) options.rows = lv->SelectedRows();
   std::optional<WindowCut> cut = PrepareCut(state_, options, report);
   if (!cut) return;
-  jobView_ = std::make_unique<StateJobObserver>(state_, false);
+  jobView_ = std::make_unique<StateJobObserver>(state_, false, cut->listRows);
   jobs_->Start(
       [cut = std::move(*cut)](IJobObserver& observer, std::stop_token stop) {
         return RunCut(cut.request, cut.components, observer, stop);
