@@ -249,12 +249,10 @@ void Tfm_main::CreateMenus() {
   item(PopupMenu1, "AddFolder2", "Add Folder", [this] { Run(commands_.AddFolder); });
   separator(PopupMenu1, "N1");
   item(PopupMenu1, "DelFile2", "Remove File", [this] { Run(commands_.RemoveRow); });
-  item(PopupMenu1, "RemoveSelected1", "Remove selected rows", [this] { Run(commands_.RemoveRow); });
   item(PopupMenu1, "Clear2", "Clear", [this] { Run(commands_.ClearList); });
   separator(PopupMenu1, "N3");
   item(PopupMenu1, "UP1", "UP", [this] { Run(commands_.MoveUp); });
   item(PopupMenu1, "Down1", "Down", [this] { Run(commands_.MoveDown); });
-  item(PopupMenu1, "CutSelected1", "Cut selected rows", [this] { Run(commands_.CutSelected); });
   separator(PopupMenu1, "N4");
   item(PopupMenu1, "Play1", "Play", [this] { Run(commands_.Play); });
   item(PopupMenu1, "Stop1", "Stop", [this] { Run(commands_.Stop); });
@@ -266,6 +264,10 @@ void Tfm_main::CreateMenus() {
   item(PopupMenu1, "PlayRange1", "Play range", [this] { PlayRange(); });
   item(PopupMenu1, "SplitHere1", "Split at position", [this] { Run([this] { SplitRowAtPosition(state_); }); });
   item(PopupMenu1, "SplitSilences1", "Split at silences", [this] { Run([this] { silenceSplits_->Start(); }); });
+  // The rows chosen with Shift/Ctrl+click, after the list's own items.
+  separator(PopupMenu1, "N9");
+  item(PopupMenu1, "CutSelected1", "Cut selected rows", [this] { Run(commands_.CutSelected); });
+  item(PopupMenu1, "RemoveSelected1", "Remove selected rows", [this] { Run(commands_.RemoveRow); });
 
   PopupMenu2 = new QMenu(this);
   PopupMenu2->setObjectName("PopupMenu2");
