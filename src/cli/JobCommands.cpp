@@ -24,13 +24,14 @@
 #include "convert/SilenceSplit.h"
 #include "platform/FileHelpers.h"
 #include "platform/FileNames.h"
+#include "platform/MulDiv.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 
 namespace snipwave {
 
 const char* const kJobCommandsUsage =
-    "  cut  [--format mp3|wav|wma|ogg] [--lossless] [--no-tags] [--jobs N]\n"
+    "  cut  [--format mp3|wav|wma|ogg] [--lossless] [--no-tags] [--jobs N] [--name TEMPLATE]\n"
     "       [--split-at-silence [--silence-db D] [--silence-min S]] --out DIR PATH[@BEGIN:END]...\n"
     "                  cut each source's range into DIR/Cut_<name> (Cut(1)_<name>, ... when taken)\n"
     "  cut  [OPTIONS] --cue SHEET.cue --out DIR\n"
@@ -45,6 +46,7 @@ const char* const kJobCommandsUsage =
     "  --no-tags           outputs get no tags from their sources\n"
     "  --yes               (join) replace an existing FILE without asking\n"
     "  --jobs N            (cut) cut up to N rows at once\n"
+    "  --name TEMPLATE     (cut) output names, e.g. \"{n:2} {title}\"\n"
     "  --split-at-silence  (cut) one file per sounding part; --silence-db D and\n"
     "                      --silence-min S say what a silence is\n"
     "  --cue SHEET         (cut) the rows are the tracks of a cue sheet\n"
@@ -56,12 +58,18 @@ enum class JobKind { Cut, Join };
 
 const char* const kCutHelp =
     "Usage: snipwave cut [--format mp3|wav|wma|ogg] [--no-tags] [--lossless] [--split-at-silence [--silence-db D]\n"
-    "                    [--silence-min S]] [--jobs N] --out DIR PATH[@BEGIN:END]...\n"
+    "                    [--silence-min S]] [--jobs N] [--name TEMPLATE] --out DIR PATH[@BEGIN:END]...\n"
     "       snipwave cut [OPTIONS] --cue SHEET.cue --out DIR\n"
     "       snipwave cut [OPTIONS] --labels LABELS.txt --out DIR SOURCE\n"
     "Writes each source's range into its own file DIR/Cut_<name>, or Cut(1)_<name> ...\n"
     "Cut(100)_<name> when that name is taken (existing files are never replaced).\n"
     "\n"
+    "  --name TEMPLATE  names the outputs instead (default: [Format] NameTemplate of the\n"
+    "               settings file, else Cut_{name}): {n} the row's number (1, 2, ...; {n:2}\n"
+    "               pads it: 01, 02, ...), {title}, {artist} (from the source's tags),\n"
+    "               {name} (the source's name), {begin} (m-ss.mmm); characters a file\n"
+    "               system refuses become _, a taken name gets Cut(1)_ ... in front. Any\n"
+    "               template but the default also writes the track number tag\n"
     "  --split-at-silence  cut each source's range into its sounding parts: each part\n"
     "               ends and the next begins at the middle of a silence; leading and\n"
     "               trailing silence stay with the first and last part\n"
@@ -108,6 +116,7 @@ struct JobArguments {
   bool lossless = false;
   bool splitAtSilence = false;
   int jobs = DefaultCutJobs();
+  std::optional<QString> nameTemplate;
   SilenceRule silence;
   QString cue;     // --cue: rows from this sheet
   QString labels;  // --labels: rows from this label file, of the one source
@@ -172,6 +181,11 @@ std::optional<JobArguments> ParseArguments(JobKind kind, const QStringList& argu
       const auto v = value(cue ? "--cue" : "--labels");
       if (!v) return std::nullopt;
       (cue ? parsed.cue : parsed.labels) = *v;
+    } else if (kind == JobKind::Cut && (a == "--name" || a.startsWith("--name="))) {
+      const auto v = value("--name");
+      if (!v) return std::nullopt;
+      if (!NameTemplate::Parse(*v, &error)) return std::nullopt;
+      parsed.nameTemplate = *v;
     } else if (a == "--no-tags") {
       parsed.noTags = true;
     } else if (a == "--lossless") {
@@ -206,6 +220,10 @@ std::optional<JobArguments> ParseArguments(JobKind kind, const QStringList& argu
 
 QString AbsoluteNative(const QString& path) { return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()); }
 
+std::int64_t BeginMs(std::int64_t frame, unsigned rate) {
+  return rate > 0 ? MulDiv64(frame, 1000, static_cast<std::int64_t>(rate)) : 0;
+}
+
 // The sources as the window's add would list them: probed for their length,
 // with their ranges. A source that cannot be read, or a range outside the
 // file, stops the command before anything is written.
@@ -214,6 +232,7 @@ bool ListSources(IAudioFile2& reader, const QList<SourceArgument>& sources, std:
   for (const SourceArgument& source : sources) {
     const QString path = AbsoluteNative(source.path);
     std::int64_t length = 0;
+    unsigned rate = 0;
     // A pipe or a device would block the reader: refused before any open.
     if (const std::optional<QString> reason = NotARegularFile(path)) {
       err << *reason << Qt::endl;
@@ -223,6 +242,7 @@ bool ListSources(IAudioFile2& reader, const QList<SourceArgument>& sources, std:
     try {
       reader.OpenFile(SystemPath(path), 0, 1);
       length = reader.LengthSamples();
+      rate = reader.SampleRate();
       reader.CloseFile();
     } catch (const std::exception& e) {
       err << e.what() << Qt::endl;
@@ -238,6 +258,7 @@ bool ListSources(IAudioFile2& reader, const QList<SourceArgument>& sources, std:
       return false;
     }
     rows.push_back({path, begin, end});
+    rows.back().beginMs = BeginMs(begin, rate);
   }
   return true;
 }
@@ -249,8 +270,10 @@ bool SplitRowsAtSilence(IAudioFile2& reader, const SilenceRule& rule, std::vecto
   std::vector<JobRow> parts;
   for (const JobRow& row : rows) {
     std::vector<std::int64_t> points;
+    unsigned rate = 0;
     try {
       reader.OpenFile(SystemPath(row.source), 0, 1);
+      rate = reader.SampleRate();
       points = FindSilenceSplits(reader, row.begin, row.end, rule);
       reader.CloseFile();
     } catch (const std::exception& e) {
@@ -262,6 +285,7 @@ bool SplitRowsAtSilence(IAudioFile2& reader, const SilenceRule& rule, std::vecto
     points.push_back(row.end);
     for (const std::int64_t point : points) {
       parts.push_back({row.source, begin, point});
+      parts.back().beginMs = BeginMs(begin, rate);
       begin = point;
     }
   }
@@ -345,7 +369,19 @@ int RunJob(JobKind kind, const QStringList& arguments) {
     if (!values.isEmpty()) err << values << Qt::endl;
     return 1;
   }
-  const JobChoices choices = ChoicesOf(*parsed, settingsFile, setup.configuration);
+  JobChoices choices = ChoicesOf(*parsed, settingsFile, setup.configuration);
+  if (kind == JobKind::Cut) {
+    const QString text = parsed->nameTemplate.value_or(
+        settingsFile.ReadString(settings::section::kFormat, settings::key::kNameTemplate, ""));
+    QString error;
+    const std::optional<NameTemplate> names = NameTemplate::Parse(text, &error);
+    if (!names) {
+      err << error << " ([Format] NameTemplate in the settings file)" << Qt::endl;
+      return 1;
+    }
+    choices.names = *names;
+    for (std::size_t i = 0; i < rows.size(); ++i) rows[i].track = static_cast<int>(i) + 1;
+  }
 
   StopSignals stopSignals;
   std::stop_source stop;

@@ -45,8 +45,8 @@ class RowEnd {
     if (outcome.damaged > 0) report_.damagedSources.append({source.source, outcome.damaged});
     report_.tagFailures << outcome.tagFailures;
     PendingOutputFile& output = *outcome.output;
-    if (!CommitCutOutput(output, request_.outputFolder, source.source, request_.choices.output.extension)) {
-      observer_.Message(NoFreeCutNameMessage(source.source));
+    if (!CommitCutOutput(output, request_.outputFolder, plan.plainName)) {
+      observer_.Message(NoFreeNameMessage(source.source, plan.plainName));
       report_.skippedSources << source.source;
       if (outcome.sourceFailure) std::rethrow_exception(outcome.sourceFailure);
       return;
@@ -86,7 +86,7 @@ JobReport RunCut(const CutRequest& request, const RowComponentsFactory& makeSet,
   detail::RunReportingFailure(report, "cut", [&] {
     if (!FolderExists(request.outputFolder)) CreateFolderOneLevel(request.outputFolder);
     const std::vector<RowPlan> plans =
-        PlanCutRows(request.rows, request.outputFolder, request.choices.output.extension);
+        PlanCutRows(request.rows, request.outputFolder, request.choices.output.extension, request.choices.names);
     const int workers = std::clamp(request.jobs, 1, std::max(rows, 1));
     for (int i = 0; i < workers; ++i) {
       sets.push_back(makeSet());

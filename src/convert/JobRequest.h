@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "components/tags/TagSet.h"
+#include "platform/NameTemplate.h"
 #include "convert/OutputConfiguration.h"
 
 namespace snipwave {
@@ -20,6 +22,12 @@ struct JobRow {
   QString source;
   std::int64_t begin = 0;
   std::int64_t end = 0;
+  // What the row calls itself and the tags its output gets instead of the
+  // source's; empty: none (the source's tags, the source's name).
+  QString title;
+  TagSet tags;
+  int track = 0;             // the row's number in its list, 1-based; 0: none
+  std::int64_t beginMs = 0;  // `begin` in milliseconds, for the output's name
   std::int64_t Frames() const { return end > begin ? end - begin : 0; }
 };
 
@@ -31,10 +39,13 @@ struct JobChoices {
   // MP3 outputs of MP3 sources keep the source's frames (only the edges re-encoded).
   bool keepMp3Frames = false;
   ITagWriter* tagWriter = nullptr;  // none: the TagLib writer
+  // The cut's output names. Any template but the default also writes each
+  // row's track number into its output's tags.
+  NameTemplate names;
 };
 
 // A cut: every row's range into a file of its own, "Cut_<name>" (or
-// "Cut(k)_<name>") in `outputFolder` (with a trailing separator; created one
+// "Cut(k)_<name>"; or as the choices' name template says) in `outputFolder` (with a trailing separator; created one
 // level deep when missing). Up to `jobs` rows are cut at once; whatever that
 // number, outputs, names, statuses and messages are those of one row at a time.
 struct CutRequest {

@@ -1,5 +1,6 @@
 #include "convert/RowCut.h"
 
+#include <QFileInfo>
 #include <QSet>
 #include <algorithm>
 
@@ -21,7 +22,26 @@ RowOutcome::~RowOutcome() = default;
 RowOutcome::RowOutcome(RowOutcome&&) noexcept = default;
 RowOutcome& RowOutcome::operator=(RowOutcome&&) noexcept = default;
 
-std::vector<RowPlan> PlanCutRows(const std::vector<JobRow>& rows, const QString& folder, const QString& extension) {
+QString PlainCutName(const JobRow& row, const QString& extension, const NameTemplate& names) {
+  const QString fileName = QFileInfo(row.source).fileName();
+  if (names.IsDefault()) return "Cut_" + ReplaceExtension(fileName, extension);
+  NameFields fields;
+  fields.track = row.track;
+  fields.name = ReplaceExtension(fileName, QString());
+  fields.beginMs = row.beginMs;
+  const TagSet source = names.UsesTags() ? detail::SourceTags(row.source) : TagSet{};
+  const auto first = [](std::initializer_list<QString> values) {
+    for (const QString& v : values)
+      if (!v.trimmed().isEmpty()) return v.trimmed();
+    return QString();
+  };
+  fields.title = first({row.title, row.tags.Get(TagField::Title), source.Get(TagField::Title), fields.name});
+  fields.artist = first({row.tags.Get(TagField::Artist), source.Get(TagField::Artist)});
+  return names.Expand(fields) + extension;
+}
+
+std::vector<RowPlan> PlanCutRows(const std::vector<JobRow>& rows, const QString& folder, const QString& extension,
+                                 const NameTemplate& names) {
   std::vector<RowPlan> plans(rows.size());
   QSet<QString> reserved;
   for (std::size_t row = 0; row < rows.size(); ++row) {
@@ -29,14 +49,24 @@ std::vector<RowPlan> PlanCutRows(const std::vector<JobRow>& rows, const QString&
     RowPlan& plan = plans[row];
     if (!FileExists(source)) {
       plan.skipMessage = detail::MissingSourceMessage(source);
-    } else if (const std::optional<QString> path = FreeCutOutputPath(folder, source, extension, reserved)) {
+      continue;
+    }
+    plan.plainName = PlainCutName(rows[row], extension, names);
+    if (const std::optional<QString> path = FreeOutputPath(folder, plan.plainName, reserved)) {
       plan.outputPath = *path;
       reserved.insert(*path);
     } else {
-      plan.skipMessage = NoFreeCutNameMessage(source);
+      plan.skipMessage = NoFreeNameMessage(source, plan.plainName);
     }
   }
   return plans;
+}
+
+TagSet OutputTagsOf(const JobRow& row, bool keepTags, bool withTrack) {
+  TagSet tags = !row.tags.Empty() ? row.tags : keepTags ? detail::SourceTags(row.source) : TagSet{};
+  if (!row.title.isEmpty() && row.tags.Get(TagField::Title).isEmpty()) tags.Set(TagField::Title, row.title);
+  if (withTrack && row.track > 0) tags.Set(TagField::Track, QString::number(row.track));
+  return tags;
 }
 
 namespace {
@@ -205,10 +235,10 @@ RowOutcome CutRow(const JobRow& row, const RowPlan& plan, const JobChoices& choi
     return o;
   }
   if (control.abandoned && control.abandoned()) return o;
-  if (choices.keepTags) {
+  const TagSet tags = OutputTagsOf(row, choices.keepTags, !choices.names.IsDefault());
+  if (!tags.Empty()) {
     JobReport tagged;
-    detail::TagOutput(choices.tagWriter, o.output->TemporaryPath(), plan.outputPath, detail::SourceTags(row.source),
-                      tagged);
+    detail::TagOutput(choices.tagWriter, o.output->TemporaryPath(), plan.outputPath, tags, tagged);
     o.tagFailures = tagged.tagFailures;
   }
   if (set.checker)

@@ -20,12 +20,23 @@ class PendingOutputFile;
 struct RowPlan {
   QString outputPath;  // empty: skipped
   QString skipMessage;
+  QString plainName;   // the name before any "Cut(k)_": what a clash numbers
 };
+
+// The row's output file name before clashes: "Cut_<source name>" with
+// `extension` for the default template, else the template's expansion.
+QString PlainCutName(const JobRow& row, const QString& extension, const NameTemplate& names);
 
 // The names one row at a time would give, in row order: a row whose source is
 // gone or for which no name is free takes none, so the next row gets what it
 // would get after such a row.
-std::vector<RowPlan> PlanCutRows(const std::vector<JobRow>& rows, const QString& folder, const QString& extension);
+std::vector<RowPlan> PlanCutRows(const std::vector<JobRow>& rows, const QString& folder, const QString& extension,
+                                 const NameTemplate& names = {});
+
+// The tags a row's output gets: the row's own when it has any, else the
+// source's (when `keepTags`); the row's title as the title; the track number
+// when `withTrack`.
+TagSet OutputTagsOf(const JobRow& row, bool keepTags, bool withTrack);
 
 // How a row's cut talks to the job running it; any member may be empty.
 struct RowControl {

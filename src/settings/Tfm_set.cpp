@@ -14,6 +14,7 @@
 
 #include "components/audio/WmaProfiles.h"
 #include "platform/Error.h"
+#include "platform/NameTemplate.h"
 #include "settings/DialogPlacement.h"
 #include "platform/HookedSlot.h"
 #include "settings/UpDown.h"
@@ -162,6 +163,8 @@ void Tfm_set::FormShow() {
   SettingsStore* store = Store();
   cb_keep_tags->setChecked(!store || store->ReadBool(settings::section::kFormat, settings::key::kKeepTags, true));
   cb_mp3_lossless->setChecked(store && store->ReadBool(settings::section::kMp3, settings::key::kLossless, false));
+  const QString names = store ? store->ReadString(settings::section::kFormat, settings::key::kNameTemplate, "") : "";
+  edt_name_template->setText(names.trimmed().isEmpty() ? QString(NameTemplate::kDefaultText) : names);
   LoadSilenceValues();
 }
 
@@ -233,6 +236,14 @@ void Tfm_set::btn_okClick() {
   }
   SettingsStore* store = Store();
   if (store == nullptr) throw Error(WriteFailureText().toStdString());
+  // A template that is not one is refused before anything is written.
+  QString templateError;
+  const std::optional<NameTemplate> names = NameTemplate::Parse(edt_name_template->text(), &templateError);
+  if (!names) {
+    dialogs_.ShowInformation(templateError);
+    edt_name_template->setFocus();
+    return;
+  }
   // A failing write throws here: the keys before it stay written, the rest
   // are not, and the dialog stays open.
   for (const KeyDefaults& key : settings::kDialogWriteOrder) {
@@ -252,6 +263,11 @@ void Tfm_set::btn_okClick() {
   const bool lossless = cb_mp3_lossless->isChecked();
   if (lossless != store->ReadBool(settings::section::kMp3, settings::key::kLossless, false))
     store->WriteBool(settings::section::kMp3, settings::key::kLossless, lossless);
+  // The default stays out of a file that has no template.
+  const std::optional<NameTemplate> stored = NameTemplate::Parse(
+      store->ReadString(settings::section::kFormat, settings::key::kNameTemplate, ""));
+  if (!stored || stored->Text() != names->Text())
+    store->WriteString(settings::section::kFormat, settings::key::kNameTemplate, names->Text());
   // Likewise the silence keys: only a change is written, so a value typed
   // into the file by hand, finer than the controls show, stays as it is.
   if (ShownSilenceValues() != loadedSilence_) {
@@ -272,6 +288,7 @@ void Tfm_set::SetFactoryValues(bool wavMode) {
   cb_vbr->setChecked(defaults::kMp3EnableVbr.dialogDefault != 0);
   cb_mp3_vbr->setCurrentIndex(defaults::kMp3VbrBitrate.dialogDefault);
   cb_keep_tags->setChecked(true);
+  edt_name_template->setText(NameTemplate::kDefaultText);
   cb_mp3_lossless->setChecked(false);
   ShowSilenceValues(SilenceValues{});
   ud_mp3_vbr->SetPosition(defaults::kMp3VbrQuality.dialogDefault);

@@ -101,6 +101,18 @@ void Tfm_set::BuildControls() {
   cb_keep_tags = new QCheckBox("Keep tags (title, artist, album, cover, ...)", GroupBox1);
   cb_keep_tags->setObjectName("cb_keep_tags");
   groupLayout->addWidget(cb_keep_tags);
+  // The cut's output names ([Format] NameTemplate).
+  auto* names = new QHBoxLayout;
+  auto* namesLabel = new QLabel("Cut output names:", GroupBox1);
+  edt_name_template = new QLineEdit(GroupBox1);
+  edt_name_template->setObjectName("edt_name_template");
+  edt_name_template->setToolTip(
+      "{n} track number ({n:2}: 01, 02, ...), {title}, {artist}, {name} (the source's name), {begin}.\n"
+      "Cut_{name} keeps the usual names; any other template also writes the track number tag.");
+  namesLabel->setBuddy(edt_name_template);
+  names->addWidget(namesLabel);
+  names->addWidget(edt_name_template, 1);
+  groupLayout->addLayout(names);
 
   btn_ok = new QPushButton("OK", this);
   btn_ok->setObjectName("btn_ok");

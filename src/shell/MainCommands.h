@@ -21,6 +21,7 @@ struct MainCommands {
   std::function<void()> MoveUp;                 // "up", UP1
   std::function<void()> MoveDown;               // "down", Down1
   std::function<void()> Cut;                    // "cut", Cut2
+  std::function<void()> CutSelected;            // CutSelected1: the selected rows only
   std::function<void()> Join;                   // "combine", Join1
   std::function<void()> SetBegin;               // "begintime"
   std::function<void()> SetEnd;                 // "endtime"

@@ -97,6 +97,8 @@ bool MainKeys::Handle(const QKeyEvent& event, bool inList) {
   }
   if (mods == (Qt::ControlModifier | Qt::ShiftModifier) && k == Qt::Key_O) return run(commands_.AddFolder);
   if (mods == (Qt::ControlModifier | Qt::ShiftModifier) && k == Qt::Key_Z) return run(commands_.Redo);
+  if (mods == (Qt::ControlModifier | Qt::ShiftModifier) && (k == Qt::Key_Return || k == Qt::Key_Enter))
+    return run(commands_.CutSelected);
   return false;
 }
 
@@ -113,6 +115,8 @@ std::vector<std::pair<QString, QKeySequence>> MainKeys::MenuKeys() {
           {"Stop1", QKeySequence(Qt::Key_Escape)},
           {"Stop2", QKeySequence(Qt::Key_Escape)},
           {"Cut2", QKeySequence(Qt::CTRL | Qt::Key_Return)},
+          {"CutSelected1", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Return)},
+          {"RemoveSelected1", QKeySequence(Qt::Key_Delete)},
           {"Join1", QKeySequence(Qt::CTRL | Qt::Key_J)},
           {"SetBegin1", QKeySequence(Qt::Key_B)},
           {"SetEnd1", QKeySequence(Qt::Key_E)},

@@ -28,6 +28,7 @@ struct KeyCommands {
   std::function<void()> AddFiles;       // Ctrl+O
   std::function<void()> AddFolder;      // Ctrl+Shift+O
   std::function<void()> Cut;            // Ctrl+Enter
+  std::function<void()> CutSelected;    // Ctrl+Shift+Enter: the selected rows only
   std::function<void()> Join;           // Ctrl+J
   std::function<void()> Stop;           // Escape
   std::function<void()> ToBegin;        // Home

@@ -226,6 +226,9 @@ void Tfm_main::WireFeatures() {
   c.Cut = [this] {
     if (!silenceSplits_->RefuseWhileRunning()) StartCut();
   };
+  c.CutSelected = [this] {
+    if (!silenceSplits_->RefuseWhileRunning()) StartCut(true);
+  };
   c.Join = [this] {
     if (!silenceSplits_->RefuseWhileRunning()) StartJoin();
   };
@@ -330,7 +333,11 @@ void Tfm_main::CreateMenus() {
   item(PopupMenu1, "PlayRange1", "Play range", [this] { PlayRange(); });
   item(PopupMenu1, "SplitHere1", "Split at position", [this] { Run([this] { SplitRowAtPosition(state_); }); });
   item(PopupMenu1, "SplitSilences1", "Split at silences", [this] { Run([this] { silenceSplits_->Start(); }); });
+  // The rows chosen with Shift/Ctrl+click, after the list's own items.
   separator(PopupMenu1, "N9");
+  item(PopupMenu1, "CutSelected1", "Cut selected rows", [this] { Run(commands_.CutSelected); });
+  item(PopupMenu1, "RemoveSelected1", "Remove selected rows", [this] { Run(commands_.RemoveRow); });
+  separator(PopupMenu1, "N10");
   undoItems(PopupMenu1, "Undo2", "Redo2");
 
   PopupMenu2 = new QMenu(this);
@@ -636,6 +643,7 @@ void Tfm_main::WireKeys() {
   k.Undo = [this] { Run(commands_.Undo); };
   k.Redo = [this] { Run(commands_.Redo); };
   k.Cut = [this] { Run(commands_.Cut); };
+  k.CutSelected = [this] { Run(commands_.CutSelected); };
   k.Join = [this] { Run(commands_.Join); };
   k.Stop = [this] { Run(commands_.Stop); };
   k.ToBegin = [this] { Run([this] { positions_->ToBegin(); }); };
@@ -663,13 +671,14 @@ RowComponentsFactory Tfm_main::JobComponents() const {
   return components_.JobComponents ? components_.JobComponents : RowComponentsFactory(MakeRealRowComponents);
 }
 
-void Tfm_main::StartCut() {
+void Tfm_main::StartCut(bool selectedOnly) {
   JobReport report;
   JobOptions options;
   options.components = JobComponents();
+  if (selectedOnly) options.rows = lv->SelectedRows();
   std::optional<WindowCut> cut = PrepareCut(state_, options, report);
   if (!cut) return;
-  jobView_ = std::make_unique<StateJobObserver>(state_, false);
+  jobView_ = std::make_unique<StateJobObserver>(state_, false, cut->listRows);
   jobs_->Start(
       [cut = std::move(*cut)](IJobObserver& observer, std::stop_token stop) {
         return RunCut(cut.request, cut.components, observer, stop);

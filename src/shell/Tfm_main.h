@@ -128,7 +128,7 @@ class Tfm_main final : public QWidget {
   void WireKeys();
   void PlayRange();  // "Play range", P
   // Starts a cut or join on the job thread; when it ends, tells only what went wrong.
-  void StartCut();
+  void StartCut(bool selectedOnly = false);  // false: every row
   void StartJoin();
   void JobEnded(JobReport& report, const QString& folderToOpen);
   RowComponentsFactory JobComponents() const;

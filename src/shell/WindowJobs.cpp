@@ -9,13 +9,17 @@
 #include "convert/OutputNames.h"
 #include "platform/FileHelpers.h"
 #include "platform/FileNames.h"
+#include "platform/MulDiv.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "state/MainState.h"
 
 namespace snipwave {
 
-void StateJobObserver::RowStatus(int row, const QString& status) { state_.lv->SetCellText(row, kStatusCell, status); }
+void StateJobObserver::RowStatus(int row, const QString& status) {
+  if (row >= 0 && row < static_cast<int>(listRows_.size())) row = listRows_[static_cast<std::size_t>(row)];
+  state_.lv->SetCellText(row, kStatusCell, status);
+}
 
 void StateJobObserver::Progress(const JobProgress& p) {
   ShowProgress(state_, wholeJob_ ? detail::ProgressValue(p.jobDone, p.jobFrames)
@@ -81,13 +85,34 @@ RowComponentsFactory StateComponents(MainState& state) {
   };
 }
 
+JobRow RowOf(const MainState& state, int row) {
+  const Timerec& record = state.TrackTable[static_cast<std::size_t>(row)];
+  JobRow job{record.FilePath, record.BeginSample, record.EndSample};
+  job.title = record.Title;
+  job.tags = record.Tags;
+  job.track = row + 1;
+  job.beginMs = record.TotalSamples > 0 ? MulDiv64(record.BeginSample, record.TotalMs, record.TotalSamples) : 0;
+  return job;
+}
+
 std::vector<JobRow> RowsOf(const MainState& state) {
   std::vector<JobRow> rows;
-  for (int row = 0; row < state.TrackCount; ++row) {
-    const Timerec& record = state.TrackTable[static_cast<std::size_t>(row)];
-    rows.push_back({record.FilePath, record.BeginSample, record.EndSample});
-  }
+  for (int row = 0; row < state.TrackCount; ++row) rows.push_back(RowOf(state, row));
   return rows;
+}
+
+// [Format] "NameTemplate"; a template that is not one is shown and refuses
+// the cut (like a refused output configuration).
+std::optional<NameTemplate> ReadNameTemplate(MainState& state, JobReport& report) {
+  const QString text = state.SettingsFile->ReadString(settings::section::kFormat, settings::key::kNameTemplate, "");
+  QString error;
+  std::optional<NameTemplate> names = NameTemplate::Parse(text, &error);
+  if (names) return names;
+  state.Dialogs->ShowInformation(error);
+  report.end = JobEnd::Refused;
+  state.Converting = false;
+  state.cm_Format->SetEnabled(true);
+  return std::nullopt;
 }
 
 // The choices every job keeps from its start, read now.
@@ -160,11 +185,25 @@ class CountingObserver final : public IJobObserver {
 
 std::optional<WindowCut> PrepareCut(MainState& state, const JobOptions& options, JobReport& report) {
   if (RefuseJobStart(state)) return std::nullopt;
+  std::vector<int> listRows;
+  if (options.rows) {
+    for (int row : *options.rows)
+      if (row >= 0 && row < state.TrackCount) listRows.push_back(row);
+    if (listRows.empty()) {
+      state.Dialogs->ShowInformation(kPleaseSelectRows);
+      report.end = JobEnd::Refused;
+      return std::nullopt;
+    }
+  } else {
+    for (int row = 0; row < state.TrackCount; ++row) listRows.push_back(row);
+  }
   return Guarded(state, [&]() -> std::optional<WindowCut> {
     state.Converting = true;
     state.cm_Format->SetEnabled(false);
     const std::optional<OutputConfiguration> output = ConfigureOutput(state, report, OutputUse::Cut);
     if (!output) return std::nullopt;
+    const std::optional<NameTemplate> names = ReadNameTemplate(state, report);
+    if (!names) return std::nullopt;
     detail::CloseIfOpen(state.AudioFileWrite);
     ShowProgress(state, 0);
     // The folder is created one level deep when missing; a failure shows
@@ -175,11 +214,14 @@ std::optional<WindowCut> PrepareCut(MainState& state, const JobOptions& options,
     state.OutputFolder = folder;
 
     WindowCut cut;
-    cut.request.rows = RowsOf(state);
+    for (int row : listRows) cut.request.rows.push_back(RowOf(state, row));
+    cut.listRows = listRows;
     cut.request.choices = ChoicesOf(state, options, *output);
+    cut.request.choices.names = *names;
     cut.request.outputFolder = folder;
     cut.components = options.components ? options.components : StateComponents(state);
-    cut.request.jobs = options.components ? std::min(ReadJobs(state, options), state.TrackCount) : 1;
+    const int rows = static_cast<int>(listRows.size());
+    cut.request.jobs = options.components ? std::min(ReadJobs(state, options), rows) : 1;
     return cut;
   });
 }
@@ -241,7 +283,7 @@ void Cut(MainState& state, const JobOptions& options) {
   JobReport& report = options.report ? *options.report : scratch;
   std::optional<WindowCut> cut = PrepareCut(state, options, report);
   if (!cut) return;
-  StateJobObserver shown(state, false);
+  StateJobObserver shown(state, false, cut->listRows);
   CountingObserver observer(shown, options.afterReport);
   report = RunCut(cut->request, cut->components, observer, options.stop.get_token());
   EndJob(state, report, state.OutputFolder);

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <stop_token>
+#include <vector>
 
 #include "convert/CutJob.h"
 #include "convert/JoinJob.h"
@@ -25,6 +26,8 @@ struct JobOptions {
   std::optional<bool> keepMp3Frames;
   // Rows cut at once. Unset: [Format] "Jobs" (default: the processor cores).
   std::optional<int> jobs;
+  // The list rows a cut takes, in list order. Unset: every row.
+  std::optional<std::vector<int>> rows;
   // Makes each worker's reader, writer, checker and encoder. Unset: the
   // state's own components, for one row at a time.
   RowComponentsFactory components;
@@ -38,13 +41,16 @@ struct JobOptions {
 // Messages of the refusals that both jobs share.
 inline constexpr const char* kPleaseAddFile = "Please add file!";
 inline constexpr const char* kPleaseStopPlaying = "Please stop playing first.";
+inline constexpr const char* kPleaseSelectRows = "Please select the rows to cut.";
 
 // What the window shows of a running job: the rows' status cells, the
 // progress display (a cut shows its row's share, a join the whole job's) and
 // the messages, through the dialog service.
 class StateJobObserver final : public IJobObserver {
  public:
-  StateJobObserver(MainState& state, bool wholeJobProgress) : state_(state), wholeJob_(wholeJobProgress) {}
+  // `listRows[i]` is the list row of the job's row i; empty: the same row.
+  StateJobObserver(MainState& state, bool wholeJobProgress, std::vector<int> listRows = {})
+      : state_(state), wholeJob_(wholeJobProgress), listRows_(std::move(listRows)) {}
   void RowStatus(int row, const QString& status) override;
   void Progress(const JobProgress& progress) override;
   void Message(const QString& text) override;
@@ -53,6 +59,7 @@ class StateJobObserver final : public IJobObserver {
  private:
   MainState& state_;
   bool wholeJob_;
+  std::vector<int> listRows_;
 };
 
 // A job the window has set up: `Converting` set, the format list disabled,
@@ -60,6 +67,7 @@ class StateJobObserver final : public IJobObserver {
 struct WindowCut {
   CutRequest request;
   RowComponentsFactory components;
+  std::vector<int> listRows;  // the list row of each of the request's rows
 };
 struct WindowJoin {
   JoinRequest request;
@@ -68,8 +76,9 @@ struct WindowJoin {
 };
 
 // The window's start of a cut: the refusals (an add running: silent; an
-// empty list; a preview; a job running: silent), then the output
-// configuration (a refusal is shown and ends it) and the output folder.
+// empty list; a preview; a job running: silent; for chosen rows: none
+// chosen), then the output configuration and the name template (a refusal
+// is shown and ends it) and the output folder.
 // Nothing when it does not start; `report.end` then says why.
 std::optional<WindowCut> PrepareCut(MainState& state, const JobOptions& options, JobReport& report);
 // The join's start: the refusals, the save dialog, the output configuration

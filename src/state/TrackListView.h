@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <array>
+#include <vector>
 
 namespace snipwave {
 
@@ -20,13 +21,21 @@ struct TrackRowTexts {
   bool operator==(const TrackRowTexts&) const = default;
 };
 
-// The track list as the features see it: rows of texts and one selection.
-// The window's list widget implements it; tests may use the same widget.
+// The track list as the features see it: rows of texts and a selection of
+// one or more rows. The window's list widget implements it; tests may use the
+// same widget.
 class ITrackListView {
  public:
   virtual ~ITrackListView() = default;
   virtual int RowCount() const = 0;
-  virtual int SelectedRow() const = 0;  // -1 when no row is selected
+  // The row the features work on: the current row when it is selected, else
+  // the first selected one; -1 when no row is selected.
+  virtual int SelectedRow() const = 0;
+  // Every selected row, in list order; a list of one selection has at most one.
+  virtual std::vector<int> SelectedRows() const {
+    const int row = SelectedRow();
+    return row < 0 ? std::vector<int>{} : std::vector<int>{row};
+  }
   virtual void SelectRow(int row) = 0;
   virtual void DeselectRow(int row) = 0;
   virtual void AppendRow(const TrackRowTexts& texts) = 0;

@@ -1,5 +1,6 @@
 #include "TrackListCommands.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "platform/ClockText.h"
@@ -47,6 +48,8 @@ void TrackListCommands::ShowEmptyListTexts() {
 void TrackListCommands::RemoveSelected() {
   if (ListBusy() || state_.Playing) return;
   ITrackListView& lv = *state_.lv;
+  const std::vector<int> chosen = lv.SelectedRows();
+  if (chosen.size() > 1) return RemoveRows(chosen);
   const int i = lv.SelectedRow();
   if (i >= 0) {
     lv.DeleteRow(i);
@@ -66,6 +69,29 @@ void TrackListCommands::RemoveSelected() {
   if (state_.TrackCount == 0) {
     ShowEmptyListTexts();
   } else {
+    RefreshTotal();
+    SelectRow();
+  }
+  RowsChanged();
+}
+
+void TrackListCommands::RemoveRows(const std::vector<int>& chosen) {
+  ITrackListView& lv = *state_.lv;
+  // From the last up, so the rows still to go keep their numbers.
+  for (auto it = chosen.rbegin(); it != chosen.rend(); ++it) {
+    const int i = *it;
+    if (i < 0 || i >= lv.RowCount()) continue;
+    lv.DeleteRow(i);
+    FollowRowRemoved(state_, i);
+    for (int j = i; j < lv.RowCount(); ++j)
+      state_.TrackTable[static_cast<std::size_t>(j)] = state_.TrackTable[static_cast<std::size_t>(j + 1)];
+  }
+  state_.TrackCount = lv.RowCount();
+  if (state_.TrackCount == 0) {
+    ShowEmptyListTexts();
+  } else {
+    // The row that took the first removed row's place, or the new last one.
+    lv.SelectRow(std::min(chosen.front(), state_.TrackCount - 1));
     RefreshTotal();
     SelectRow();
   }

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 #include <vector>
 
@@ -34,7 +35,9 @@ class TrackListCommands {
   // none is) becomes LastSelectedRow and "begin", "end", "time" show its marks
   // and the bar's place on its time scale.
   void SelectRow();
-  // "del": removes the selected row and its record.
+  // "del": removes the selected row and its record; with several rows
+  // selected, every one of them (the row after them, or the last row, is
+  // selected then).
   void RemoveSelected();
   // "clear": removes every row; records are left as they are.
   void Clear();
@@ -85,6 +88,7 @@ class TrackListCommands {
   static QList<AddEntry> FolderEntries(const QString& folder);
   void FinishAdd(AddKind kind, const AppendOutcome& outcome);
   void MoveSelected(int step);
+  void RemoveRows(const std::vector<int>& chosen);  // in list order
   void ShowEmptyListTexts();
   // The views that draw the rows (the waveform) follow at once.
   void RowsChanged();

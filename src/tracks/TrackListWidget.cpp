@@ -43,7 +43,7 @@ TrackListWidget::TrackListWidget(QWidget* parent) : QTreeWidget(parent) {
   setUniformRowHeights(true);
   setAllColumnsShowFocus(true);
 
-  setSelectionMode(QAbstractItemView::SingleSelection);
+  setSelectionMode(QAbstractItemView::ExtendedSelection);
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setSortingEnabled(false);
@@ -71,9 +71,17 @@ QTreeWidgetItem* TrackListWidget::Row(int row) const {
 int TrackListWidget::RowCount() const { return topLevelItemCount(); }
 
 int TrackListWidget::SelectedRow() const {
+  if (QTreeWidgetItem* current = currentItem(); current && current->isSelected()) return indexOfTopLevelItem(current);
   for (int row = 0; row < topLevelItemCount(); ++row)
     if (topLevelItem(row)->isSelected()) return row;
   return -1;
+}
+
+std::vector<int> TrackListWidget::SelectedRows() const {
+  std::vector<int> rows;
+  for (int row = 0; row < topLevelItemCount(); ++row)
+    if (topLevelItem(row)->isSelected()) rows.push_back(row);
+  return rows;
 }
 
 void TrackListWidget::SelectRow(int row) {

@@ -9,7 +9,9 @@ namespace snipwave {
 
 // The track list `lv`: a report-style list of five columns ("     FileName"
 // 150 px, "   Begin time - End time" 136, "  Time" 75, "  Size" 70,
-// "   Status" 80), one whole row selectable at a time, grid lines, no editing,
+// "   Status" 80), whole rows selected, several at once with Shift/Ctrl+click,
+// Shift+arrows and Ctrl+A (the row the features work on is the current one,
+// see SelectedRow), grid lines, no editing,
 // headers that do not react to clicks. The context menu is requested through
 // customContextMenuRequested (the window attaches its menu).
 //
@@ -36,6 +38,7 @@ class TrackListWidget final : public QTreeWidget, public ITrackListView {
 
   int RowCount() const override;
   int SelectedRow() const override;
+  std::vector<int> SelectedRows() const override;
   void SelectRow(int row) override;
   void DeselectRow(int row) override;
   void AppendRow(const TrackRowTexts& texts) override;

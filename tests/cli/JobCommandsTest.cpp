@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <QtEndian>
+#include <algorithm>
 #include <csignal>
 #include <sys/stat.h>
 
@@ -419,6 +420,30 @@ TEST_F(JobCommands, CutSplitAtSilenceWritesEachSoundingPartWithoutTagsWhenAsked)
     EXPECT_TRUE(tags.out.trimmed().isEmpty()) << tags.out.toStdString();
   }
   EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();  // no progress line into a pipe
+}
+
+TEST_F(JobCommands, NameTemplateNamesTheOutputsAndWritesTheirTrackNumbers) {
+  Ffmpeg({"-i", Wav(), "-metadata", "title=Song", "-metadata", "artist=Band", dir.file("tagged.wav")});
+  const QString source = dir.file("tagged.wav");
+
+  const CommandResult bad = Run({"cut", "--name", "{n:2} {track}", "--out", out(), source});
+  EXPECT_EQ(bad.exitCode, 2);
+  EXPECT_TRUE(bad.err.contains("{track}")) << bad.err.toStdString();
+  EXPECT_TRUE(QDir(out()).isEmpty());
+
+  const CommandResult r = Run({"cut", "--format", "wav", "--name", "{n:2} {artist} - {title}", "--out", out(),
+                               source + "@0:44100", source + "@44100:"});
+  ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+  EXPECT_EQ(Lines(r.out), (QStringList{out("01 Band - Song.wav"), out("02 Band - Song.wav")}));
+  const std::vector<float> whole = DecodeWithFfmpeg(Wav());
+  const std::vector<float> second = DecodeWithFfmpeg(out("02 Band - Song.wav"));
+  ASSERT_EQ(second.size(), whole.size() - 2u * 44100u);
+  EXPECT_TRUE(std::equal(second.begin(), second.end(), whole.begin() + 2 * 44100));
+  for (const QString& n : {"1", "2"}) {
+    const CommandResult tags = RunCommand("ffprobe", {"-v", "error", "-show_entries", "format_tags=track", "-of",
+                                                      "csv=p=0", out(QString("0%1 Band - Song.wav").arg(n))});
+    EXPECT_EQ(tags.out.trimmed(), n);
+  }
 }
 
 }  // namespace

@@ -130,6 +130,36 @@ TEST(RealCutJob, ThreeRowsIntoWavHoldExactlyTheirRanges) {
   EXPECT_EQ(h.launcher.folders, QStringList{h.out() + "/"});
 }
 
+// ffprobe's value of a format tag ("title", "artist", "track").
+QString TagOf(const QString& path, const QString& tag) {
+  return QString::fromUtf8(
+             RunCommand("ffprobe", {"-v", "error", "-show_entries", "format_tags=" + tag, "-of", "csv=p=0", path}).out)
+      .trimmed();
+}
+
+TEST(RealCutJob, RowsOwnTitleAndTagsNameAndTagTheirOutputsWithTheTrackNumber) {
+  RealHarness h;
+  h.format.index = 0;  // MP3
+  h.settings.WriteString(sec::kFormat, key::kNameTemplate, "{n:2} {title}");
+  h.AddRow(StereoWav(), 0, 44100);
+  h.AddRow(StereoWav(), 44100, 88200);
+  Timerec& titled = h.state.TrackTable[0];
+  titled.Title = "Opening";
+  titled.Tags.Set(TagField::Artist, "Cue Artist");
+
+  Cut(h.state);
+
+  const QString first = h.out("01 Opening.mp3");
+  EXPECT_EQ(TagOf(first, "title"), "Opening");
+  EXPECT_EQ(TagOf(first, "artist"), "Cue Artist");
+  EXPECT_EQ(TagOf(first, "track"), "1");
+  // The second row has nothing of its own: its source's name, its number.
+  const QString second = h.out("02 " + QFileInfo(StereoWav()).completeBaseName() + ".mp3");
+  EXPECT_EQ(TagOf(second, "track"), "2");
+  EXPECT_EQ(TagOf(second, "artist"), "");
+  EXPECT_EQ(QDir(h.out()).entryList(QDir::Files).size(), 2);
+}
+
 TEST(RealCutJob, Mp3AndOggOutputsHaveTheRangesLengthAndContent) {
   struct Case {
     int format;

@@ -265,6 +265,29 @@ TEST_F(SettingsDialogTest, TagAndFrameChoicesHaveTheirDefaultsAndAreStoredOnlyWh
   EXPECT_EQ(Check("cb_mp3_lossless")->parentWidget()->objectName(), "TabSheet2");  // on the MP3 page
 }
 
+TEST_F(SettingsDialogTest, NameTemplateIsStoredWhenChangedAndABadOneKeepsTheDialogOpenWritingNothing) {
+  const QByteArray before = ReadAll(iniPath());
+  Shown([&] {
+    EXPECT_EQ(Edit("edt_name_template")->text(), "Cut_{name}");
+    Edit("edt_name_template")->setText("{n:2} {titel}");
+    Click("btn_ok");
+    EXPECT_TRUE(dialog->isVisible());
+    ASSERT_EQ(dialogs.infoTexts().size(), 1);
+    EXPECT_TRUE(dialogs.infoTexts()[0].contains("{titel}"));
+    EXPECT_EQ(ReadAll(iniPath()), before);
+    Edit("edt_name_template")->setText("{n:2} {title}");
+    Click("btn_ok");
+  });
+  EXPECT_EQ(store->ReadString(settings::section::kFormat, settings::key::kNameTemplate, ""), "{n:2} {title}");
+  Shown([&] {
+    EXPECT_EQ(Edit("edt_name_template")->text(), "{n:2} {title}");
+    Click("btn_default");
+    EXPECT_EQ(Edit("edt_name_template")->text(), "Cut_{name}");
+    Click("btn_ok");
+  });
+  EXPECT_EQ(store->ReadString(settings::section::kFormat, settings::key::kNameTemplate, ""), "Cut_{name}");
+}
+
 TEST_F(SettingsDialogTest, SilenceValuesAreShownKeptOnlyWhenChangedAndABadOneIsNamed) {
   const auto silence = [&](std::string_view key) {
     return store->ReadString(settings::section::kSilence, key, "none");

@@ -12,6 +12,7 @@
 #include "MainWindowFixture.h"
 #include "settings/SettingsKeys.h"
 #include "shell/FormatChooser.h"
+#include "shell/WindowJobs.h"
 #include "tracks/TrackListWidget.h"
 
 using namespace snipwave;
@@ -210,6 +211,54 @@ TEST_F(MainWindowJobs, AParallelCutGivesTheFilesAndStatusesOfOneRowAtATime) {
   EXPECT_EQ(parallel.statuses, serial.statuses);
   EXPECT_EQ(parallel.messages, serial.messages);
   EXPECT_TRUE(parallel.decoded == serial.decoded) << "the same samples in every file";
+}
+
+// Ctrl+click on the given rows of the list: an extended selection made as the user makes it.
+void CtrlClickRows(TrackListWidget* list, std::initializer_list<int> rows) {
+  for (int row : rows) {
+    const QRect rect = list->visualItemRect(list->topLevelItem(row));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, rect.center());
+  }
+}
+
+TEST_F(MainWindowJobs, CuttingSelectedRowsWritesOnlyThoseNamedByTheTemplateWithTheirStatuses) {
+  AddRows({ChirpFixture("sel-a.wav", 0.5, 44100, 2), ChirpFixture("sel-b.wav", 0.5, 44100, 2),
+           ChirpFixture("sel-c.wav", 0.5, 44100, 2)},
+          1);  // WAV
+  TempDir out;
+  Settings().WriteString(sec::kFormat, key::kDir, out.path());
+  Settings().WriteString(sec::kFormat, key::kNameTemplate, "{n:2} {name}");
+  state().lv->SelectRow(0);
+  CtrlClickRows(window().lv, {2});
+  ASSERT_EQ(state().lv->SelectedRows(), (std::vector<int>{0, 2}));
+  QTest::keyClick(window().lv, Qt::Key_Return, Qt::ControlModifier | Qt::ShiftModifier);
+  WaitForJob();
+  const auto name = [&](int row) { return QFileInfo(state().TrackTable[row].FilePath).completeBaseName(); };
+  EXPECT_EQ(FilesIn(out.path()), (QStringList{"01 " + name(0) + ".wav", "03 " + name(2) + ".wav"}));
+  EXPECT_EQ(Statuses(), (QStringList{"Finish", "unconverted", "Finish"}));
+  EXPECT_EQ(DecodeWithFfmpeg(out.file("03 " + name(2) + ".wav")), DecodeWithFfmpeg(state().TrackTable[2].FilePath));
+
+  // No row selected: refused with a message, nothing written.
+  state().lv->DeselectRow(0);
+  state().lv->DeselectRow(2);
+  dialogs->shown.clear();
+  TriggerMenuItem("CutSelected1");
+  EXPECT_EQ(dialogs->infoTexts(), QStringList{kPleaseSelectRows});
+  EXPECT_EQ(FilesIn(out.path()).size(), 2);
+}
+
+TEST_F(MainWindowJobs, DeleteRemovesEverySelectedRowAndItsRecord) {
+  const QString a = ChirpFixture("sel-a.wav", 0.5, 44100, 2), b = ChirpFixture("sel-b.wav", 0.5, 44100, 2),
+                c = ChirpFixture("sel-c.wav", 0.5, 44100, 2), d = ChirpFixture("sel-d.wav", 0.5, 44100, 2);
+  AddRows({a, b, c, d}, 1);
+  state().lv->SelectRow(0);
+  CtrlClickRows(window().lv, {2});
+  QTest::keyClick(window().lv, Qt::Key_Delete);
+  ASSERT_EQ(state().TrackCount, 2);
+  EXPECT_EQ(state().TrackTable[0].FilePath, b);
+  EXPECT_EQ(state().TrackTable[1].FilePath, d);
+  EXPECT_EQ(state().lv->RowTexts(1).caption, QFileInfo(d).fileName());
+  EXPECT_EQ(state().lv->SelectedRows(), std::vector<int>{0});  // the row in the first removed one's place
 }
 
 }  // namespace

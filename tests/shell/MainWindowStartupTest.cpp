@@ -132,7 +132,8 @@ TEST_F(MainWindowStartup, MenusHoldTheirItemsInOrder) {
   EXPECT_EQ(captions(window().PopupMenu1),
             (QStringList{"Add File", "Add Folder", "-", "Remove File", "Clear", "-", "UP", "Down", "-", "Play", "Stop", "-",
                          "Set begin", "Set end", "Type begin\u2026", "Type end\u2026", "Play range", "Split at position",
-                         "Split at silences", "-", "Undo", "Redo"}));
+                         "Split at silences", "-", "Cut selected rows", "Remove selected rows", "-", "Undo",
+                         "Redo"}));
   EXPECT_EQ(captions(window().PopupMenu2), (QStringList{"Add Files", "Add Folder", "-", "Remove", "Clear ", "-", "Cut",
                                                         "Join", "Stop", "-", "Import cue sheet\u2026",
                                                         "Export cue sheet\u2026", "Import labels\u2026",

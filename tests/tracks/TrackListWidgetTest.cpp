@@ -41,7 +41,7 @@ TEST(TrackListWidget, FiveColumnsWithTheirHeadersAndWidths) {
     EXPECT_EQ(lv.headerItem()->text(c), headers[c]);
     EXPECT_EQ(lv.columnWidth(c), widths[c]);
   }
-  EXPECT_EQ(lv.selectionMode(), QAbstractItemView::SingleSelection);
+  EXPECT_EQ(lv.selectionMode(), QAbstractItemView::ExtendedSelection);
   EXPECT_EQ(lv.selectionBehavior(), QAbstractItemView::SelectRows);
   EXPECT_EQ(lv.editTriggers(), QAbstractItemView::NoEditTriggers);
   EXPECT_FALSE(lv.header()->sectionsClickable());
