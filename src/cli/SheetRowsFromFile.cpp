@@ -1,6 +1,7 @@
 #include "cli/SheetRowsFromFile.h"
 
 #include <QFileInfo>
+#include <QHash>
 
 #include "cli/CutJobs.h"
 #include "components/audio/AudioInterfaces.h"
@@ -8,6 +9,7 @@
 #include "platform/Error.h"
 #include "platform/FileHelpers.h"
 #include "platform/FileNames.h"
+#include "platform/MulDiv.h"
 
 namespace snipwave {
 
@@ -17,12 +19,14 @@ bool ListSheetRows(IAudioFile2& reader, const QString& cuePath, const QString& l
     const std::vector<SheetRange> ranges =
         cuePath.isEmpty() ? LabelRanges(ReadLabelFile(labelPath), source)
                           : CueSheetRanges(ReadCueSheet(cuePath), QFileInfo(cuePath).absolutePath());
-    const std::vector<FramedRange> framed = FrameRanges(ranges, [&reader](const QString& path) {
+    QHash<QString, int> rates;  // of each source, for the rows' begin times
+    const std::vector<FramedRange> framed = FrameRanges(ranges, [&reader, &rates](const QString& path) {
       // A pipe or a device would block the reader: refused before any open.
       if (const std::optional<QString> reason = NotARegularFile(path)) throw Error(reason->toStdString());
       reader.OpenFile(SystemPath(path), 0, 1);
       const SourceFacts facts{reader.LengthSamples(), static_cast<int>(reader.SampleRate())};
       reader.CloseFile();
+      rates.insert(path, facts.sampleRate);
       return facts;
     });
     if (framed.size() > static_cast<std::size_t>(kMaxSources)) {
@@ -30,9 +34,13 @@ bool ListSheetRows(IAudioFile2& reader, const QString& cuePath, const QString& l
           << kMaxSources << " can be cut at once." << Qt::endl;
       return false;
     }
-    // A job row carries no title or tags of its own: the outputs are named and
-    // tagged as any cut's.
-    for (const FramedRange& range : framed) rows.push_back({range.path, range.begin, range.end});
+    // Each row keeps the sheet's title and tags for its output's name and tags.
+    for (const FramedRange& range : framed) {
+      JobRow row{range.path, range.begin, range.end, range.title, range.tags};
+      const int rate = rates.value(range.path);
+      row.beginMs = rate > 0 ? MulDiv64(range.begin, 1000, rate) : 0;
+      rows.push_back(row);
+    }
   } catch (const std::exception& e) {
     err << e.what() << Qt::endl;
     return false;
