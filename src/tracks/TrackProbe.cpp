@@ -46,9 +46,11 @@ std::optional<ProbedTrack> ProbeOrThrow(IAudioFile2& reader, const QString& path
   reader.OpenFile(ReaderPath(path), 0, 1);
   const int totalMs = reader.DurationMs();
   const std::int64_t lengthSamples = reader.LengthSamples();
+  const unsigned sampleRate = reader.SampleRate();
   reader.CloseFile();
 
   probed.record = NewTrackRecord(path, totalMs, lengthSamples);
+  probed.record.SampleRate = static_cast<std::int32_t>(sampleRate);
   return probed;
 }
 

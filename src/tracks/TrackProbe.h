@@ -17,7 +17,7 @@ struct ProbedTrack {
 // Measures and probes one file the way adding files does: its size (opened
 // read-only, shared), then through `reader`, in this order: IsOpen, CloseFile
 // (only when something is open), OpenFile(path, 0, 1), DurationMs,
-// LengthSamples, CloseFile.
+// LengthSamples, SampleRate, CloseFile.
 // Any failure on that road (no such regular file, the reader refuses it, a
 // reader call throws) gives nothing, and `failureReason` (when given) receives
 // why: "the file does not exist", "not a regular file" (folders, pipes,
