@@ -48,6 +48,9 @@ inline constexpr std::string_view kKeepTags = "KeepTags";
 // [Format]: rows the window cuts at once, 1 or more; absent or below 1: the
 // number of processor cores. 1 cuts one row after the other.
 inline constexpr std::string_view kJobs = "Jobs";
+// [Format]: 1 restores the list saved as the user worked when the program
+// starts (default 0: every run starts with an empty list).
+inline constexpr std::string_view kStartWithLastList = "StartWithLastList";
 // [mp3]: 1 copies the source's MP3 frames inside a range instead of
 // re-encoding them (default 0), when source and output formats agree.
 inline constexpr std::string_view kLossless = "lossless";

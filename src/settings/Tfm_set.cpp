@@ -162,6 +162,7 @@ void Tfm_set::FormShow() {
   SettingsStore* store = Store();
   cb_keep_tags->setChecked(!store || store->ReadBool(settings::section::kFormat, settings::key::kKeepTags, true));
   cb_mp3_lossless->setChecked(store && store->ReadBool(settings::section::kMp3, settings::key::kLossless, false));
+  cb_last_list->setChecked(store && store->ReadBool(settings::section::kFormat, settings::key::kStartWithLastList, false));
   LoadSilenceValues();
 }
 
@@ -252,6 +253,9 @@ void Tfm_set::btn_okClick() {
   const bool lossless = cb_mp3_lossless->isChecked();
   if (lossless != store->ReadBool(settings::section::kMp3, settings::key::kLossless, false))
     store->WriteBool(settings::section::kMp3, settings::key::kLossless, lossless);
+  const bool lastList = cb_last_list->isChecked();
+  if (lastList != store->ReadBool(settings::section::kFormat, settings::key::kStartWithLastList, false))
+    store->WriteBool(settings::section::kFormat, settings::key::kStartWithLastList, lastList);
   // Likewise the silence keys: only a change is written, so a value typed
   // into the file by hand, finer than the controls show, stays as it is.
   if (ShownSilenceValues() != loadedSilence_) {
@@ -273,6 +277,7 @@ void Tfm_set::SetFactoryValues(bool wavMode) {
   cb_mp3_vbr->setCurrentIndex(defaults::kMp3VbrBitrate.dialogDefault);
   cb_keep_tags->setChecked(true);
   cb_mp3_lossless->setChecked(false);
+  cb_last_list->setChecked(false);
   ShowSilenceValues(SilenceValues{});
   ud_mp3_vbr->SetPosition(defaults::kMp3VbrQuality.dialogDefault);
   if (wavMode) SelectWavMode(defaults::kWavMode.dialogDefault);

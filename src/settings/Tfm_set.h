@@ -153,6 +153,7 @@ class Tfm_set final : public QDialog {
   QComboBox* cb_ogg_minbit = nullptr;
   QComboBox* cb_ogg_maxbit = nullptr;
   QCheckBox* cb_keep_tags = nullptr;  // [Format] "KeepTags"
+  QCheckBox* cb_last_list = nullptr;  // [Format] "StartWithLastList"
   QCheckBox* cb_mp3_lossless = nullptr;  // [mp3] "lossless"
 
   // The group "Split at silences": what "Split at silences" takes for a silence.

@@ -101,6 +101,9 @@ void Tfm_set::BuildControls() {
   cb_keep_tags = new QCheckBox("Keep tags (title, artist, album, cover, ...)", GroupBox1);
   cb_keep_tags->setObjectName("cb_keep_tags");
   groupLayout->addWidget(cb_keep_tags);
+  cb_last_list = new QCheckBox("Start with the last list", GroupBox1);
+  cb_last_list->setObjectName("cb_last_list");
+  groupLayout->addWidget(cb_last_list);
 
   btn_ok = new QPushButton("OK", this);
   btn_ok->setObjectName("btn_ok");

@@ -19,6 +19,7 @@
 #include "settings/ProductLinks.h"
 #include "settings/SettingsKeys.h"
 #include "shell/FormatChooser.h"
+#include "shell/ListFileCommands.h"
 #include "shell/StartupPicture.h"
 #include "convert/JobEndMessage.h"
 #include "convert/RealRowComponents.h"
@@ -95,10 +96,23 @@ Tfm_main::Tfm_main(MainComponents components, QWidget* parent)
   state_.lv = lv;
   state_.cm_Format = cm_Format;
   state_.HideStartupPicture = [this] { GroupBox1->hide(); };
-  state_.ShowOutputFolderText = [this](const QString& folder) { Edt_dir->setText(folder); };
-  state_.MarksChanged = [this](int) { RefreshWaveform(); };
-  state_.RowsChanged = [this] { RefreshWaveform(); };
   WireFeatures();
+  // Every change of the list, its marks, the selection or an output choice
+  // is kept in the saved list once the edits pause.
+  state_.ShowOutputFolderText = [this](const QString& folder) {
+    Edt_dir->setText(folder);
+    listFiles_->Changed();
+  };
+  state_.MarksChanged = [this](int) {
+    RefreshWaveform();
+    listFiles_->Changed();
+  };
+  state_.RowsChanged = [this] {
+    RefreshWaveform();
+    listFiles_->Changed();
+  };
+  connect(lv, &TrackListWidget::listClicked, this, [this] { listFiles_->Changed(); });
+  connect(cm_Format, &QComboBox::currentIndexChanged, this, [this] { listFiles_->Changed(); });
 
   components_.Skin1->SetEvents(SkinEvents{
       [this](ISkinObject& source) { Run([&] { Skin1Click(source); }); },
@@ -135,6 +149,10 @@ void Tfm_main::WireFeatures() {
   typedMarks_ = new TypedMarks(state_, *marking_, this);
   if (!components_.SilenceSplitDialog) components_.SilenceSplitDialog = std::make_unique<QtSilenceSplitDialog>(this);
   silenceSplits_ = std::make_unique<SilenceSplitCommand>(state_, components_.SilenceSplitDialog.get());
+  listFiles_ = std::make_unique<ListFileCommands>(
+      state_, ListFileCommands::FormatAccess{[this] { return cm_Format->currentIndex(); },
+                                             [this] { return cm_Format->count(); },
+                                             [this](int index) { cm_Format->setCurrentIndex(index); }});
   if (state_.AudioPlayer1) {
     AudioPlayerEvents events = preview_->PlayerEvents();
     auto guard = [](std::function<void()> handler) {
@@ -273,6 +291,10 @@ void Tfm_main::CreateMenus() {
   item(PopupMenu2, "Cut2", "Cut", [this] { Run(commands_.Cut); });
   item(PopupMenu2, "Join1", "Join", [this] { Run(commands_.Join); });
   item(PopupMenu2, "Stop2", "Stop", [this] { Run(commands_.Stop); });
+  separator(PopupMenu2, "N9");
+  item(PopupMenu2, "OpenList1", "Open list\u2026", [this] { Run([this] { listFiles_->OpenList(); }); });
+  item(PopupMenu2, "SaveList1", "Save list\u2026", [this] { Run([this] { listFiles_->SaveList(); }); });
+  item(PopupMenu2, "ReopenList1", "Reopen last list", [this] { Run([this] { listFiles_->ReopenLastList(); }); });
   separator(PopupMenu2, "N7");
   item(PopupMenu2, "Exit2", "Exit", [this] { Exit2Click(); });
 
@@ -420,6 +442,9 @@ void Tfm_main::FormShow() {
   RestoreWindowSize();
   CentreOnScreen();
   startupDone_ = true;
+  // "Start with the last list": once the window is up, before any file
+  // given on the command line joins it.
+  QTimer::singleShot(0, this, [this] { Run([this] { listFiles_->StartWithLastList(); }); });
 }
 
 void Tfm_main::BindSkinObjects() {
@@ -710,6 +735,7 @@ void Tfm_main::FormCloseQuery() {
   // its files closed whole; it keeps the settings it started with.
   jobs_->StopAndWait();
   if (silenceSplits_) silenceSplits_->Stop();
+  if (listFiles_) listFiles_->SaveNow();  // the last edits are kept too
   try {
     SaveWindowSize();
   } catch (const std::exception& e) {

@@ -134,7 +134,8 @@ TEST_F(MainWindowStartup, MenusHoldTheirItemsInOrder) {
                          "Set begin", "Set end", "Type begin\u2026", "Type end\u2026", "Play range", "Split at position",
                          "Split at silences"}));
   EXPECT_EQ(captions(window().PopupMenu2), (QStringList{"Add Files", "Add Folder", "-", "Remove", "Clear ", "-", "Cut",
-                                                        "Join", "Stop", "-", "Exit"}));
+                                                        "Join", "Stop", "-", "Open list\u2026", "Save list\u2026",
+                                                        "Reopen last list", "-", "Exit"}));
   EXPECT_EQ(captions(window().PopupMenu3), (QStringList{"Content", "Visit our web", "-", "About"}));
 }
 
