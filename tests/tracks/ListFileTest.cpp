@@ -3,7 +3,6 @@
 // with a message naming the file and what is wrong.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 
 #include "QStringPrinter.h"
@@ -121,19 +120,4 @@ TEST(ListFile, AFileLargerThanTheLimitIsRefusedUnread) {
     EXPECT_EQ(QString::fromUtf8(e.what()),
               "The list file \"" + path + "\" cannot be used: it is larger than 10 MB.");
   }
-}
-
-TEST(ListFile, AWriteThatCannotBeDoneLeavesTheOldFileAndSaysWhere) {
-  TempDir dir;
-  const QString path = dir.file("kept.json");
-  ListDocument list;
-  list.rows.push_back(Row(dir.file("a.mp3"), 0, 5, 5));
-  WriteListFile(path, list);
-  ASSERT_EQ(ReadListFile(path), list);
-  // A folder where the file's folder should be: nothing can be made there.
-  ASSERT_TRUE(QDir(dir.path()).mkpath("blocked.json"));
-  EXPECT_THROW(WriteListFile(dir.file("blocked.json"), list), Error);
-  EXPECT_THROW(WriteListFile(dir.file("no such folder/x.json"), list), Error);
-  EXPECT_EQ(ReadListFile(path), list);
-  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"kept.json"});  // no temporary file left
 }
