@@ -51,6 +51,9 @@ inline constexpr std::string_view kJobs = "Jobs";
 // [Format]: the cut's output names, e.g. "{n:2} {title}" (fields {n}, {n:2},
 // {title}, {artist}, {name}, {begin}); absent or empty: "Cut_{name}".
 inline constexpr std::string_view kNameTemplate = "NameTemplate";
+// [Format]: 1 restores the list saved as the user worked when the program
+// starts (default 0: every run starts with an empty list).
+inline constexpr std::string_view kStartWithLastList = "StartWithLastList";
 // [mp3]: 1 copies the source's MP3 frames inside a range instead of
 // re-encoding them (default 0), when source and output formats agree.
 inline constexpr std::string_view kLossless = "lossless";

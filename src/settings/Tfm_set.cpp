@@ -165,6 +165,7 @@ void Tfm_set::FormShow() {
   cb_mp3_lossless->setChecked(store && store->ReadBool(settings::section::kMp3, settings::key::kLossless, false));
   const QString names = store ? store->ReadString(settings::section::kFormat, settings::key::kNameTemplate, "") : "";
   edt_name_template->setText(names.trimmed().isEmpty() ? QString(NameTemplate::kDefaultText) : names);
+  cb_last_list->setChecked(store && store->ReadBool(settings::section::kFormat, settings::key::kStartWithLastList, false));
   LoadSilenceValues();
 }
 
@@ -268,6 +269,9 @@ void Tfm_set::btn_okClick() {
       store->ReadString(settings::section::kFormat, settings::key::kNameTemplate, ""));
   if (!stored || stored->Text() != names->Text())
     store->WriteString(settings::section::kFormat, settings::key::kNameTemplate, names->Text());
+  const bool lastList = cb_last_list->isChecked();
+  if (lastList != store->ReadBool(settings::section::kFormat, settings::key::kStartWithLastList, false))
+    store->WriteBool(settings::section::kFormat, settings::key::kStartWithLastList, lastList);
   // Likewise the silence keys: only a change is written, so a value typed
   // into the file by hand, finer than the controls show, stays as it is.
   if (ShownSilenceValues() != loadedSilence_) {
@@ -290,6 +294,7 @@ void Tfm_set::SetFactoryValues(bool wavMode) {
   cb_keep_tags->setChecked(true);
   edt_name_template->setText(NameTemplate::kDefaultText);
   cb_mp3_lossless->setChecked(false);
+  cb_last_list->setChecked(false);
   ShowSilenceValues(SilenceValues{});
   ud_mp3_vbr->SetPosition(defaults::kMp3VbrQuality.dialogDefault);
   if (wavMode) SelectWavMode(defaults::kWavMode.dialogDefault);

@@ -154,6 +154,7 @@ class Tfm_set final : public QDialog {
   QComboBox* cb_ogg_maxbit = nullptr;
   QCheckBox* cb_keep_tags = nullptr;  // [Format] "KeepTags"
   QLineEdit* edt_name_template = nullptr;  // [Format] "NameTemplate"
+  QCheckBox* cb_last_list = nullptr;  // [Format] "StartWithLastList"
   QCheckBox* cb_mp3_lossless = nullptr;  // [mp3] "lossless"
 
   // The group "Split at silences": what "Split at silences" takes for a silence.

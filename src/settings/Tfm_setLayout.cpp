@@ -113,6 +113,9 @@ void Tfm_set::BuildControls() {
   names->addWidget(namesLabel);
   names->addWidget(edt_name_template, 1);
   groupLayout->addLayout(names);
+  cb_last_list = new QCheckBox("Start with the last list", GroupBox1);
+  cb_last_list->setObjectName("cb_last_list");
+  groupLayout->addWidget(cb_last_list);
 
   btn_ok = new QPushButton("OK", this);
   btn_ok->setObjectName("btn_ok");

@@ -19,6 +19,7 @@
 #include "settings/ProductLinks.h"
 #include "settings/SettingsKeys.h"
 #include "shell/FormatChooser.h"
+#include "shell/ListFileCommands.h"
 #include "shell/StartupPicture.h"
 #include "shell/SheetCommands.h"
 #include "convert/JobEndMessage.h"
@@ -133,15 +134,25 @@ Tfm_main::Tfm_main(MainComponents components, QWidget* parent)
   state_.cm_Format = cm_Format;
   state_.HideStartupPicture = [this] { GroupBox1->hide(); };
   state_.ShowOutputFolderText = [this](const QString& folder) { Edt_dir->setText(folder); };
+  WireFeatures();
+  // Every change of the list, its marks, the selection or an output choice
+  // is kept in the saved list once the edits pause.
+  state_.ShowOutputFolderText = [this](const QString& folder) {
+    Edt_dir->setText(folder);
+    listFiles_->Changed();
+  };
   state_.MarksChanged = [this](int) {
     RefreshWaveform();
-    if (history_) history_->Changed();
+    history_->Changed();
+    listFiles_->Changed();
   };
   state_.RowsChanged = [this] {
     RefreshWaveform();
-    if (history_) history_->Changed();
+    history_->Changed();
+    listFiles_->Changed();
   };
-  WireFeatures();
+  connect(lv, &TrackListWidget::listClicked, this, [this] { listFiles_->Changed(); });
+  connect(cm_Format, &QComboBox::currentIndexChanged, this, [this] { listFiles_->Changed(); });
 
   components_.Skin1->SetEvents(SkinEvents{
       [this](ISkinObject& source) { Run([&] { Skin1Click(source); }); },
@@ -189,6 +200,10 @@ void Tfm_main::WireFeatures() {
   };
   silenceSplits_->RecordEdit = recordEdit;
   typedMarks_->RecordEdit = recordEdit;
+  listFiles_ = std::make_unique<ListFileCommands>(
+      state_, ListFileCommands::FormatAccess{[this] { return cm_Format->currentIndex(); },
+                                             [this] { return cm_Format->count(); },
+                                             [this](int index) { cm_Format->setCurrentIndex(index); }});
   if (state_.AudioPlayer1) {
     AudioPlayerEvents events = preview_->PlayerEvents();
     auto guard = [](std::function<void()> handler) {
@@ -356,6 +371,10 @@ void Tfm_main::CreateMenus() {
   item(PopupMenu2, "ExportCue1", "Export cue sheet\u2026", [this] { Run([this] { sheets_->ExportCueSheet(); }); });
   item(PopupMenu2, "ImportLabels1", "Import labels\u2026", [this] { Run([this] { sheets_->ImportLabels(); }); });
   item(PopupMenu2, "ExportLabels1", "Export labels\u2026", [this] { Run([this] { sheets_->ExportLabels(); }); });
+  separator(PopupMenu2, "N9");
+  item(PopupMenu2, "OpenList1", "Open list\u2026", [this] { Run([this] { listFiles_->OpenList(); }); });
+  item(PopupMenu2, "SaveList1", "Save list\u2026", [this] { Run([this] { listFiles_->SaveList(); }); });
+  item(PopupMenu2, "ReopenList1", "Reopen last list", [this] { Run([this] { listFiles_->ReopenLastList(); }); });
   separator(PopupMenu2, "N7");
   item(PopupMenu2, "Exit2", "Exit", [this] { Exit2Click(); });
 
@@ -537,6 +556,15 @@ void Tfm_main::FormShow() {
   RestoreWindowSize();
   CentreOnScreen();
   startupDone_ = true;
+  // "Start with the last list": once the window is up, before any file
+  // given on the command line joins it.
+  // The list a run starts with is where undo begins: it cannot be undone away.
+  QTimer::singleShot(0, this, [this] {
+    Run([this] {
+      listFiles_->StartWithLastList();
+      history_->Reset();
+    });
+  });
 }
 
 void Tfm_main::BindSkinObjects() {
@@ -831,6 +859,7 @@ void Tfm_main::FormCloseQuery() {
   // its files closed whole; it keeps the settings it started with.
   jobs_->StopAndWait();
   if (silenceSplits_) silenceSplits_->Stop();
+  if (listFiles_) listFiles_->SaveNow();  // the last edits are kept too
   try {
     SaveWindowSize();
   } catch (const std::exception& e) {

@@ -23,6 +23,7 @@ namespace snipwave {
 class FormatChooser;
 struct JobOptions;
 class ListHistory;
+class ListFileCommands;
 class MainKeys;
 class PeakCache;
 class PositionMoves;
@@ -86,6 +87,7 @@ class Tfm_main final : public QWidget {
   QAction* FindMenuItem(const QString& name) const;
   TypedMarks& TypedMarkEditor() { return *typedMarks_; }
   SilenceSplitCommand& SilenceSplits() { return *silenceSplits_; }
+  ListFileCommands& ListFiles() { return *listFiles_; }
   // `snipwave FILE...`: files as add files adds them, folders as add folder.
   void AddFromCommandLine(const QStringList& paths);
   // Shows the selected (or previewed) row in the waveform at once.
@@ -153,6 +155,7 @@ class Tfm_main final : public QWidget {
   std::unique_ptr<PositionMoves> positions_;
   std::unique_ptr<SilenceSplitCommand> silenceSplits_;  // its searches end before the state goes
   std::unique_ptr<ListHistory> history_;
+  std::unique_ptr<ListFileCommands> listFiles_;  // the list kept as the user works, list files
   PeakCache* peakCache_ = nullptr;
   MainKeys* keys_ = nullptr;
   TypedMarks* typedMarks_ = nullptr;

@@ -22,6 +22,7 @@ struct Timerec {
   // source's (set by a cue sheet, a label file or a split); empty: none.
   QString Title;
   TagSet Tags;
+  std::int32_t SampleRate = 0;  // Hz of the source as the reader gave it; 0: unknown
   bool operator==(const Timerec&) const = default;
 };
 

@@ -46,10 +46,12 @@ std::optional<ProbedTrack> ProbeOrThrow(IAudioFile2& reader, const QString& path
   reader.OpenFile(ReaderPath(path), 0, 1);
   const int totalMs = reader.DurationMs();
   const std::int64_t lengthSamples = reader.LengthSamples();
-  probed.sampleRate = static_cast<int>(reader.SampleRate());
+  const unsigned sampleRate = reader.SampleRate();
+  probed.sampleRate = static_cast<int>(sampleRate);
   reader.CloseFile();
 
   probed.record = NewTrackRecord(path, totalMs, lengthSamples);
+  probed.record.SampleRate = static_cast<std::int32_t>(sampleRate);
   return probed;
 }
 

@@ -246,7 +246,8 @@ TEST_F(SettingsDialogTest, TagAndFrameChoicesHaveTheirDefaultsAndAreStoredOnlyWh
     bool byDefault;
   };
   for (const Choice& c : {Choice{"cb_keep_tags", settings::section::kFormat, settings::key::kKeepTags, true},
-                          Choice{"cb_mp3_lossless", settings::section::kMp3, settings::key::kLossless, false}}) {
+                          Choice{"cb_mp3_lossless", settings::section::kMp3, settings::key::kLossless, false},
+                          Choice{"cb_last_list", settings::section::kFormat, settings::key::kStartWithLastList, false}}) {
     SCOPED_TRACE(c.control);
     Shown([&] {
       EXPECT_EQ(Check(c.control)->isChecked(), c.byDefault);

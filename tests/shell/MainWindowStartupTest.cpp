@@ -137,7 +137,8 @@ TEST_F(MainWindowStartup, MenusHoldTheirItemsInOrder) {
   EXPECT_EQ(captions(window().PopupMenu2), (QStringList{"Add Files", "Add Folder", "-", "Remove", "Clear ", "-", "Cut",
                                                         "Join", "Stop", "-", "Import cue sheet\u2026",
                                                         "Export cue sheet\u2026", "Import labels\u2026",
-                                                        "Export labels\u2026", "-", "Exit"}));
+                                                        "Export labels\u2026", "-", "Open list\u2026", "Save list\u2026",
+                                                        "Reopen last list", "-", "Exit"}));
   EXPECT_EQ(captions(window().PopupMenu3), (QStringList{"Content", "Visit our web", "-", "About"}));
   EXPECT_EQ(captions(window().EditMenu), (QStringList{"Undo", "Redo"}));
 }
