@@ -7,6 +7,7 @@
 #include "Commands.h"
 #include "MainWindowFixture.h"
 #include "components/cue/CueSheet.h"
+#include "components/tags/TagReader.h"
 #include "settings/SettingsKeys.h"
 #include "shell/FormatChooser.h"
 #include "tracks/ListSnapshot.h"
@@ -48,7 +49,7 @@ class MainWindowSheets : public MainWindowFixture {
   int rowsChanged = 0;
 };
 
-TEST_F(MainWindowSheets, ASheetBecomesRowsThatCutIntoExactlyItsTracks) {
+TEST_F(MainWindowSheets, ASheetBecomesRowsThatCutIntoExactlyItsTracksNamedAndTaggedByIt) {
   Import("ImportCue1", {{dir.file("rec.cue")}});
   ASSERT_EQ(state().TrackCount, 2) << dialogs->infoTexts().join('\n').toStdString();
   EXPECT_EQ(rowsChanged, 1);
@@ -65,12 +66,16 @@ TEST_F(MainWindowSheets, ASheetBecomesRowsThatCutIntoExactlyItsTracks) {
 
   TempDir out;
   state().SettingsFile->WriteString(settings::section::kFormat, settings::key::kDir, out.path());
+  state().SettingsFile->WriteString(settings::section::kFormat, settings::key::kNameTemplate, "{n:2} {title}");
   window().cm_Format->setCurrentIndex(1);  // WAV
   Click("cut");
   WaitForJob();
   const std::vector<float> source = DecodeWithFfmpeg(wav);
   const QStringList files = QDir(out.path()).entryList(QDir::Files);
-  ASSERT_EQ(files.size(), 2);
+  ASSERT_EQ(files, (QStringList{"01 One.wav", "02 Two.wav"}));
+  const TagSet tags = ReadTags(out.file("02 Two.wav"));
+  EXPECT_EQ(tags.Get(TagField::Title), "Two");
+  EXPECT_EQ(tags.Get(TagField::Album), "Set");
   std::vector<std::int64_t> begins;
   for (const QString& file : files) {
     const std::vector<float> part = DecodeWithFfmpeg(out.file(file));
