@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <optional>
 
 #include "components/cue/CueWriter.h"
 #include "components/cue/LabelFile.h"
@@ -46,6 +47,34 @@ int SourceRate(MainState& state, const QString& source, QString& why) {
 // The rate is asked of the reader, which a preview holds: refused meanwhile, as an add is.
 bool ExportRefused(const MainState& state) { return state.ListLocked() || state.Playing; }
 
+// What an export writes: the rows of the selected row's source, its rate and
+// the file the user chose. Nothing when refused, when the source's rate
+// cannot be read (then a message starting with `nothingWritten` says why) or
+// when the save dialog was cancelled.
+struct ExportTarget {
+  std::vector<int> rows;
+  int rate = 0;
+  QString path;
+};
+
+std::optional<ExportTarget> PrepareExport(MainState& state, const QString& nothingWritten, const FileFilter& filter,
+                                          const QString& extension) {
+  if (ExportRefused(state)) return std::nullopt;
+  ExportTarget target;
+  target.rows = SelectedSourceRows(state);
+  if (target.rows.empty()) return std::nullopt;
+  const QString source = state.TrackTable[static_cast<std::size_t>(target.rows.front())].FilePath;
+  QString why;
+  target.rate = SourceRate(state, source, why);
+  if (target.rate <= 0) {
+    state.Dialogs->ShowInformation(QStringLiteral("%1: %2: %3").arg(nothingWritten, source, why));
+    return std::nullopt;
+  }
+  target.path = AskSavePath(state, source, filter, extension);
+  if (target.path.isEmpty()) return std::nullopt;
+  return target;
+}
+
 }  // namespace
 
 void SheetCommands::ImportCueSheet() {
@@ -88,49 +117,31 @@ void SheetCommands::ImportLabels() {
 }
 
 void SheetCommands::ExportCueSheet() {
-  if (ExportRefused(state_)) return;
-  const std::vector<int> rows = SelectedSourceRows(state_);
-  if (rows.empty()) return;
-  const QString source = state_.TrackTable[static_cast<std::size_t>(rows.front())].FilePath;
-  QString why;
-  const int rate = SourceRate(state_, source, why);
-  if (rate <= 0) {
-    state_.Dialogs->ShowInformation(QStringLiteral("No cue sheet was written: %1: %2").arg(source, why));
-    return;
-  }
-  const QString path = AskSavePath(state_, source, kCueFilter, QStringLiteral(".cue"));
-  if (path.isEmpty()) return;
+  const std::optional<ExportTarget> target =
+      PrepareExport(state_, QStringLiteral("No cue sheet was written"), kCueFilter, QStringLiteral(".cue"));
+  if (!target) return;
   std::vector<SheetRow> sheetRows;
-  for (const int row : rows) {
+  for (const int row : target->rows) {
     const Timerec& r = state_.TrackTable[static_cast<std::size_t>(row)];
-    sheetRows.push_back({r.FilePath, r.BeginSample, r.EndSample, r.TotalSamples, rate, r.Title, r.Tags});
+    sheetRows.push_back({r.FilePath, r.BeginSample, r.EndSample, r.TotalSamples, target->rate, r.Title, r.Tags});
   }
-  const WrittenCueSheet sheet = WriteCueSheet(sheetRows, QFileInfo(path).absolutePath());
-  WriteSheetFile(path, sheet.text);
+  const WrittenCueSheet sheet = WriteCueSheet(sheetRows, QFileInfo(target->path).absolutePath());
+  WriteSheetFile(target->path, sheet.text);
   if (!sheet.notes.isEmpty())
-    state_.Dialogs->ShowInformation(QDir::toNativeSeparators(path) + QStringLiteral(" was written.\r") +
+    state_.Dialogs->ShowInformation(QDir::toNativeSeparators(target->path) + QStringLiteral(" was written.\r") +
                                     sheet.notes.join(QLatin1Char('\r')));
 }
 
 void SheetCommands::ExportLabels() {
-  if (ExportRefused(state_)) return;
-  const std::vector<int> rows = SelectedSourceRows(state_);
-  if (rows.empty()) return;
-  const QString source = state_.TrackTable[static_cast<std::size_t>(rows.front())].FilePath;
-  QString why;
-  const int rate = SourceRate(state_, source, why);
-  if (rate <= 0) {
-    state_.Dialogs->ShowInformation(QStringLiteral("No label file was written: %1: %2").arg(source, why));
-    return;
-  }
-  const QString path = AskSavePath(state_, source, kLabelFilter, QStringLiteral(".txt"));
-  if (path.isEmpty()) return;
+  const std::optional<ExportTarget> target =
+      PrepareExport(state_, QStringLiteral("No label file was written"), kLabelFilter, QStringLiteral(".txt"));
+  if (!target) return;
   std::vector<LabelRow> labels;
-  for (const int row : rows) {
+  for (const int row : target->rows) {
     const Timerec& r = state_.TrackTable[static_cast<std::size_t>(row)];
     labels.push_back({r.BeginSample, r.EndSample, r.Title});
   }
-  WriteSheetFile(path, WriteLabels(labels, rate));
+  WriteSheetFile(target->path, WriteLabels(labels, target->rate));
 }
 
 }  // namespace snipwave
