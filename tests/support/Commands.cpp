@@ -69,35 +69,14 @@ ProbeInfo FfprobeInfo(const QString& path) {
   return info;
 }
 
-QString Fixture(const QString& name, const QStringList& ffmpegArgs) {
-  QDir().mkpath(SNIPWAVE_FIXTURE_DIR);
-  // The arguments are part of the key so that a changed recipe makes a new file.
-  const QByteArray recipe = QCryptographicHash::hash(ffmpegArgs.join('\x1f').toUtf8(), QCryptographicHash::Sha1)
-                                .toHex()
-                                .left(10);
-  const QFileInfo nameInfo(name);
-  const QString path = QDir(SNIPWAVE_FIXTURE_DIR)
-                           .filePath(nameInfo.completeBaseName() + "-" + QString::fromLatin1(recipe) + "." +
-                                     nameInfo.suffix());
-  if (QFileInfo::exists(path)) return path;
-  // ffmpeg picks the container by extension, so the temporary keeps it.
-  const QString temp = QDir(SNIPWAVE_FIXTURE_DIR)
-                           .filePath(QString(".tmp-%1-%2.%3")
-                                         .arg(QCoreApplication::applicationPid())
-                                         .arg(QString::fromLatin1(recipe), nameInfo.suffix()));
-  Ffmpeg(ffmpegArgs + QStringList{temp});
-  QFile::rename(temp, path);  // atomic; a racing twin wrote the same bytes
-  QFile::remove(temp);
-  return path;
-}
+namespace {
 
-QString ToolFixture(const QString& name, const QString& program,
-                    const std::function<QStringList(const QString& output)>& args) {
+// A fixture made once into the fixture folder by `make(temporaryPath)`; the
+// recipe is part of the name, so that a changed recipe makes a new file.
+QString CachedFixture(const QString& name, const QString& recipeText, const std::function<void(const QString&)>& make) {
   QDir().mkpath(SNIPWAVE_FIXTURE_DIR);
   const QByteArray recipe =
-      QCryptographicHash::hash((program + '\x1f' + args("\x1e").join('\x1f')).toUtf8(), QCryptographicHash::Sha1)
-          .toHex()
-          .left(10);
+      QCryptographicHash::hash(recipeText.toUtf8(), QCryptographicHash::Sha1).toHex().left(10);
   const QFileInfo nameInfo(name);
   const QString path = QDir(SNIPWAVE_FIXTURE_DIR)
                            .filePath(nameInfo.completeBaseName() + "-" + QString::fromLatin1(recipe) + "." +
@@ -108,11 +87,25 @@ QString ToolFixture(const QString& name, const QString& program,
                            .filePath(QString(".tmp-%1-%2.%3")
                                          .arg(QCoreApplication::applicationPid())
                                          .arg(QString::fromLatin1(recipe), nameInfo.suffix()));
-  const CommandResult r = RunCommand(program, args(temp));
-  EXPECT_EQ(r.exitCode, 0) << program.toStdString() << "\n" << r.err.toStdString();
+  make(temp);
   QFile::rename(temp, path);  // atomic; a racing twin wrote the same bytes
   QFile::remove(temp);
   return path;
+}
+
+}  // namespace
+
+QString Fixture(const QString& name, const QStringList& ffmpegArgs) {
+  return CachedFixture(name, ffmpegArgs.join('\x1f'),
+                       [&](const QString& temp) { Ffmpeg(ffmpegArgs + QStringList{temp}); });
+}
+
+QString ToolFixture(const QString& name, const QString& program,
+                    const std::function<QStringList(const QString& output)>& args) {
+  return CachedFixture(name, program + '\x1f' + args("\x1e").join('\x1f'), [&](const QString& temp) {
+    const CommandResult r = RunCommand(program, args(temp));
+    EXPECT_EQ(r.exitCode, 0) << program.toStdString() << "\n" << r.err.toStdString();
+  });
 }
 
 QString ChirpFixture(const QString& name, double seconds, int sampleRate, int channels,
