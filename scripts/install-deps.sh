@@ -7,11 +7,11 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
-  libsdl2-dev libjpeg62-turbo-dev libsimpleini-dev libmp3lame-dev libtag1-dev libcue-dev
+  libsdl2-dev libjpeg62-turbo-dev libsimpleini-dev libmp3lame-dev libtag1-dev libcue-dev libebur128-dev
   libgtest-dev libgmock-dev
   ffmpeg sox xvfb xauth
   x11-utils desktop-file-utils appstream dpkg-dev file lintian
-  lame vorbis-tools mpg123
+  lame vorbis-tools mpg123 flac opus-tools
   xdotool
   clang libclang-rt-14-dev
 )

@@ -21,6 +21,7 @@ inline constexpr std::string_view kOgg = "ogg";
 inline constexpr std::string_view kWindow = "Window";  // the main window's size
 inline constexpr std::string_view kSilence = "Silence";  // what "Split at silences" takes for a silence
 inline constexpr std::string_view kWaveform = "Waveform";  // the waveform view's choices
+inline constexpr std::string_view kLevel = "Level";  // fades, loudness, clicks at the edges
 }  // namespace section
 
 namespace key {
@@ -68,6 +69,41 @@ inline constexpr std::string_view kWaveformDbScale = "DbScale";
 inline constexpr std::string_view kFollowPage = "page";
 inline constexpr std::string_view kFollowCentred = "centred";
 inline constexpr std::string_view kFollowOff = "off";
+// [Level]: every default leaves the audio exactly as it is.
+// Fades at the start and end of every output of a cut and at the ends of a
+// join, in ms (0 = none), with "FadeCurve" "linear" (default), "equal-power"
+// or "log"; "CrossfadeMs" overlaps each seam of a join (0 = none), shaped by
+// "CrossfadeCurve" (default "equal-power").
+inline constexpr std::string_view kFadeInMs = "FadeInMs";
+inline constexpr std::string_view kFadeOutMs = "FadeOutMs";
+inline constexpr std::string_view kFadeCurve = "FadeCurve";
+inline constexpr std::string_view kCrossfadeMs = "CrossfadeMs";
+inline constexpr std::string_view kCrossfadeCurve = "CrossfadeCurve";
+inline constexpr std::string_view kCurveLinear = "linear";
+inline constexpr std::string_view kCurveEqualPower = "equal-power";
+inline constexpr std::string_view kCurveLog = "log";
+// [Level]: a short fade in ms at both ends of every output against clicks
+// (default 0).
+inline constexpr std::string_view kEdgeFadeMs = "EdgeFadeMs";
+// [Level]: a join's ranges gained to "TargetLufs" ("target"), to the first
+// range's loudness ("first") or not at all ("off", default); "Normalise" 1
+// gains every output of a cut to "TargetLufs" (default 0). "TargetLufs"
+// (default -16) and the true-peak ceiling "TruePeakDbtp" (default -1) are
+// decimal numbers with a point.
+inline constexpr std::string_view kMatchLoudness = "MatchLoudness";
+inline constexpr std::string_view kMatchOff = "off";
+inline constexpr std::string_view kMatchTarget = "target";
+inline constexpr std::string_view kMatchFirst = "first";
+inline constexpr std::string_view kNormalise = "Normalise";
+inline constexpr std::string_view kTargetLufs = "TargetLufs";
+inline constexpr std::string_view kTruePeakDbtp = "TruePeakDbtp";
+// [Level]: 1 writes ReplayGain 2.0 tags (track, and album for the outputs
+// of one cut) measured from the output's audio (default 0).
+inline constexpr std::string_view kReplayGain = "ReplayGain";
+// [Level]: 1 moves a mark set by key or on the waveform to the nearest zero
+// crossing within "SnapWindowMs" ms either side (default 0; window 10).
+inline constexpr std::string_view kSnapToZero = "SnapToZero";
+inline constexpr std::string_view kSnapWindowMs = "SnapWindowMs";
 }  // namespace key
 
 // Sample rates in Hz, by "frequency" index.
@@ -103,6 +139,11 @@ inline constexpr int kWavModeCustom = 2;      // "frequency", "channel", "bit" a
 // [Silence] when a key is missing; the command line's defaults too.
 inline constexpr double kDefaultSilenceThresholdDb = -50.0;
 inline constexpr double kDefaultSilenceMinSeconds = 0.5;
+
+// [Level] when a key is missing; the command line's defaults too.
+inline constexpr double kDefaultTargetLufs = -16.0;
+inline constexpr double kDefaultTruePeakDbtp = -1.0;
+inline constexpr int kDefaultSnapWindowMs = 10;
 
 // One key with the defaults of its two readers.
 struct KeyDefaults {

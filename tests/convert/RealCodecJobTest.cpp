@@ -670,6 +670,9 @@ class FrameDroppingWriter : public IAudioFile2 {
   void SetMp3Encoder(IAudioFile2LameEnc* encoder) override { inner_.SetMp3Encoder(encoder); }
   void SetOggFormat(int r, int c, int n, int mx, int mn, int q) override { inner_.SetOggFormat(r, c, n, mx, mn, q); }
   void SetWmaProfile(int profile) override { inner_.SetWmaProfile(profile); }
+  void SetFlacFormat(int level, int bits) override { inner_.SetFlacFormat(level, bits); }
+  void SetOpusFormat(int kbps, bool vbr, bool speech, int c) override { inner_.SetOpusFormat(kbps, vbr, speech, c); }
+  void SetM4aFormat(bool alac, int kbps, int bits) override { inner_.SetM4aFormat(alac, kbps, bits); }
   std::int64_t LengthSamples() const override { return inner_.LengthSamples(); }
   std::int64_t DamagedFrames() const override { return inner_.DamagedFrames(); }
   bool IsOpen() const override { return inner_.IsOpen(); }

@@ -76,6 +76,9 @@ class FakeReader final : public IAudioFile2 {
   void SetMp3Encoder(IAudioFile2LameEnc*) override {}
   void SetOggFormat(int, int, int, int, int, int) override {}
   void SetWmaProfile(int) override {}
+  void SetFlacFormat(int, int) override {}
+  void SetOpusFormat(int, bool, bool, int) override {}
+  void SetM4aFormat(bool, int, int) override {}
   std::int64_t LengthSamples() const override { return open_ ? open_->lengthSamples : 0; }
   std::int64_t DamagedFrames() const override { return 0; }
   bool IsOpen() const override { return open_.has_value(); }

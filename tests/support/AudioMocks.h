@@ -25,6 +25,9 @@ class MockAudioFile2 : public IAudioFile2 {
   MOCK_METHOD(void, SetOggFormat,
               (int sampleRate, int channels, int nominalKbps, int maxKbps, int minKbps, int quality), (override));
   MOCK_METHOD(void, SetWmaProfile, (int profile), (override));
+  MOCK_METHOD(void, SetFlacFormat, (int compressionLevel, int bitsPerSample), (override));
+  MOCK_METHOD(void, SetOpusFormat, (int kbps, bool variableBitRate, bool speech, int channels), (override));
+  MOCK_METHOD(void, SetM4aFormat, (bool alac, int aacKbps, int alacBits), (override));
   MOCK_METHOD(std::int64_t, LengthSamples, (), (const, override));
   MOCK_METHOD(std::int64_t, DamagedFrames, (), (const, override));
   MOCK_METHOD(bool, IsOpen, (), (const, override));

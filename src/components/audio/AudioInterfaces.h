@@ -52,7 +52,8 @@ class IAudioFile2 {
   // Closes what is open; a writer's output is complete and playable afterwards.
   virtual void CloseFile() = 0;
   // Creates or overwrites an output file; the type follows the extension
-  // (.mp3 .wav .wma .ogg, any case), the parameters those set for that type.
+  // (.mp3 .wav .wma .ogg .flac .opus .m4a, any case), the parameters those set
+  // for that type.
   virtual void CreateOutputFile(const std::string& path, int flags = 0) = 0;
   // Appends interleaved samples in the format of the last SetPcmFormat.
   virtual void WriteSamples(const SampleBuffer& buffer) = 0;
@@ -72,6 +73,16 @@ class IAudioFile2 {
   virtual void SetOggFormat(int sampleRate, int channels, int nominalKbps, int maxKbps, int minKbps,
                             int quality) = 0;
   virtual void SetWmaProfile(int profile) = 0;  // 1..47
+  // FLAC at the incoming data's rate and channels: compression level 0
+  // (fastest) ... 8 (smallest), 16 or 24 bits per sample.
+  virtual void SetFlacFormat(int compressionLevel, int bitsPerSample) = 0;
+  // Opus, always 48000 Hz: kbit/s 6..510, variable or constant bit rate,
+  // tuned for music (speech = false) or for speech; channels 1 or 2, 0 = the
+  // incoming data's (mono stays mono, more than one channel becomes stereo).
+  virtual void SetOpusFormat(int kbps, bool variableBitRate, bool speech, int channels) = 0;
+  // M4A at the incoming data's rate and channels: AAC at aacKbps (32..320),
+  // or with alac = true Apple Lossless at alacBits (16 or 24) per sample.
+  virtual void SetM4aFormat(bool alac, int aacKbps, int alacBits) = 0;
 
   virtual std::int64_t LengthSamples() const = 0;
   // Frames of the open source that could not be decoded and were read as

@@ -36,7 +36,8 @@ av::CodecContextPtr OpenEncoder(const EncoderSetup& setup, const std::string& pa
   av::CodecContextPtr ctx(av::CheckAlloc(avcodec_alloc_context3(codec), kCreate, path));
   ctx->sample_rate = setup.sampleRate;
   DefaultChannelLayout(&ctx->ch_layout, setup.channels);
-  ctx->sample_fmt = PreferredFormat(codec);
+  ctx->sample_fmt = setup.sampleFormat >= 0 ? static_cast<AVSampleFormat>(setup.sampleFormat) : PreferredFormat(codec);
+  if (setup.bitsPerRawSample > 0) ctx->bits_per_raw_sample = setup.bitsPerRawSample;
   ctx->time_base = AVRational{1, setup.sampleRate};
   ctx->bit_rate = setup.bitRate;
   ctx->rc_min_rate = setup.minRate;
@@ -48,6 +49,13 @@ av::CodecContextPtr OpenEncoder(const EncoderSetup& setup, const std::string& pa
   }
   if (setup.compressionLevel >= 0) ctx->compression_level = setup.compressionLevel;
   if (globalHeader) ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  for (const auto& [name, value] : setup.codecOptions) {
+    const int set = av_opt_set(ctx.get(), name.c_str(), value.c_str(), AV_OPT_SEARCH_CHILDREN);
+    if (set < 0) {
+      throw Error::Failed(kCreate, path, "the encoder " + setup.codec + " does not take " + name + "=" + value + " (" +
+                                             av::ErrorText(set) + ")");
+    }
+  }
   const int rc = avcodec_open2(ctx.get(), codec, nullptr);
   if (rc < 0) {
     throw Error::Failed(kCreate, path, setup.description + " is not supported by the encoder (" + av::ErrorText(rc) + ")");
@@ -88,7 +96,10 @@ OutputEncoder::OutputEncoder(std::string path, const EncoderSetup& setup, int in
 
   // "file:" keeps a name with a colon from being read as a protocol.
   av::Check(avio_open(&format_->pb, ("file:" + path_).c_str(), AVIO_FLAG_WRITE), kCreate, path_);
-  const int rc = avformat_write_header(format_.get(), nullptr);
+  AVDictionary* muxerOptions = nullptr;
+  for (const auto& [name, value] : setup.muxerOptions) av_dict_set(&muxerOptions, name.c_str(), value.c_str(), 0);
+  const int rc = avformat_write_header(format_.get(), &muxerOptions);
+  av_dict_free(&muxerOptions);
   if (rc < 0) {
     format_.reset();
     std::remove(path_.c_str());

@@ -41,6 +41,29 @@ EncoderSetup MakeOggSetup(const OggSettings& s, const std::string& path);
 
 EncoderSetup MakeWmaSetup(int profile, const std::string& path);
 
+struct FlacSettings {
+  int compressionLevel = 5;  // 0 fastest ... 8 smallest
+  int bits = 16;             // 16 or 24
+};
+// At the incoming data's rate and channel count: the samples stay as they are.
+EncoderSetup MakeFlacSetup(const FlacSettings& s, int inRate, int inChannels, const std::string& path);
+
+struct OpusSettings {
+  int kbps = 128;  // 6 ... 510
+  bool variableBitRate = true;
+  bool speech = false;  // libopus application "voip" instead of "audio"
+  int channels = 0;     // 1 or 2; 0 = from the incoming data
+};
+// Always 48000 Hz, Opus's own rate: other rates are resampled to it.
+EncoderSetup MakeOpusSetup(const OpusSettings& s, int inChannels, const std::string& path);
+
+struct M4aSettings {
+  bool alac = false;  // Apple Lossless instead of AAC
+  int aacKbps = 192;  // 32 ... 320
+  int alacBits = 16;  // 16 or 24
+};
+EncoderSetup MakeM4aSetup(const M4aSettings& s, int inRate, int inChannels, const std::string& path);
+
 // True when LAME encodes this rate / constant bit rate / channel count as
 // given: MPEG-1 (32, 44.1, 48 kHz), MPEG-2 (16, 22.05, 24 kHz) and MPEG-2.5
 // (8, 11.025, 12 kHz) Layer III each have their own bit-rate table; any other

@@ -139,8 +139,14 @@ void TAudioFile2::CreateOutputFile(const std::string& path, int) {
     setup = audio::MakeWmaSetup(wmaProfile_, path);
   } else if (ext == ".ogg") {
     setup = audio::MakeOggSetup(ogg_, path);
+  } else if (ext == ".flac") {
+    setup = audio::MakeFlacSetup(flac_, pcmRate_, pcmChannels_, path);
+  } else if (ext == ".opus") {
+    setup = audio::MakeOpusSetup(opus_, pcmChannels_, path);
+  } else if (ext == ".m4a") {
+    setup = audio::MakeM4aSetup(m4a_, pcmRate_, pcmChannels_, path);
   } else {
-    throw Error::Failed("Cannot create", path, "the output type must be .mp3, .wav, .wma or .ogg");
+    throw Error::Failed("Cannot create", path, "the output type must be .mp3, .wav, .wma, .ogg, .flac, .opus or .m4a");
   }
   output_ = audio::CreateOutputFile(path, setup, pcmRate_, pcmChannels_);
 }
@@ -187,6 +193,14 @@ void TAudioFile2::SetOggFormat(int sampleRate, int channels, int nominalKbps, in
 }
 
 void TAudioFile2::SetWmaProfile(int profile) { wmaProfile_ = profile; }
+
+void TAudioFile2::SetFlacFormat(int compressionLevel, int bitsPerSample) { flac_ = {compressionLevel, bitsPerSample}; }
+
+void TAudioFile2::SetOpusFormat(int kbps, bool variableBitRate, bool speech, int channels) {
+  opus_ = {kbps, variableBitRate, speech, channels};
+}
+
+void TAudioFile2::SetM4aFormat(bool alac, int aacKbps, int alacBits) { m4a_ = {alac, aacKbps, alacBits}; }
 
 std::int64_t TAudioFile2::LengthSamples() const {
   RequireReader("Cannot tell the length");

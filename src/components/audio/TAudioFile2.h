@@ -32,7 +32,8 @@ class OutputFile;
 // parameters set for that type (they persist from file to file). Defaults
 // before any format call: MP3 44100 Hz stereo 128 kbit/s quality 9; WAV at
 // the incoming rate and channels, 16 bit; WMA profile 10; OGG 44100 Hz stereo
-// 128 kbit/s managed. Incoming data (SetPcmFormat, default 44100 Hz stereo)
+// 128 kbit/s managed; FLAC level 5, 16 bit; Opus 128 kbit/s VBR music; M4A
+// AAC 192 kbit/s. Incoming data (SetPcmFormat, default 44100 Hz stereo)
 // is resampled and remixed to the output's rate and channels.
 //
 // Every failure throws snipwave::Error with operation, path and reason.
@@ -56,6 +57,9 @@ class TAudioFile2 final : public IAudioFile2 {
   void SetMp3Encoder(IAudioFile2LameEnc* encoder) override;
   void SetOggFormat(int sampleRate, int channels, int nominalKbps, int maxKbps, int minKbps, int quality) override;
   void SetWmaProfile(int profile) override;
+  void SetFlacFormat(int compressionLevel, int bitsPerSample) override;
+  void SetOpusFormat(int kbps, bool variableBitRate, bool speech, int channels) override;
+  void SetM4aFormat(bool alac, int aacKbps, int alacBits) override;
 
   std::int64_t LengthSamples() const override;
   std::int64_t DamagedFrames() const override;
@@ -88,6 +92,9 @@ class TAudioFile2 final : public IAudioFile2 {
   IAudioFile2LameEnc* mp3Encoder_ = nullptr;
   audio::OggSettings ogg_;
   int wmaProfile_ = 10;
+  audio::FlacSettings flac_;
+  audio::OpusSettings opus_;
+  audio::M4aSettings m4a_;
   bool initFlag_ = false;
 };
 

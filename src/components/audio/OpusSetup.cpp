@@ -1,0 +1,25 @@
+#include "OutputSetups.h"
+#include "platform/Error.h"
+
+namespace snipwave::audio {
+
+EncoderSetup MakeOpusSetup(const OpusSettings& s, int inChannels, const std::string& path) {
+  if (s.kbps < 6 || s.kbps > 510) {
+    throw Error::Failed("Cannot create", path, "Opus at " + std::to_string(s.kbps) + " kbit/s is outside 6 to 510");
+  }
+  if (s.channels < 0 || s.channels > 2) {
+    throw Error::Failed("Cannot create", path, "Opus with " + std::to_string(s.channels) + " channels is not supported (1 or 2)");
+  }
+  EncoderSetup setup;
+  setup.container = "opus";
+  setup.codec = "libopus";
+  setup.sampleRate = 48000;
+  setup.channels = s.channels > 0 ? s.channels : (inChannels == 1 ? 1 : 2);
+  setup.bitRate = static_cast<std::int64_t>(s.kbps) * 1000;
+  setup.codecOptions = {{"vbr", s.variableBitRate ? "on" : "off"}, {"application", s.speech ? "voip" : "audio"}};
+  setup.description = "Opus 48000 Hz, " + std::to_string(setup.channels) + " channel(s), " + std::to_string(s.kbps) +
+                      " kbit/s " + (s.variableBitRate ? "VBR" : "CBR") + (s.speech ? ", speech" : "");
+  return setup;
+}
+
+}  // namespace snipwave::audio

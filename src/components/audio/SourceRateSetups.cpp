@@ -1,0 +1,82 @@
+extern "C" {
+#include <libavutil/samplefmt.h>
+}
+
+#include "OutputSetups.h"
+#include "Resampler.h"
+#include "platform/Error.h"
+
+namespace snipwave::audio {
+
+namespace {
+
+void RequireFormat(const char* type, int rate, int channels, const std::string& path) {
+  if (rate < 1000 || rate > 384000 || channels < 1 || channels > Resampler::kMaxChannels) {
+    throw Error::Failed("Cannot create", path,
+                        std::string(type) + " at " + std::to_string(rate) + " Hz, " + std::to_string(channels) +
+                            " channel(s) is not supported");
+  }
+}
+
+void RequireBits(const char* type, int bits, const std::string& path) {
+  if (bits != 16 && bits != 24) {
+    throw Error::Failed("Cannot create", path,
+                        std::string(type) + " with " + std::to_string(bits) + " bits per sample is not supported (16 or 24)");
+  }
+}
+
+std::string FormatText(const char* type, int rate, int channels, int bits) {
+  return std::string(type) + " " + std::to_string(rate) + " Hz, " + std::to_string(channels) + " channel(s), " +
+         std::to_string(bits) + " bit";
+}
+
+}  // namespace
+
+EncoderSetup MakeFlacSetup(const FlacSettings& s, int inRate, int inChannels, const std::string& path) {
+  RequireFormat("FLAC", inRate, inChannels, path);
+  RequireBits("FLAC", s.bits, path);
+  if (s.compressionLevel < 0 || s.compressionLevel > 8) {
+    throw Error::Failed("Cannot create", path,
+                        "FLAC compression level " + std::to_string(s.compressionLevel) + " is outside 0 to 8");
+  }
+  EncoderSetup setup;
+  setup.container = "flac";
+  setup.codec = "flac";
+  setup.sampleRate = inRate;
+  setup.channels = inChannels;
+  setup.compressionLevel = s.compressionLevel;
+  setup.sampleFormat = s.bits == 16 ? AV_SAMPLE_FMT_S16 : AV_SAMPLE_FMT_S32;
+  setup.bitsPerRawSample = s.bits == 16 ? 0 : 24;
+  setup.description = FormatText("FLAC", inRate, inChannels, s.bits) + ", level " + std::to_string(s.compressionLevel);
+  return setup;
+}
+
+EncoderSetup MakeM4aSetup(const M4aSettings& s, int inRate, int inChannels, const std::string& path) {
+  EncoderSetup setup;
+  setup.container = "ipod";  // the .m4a flavour of MP4
+  setup.sampleRate = inRate;
+  setup.channels = inChannels;
+  // The sample table before the audio: players and editors can start
+  // reading without seeking to the end of the file first.
+  setup.muxerOptions = {{"movflags", "+faststart"}};
+  if (s.alac) {
+    RequireFormat("ALAC", inRate, inChannels, path);
+    RequireBits("ALAC", s.alacBits, path);
+    setup.codec = "alac";
+    setup.sampleFormat = s.alacBits == 16 ? AV_SAMPLE_FMT_S16P : AV_SAMPLE_FMT_S32P;
+    setup.bitsPerRawSample = s.alacBits == 16 ? 0 : 24;
+    setup.description = FormatText("M4A (ALAC)", inRate, inChannels, s.alacBits);
+    return setup;
+  }
+  RequireFormat("AAC", inRate, inChannels, path);
+  if (s.aacKbps < 32 || s.aacKbps > 320) {
+    throw Error::Failed("Cannot create", path, "AAC at " + std::to_string(s.aacKbps) + " kbit/s is outside 32 to 320");
+  }
+  setup.codec = "aac";
+  setup.bitRate = static_cast<std::int64_t>(s.aacKbps) * 1000;
+  setup.description = "M4A (AAC) " + std::to_string(inRate) + " Hz, " + std::to_string(inChannels) + " channel(s), " +
+                      std::to_string(s.aacKbps) + " kbit/s";
+  return setup;
+}
+
+}  // namespace snipwave::audio

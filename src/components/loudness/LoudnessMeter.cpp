@@ -1,0 +1,84 @@
+#include "LoudnessMeter.h"
+
+#include <ebur128.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "platform/Error.h"
+
+namespace snipwave::loudness {
+
+namespace {
+
+constexpr const char* kMeasure = "Cannot measure the loudness of";
+
+void Check(int rc, const char* step, const std::string& what) {
+  if (rc == EBUR128_SUCCESS) return;
+  const std::string reason = rc == EBUR128_ERROR_NOMEM ? "out of memory" : std::string(step) + " failed (libebur128 error " + std::to_string(rc) + ")";
+  throw Error::Failed(kMeasure, what, reason);
+}
+
+}  // namespace
+
+struct LoudnessMeter::State {
+  ebur128_state* handle = nullptr;
+  ~State() {
+    if (handle) ebur128_destroy(&handle);
+  }
+};
+
+LoudnessMeter::LoudnessMeter(int sampleRate, int channels, std::string what)
+    : sampleRate_(sampleRate), channels_(channels), what_(std::move(what)) {
+  if (sampleRate < 1 || channels < 1) {
+    throw Error::Failed(kMeasure, what_,
+                        std::to_string(sampleRate) + " Hz with " + std::to_string(channels) + " channel(s) is no audio format");
+  }
+  state_ = std::make_unique<State>();
+  state_->handle = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate),
+                                EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_SAMPLE_PEAK);
+  if (!state_->handle) throw Error::Failed(kMeasure, what_, "libebur128 cannot measure this format or is out of memory");
+  if (channels == 1) {
+    // One channel counts once (not as dual mono), as FFmpeg's ebur128 filter counts it.
+    Check(ebur128_set_channel(state_->handle, 0, EBUR128_CENTER), "setting the channel", what_);
+  } else if (channels > 2) {
+    static constexpr int kLayout[] = {EBUR128_LEFT, EBUR128_RIGHT, EBUR128_CENTER, EBUR128_UNUSED,
+                                      EBUR128_LEFT_SURROUND, EBUR128_RIGHT_SURROUND};
+    for (int c = 0; c < channels && c < 6; ++c) {
+      Check(ebur128_set_channel(state_->handle, static_cast<unsigned>(c), kLayout[c]), "setting the channels", what_);
+    }
+  }
+}
+
+LoudnessMeter::~LoudnessMeter() = default;
+
+void LoudnessMeter::Add(const float* interleaved, std::size_t frames) {
+  Check(ebur128_add_frames_float(state_->handle, interleaved, frames), "adding frames", what_);
+}
+
+Loudness LoudnessMeter::Result() const {
+  Loudness result;
+  Check(ebur128_loudness_global(state_->handle, &result.integratedLufs), "the integrated loudness", what_);
+  Check(ebur128_loudness_range(state_->handle, &result.rangeLu), "the loudness range", what_);
+  double truePeak = 0, samplePeak = 0;
+  for (int c = 0; c < channels_; ++c) {
+    double value = 0;
+    Check(ebur128_true_peak(state_->handle, static_cast<unsigned>(c), &value), "the true peak", what_);
+    truePeak = std::max(truePeak, value);
+    Check(ebur128_sample_peak(state_->handle, static_cast<unsigned>(c), &value), "the sample peak", what_);
+    samplePeak = std::max(samplePeak, value);
+  }
+  result.truePeakDbtp = AmplitudeToDb(truePeak);
+  result.samplePeakDbfs = AmplitudeToDb(samplePeak);
+  return result;
+}
+
+double AmplitudeToDb(double amplitude) {
+  if (amplitude <= 0) return -std::numeric_limits<double>::infinity();
+  return 20.0 * std::log10(amplitude);
+}
+
+double DbToAmplitude(double db) { return std::pow(10.0, db / 20.0); }
+
+}  // namespace snipwave::loudness

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace snipwave::loudness {
+
+// The loudness of a stretch of audio. Silence (nothing above the absolute
+// gate) has no integrated loudness: -infinity, as libebur128 reports it.
+struct Loudness {
+  double integratedLufs = 0;   // LUFS, gated (BS.1770-4)
+  double rangeLu = 0;          // LU, EBU Tech 3342
+  double truePeakDbtp = 0;     // dBTP, the highest of the channels (4x oversampled)
+  double samplePeakDbfs = 0;   // dBFS, the highest sample value of the channels
+};
+
+// Measures interleaved float32 frames (samples in [-1, 1]) at one rate and
+// channel count, block by block as they are read. Channels 1 and 2 are left
+// and right (mono counted once); from 3 on the ITU layout L R C LFE Ls Rs,
+// the LFE left out. Throws snipwave::Error naming `what` (a path) when
+// libebur128 refuses the format or runs out of memory.
+class LoudnessMeter {
+ public:
+  LoudnessMeter(int sampleRate, int channels, std::string what);
+  ~LoudnessMeter();
+  LoudnessMeter(const LoudnessMeter&) = delete;
+  LoudnessMeter& operator=(const LoudnessMeter&) = delete;
+
+  void Add(const float* interleaved, std::size_t frames);
+  Loudness Result() const;
+
+  int SampleRate() const { return sampleRate_; }
+  int Channels() const { return channels_; }
+
+ private:
+  struct State;  // owns libebur128's state
+  std::unique_ptr<State> state_;
+  int sampleRate_;
+  int channels_;
+  std::string what_;
+};
+
+// Decibels of an amplitude ratio (-infinity for 0).
+double AmplitudeToDb(double amplitude);
+// The amplitude ratio of a gain in dB.
+double DbToAmplitude(double db);
+
+}  // namespace snipwave::loudness
