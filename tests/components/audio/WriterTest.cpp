@@ -324,7 +324,7 @@ TEST(Writer, EarlyCloseLeavesACompleteFile) {
 TEST(Writer, RefusesWhatItCannotWrite) {
   TempDir dir;
   TAudioFile2 writer;
-  EXPECT_THROW(writer.CreateOutputFile(dir.fileStd("x.flac")), Error);
+  EXPECT_THROW(writer.CreateOutputFile(dir.fileStd("x.aiff")), Error);
   EXPECT_THROW(writer.WriteSamples(SampleBuffer(4, 0.f)), Error);
   // A folder where the file should be, and a file where a folder should be.
   QDir(dir.path()).mkdir("taken.wav");
