@@ -11,6 +11,7 @@
 #include "AudioTestHelpers.h"
 #include "Commands.h"
 #include "TempDir.h"
+#include "components/audio/SketchReader.h"
 #include "components/audio/SourceDecoder.h"
 #include "components/audio/TAudioFile2.h"
 
@@ -174,8 +175,48 @@ TEST_P(FormatRead, CutToWavIsExact) {
   }
 }
 
+// The waveform's quick sketch opens every kind, estimates its length and
+// finds the chirp at its start, middle and end.
+TEST_P(FormatRead, SketchReadsAcrossTheFile) {
+  const ReadKind& k = GetParam();
+  const QString path = KindFixture(k);
+  const std::int64_t exact = SourceDecoder(path.toStdString()).LengthFrames();
+  audio::SketchReader sketch(path.toStdString());
+  EXPECT_EQ(sketch.Channels(), 2);
+  EXPECT_NEAR(static_cast<double>(sketch.EstimatedFrames()), static_cast<double>(exact), exact * 0.02);
+  for (double at : {0.0, 0.5, 0.97}) {
+    SCOPED_TRACE(at);
+    std::vector<float> mixed;
+    ASSERT_EQ(sketch.ReadMixedAt(at, 3000, mixed), 3000u);  // past an AAC priming frame
+    float peak = 0;
+    for (float v : mixed) peak = std::max(peak, std::fabs(v));
+    EXPECT_GT(peak, 0.1f);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(NewKinds, FormatRead, ::testing::ValuesIn(ReadKinds()),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// What a file is comes from its content: each kind named as another reads
+// as it does under its own name.
+TEST(FormatReadContent, TheContentNotTheExtensionDecides) {
+  TempDir dir;
+  const std::pair<const char*, const char*> renames[] = {
+      {"Flac16", "mp3"}, {"M4aAac", "wav"}, {"M4aAlac", "ogg"}, {"Aiff16", "wma"}, {"AdtsAac", "mp3"},
+      {"WavImaAdpcm", "flac"}};
+  const std::vector<ReadKind> kinds = ReadKinds();
+  for (const auto& [name, extension] : renames) {
+    SCOPED_TRACE(std::string(name) + " named ." + extension);
+    const auto kind = std::find_if(kinds.begin(), kinds.end(), [&](const ReadKind& k) { return k.name == std::string(name); });
+    ASSERT_NE(kind, kinds.end());
+    const QString original = KindFixture(*kind);
+    const QString renamed = dir.file(QString("renamed-%1.%2").arg(name, extension));
+    ASSERT_TRUE(QFile::copy(original, renamed));
+    SourceDecoder right(original.toStdString()), wrong(renamed.toStdString());
+    ASSERT_EQ(wrong.LengthFrames(), right.LengthFrames());
+    EXPECT_TRUE(ReadAll(wrong) == ReadAll(right));
+  }
+}
 
 // AAC in M4A without an edit list: iTunes' gapless comment gives the delay
 // and the length; with neither, the stream is as long as it decodes.
