@@ -140,7 +140,14 @@ void SourceDecoder::RefuseFreeFormatMp3() const {
   // for no audio file at all.
   std::uint8_t id3[10] = {};
   std::int64_t start = 0;
-  if (::pread(file_.fd, id3, sizeof id3, 0) == static_cast<ssize_t>(sizeof id3) && std::memcmp(id3, "ID3", 3) == 0) {
+  const bool head = ::pread(file_.fd, id3, sizeof id3, 0) == static_cast<ssize_t>(sizeof id3);
+  // A damaged file of another kind (an MP4 cut before its index) is no MP3,
+  // whatever its compressed bytes happen to look like.
+  if (head && (std::memcmp(id3 + 4, "ftyp", 4) == 0 || std::memcmp(id3, "fLaC", 4) == 0 ||
+               std::memcmp(id3, "FORM", 4) == 0 || std::memcmp(id3, "RIFF", 4) == 0 || std::memcmp(id3, "OggS", 4) == 0)) {
+    return;
+  }
+  if (head && std::memcmp(id3, "ID3", 3) == 0) {
     start = 10 + (static_cast<std::int64_t>(id3[6] & 0x7F) << 21 | (id3[7] & 0x7F) << 14 | (id3[8] & 0x7F) << 7 |
                   (id3[9] & 0x7F));
   }
@@ -282,20 +289,70 @@ void SourceDecoder::Scan(PacketIndex& index) {
   std::vector<std::uint8_t> firstPacket;
   bool trimmedByDemuxer = false;
   std::int64_t sampleTableDuration = 0;  // MP4: the packets' durations, in the stream's time base
+  // The last packet of a file cut short is part of a frame, which the
+  // demuxer hands on as if it were whole. Where a fresh decoder gives a
+  // frame's full output (FLAC, ALAC, ADPCM blocks, AAC), it is decoded on its
+  // own: a part of a frame yields nothing, or a part of an ADPCM block only
+  // its own samples, as in an independent decoder (data that is gone, not
+  // damage to stand in for with silence).
+  av::PacketPtr last;
+  switch (st->codecpar->codec_id) {
+    case AV_CODEC_ID_FLAC:
+    case AV_CODEC_ID_ALAC:
+    case AV_CODEC_ID_AAC:
+    case AV_CODEC_ID_ADPCM_IMA_WAV:
+    case AV_CODEC_ID_ADPCM_MS:
+    case AV_CODEC_ID_ADPCM_IMA_QT:
+      last.reset(av::CheckAlloc(av_packet_alloc(), "Cannot read", path_));
+      break;
+    default:
+      break;
+  }
+  std::int64_t heldKey = 0;  // the packet read last, added once the next is read
+  std::optional<PacketOutput> held;
   index.Clear();
   AVPacket& packet = *input_->packet;
   while (ReadPacket(packet)) {
-    if (mp3 && index.Size() == 0) firstPacket.assign(packet.data, packet.data + packet.size);
+    if (mp3 && !held) firstPacket.assign(packet.data, packet.data + packet.size);
+    if (last) {
+      av_packet_unref(last.get());
+      if (av_packet_ref(last.get(), &packet) < 0) throw Error::Failed("Cannot read", path_, "out of memory");
+    }
     trimmedByDemuxer = trimmedByDemuxer || av_packet_get_side_data(&packet, AV_PKT_DATA_SKIP_SAMPLES, nullptr);
     if (packet.duration > 0) sampleTableDuration += packet.duration;
-    index.Add(KeyOf(packet), model.Next(packet));
+    if (held) index.Add(heldKey, *held);
+    heldKey = KeyOf(packet);
+    held = model.Next(packet);
   }
   av_packet_unref(&packet);
+  if (held) {
+    if (last && last->size > 0) {
+      const std::uint32_t alone = FramesDecodedAlone(*last);
+      if (alone != held->raw) {
+        held->raw = alone;
+        held->front = std::min(held->front, alone);
+        held->back = std::min(held->back, alone - held->front);
+      }
+    }
+    index.Add(heldKey, *held);
+  }
   const PacketOutput tail = model.Drain();
   if (tail.raw > 0) index.Add(kDrainKey, tail);
   if (mp3) ApplyMp3InfoTag(index, firstPacket, trimmedByDemuxer);
   if (isOgg_) ApplyOggGranules(index);
   if (isMp4_) ApplyMp4Ends(index, sampleTableDuration, trimmedByDemuxer);
+}
+
+std::uint32_t SourceDecoder::FramesDecodedAlone(AVPacket& packet) const {
+  av::CodecContextPtr codec = OpenDecoder(*input_->format->streams[input_->stream]);
+  av_packet_free_side_data(&packet);
+  packet.flags &= ~AV_PKT_FLAG_DISCARD;
+  std::uint32_t got = 0;
+  if (avcodec_send_packet(codec.get(), &packet) >= 0) {
+    av::FramePtr frame(av::CheckAlloc(av_frame_alloc(), "Cannot read", path_));
+    while (avcodec_receive_frame(codec.get(), frame.get()) == 0) got += static_cast<std::uint32_t>(frame->nb_samples);
+  }
+  return got;
 }
 
 void SourceDecoder::ApplyMp4Ends(PacketIndex& index, std::int64_t sampleTableDuration, bool trimmedByDemuxer) const {

@@ -4,6 +4,7 @@
 #include <taglib/mp4tag.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -215,6 +216,34 @@ TEST(FormatReadContent, TheContentNotTheExtensionDecides) {
     SourceDecoder right(original.toStdString()), wrong(renamed.toStdString());
     ASSERT_EQ(wrong.LengthFrames(), right.LengthFrames());
     EXPECT_TRUE(ReadAll(wrong) == ReadAll(right));
+  }
+}
+
+// A file cut short (a copy that stopped) reads what an independent decoder
+// gets from it: the part of a frame at the cut gives nothing (FLAC, AAC) or
+// its own samples (an ADPCM block), never invented silence.
+TEST(FormatReadContent, FilesCutShortReadWhatIsThere) {
+  TempDir dir;
+  const std::vector<ReadKind> kinds = ReadKinds();
+  for (const char* name : {"Flac16", "Flac24Level8", "AdtsAac", "WavImaAdpcm", "WavMsAdpcm", "Aiff16"}) {
+    SCOPED_TRACE(name);
+    const auto kind = std::find_if(kinds.begin(), kinds.end(), [&](const ReadKind& k) { return k.name == std::string(name); });
+    ASSERT_NE(kind, kinds.end());
+    QFile original(KindFixture(*kind));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray bytes = original.readAll();
+    const QString cut = dir.file(QString("cut-%1.%2").arg(name, QFileInfo(original.fileName()).suffix()));
+    QFile out(cut);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(bytes.left(bytes.size() * 3 / 5 + 7));  // mid-frame
+    out.close();
+    const std::vector<float> truth = DecodeWithFfmpeg(cut);
+    ASSERT_GT(truth.size(), 0u);
+    SourceDecoder d(cut.toStdString());
+    EXPECT_EQ(d.LengthFrames() * 2, static_cast<std::int64_t>(truth.size()));
+    const std::vector<float> all = ReadAll(d);
+    EXPECT_TRUE(all == truth);
+    EXPECT_EQ(d.DamagedFrames(), 0);
   }
 }
 
