@@ -79,6 +79,10 @@ SourceDecoder::SourceDecoder(std::string path) : path_(std::move(path)) {
   // put (MP3, WAV, AIFF, ADTS); the others keep their packets in a table or
   // find frames by timestamp (Ogg, ASF, FLAC, MP4).
   keyIsPosition_ = !isOgg_ && !isMp4_ && std::strcmp(container, "asf") != 0 && std::strcmp(container, "flac") != 0;
+  // QuickTime IMA ADPCM ('ima4' in AIFF-C) keeps its predictor from block
+  // to block unless a block's header is far off, so a decoder started
+  // mid-stream never quite agrees with one that ran from the start.
+  decodeFromStartOnSeek_ = st->codecpar->codec_id == AV_CODEC_ID_ADPCM_IMA_QT;
   pcm_ = DirectPcmLayout();
   if (pcm_) {
     if (pcm_->frames <= 0) throw Error::Failed("Cannot read", path_, "the file holds no audio samples");
@@ -710,6 +714,12 @@ void SourceDecoder::Seek(std::int64_t frame) {
   EnsureInput();
   if (pcm_) {
     SeekPcm(frame);  // every frame has its own byte offset
+    return;
+  }
+  if (decodeFromStartOnSeek_) {
+    // No landing is ever exact; the decode is cheap enough to run from the start.
+    if (frame < position_) Rewind();
+    DecodeForwardTo(frame);
     return;
   }
   // Half a second of warm-up, doubled on each retry.

@@ -51,7 +51,8 @@ class SourceDecoder {
  public:
   // Opens and scans the file; throws snipwave::Error naming the path and the
   // reason when it is not a readable MP3, WAV, WMA, OGG, FLAC, AIFF, M4A
-  // (AAC or ALAC) or ADTS AAC file.
+  // (AAC or ALAC) or ADTS AAC file (a free-format MP3 is named as such:
+  // libavcodec's MP3 decoder rejects frames without a bit rate).
   explicit SourceDecoder(std::string path);
   ~SourceDecoder();
 
@@ -123,6 +124,7 @@ class SourceDecoder {
   FileHandle file_;
   bool isOgg_ = false;
   bool isMp4_ = false;
+  bool decodeFromStartOnSeek_ = false;  // no mid-stream start is exact
   bool keyIsPosition_ = true;
   int sampleRate_ = 0;
   int channels_ = 0;
