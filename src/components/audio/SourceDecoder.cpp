@@ -327,11 +327,12 @@ void SourceDecoder::Scan(PacketIndex& index) {
     if (held) index.Add(heldKey, *held);
     heldKey = KeyOf(packet);
     held = model.Next(packet);
+    if (index.Size() == 0 && st->codecpar->codec_id == AV_CODEC_ID_AAC) RefuseUnmodelledAac(packet, held->raw);
   }
   av_packet_unref(&packet);
   if (held) {
     if (last && last->size > 0) {
-      const std::uint32_t alone = FramesDecodedAlone(*last);
+      const std::uint32_t alone = FramesDecodedAlone(*last, nullptr);
       if (alone != held->raw) {
         held->raw = alone;
         held->front = std::min(held->front, alone);
@@ -347,16 +348,34 @@ void SourceDecoder::Scan(PacketIndex& index) {
   if (isMp4_) ApplyMp4Ends(index, sampleTableDuration, trimmedByDemuxer);
 }
 
-std::uint32_t SourceDecoder::FramesDecodedAlone(AVPacket& packet) const {
+std::uint32_t SourceDecoder::FramesDecodedAlone(AVPacket& packet, int* rate) const {
   av::CodecContextPtr codec = OpenDecoder(*input_->format->streams[input_->stream]);
   av_packet_free_side_data(&packet);
   packet.flags &= ~AV_PKT_FLAG_DISCARD;
   std::uint32_t got = 0;
   if (avcodec_send_packet(codec.get(), &packet) >= 0) {
     av::FramePtr frame(av::CheckAlloc(av_frame_alloc(), "Cannot read", path_));
-    while (avcodec_receive_frame(codec.get(), frame.get()) == 0) got += static_cast<std::uint32_t>(frame->nb_samples);
+    while (avcodec_receive_frame(codec.get(), frame.get()) == 0) {
+      got += static_cast<std::uint32_t>(frame->nb_samples);
+      if (rate) *rate = frame->sample_rate;
+    }
   }
   return got;
+}
+
+void SourceDecoder::RefuseUnmodelledAac(const AVPacket& first, std::uint32_t expected) const {
+  // High-efficiency AAC (SBR, parametric stereo) decodes to twice the frame
+  // and, signalled implicitly, to twice the container's rate: the length
+  // model counts plain AAC frames only, so such a file is refused rather
+  // than read out of step.
+  av::PacketPtr copy(av::CheckAlloc(av_packet_clone(&first), "Cannot read", path_));
+  int rate = sampleRate_;
+  const std::uint32_t got = FramesDecodedAlone(*copy, &rate);
+  if (got > 0 && (got != expected || rate != sampleRate_)) {
+    throw Error::Failed("Cannot read", path_,
+                        "its audio is high-efficiency AAC (SBR or parametric stereo), which cannot be read exactly; "
+                        "convert it to AAC-LC or a lossless format first");
+  }
 }
 
 void SourceDecoder::ApplyMp4Ends(PacketIndex& index, std::int64_t sampleTableDuration, bool trimmedByDemuxer) const {

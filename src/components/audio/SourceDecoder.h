@@ -98,8 +98,9 @@ class SourceDecoder {
   void ApplyMp3InfoTag(PacketIndex& index, const std::vector<std::uint8_t>& firstPacket, bool trimmedByDemuxer) const;
   std::optional<Mp3InfoTag> InfoTagBefore(std::int64_t position) const;
   void ApplyOggGranules(PacketIndex& index) const;
-  // What a fresh decoder yields for this packet alone.
-  std::uint32_t FramesDecodedAlone(AVPacket& packet) const;
+  // What a fresh decoder yields for this packet alone (and at what rate).
+  std::uint32_t FramesDecodedAlone(AVPacket& packet, int* rate) const;
+  void RefuseUnmodelledAac(const AVPacket& first, std::uint32_t expected) const;
   void ApplyMp4Ends(PacketIndex& index, std::int64_t sampleTableDuration, bool trimmedByDemuxer) const;
   void SeekPcm(std::int64_t frame);
   void Rewind();
