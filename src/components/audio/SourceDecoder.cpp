@@ -225,7 +225,9 @@ std::unique_ptr<SourceDecoder::Input> SourceDecoder::OpenInput() const {
   CheckStreamFormat(*fmt->streams[in->stream]->codecpar);
   // Ogg's ends and seeks are read here for Vorbis only.
   if (std::strcmp(fmt->iformat->name, "ogg") == 0 && fmt->streams[in->stream]->codecpar->codec_id != AV_CODEC_ID_VORBIS) {
-    throw Error::Failed("Cannot read", path_, "its Ogg stream is not Vorbis, which cannot be read yet");
+    throw Error::Failed("Cannot read", path_,
+                        "its Ogg audio is " + std::string(avcodec_get_name(fmt->streams[in->stream]->codecpar->codec_id)) +
+                            ", which cannot be read (Ogg Vorbis can)");
   }
   in->codec = OpenDecoder(*fmt->streams[in->stream]);
   in->packet.reset(av::CheckAlloc(av_packet_alloc(), "Cannot read", path_));
