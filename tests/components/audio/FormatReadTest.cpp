@@ -12,6 +12,7 @@
 #include "AudioTestHelpers.h"
 #include "Commands.h"
 #include "TempDir.h"
+#include "TrailingTags.h"
 #include "components/audio/SketchReader.h"
 #include "components/audio/SourceDecoder.h"
 #include "components/audio/TAudioFile2.h"
@@ -246,6 +247,35 @@ TEST(FormatReadContent, FilesCutShortReadWhatIsThere) {
     const std::vector<float> all = ReadAll(d);
     EXPECT_TRUE(all == truth);
     EXPECT_EQ(d.DamagedFrames(), 0);
+  }
+}
+
+// Taggers put ID3v2 before and ID3v1 or APE tags after FLAC and ADTS
+// frames: the length and the samples stay those of the bare file.
+TEST(FormatReadContent, TagsAroundTheFramesChangeNothing) {
+  TempDir dir;
+  const QByteArray id3v2("ID3\x03\x00\x00\x00\x00\x00\x14TIT2\x00\x00\x00\x0a\x00\x00\x00Title 123", 30);
+  for (const char* name : {"Flac16", "AdtsAac"}) {
+    const QString bare = KindFixture(KindNamed(name));
+    QFile in(bare);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    const QByteArray frames = in.readAll();
+    SourceDecoder reference(bare.toStdString());
+    const std::vector<float> truth = ReadAll(reference);
+    const std::pair<const char*, QByteArray> tagged[] = {
+        {"id3v2 and id3v1", id3v2 + frames + Id3v1Tag()}, {"ape", frames + ApeTag({{"Title", "x"}}, true)}};
+    for (const auto& [tags, bytes] : tagged) {
+      SCOPED_TRACE(std::string(name) + " with " + tags);
+      const QString path = dir.file("tagged." + QFileInfo(bare).suffix());
+      QFile out(path);
+      ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+      out.write(bytes);
+      out.close();
+      SourceDecoder d(path.toStdString());
+      EXPECT_EQ(d.LengthFrames(), reference.LengthFrames());
+      EXPECT_TRUE(ReadAll(d) == truth);
+      EXPECT_EQ(d.DamagedFrames(), 0);
+    }
   }
 }
 
