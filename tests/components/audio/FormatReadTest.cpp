@@ -146,7 +146,7 @@ TEST_P(FormatRead, LengthContentAndSeeksAreExact) {
     ASSERT_EQ(static_cast<std::int64_t>(n), std::min<std::int64_t>(20000, length - pos));
     float worst = 0;
     for (std::size_t i = 0; i < got.size(); ++i) worst = std::max(worst, std::fabs(got[i] - all[pos * 2 + i]));
-    EXPECT_LE(worst, k.truth == Truth::kSource ? 0.0f : AacNoiseTolerance(k));
+    EXPECT_LE(worst, AacNoiseTolerance(k));
   }
 }
 
