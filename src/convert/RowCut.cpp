@@ -7,6 +7,7 @@
 #include "components/audio/AudioInterfaces.h"
 #include "components/audio/PcmWavCopy.h"
 #include "convert/JobSupport.h"
+#include "convert/LevelPasses.h"
 #include "convert/LosslessMp3.h"
 #include "convert/OutputCheck.h"
 #include "convert/OutputNames.h"
@@ -14,6 +15,7 @@
 #include "platform/FileHelpers.h"
 #include "platform/FileNames.h"
 #include "platform/PendingOutputFile.h"
+#include "level/OutputShape.h"
 
 namespace snipwave {
 
@@ -75,7 +77,9 @@ namespace {
 // of SampleRate x Channels frames (two seconds of stereo, one of mono); ends
 // early at a stop, when the source has no more frames, or when reading it
 // fails (kept in the outcome; a failing write throws). Returns the frames copied.
-std::int64_t CopyRange(IAudioFile2& reader, IAudioFile2& writer, const RowControl& control, RowOutcome& o) {
+// `shape` levels the frames on their way (by their place in the output).
+std::int64_t CopyRange(IAudioFile2& reader, IAudioFile2& writer, const RowControl& control, RowOutcome& o,
+                       const level::OutputShape& shape) {
   const int channels = reader.Channels();
   const int rate = static_cast<int>(reader.SampleRate());
   // Buffers hold one element per channel sample; a reader that reports no
@@ -97,6 +101,7 @@ std::int64_t CopyRange(IAudioFile2& reader, IAudioFile2& writer, const RowContro
       return done;
     }
     if (buffer.empty()) return done;  // the source ended before the range did
+    shape.Apply(buffer.data(), frameSize, done, buffer.size() / std::size_t(frameSize));
     writer.SetPcmFormat(rate, channels);
     writer.WriteSamples(buffer);
     done = std::min<std::int64_t>(done + static_cast<std::int64_t>(buffer.size()) / frameSize, o.count);
@@ -130,8 +135,10 @@ std::unique_ptr<Mp3FrameSource> FrameSourceFor(const JobRow& row, IAudioFile2& r
 // plain PCM WAV whose format is exactly what the WAV writer would make of
 // it (the configured format, or the source's own rate and channels at 16
 // bits), in 8 or 16 bits, the writer's only widths.
-std::optional<audio::PcmWavLayout> ByteCopyLayout(const JobRow& row, const OutputConfiguration& output) {
-  if (output.type != OutputType::Wav) return std::nullopt;
+std::optional<audio::PcmWavLayout> ByteCopyLayout(const JobRow& row, const JobChoices& choices) {
+  const OutputConfiguration& output = choices.output;
+  // Fades and gains change samples: the range goes through the writer.
+  if (output.type != OutputType::Wav || choices.level.ChangesCut()) return std::nullopt;
   const std::optional<audio::PcmWavLayout> layout = audio::ReadPcmWavLayout(row.source);
   if (!layout || (layout->validBitsPerSample != 0 && layout->validBitsPerSample != layout->bitsPerSample))
     return std::nullopt;
@@ -162,6 +169,26 @@ void CopyBytes(const JobRow& row, const audio::PcmWavLayout& layout, const RowCo
   o.stopped = stoppedHere && o.done < o.count;
 }
 
+// The level of a row's output: its fades and, when normalised, the gain
+// that takes the range to the target (measured first; the reader is left
+// open at the range's start).
+level::OutputShape ShapeOfRow(const JobRow& row, const level::LevelChoices& levels, IAudioFile2& reader,
+                              RowOutcome& o) {
+  if (!levels.ChangesCut()) return {};
+  double gain = 1.0;
+  if (levels.normalise) {
+    const loudness::Loudness measured = MeasureRange(reader, row.source, row.begin, row.end);
+    const level::RangeGain g = level::GainToTarget(measured, levels.targetLufs, levels.truePeakDbtp);
+    o.levelNotes << GainNote(row.source, -1, measured, g, levels.truePeakDbtp);
+    gain = loudness::DbToAmplitude(g.gainDb);
+    reader.OpenFile(SystemPath(row.source), 0, 1);
+    reader.SeekSample(row.begin, 3);
+  }
+  return level::OutputShape(o.count, level::MsToFrames(levels.fadeInMs, o.rate),
+                            level::MsToFrames(levels.fadeOutMs, o.rate), levels.fadeCurve,
+                            level::MsToFrames(levels.edgeFadeMs, o.rate), gain);
+}
+
 // The range decoded and re-encoded through the set's writer, or an MP3
 // source's frames copied when the choices keep them; reader and writer
 // closed at the end. A failing write throws naming the final path.
@@ -179,7 +206,14 @@ void EncodeRow(const JobRow& row, const JobChoices& choices, RowComponents& set,
   // Written under a temporary name; the job names it when it is the row's turn,
   // and a failure below leaves no file behind.
   o.output = std::make_unique<PendingOutputFile>(o.plannedPath);
-  const bool keepFrames = choices.keepMp3Frames && choices.output.type == OutputType::Mp3 && set.encoder;
+  const level::LevelChoices& levels = choices.level;
+  bool keepFrames = choices.keepMp3Frames && choices.output.type == OutputType::Mp3 && set.encoder;
+  if (keepFrames && levels.ChangesCut()) {
+    // Every sample a fade or a gain touches must be decoded and encoded again.
+    o.frameCopyNotes << ReencodedNote(row.source, levels.normalise ? "its level is normalised, a gain over the whole range"
+                                                                    : "its fades change the samples at its ends");
+    keepFrames = false;
+  }
   const std::unique_ptr<Mp3FrameSource> frameSource =
       keepFrames ? FrameSourceFor(row, reader, *set.encoder, o.frameCopyNotes) : nullptr;
   try {
@@ -196,8 +230,9 @@ void EncodeRow(const JobRow& row, const JobChoices& choices, RowComponents& set,
       o.done = copy.decodedFrames;
       o.stopped = stoppedHere && o.done < o.count;
     } else {
+      const level::OutputShape shape = ShapeOfRow(row, levels, reader, o);
       writer.CreateOutputFile(SystemPath(o.output->TemporaryPath()), 0);
-      o.done = CopyRange(reader, writer, control, o);
+      o.done = CopyRange(reader, writer, control, o, shape);
     }
     if (!o.sourceFailure && reader.IsOpen()) {  // a frame copy has closed it
       o.damaged = reader.DamagedFrames();
@@ -223,7 +258,7 @@ RowOutcome CutRow(const JobRow& row, const RowPlan& plan, const JobChoices& choi
   o.plannedPath = plan.outputPath;
   if (control.started) control.started();
   try {
-    if (const std::optional<audio::PcmWavLayout> layout = ByteCopyLayout(row, choices.output)) {
+    if (const std::optional<audio::PcmWavLayout> layout = ByteCopyLayout(row, choices)) {
       o.output = std::make_unique<PendingOutputFile>(plan.outputPath);
       CopyBytes(row, *layout, control, o);
     } else {
