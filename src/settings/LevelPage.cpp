@@ -122,13 +122,17 @@ void LevelPage::Load(const SettingsStore* store) {
     const QString text =
         store ? store->ReadString(settings::section::kLevel, field.key, QString()).trimmed() : QString();
     if (text.isEmpty() || !field.set(text)) {
-      if (!text.isEmpty()) unusable << Utf8(field.key) + "=" + text;
       field.set(field.defaultText);
+      if (!text.isEmpty()) {
+        unusable << Utf8(field.key) + "=" + text;
+        field.loaded.clear();  // OK replaces it with what is shown
+        continue;
+      }
     }
     field.loaded = field.get();
   }
   note_->setText(unusable.isEmpty() ? QString()
-                                    : "[Level] " + unusable.join(", ") + " cannot be used; the defaults are shown.");
+                                    : "[Level] " + unusable.join(", ") + " cannot be used; the defaults are shown; OK writes them.");
   note_->setVisible(!unusable.isEmpty());
 }
 

@@ -23,8 +23,9 @@ class LevelPage final : public QWidget {
   // Shows the stored values; a missing key shows its default, a value the
   // key does not take shows the default and is named in the page's note.
   void Load(const SettingsStore* store);
-  // Writes the keys whose control differs from what Load showed (a file
-  // without [Level] stays without it when nothing was changed). Throws as
+  // Writes the keys whose control differs from what Load showed, and those
+  // whose stored value could not be used (a file without [Level] stays
+  // without it when nothing was changed). Throws as
   // the store's writes do.
   void Save(SettingsStore& store);
   // The defaults into the controls; nothing written.
