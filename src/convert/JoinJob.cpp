@@ -124,6 +124,7 @@ void JoinRun::PlanLevels(unsigned outputRate, int outputChannels) {
   std::vector<std::int64_t> lengths;
   std::vector<loudness::Loudness> measured;
   for (const JobRow& row : rows) {
+    if (stop_.stop_requested()) return;  // nothing written yet: the join ends empty-handed
     detail::CloseIfOpen(&reader);
     detail::RequireRegularFile(row.source);
     reader.OpenFile(SystemPath(row.source), 0, 1);
