@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <future>
+#include <thread>
 #include <optional>
 
 #include "components/audio/AudioInterfaces.h"
@@ -20,6 +22,7 @@
 #include "level/FadeCurve.h"
 #include "level/OutputShape.h"
 #include "level/SeamMixer.h"
+#include "level/TruePeakScan.h"
 
 namespace snipwave {
 
@@ -84,6 +87,9 @@ class JoinRun {
 
  private:
   void PlanLevels(unsigned outputRate, int outputChannels);
+  void StartMeasuring(unsigned outputRate, int outputChannels);
+  void GainRow(int row);
+  void StopMeasuring();
   void Put(SampleBuffer& buffer, int row);
   RowResult AppendRow(int row, unsigned outputRate, int outputChannels);
   std::vector<std::unique_ptr<Mp3FrameSource>> FrameSourcesOfRows();
@@ -110,7 +116,62 @@ class JoinRun {
   std::unique_ptr<level::SeamMixer> mixer_;
   std::int64_t mixedOut_ = 0;  // output frames the mixer gave to the writer
   int mixChannels_ = 1;
+  // Matched loudness: each range's measure, made ahead of the writing on a
+  // thread of its own (the set's checker reads the ranges while the writer
+  // encodes); the writing waits for a range's measure before its first frame.
+  std::vector<std::promise<loudness::Loudness>> measures_;
+  std::vector<std::shared_future<loudness::Loudness>> measured_;
+  std::optional<double> matchTarget_;
+  std::jthread measurer_;  // last: stopped and joined before the measures go
 };
+
+void JoinRun::StartMeasuring(unsigned outputRate, int outputChannels) {
+  measures_.resize(request_.rows.size());
+  for (auto& promise : measures_) measured_.push_back(promise.get_future().share());
+  const auto measureAll = [this, outputRate, outputChannels](IAudioFile2& reader, std::stop_token stop) {
+    for (std::size_t r = 0; r < request_.rows.size(); ++r) {
+      if (stop.stop_requested() || stop_.stop_requested()) return;
+      const JobRow& row = request_.rows[r];
+      try {
+        measures_[r].set_value(MeasureRange(reader, row.source, row.begin, row.end, outputRate, outputChannels));
+      } catch (...) {
+        detail::CloseIfOpen(&reader);
+        measures_[r].set_exception(std::current_exception());
+        return;
+      }
+    }
+  };
+  if (set_.checker) {
+    measurer_ = std::jthread([this, measureAll](std::stop_token stop) { measureAll(*set_.checker, stop); });
+  } else {
+    measureAll(*set_.reader, std::stop_token());  // no second reader: one range after the other, first
+  }
+}
+
+// Waits for the row's measure and sets its gain (the summary states it). A
+// measure that failed fails the join, as a failing source does.
+void JoinRun::GainRow(int row) {
+  if (measured_.empty()) return;
+  const level::LevelChoices& levels = request_.choices.level;
+  const std::size_t r = static_cast<std::size_t>(row);
+  if (!matchTarget_) {
+    const double first = measured_.front().get().integratedLufs;
+    matchTarget_ = levels.match == level::MatchLoudness::First ? first : levels.targetLufs;
+    if (!std::isfinite(*matchTarget_))
+      report_.levelNotes << "The ranges were not matched: the first range is silent and has no loudness to match.";
+  }
+  if (!std::isfinite(*matchTarget_)) return;
+  const loudness::Loudness measured = measured_[r].get();
+  const level::RangeGain gain = level::GainToTarget(measured, *matchTarget_, levels.truePeakDbtp);
+  rowGains_[r] = loudness::DbToAmplitude(gain.gainDb);
+  report_.levelNotes << GainNote(request_.rows[r].source, row, measured, gain, levels.truePeakDbtp);
+}
+
+void JoinRun::StopMeasuring() {
+  if (!measurer_.joinable()) return;
+  measurer_.request_stop();
+  measurer_.join();
+}
 
 // Measures what the level choices need before anything is written: each
 // range's length in output frames (for the overlaps and the end fades) and,
@@ -122,7 +183,6 @@ void JoinRun::PlanLevels(unsigned outputRate, int outputChannels) {
   const std::vector<JobRow>& rows = request_.rows;
   mixChannels_ = std::max(1, outputChannels);
   std::vector<std::int64_t> lengths;
-  std::vector<loudness::Loudness> measured;
   for (const JobRow& row : rows) {
     if (stop_.stop_requested()) return;  // nothing written yet: the join ends empty-handed
     detail::CloseIfOpen(&reader);
@@ -131,23 +191,9 @@ void JoinRun::PlanLevels(unsigned outputRate, int outputChannels) {
     const RateRatio ratio(reader.SampleRate(), outputRate);
     detail::CloseIfOpen(&reader);
     lengths.push_back(row.Frames() > 0 ? ratio.ToOutput(row.Frames()) : 0);
-    if (levels.match != level::MatchLoudness::Off)
-      measured.push_back(MeasureRange(reader, row.source, row.begin, row.end, outputRate, outputChannels));
   }
   rowGains_.assign(rows.size(), 1.0);
-  if (levels.match != level::MatchLoudness::Off) {
-    const bool toFirst = levels.match == level::MatchLoudness::First;
-    const double target = toFirst ? measured.front().integratedLufs : levels.targetLufs;
-    if (toFirst && !std::isfinite(target)) {
-      report_.levelNotes << "The ranges were not matched: the first range is silent and has no loudness to match.";
-    } else {
-      for (std::size_t r = 0; r < rows.size(); ++r) {
-        const level::RangeGain gain = level::GainToTarget(measured[r], target, levels.truePeakDbtp);
-        rowGains_[r] = loudness::DbToAmplitude(gain.gainDb);
-        report_.levelNotes << GainNote(rows[r].source, int(r), measured[r], gain, levels.truePeakDbtp);
-      }
-    }
-  }
+  if (levels.match != level::MatchLoudness::Off) StartMeasuring(outputRate, outputChannels);
   // A seam's overlap takes at most half of each range it joins, so that no
   // range is overlapped from both sides at once.
   const std::int64_t crossfade = level::MsToFrames(levels.crossfadeMs, outputRate);
@@ -179,11 +225,10 @@ void JoinRun::PlanLevels(unsigned outputRate, int outputChannels) {
   // overlap is lowered as a whole (no limiter shapes it).
   level::SeamMixer::OverlapGain overlapGain;
   if (levels.match != level::MatchLoudness::Off) {
-    overlapGain = [=, this](const std::vector<float>& mixed) {
-      loudness::LoudnessMeter meter(static_cast<int>(outputRate), outputChannels,
-                                    request_.outputPath.toStdString());
-      meter.Add(mixed.data(), mixed.size() / std::size_t(outputChannels));
-      const double peak = meter.Result().truePeakDbtp;
+    overlapGain = [=](const std::vector<float>& mixed) {
+      level::TruePeakScan scan(outputChannels);
+      scan.Add(mixed.data(), mixed.size() / std::size_t(outputChannels));
+      const double peak = scan.PeakDb();
       return peak > levels.truePeakDbtp ? loudness::DbToAmplitude(levels.truePeakDbtp - peak) : 1.0;
     };
   }
@@ -395,7 +440,15 @@ void JoinRun::Run() {
       for (int row = 0; row < static_cast<int>(rows.size()) && !stop_.stop_requested(); ++row) {
         observer_.RowStatus(row, kJoiningStatus);
         const JobRow& record = rows[static_cast<std::size_t>(row)];
-        if (mixer_) mixer_->BeginRange(overlaps_[static_cast<std::size_t>(row)]);
+        if (mixer_) {
+          try {
+            GainRow(row);
+          } catch (...) {
+            sourceFailure_ = std::current_exception();
+            break;  // the row keeps "Joining"
+          }
+          mixer_->BeginRange(overlaps_[static_cast<std::size_t>(row)]);
+        }
         const RowResult result = AppendRow(row, outputRate, outputChannels);
         if (mixer_) mixer_->EndRange();
         if (sourceFailure_) break;  // the row keeps "Joining"
@@ -411,6 +464,7 @@ void JoinRun::Run() {
           observer_.Message(message);
         }
       }
+      StopMeasuring();  // the checker is free again for the output check
       if (mixer_) {
         // The frames the mixer held back are the join's last; `written` is what the writer got.
         mixer_->Finish();

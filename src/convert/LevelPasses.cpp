@@ -4,6 +4,7 @@
 
 #include "components/audio/AudioInterfaces.h"
 #include "convert/JobSupport.h"
+#include "level/TruePeakScan.h"
 #include "platform/FileNames.h"
 
 namespace snipwave {
@@ -21,7 +22,9 @@ loudness::Loudness MeasureRange(IAudioFile2& reader, const QString& source, std:
     rate = sourceRate;
     channels = reader.Channels();
   }
-  loudness::LoudnessMeter meter(static_cast<int>(rate), channels, source.toStdString());
+  // libebur128 for the loudness, the level library's polyphase scan for the true peak.
+  loudness::LoudnessMeter meter(static_cast<int>(rate), channels, source.toStdString(), false);
+  level::TruePeakScan peak(channels);
   // The range in the frames read: a converted rate scales it.
   const std::int64_t wanted = sourceRate == rate ? end - begin
                                                  : static_cast<std::int64_t>((end - begin) * double(rate) / sourceRate);
@@ -32,10 +35,13 @@ loudness::Loudness MeasureRange(IAudioFile2& reader, const QString& source, std:
     if (buffer.empty()) break;
     const std::size_t frames = buffer.size() / std::size_t(channels);
     meter.Add(buffer.data(), frames);
+    peak.Add(buffer.data(), frames);
     done += std::int64_t(frames);
   }
   detail::CloseIfOpen(&reader);
-  return meter.Result();
+  loudness::Loudness result = meter.Result();
+  result.truePeakDbtp = peak.PeakDb();
+  return result;
 }
 
 QString GainNote(const QString& source, int row, const loudness::Loudness& measured, const level::RangeGain& gain,
