@@ -208,10 +208,9 @@ void EncodeRow(const JobRow& row, const JobChoices& choices, RowComponents& set,
   o.output = std::make_unique<PendingOutputFile>(o.plannedPath);
   const level::LevelChoices& levels = choices.level;
   bool keepFrames = choices.keepMp3Frames && choices.output.type == OutputType::Mp3 && set.encoder;
-  if (keepFrames && levels.ChangesCut()) {
-    // Every sample a fade or a gain touches must be decoded and encoded again.
-    o.frameCopyNotes << ReencodedNote(row.source, levels.normalise ? "its level is normalised, a gain over the whole range"
-                                                                    : "its fades change the samples at its ends");
+  if (keepFrames && levels.normalise) {
+    // A gain changes every sample: the whole range is decoded and encoded again.
+    o.frameCopyNotes << ReencodedNote(row.source, "its level is normalised, a gain over the whole range");
     keepFrames = false;
   }
   const std::unique_ptr<Mp3FrameSource> frameSource =
@@ -224,8 +223,18 @@ void EncodeRow(const JobRow& row, const JobChoices& choices, RowComponents& set,
         stoppedHere = stoppedHere || !go;
         return go;
       };
-      const std::vector<Mp3CopyRange> ranges = {{frameSource.get(), row.begin, row.end}};
-      const mp3copy::CopyOutcome copy = WriteMp3Copy(ranges, reader, true, o.output->TemporaryPath(), keepGoing);
+      // Fades change only the samples they cover: the frames there are
+      // re-encoded from the faded sound, the frames between them copied.
+      const level::OutputShape shape = ShapeOfRow(row, levels, reader, o);
+      const std::int64_t head = level::MsToFrames(std::max(levels.fadeInMs, levels.edgeFadeMs), o.rate);
+      const std::int64_t tail = level::MsToFrames(std::max(levels.fadeOutMs, levels.edgeFadeMs), o.rate);
+      const std::vector<Mp3CopyRange> ranges = {{frameSource.get(), row.begin, row.end, head, tail}};
+      const int channels = frameSource->Stream().channels;
+      const Mp3EdgeLevel edgeLevel = [&](int, std::int64_t from, std::vector<float>& samples) {
+        shape.Apply(samples.data(), channels, from - row.begin, samples.size() / std::size_t(std::max(1, channels)));
+      };
+      const mp3copy::CopyOutcome copy = WriteMp3Copy(ranges, reader, true, o.output->TemporaryPath(), keepGoing,
+                                                     shape.Neutral() ? Mp3EdgeLevel{} : edgeLevel);
       o.frameCopyNotes << ReencodedRunNotes(copy, ranges);
       o.done = copy.decodedFrames;
       o.stopped = stoppedHere && o.done < o.count;

@@ -208,6 +208,35 @@ TEST_F(LosslessCut, DecodesToTheRangeExactlyCopyingTheFramesInsideAndMatchingARe
   }
 }
 
+// Fades with the frames kept: only the frames under a fade are re-encoded,
+// from the faded sound; the frames between them are the source's own.
+TEST_F(LosslessCut, FadesReencodeOnlyTheFramesTheyCover) {
+  OutputFormat(8, 2);
+  const QString source = LameCbr();
+  const std::vector<float> whole = DecodeWithFfmpeg(source);
+  const std::int64_t begin = 44100, end = 308700, fadeIn = 22050, fadeOut = 13230;  // 500 ms and 300 ms
+  CommandResult run;
+  const QString cut = Cut({"--lossless", "--fade-in", "500", "--fade-out", "300"},
+                          QString("%1@%2:%3").arg(source).arg(begin).arg(end), &run);
+  EXPECT_FALSE(run.err.contains("not kept")) << run.err.toStdString();
+  ASSERT_EQ(GaplessFrames(cut, 2), end - begin);
+  const std::vector<float> got = DecodeWithFfmpeg(cut);
+  const std::vector<float> expected(whole.begin() + begin * 2, whole.begin() + end * 2);
+  ASSERT_EQ(got.size(), expected.size());
+  const std::size_t edge = 4 * 1152;
+  EXPECT_EQ(MaxError(got, expected, (fadeIn + edge) * 2, (end - begin - fadeOut - edge) * 2), 0.0f);
+  EXPECT_GE(CopiedShare(source, cut, begin, end), 0.75);
+  // The first and last 10 ms lie where the linear fades are below 2 % and 4 %.
+  const auto rms = [](const std::vector<float>& x, std::size_t from, std::size_t to) {
+    double sum = 0;
+    for (std::size_t i = from; i < to; ++i) sum += double(x[i]) * x[i];
+    return std::sqrt(sum / double(to - from));
+  };
+  const std::size_t n = got.size(), ten = 441 * 2;
+  EXPECT_LT(rms(got, 0, ten), 0.05 * rms(expected, 0, ten));
+  EXPECT_LT(rms(got, n - ten, n), 0.08 * rms(expected, n - ten, n));
+}
+
 // Every LAME preset on dense sound, cut at random places: each cut keeps at
 // least 90 % of the frames inside its range, mentions nothing re-encoded,
 // decodes with mpg123 --gapless to exactly the range's length without a

@@ -25,6 +25,10 @@ struct CopyRange {
   ByteReader read;
   std::int64_t begin = 0;
   std::int64_t end = 0;
+  // Samples at the range's start and end that are re-encoded whatever the
+  // frames there (a fade changes them); no frame holding one is copied.
+  std::int64_t reencodeHead = 0;
+  std::int64_t reencodeTail = 0;
 };
 
 // Interleaved float samples of frames [from, from + count) of range `row`'s
