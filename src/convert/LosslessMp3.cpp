@@ -74,7 +74,7 @@ mp3copy::CopyOutcome WriteMp3Copy(const std::vector<Mp3CopyRange>& ranges, IAudi
                           [source = r.source](std::int64_t offset, std::uint8_t* out, std::size_t size) {
                             return source->Read(offset, out, size);
                           },
-                          r.begin, r.end, r.reencodeHead, r.reencodeTail});
+                          r.begin, r.end, r.reencodeHead, r.reencodeTail, r.gainSteps});
   const mp3copy::Mp3Stream& first = ranges.front().source->Stream();
   const mp3copy::EdgeEncoding encoding =
       mp3copy::EdgeEncodingFor(first);

@@ -44,6 +44,7 @@ struct Mp3CopyRange {
   std::int64_t begin = 0, end = 0;
   // Samples at the start and end re-encoded whatever the frames (fades).
   std::int64_t reencodeHead = 0, reencodeTail = 0;
+  int gainSteps = 0;  // added to every copied frame's global gain (1.505 dB each)
 };
 
 // Changes the decoded samples of range `row` that start at source frame

@@ -3,19 +3,21 @@
 #include <QFileInfo>
 #include <QSet>
 #include <algorithm>
+#include <cmath>
 
 #include "components/audio/AudioInterfaces.h"
 #include "components/audio/PcmWavCopy.h"
+#include "components/mp3copy/GlobalGain.h"
 #include "convert/JobSupport.h"
 #include "convert/LevelPasses.h"
 #include "convert/LosslessMp3.h"
 #include "convert/OutputCheck.h"
 #include "convert/OutputNames.h"
 #include "convert/OutputTags.h"
+#include "level/OutputShape.h"
 #include "platform/FileHelpers.h"
 #include "platform/FileNames.h"
 #include "platform/PendingOutputFile.h"
-#include "level/OutputShape.h"
 
 namespace snipwave {
 
@@ -169,24 +171,39 @@ void CopyBytes(const JobRow& row, const audio::PcmWavLayout& layout, const RowCo
   o.stopped = stoppedHere && o.done < o.count;
 }
 
-// The level of a row's output: its fades and, when normalised, the gain
-// that takes the range to the target (measured first; the reader is left
-// open at the range's start).
-level::OutputShape ShapeOfRow(const JobRow& row, const level::LevelChoices& levels, IAudioFile2& reader,
-                              RowOutcome& o) {
-  if (!levels.ChangesCut()) return {};
-  double gain = 1.0;
-  if (levels.normalise) {
-    const loudness::Loudness measured = MeasureRange(reader, row.source, row.begin, row.end);
-    const level::RangeGain g = level::GainToTarget(measured, levels.targetLufs, levels.truePeakDbtp);
-    o.levelNotes << GainNote(row.source, -1, measured, g, levels.truePeakDbtp);
-    gain = loudness::DbToAmplitude(g.gainDb);
-    reader.OpenFile(SystemPath(row.source), 0, 1);
-    reader.SeekSample(row.begin, 3);
-  }
+// The level of a row's output: its fades and the gain `gainDb`.
+level::OutputShape ShapeOfRow(const level::LevelChoices& levels, const RowOutcome& o, double gainDb) {
   return level::OutputShape(o.count, level::MsToFrames(levels.fadeInMs, o.rate),
                             level::MsToFrames(levels.fadeOutMs, o.rate), levels.fadeCurve,
-                            level::MsToFrames(levels.edgeFadeMs, o.rate), gain);
+                            level::MsToFrames(levels.edgeFadeMs, o.rate), loudness::DbToAmplitude(gainDb));
+}
+
+// The gain that normalises the row, measured (the summary states it); the
+// reader is left open at the range's start.
+std::pair<loudness::Loudness, level::RangeGain> NormalisingGain(const JobRow& row, const level::LevelChoices& levels,
+                                                               IAudioFile2& reader, RowOutcome& o) {
+  const loudness::Loudness measured = MeasureRange(reader, row.source, row.begin, row.end);
+  const level::RangeGain gain = level::GainToTarget(measured, levels.targetLufs, levels.truePeakDbtp);
+  o.levelNotes << GainNote(row.source, -1, measured, gain, levels.truePeakDbtp);
+  reader.OpenFile(SystemPath(row.source), 0, 1);
+  reader.SeekSample(row.begin, 3);
+  return {measured, gain};
+}
+
+// How far a gain carried by whole global-gain steps may lie from the one
+// asked: the tolerance matched loudness is held to.
+constexpr double kGainStepToleranceDb = 0.5;
+
+// The whole steps of the MP3 global gain nearest `gain` that keep the true
+// peak under the ceiling, or nothing when they lie further from it than the
+// tolerance.
+std::optional<int> GlobalGainSteps(const loudness::Loudness& measured, const level::RangeGain& gain,
+                                   double ceilingDbtp) {
+  const double step = mp3copy::kGlobalGainStepDb;
+  int steps = static_cast<int>(std::lround(gain.gainDb / step));
+  if (steps * step > gain.gainDb && measured.truePeakDbtp + steps * step > ceilingDbtp) --steps;
+  if (std::abs(steps * step - gain.gainDb) > kGainStepToleranceDb) return std::nullopt;
+  return steps;
 }
 
 // The range decoded and re-encoded through the set's writer, or an MP3
@@ -208,10 +225,33 @@ void EncodeRow(const JobRow& row, const JobChoices& choices, RowComponents& set,
   o.output = std::make_unique<PendingOutputFile>(o.plannedPath);
   const level::LevelChoices& levels = choices.level;
   bool keepFrames = choices.keepMp3Frames && choices.output.type == OutputType::Mp3 && set.encoder;
-  if (keepFrames && levels.normalise) {
-    // A gain changes every sample: the whole range is decoded and encoded again.
-    o.frameCopyNotes << ReencodedNote(row.source, "its level is normalised, a gain over the whole range");
-    keepFrames = false;
+  double gainDb = 0;
+  int gainSteps = 0;
+  if (levels.normalise) {
+    const auto [measured, gain] = NormalisingGain(row, levels, reader, o);
+    gainDb = gain.gainDb;
+    // A gain changes every sample; MP3 frames carry it losslessly in their
+    // global gain when it is close enough to whole steps of 1.505 dB.
+    const std::optional<int> steps = GlobalGainSteps(measured, gain, levels.truePeakDbtp);
+    if (keepFrames && steps) {
+      gainSteps = *steps;
+      gainDb = *steps * mp3copy::kGlobalGainStepDb;
+      if (*steps != 0)
+        o.frameCopyNotes << QString("%1: its gain is %2%3 dB (%4 dB asked), %5 whole steps of the MP3 frames' global "
+                                  "gain, carried by the kept frames.")
+                              .arg(row.source)
+                              .arg(gainDb >= 0 ? "+" : "")
+                              .arg(gainDb, 0, 'f', 2)
+                              .arg(gain.gainDb, 0, 'f', 2)
+                              .arg(*steps);
+    } else if (keepFrames && !steps) {
+      o.frameCopyNotes << ReencodedNote(
+          row.source, QString("its normalising gain of %1 dB lies more than %2 dB from whole 1.505 dB steps of the "
+                              "MP3 global gain")
+                          .arg(gain.gainDb, 0, 'f', 2)
+                          .arg(kGainStepToleranceDb));
+      keepFrames = false;
+    }
   }
   const std::unique_ptr<Mp3FrameSource> frameSource =
       keepFrames ? FrameSourceFor(row, reader, *set.encoder, o.frameCopyNotes) : nullptr;
@@ -225,10 +265,10 @@ void EncodeRow(const JobRow& row, const JobChoices& choices, RowComponents& set,
       };
       // Fades change only the samples they cover: the frames there are
       // re-encoded from the faded sound, the frames between them copied.
-      const level::OutputShape shape = ShapeOfRow(row, levels, reader, o);
+      const level::OutputShape shape = ShapeOfRow(levels, o, gainDb);
       const std::int64_t head = level::MsToFrames(std::max(levels.fadeInMs, levels.edgeFadeMs), o.rate);
       const std::int64_t tail = level::MsToFrames(std::max(levels.fadeOutMs, levels.edgeFadeMs), o.rate);
-      const std::vector<Mp3CopyRange> ranges = {{frameSource.get(), row.begin, row.end, head, tail}};
+      const std::vector<Mp3CopyRange> ranges = {{frameSource.get(), row.begin, row.end, head, tail, gainSteps}};
       const int channels = frameSource->Stream().channels;
       const Mp3EdgeLevel edgeLevel = [&](int, std::int64_t from, std::vector<float>& samples) {
         shape.Apply(samples.data(), channels, from - row.begin, samples.size() / std::size_t(std::max(1, channels)));
@@ -239,7 +279,7 @@ void EncodeRow(const JobRow& row, const JobChoices& choices, RowComponents& set,
       o.done = copy.decodedFrames;
       o.stopped = stoppedHere && o.done < o.count;
     } else {
-      const level::OutputShape shape = ShapeOfRow(row, levels, reader, o);
+      const level::OutputShape shape = levels.ChangesCut() ? ShapeOfRow(levels, o, gainDb) : level::OutputShape();
       writer.CreateOutputFile(SystemPath(o.output->TemporaryPath()), 0);
       o.done = CopyRange(reader, writer, control, o, shape);
     }

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 
+#include "GlobalGain.h"
 #include "ReservoirLayout.h"
 #include "TagFrame.h"
 #include "components/audio/Mp3InfoTag.h"
@@ -512,8 +513,12 @@ bool FrameCopyWriter::CopyWindow(const Window& w) {
                                   frames[static_cast<std::size_t>(whole)].size - first.offset <=
                               static_cast<std::int64_t>(got))
       ++whole;
+    const int gainSteps = ranges_[static_cast<std::size_t>(w.row)].gainSteps;
     for (std::int64_t j = k; j < whole; ++j) {
       const Mp3Frame& f = frames[static_cast<std::size_t>(j)];
+      if (gainSteps != 0 && !AddGlobalGain(chunk.data() + (f.offset - first.offset), static_cast<std::size_t>(f.size),
+                                           gainSteps))
+        throw Error::Failed(kWrite, path_, "a frame's global gain cannot take the gain");
       offsets_.push_back(written_ + (f.offset - first.offset));
       ++bitrates_[chunk[static_cast<std::size_t>(f.offset - first.offset) + 2] >> 4];
     }

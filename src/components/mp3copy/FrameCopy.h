@@ -29,6 +29,9 @@ struct CopyRange {
   // frames there (a fade changes them); no frame holding one is copied.
   std::int64_t reencodeHead = 0;
   std::int64_t reencodeTail = 0;
+  // Steps of 1.505 dB added to the global gain of every copied frame (the
+  // PCM source gives the re-encoded edges with the same gain already).
+  int gainSteps = 0;
 };
 
 // Interleaved float samples of frames [from, from + count) of range `row`'s
