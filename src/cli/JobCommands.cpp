@@ -19,6 +19,8 @@
 #include "components/audio/AudioInterfaces.h"
 #include "convert/CutJob.h"
 #include "convert/JoinJob.h"
+#include "convert/LevelSettings.h"
+#include "level/FadeCurve.h"
 #include "convert/OutputNames.h"
 #include "convert/RealRowComponents.h"
 #include "convert/SilenceSplit.h"
@@ -50,7 +52,9 @@ const char* const kJobCommandsUsage =
     "  --split-at-silence  (cut) one file per sounding part; --silence-db D and\n"
     "                      --silence-min S say what a silence is\n"
     "  --cue SHEET         (cut) the rows are the tracks of a cue sheet\n"
-    "  --labels FILE       (cut) the rows are the labelled ranges of the one SOURCE\n";
+    "  --labels FILE       (cut) the rows are the labelled ranges of the one SOURCE\n"
+    "  --fade-in MS, --fade-out MS, --fade-curve linear|equal-power|log, --edge-fade MS,\n"
+    "  --crossfade MS (join), --loudness LUFS, --true-peak DBTP   level choices (see cut --help)\n";
 
 namespace {
 
@@ -89,6 +93,19 @@ const char* const kJoinHelp =
     "question is answered yes on the terminal.\n";
 const char* const kCommonHelp =
     "\n"
+    "  --fade-in MS, --fade-out MS  fade each output (a join: the joined file) in from\n"
+    "               silence over its first MS ms, out over its last MS ms\n"
+    "  --fade-curve linear|equal-power|log  the fades' shape: a straight line, a quarter\n"
+    "               sine wave, or a straight ramp in dB from -60 dB to 0 dB (default linear)\n"
+    "  --crossfade MS  (join) each two ranges overlap by MS ms, the one fading out as the\n"
+    "               next fades in (equal-power); the joined length is the sum of the ranges\n"
+    "               less the overlaps; an overlap takes at most half of each range\n"
+    "  --edge-fade MS  a short linear fade at both ends of every output, against clicks\n"
+    "  --loudness LUFS  (join) each range gained to LUFS (EBU R128); (cut) each output\n"
+    "               gained to LUFS; stderr says each gain; a silent range gets none\n"
+    "  --true-peak DBTP  no gain takes the true peak above DBTP (default -1); the gain is\n"
+    "               reduced instead (no limiter). The [Level] section of the settings file\n"
+    "               gives the defaults of all of these\n"
     "  --format F   output type: mp3 (default), wav, wma or ogg; its parameters come from\n"
     "               the settings file Snipwave.ini, as in the window\n"
     "  --no-tags    outputs get no tags from their sources (title, artist, album, cover, ...)\n"
@@ -118,10 +135,66 @@ struct JobArguments {
   int jobs = DefaultCutJobs();
   std::optional<QString> nameTemplate;
   SilenceRule silence;
+  // Level options given; the rest comes from [Level] of the settings file.
+  std::optional<int> fadeInMs, fadeOutMs, crossfadeMs, edgeFadeMs;
+  std::optional<level::FadeCurve> fadeCurve;
+  std::optional<double> loudnessLufs, truePeakDbtp;
   QString cue;     // --cue: rows from this sheet
   QString labels;  // --labels: rows from this label file, of the one source
   QList<SourceArgument> sources;
 };
+
+// Whether `a` is the option `name` (alone or as name=value).
+bool IsOption(const QString& a, const char* name) { return a == name || a.startsWith(QString(name) + "="); }
+
+// One level option: nothing when `a` is none, false (with `error`) for a bad
+// value, true when taken.
+template <typename Value>
+std::optional<bool> ParseLevelOption(JobKind kind, const QString& a, Value& value, JobArguments& parsed,
+                                     QString& error) {
+  const auto ms = [&](const char* name, std::optional<int>& into) {
+    const auto v = value(name);
+    if (!v) return false;
+    bool ok = false;
+    const int number = v->toInt(&ok);
+    if (!ok || number < 0 || number > level::kLongestFadeMs) {
+      error = QString("%1 needs a length in ms from 0 to %2 (for example 500)").arg(name).arg(level::kLongestFadeMs);
+      return false;
+    }
+    into = number;
+    return true;
+  };
+  const auto number = [&](const char* name, double low, double high, const char* wanted, std::optional<double>& into) {
+    const auto v = value(name);
+    if (!v) return false;
+    bool ok = false;
+    const double n = v->toDouble(&ok);
+    if (!ok || !std::isfinite(n) || n < low || n > high) {
+      error = QString("%1 needs %2").arg(name, wanted);
+      return false;
+    }
+    into = n;
+    return true;
+  };
+  if (IsOption(a, "--fade-in")) return ms("--fade-in", parsed.fadeInMs);
+  if (IsOption(a, "--fade-out")) return ms("--fade-out", parsed.fadeOutMs);
+  if (IsOption(a, "--edge-fade")) return ms("--edge-fade", parsed.edgeFadeMs);
+  if (kind == JobKind::Join && IsOption(a, "--crossfade")) return ms("--crossfade", parsed.crossfadeMs);
+  if (IsOption(a, "--fade-curve")) {
+    const auto v = value("--fade-curve");
+    if (!v) return false;
+    parsed.fadeCurve = level::CurveFromName(v->toLower().toStdString());
+    if (!parsed.fadeCurve) error = "unknown fade curve \"" + *v + "\" (linear, equal-power or log)";
+    return parsed.fadeCurve.has_value();
+  }
+  if (IsOption(a, "--loudness"))
+    return number("--loudness", level::kLowestTargetLufs, level::kHighestTargetLufs,
+                  "a loudness in LUFS from -70 to 0 (for example -16)", parsed.loudnessLufs);
+  if (IsOption(a, "--true-peak"))
+    return number("--true-peak", level::kLowestCeilingDbtp, level::kHighestCeilingDbtp,
+                  "a true peak in dBTP from -30 to 0 (for example -1)", parsed.truePeakDbtp);
+  return std::nullopt;
+}
 
 // Parses the arguments; on a mistake sets `error` and returns nothing.
 std::optional<JobArguments> ParseArguments(JobKind kind, const QStringList& arguments, QString& error) {
@@ -186,6 +259,8 @@ std::optional<JobArguments> ParseArguments(JobKind kind, const QStringList& argu
       if (!v) return std::nullopt;
       if (!NameTemplate::Parse(*v, &error)) return std::nullopt;
       parsed.nameTemplate = *v;
+    } else if (const std::optional<bool> level = ParseLevelOption(kind, a, value, parsed, error)) {
+      if (!*level) return std::nullopt;
     } else if (a == "--no-tags") {
       parsed.noTags = true;
     } else if (a == "--lossless") {
@@ -312,6 +387,29 @@ JobChoices ChoicesOf(const JobArguments& parsed, const SettingsStore& settingsFi
   return choices;
 }
 
+// [Level] of the settings file with the options given over it.
+std::optional<level::LevelChoices> LevelChoicesOf(JobKind kind, const JobArguments& parsed,
+                                                  const SettingsStore& settingsFile, QString& error) {
+  std::optional<level::LevelChoices> levels = ReadLevelChoices(settingsFile, error);
+  if (!levels) return std::nullopt;
+  levels->fadeInMs = parsed.fadeInMs.value_or(levels->fadeInMs);
+  levels->fadeOutMs = parsed.fadeOutMs.value_or(levels->fadeOutMs);
+  levels->fadeCurve = parsed.fadeCurve.value_or(levels->fadeCurve);
+  levels->edgeFadeMs = parsed.edgeFadeMs.value_or(levels->edgeFadeMs);
+  levels->truePeakDbtp = parsed.truePeakDbtp.value_or(levels->truePeakDbtp);
+  if (kind == JobKind::Join) {
+    levels->crossfadeMs = parsed.crossfadeMs.value_or(levels->crossfadeMs);
+    levels->normalise = false;  // a cut's choice
+    if (parsed.loudnessLufs) levels->match = level::MatchLoudness::Target;
+  } else {
+    levels->crossfadeMs = 0;
+    levels->match = level::MatchLoudness::Off;  // a join's choice
+    if (parsed.loudnessLufs) levels->normalise = true;
+  }
+  levels->targetLufs = parsed.loudnessLufs.value_or(levels->targetLufs);
+  return levels;
+}
+
 int RunJob(JobKind kind, const QStringList& arguments) {
   QTextStream out(stdout);
   QTextStream err(stderr);
@@ -370,6 +468,13 @@ int RunJob(JobKind kind, const QStringList& arguments) {
     return 1;
   }
   JobChoices choices = ChoicesOf(*parsed, settingsFile, setup.configuration);
+  QString levelError;
+  const std::optional<level::LevelChoices> levels = LevelChoicesOf(kind, *parsed, settingsFile, levelError);
+  if (!levels) {
+    err << levelError << Qt::endl;
+    return 1;
+  }
+  choices.level = *levels;
   if (kind == JobKind::Cut) {
     const QString text = parsed->nameTemplate.value_or(
         settingsFile.ReadString(settings::section::kFormat, settings::key::kNameTemplate, ""));

@@ -43,6 +43,7 @@ class RowEnd {
       if (!report_.frameCopyNotes.contains(note)) report_.frameCopyNotes << note;
     if (outcome.failure) std::rethrow_exception(outcome.failure);
     if (outcome.damaged > 0) report_.damagedSources.append({source.source, outcome.damaged});
+    report_.levelNotes << outcome.levelNotes;
     report_.tagFailures << outcome.tagFailures;
     PendingOutputFile& output = *outcome.output;
     if (!CommitCutOutput(output, request_.outputFolder, plan.plainName)) {

@@ -9,6 +9,7 @@
 #include "components/tags/TagSet.h"
 #include "platform/NameTemplate.h"
 #include "convert/OutputConfiguration.h"
+#include "level/LevelChoices.h"
 
 namespace snipwave {
 
@@ -42,6 +43,8 @@ struct JobChoices {
   // The cut's output names. Any template but the default also writes each
   // row's track number into its output's tags.
   NameTemplate names;
+  // Fades, crossfades and loudness; the defaults leave every sample as it is.
+  level::LevelChoices level;
 };
 
 // A cut: every row's range into a file of its own, "Cut_<name>" (or

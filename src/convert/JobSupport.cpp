@@ -99,7 +99,7 @@ QStringList JobSummaryLines(const JobReport& report) {
                  .arg(frames == 1 ? "" : "s")
                  .arg(path)
                  .arg(frames == 1 ? "was" : "were");
-  lines << report.frameCopyNotes << report.checkFailures << report.tagFailures;
+  lines << report.frameCopyNotes << report.levelNotes << report.checkFailures << report.tagFailures;
   return lines;
 }
 

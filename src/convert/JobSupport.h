@@ -55,6 +55,9 @@ struct JobReport {
   // Why sources were re-encoded although their MP3 frames were to be kept,
   // and what else the frame copy wants the user to know; one line each.
   QStringList frameCopyNotes;
+  // What the level choices did: each range's gain, crossfades shortened,
+  // the joined length; one line each.
+  QStringList levelNotes;
 
   // True when every row was written in full.
   bool AllComplete() const {

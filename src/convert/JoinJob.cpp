@@ -4,10 +4,13 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <future>
+#include <thread>
 #include <optional>
 
 #include "components/audio/AudioInterfaces.h"
 #include "convert/CutJob.h"
+#include "convert/LevelPasses.h"
 #include "convert/LosslessMp3.h"
 #include "convert/OutputCheck.h"
 #include "convert/OutputNames.h"
@@ -16,6 +19,10 @@
 #include "platform/FileHelpers.h"
 #include "platform/FileNames.h"
 #include "platform/PendingOutputFile.h"
+#include "level/FadeCurve.h"
+#include "level/OutputShape.h"
+#include "level/SeamMixer.h"
+#include "level/TruePeakScan.h"
 
 namespace snipwave {
 
@@ -79,6 +86,11 @@ class JoinRun {
   void Run();
 
  private:
+  void PlanLevels(unsigned outputRate, int outputChannels);
+  void StartMeasuring(unsigned outputRate, int outputChannels);
+  void GainRow(int row);
+  void StopMeasuring();
+  void Put(SampleBuffer& buffer, int row);
   RowResult AppendRow(int row, unsigned outputRate, int outputChannels);
   std::vector<std::unique_ptr<Mp3FrameSource>> FrameSourcesOfRows();
   std::int64_t JoinByFrameCopy(const std::vector<std::unique_ptr<Mp3FrameSource>>& sources,
@@ -95,7 +107,151 @@ class JoinRun {
   std::int64_t acc_ = 0;    // source frames consumed in the whole job
   std::int64_t total_ = 0;  // sum of all ranges
   std::exception_ptr sourceFailure_;
+  // The level choices at work (none when they change nothing): each row's
+  // gain as an amplitude ratio, the overlap after each row, the fades of the
+  // whole output, and the mixer laying the rows one after the other.
+  std::vector<double> rowGains_;
+  std::vector<std::int64_t> overlaps_;
+  level::OutputShape shape_;
+  std::unique_ptr<level::SeamMixer> mixer_;
+  std::int64_t mixedOut_ = 0;  // output frames the mixer gave to the writer
+  int mixChannels_ = 1;
+  // Matched loudness: each range's measure, made ahead of the writing on a
+  // thread of its own (the set's checker reads the ranges while the writer
+  // encodes); the writing waits for a range's measure before its first frame.
+  std::vector<std::promise<loudness::Loudness>> measures_;
+  std::vector<std::shared_future<loudness::Loudness>> measured_;
+  std::optional<double> matchTarget_;
+  std::jthread measurer_;  // last: stopped and joined before the measures go
 };
+
+void JoinRun::StartMeasuring(unsigned outputRate, int outputChannels) {
+  measures_.resize(request_.rows.size());
+  for (auto& promise : measures_) measured_.push_back(promise.get_future().share());
+  const auto measureAll = [this, outputRate, outputChannels](IAudioFile2& reader, std::stop_token stop) {
+    for (std::size_t r = 0; r < request_.rows.size(); ++r) {
+      if (stop.stop_requested() || stop_.stop_requested()) return;
+      const JobRow& row = request_.rows[r];
+      try {
+        measures_[r].set_value(MeasureRange(reader, row.source, row.begin, row.end, outputRate, outputChannels));
+      } catch (...) {
+        detail::CloseIfOpen(&reader);
+        measures_[r].set_exception(std::current_exception());
+        return;
+      }
+    }
+  };
+  if (set_.checker) {
+    measurer_ = std::jthread([this, measureAll](std::stop_token stop) { measureAll(*set_.checker, stop); });
+  } else {
+    measureAll(*set_.reader, std::stop_token());  // no second reader: one range after the other, first
+  }
+}
+
+// Waits for the row's measure and sets its gain (the summary states it). A
+// measure that failed fails the join, as a failing source does.
+void JoinRun::GainRow(int row) {
+  if (measured_.empty()) return;
+  const level::LevelChoices& levels = request_.choices.level;
+  const std::size_t r = static_cast<std::size_t>(row);
+  if (!matchTarget_) {
+    const double first = measured_.front().get().integratedLufs;
+    matchTarget_ = levels.match == level::MatchLoudness::First ? first : levels.targetLufs;
+    if (!std::isfinite(*matchTarget_))
+      report_.levelNotes << "The ranges were not matched: the first range is silent and has no loudness to match.";
+  }
+  if (!std::isfinite(*matchTarget_)) return;
+  const loudness::Loudness measured = measured_[r].get();
+  const level::RangeGain gain = level::GainToTarget(measured, *matchTarget_, levels.truePeakDbtp);
+  rowGains_[r] = loudness::DbToAmplitude(gain.gainDb);
+  report_.levelNotes << GainNote(request_.rows[r].source, row, measured, gain, levels.truePeakDbtp);
+}
+
+void JoinRun::StopMeasuring() {
+  if (!measurer_.joinable()) return;
+  measurer_.request_stop();
+  measurer_.join();
+}
+
+// Measures what the level choices need before anything is written: each
+// range's length in output frames (for the overlaps and the end fades) and,
+// when the ranges are matched, its loudness and gain. The summary gets each
+// gain, each shortened crossfade and the joined length.
+void JoinRun::PlanLevels(unsigned outputRate, int outputChannels) {
+  const level::LevelChoices& levels = request_.choices.level;
+  IAudioFile2& reader = *set_.reader;
+  const std::vector<JobRow>& rows = request_.rows;
+  mixChannels_ = std::max(1, outputChannels);
+  std::vector<std::int64_t> lengths;
+  for (const JobRow& row : rows) {
+    if (stop_.stop_requested()) return;  // nothing written yet: the join ends empty-handed
+    detail::CloseIfOpen(&reader);
+    detail::RequireRegularFile(row.source);
+    reader.OpenFile(SystemPath(row.source), 0, 1);
+    const RateRatio ratio(reader.SampleRate(), outputRate);
+    detail::CloseIfOpen(&reader);
+    lengths.push_back(row.Frames() > 0 ? ratio.ToOutput(row.Frames()) : 0);
+  }
+  rowGains_.assign(rows.size(), 1.0);
+  if (levels.match != level::MatchLoudness::Off) StartMeasuring(outputRate, outputChannels);
+  // A seam's overlap takes at most half of each range it joins, so that no
+  // range is overlapped from both sides at once.
+  const std::int64_t crossfade = level::MsToFrames(levels.crossfadeMs, outputRate);
+  overlaps_.assign(rows.size(), 0);
+  std::int64_t total = 0, overlapped = 0;
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    total += lengths[r];
+    if (r + 1 == rows.size() || crossfade == 0) continue;
+    overlaps_[r] = std::min({crossfade, lengths[r] / 2, lengths[r + 1] / 2});
+    overlapped += overlaps_[r];
+    if (overlaps_[r] < crossfade)
+      report_.levelNotes << QString("The crossfade between ranges %1 and %2 was shortened to %3 ms: a crossfade "
+                                    "takes at most half of each range it joins.")
+                                .arg(r + 1)
+                                .arg(r + 2)
+                                .arg(overlaps_[r] * 1000 / outputRate);
+  }
+  if (crossfade > 0 && rows.size() > 1) {
+    const bool hours = total >= std::int64_t(outputRate) * 3600;
+    report_.levelNotes << QString("The joined file lasts %1: the ranges' %2 less %3 crossfaded.")
+                              .arg(detail::PreciseTime(total - overlapped, outputRate, hours))
+                              .arg(detail::PreciseTime(total, outputRate, hours))
+                              .arg(detail::PreciseTime(overlapped, outputRate, hours));
+  }
+  shape_ = level::OutputShape(total - overlapped, level::MsToFrames(levels.fadeInMs, outputRate),
+                              level::MsToFrames(levels.fadeOutMs, outputRate), levels.fadeCurve,
+                              level::MsToFrames(levels.edgeFadeMs, outputRate), 1.0);
+  // A crossfade of two matched ranges may sum above the ceiling: that
+  // overlap is lowered as a whole (no limiter shapes it).
+  level::SeamMixer::OverlapGain overlapGain;
+  if (levels.match != level::MatchLoudness::Off) {
+    overlapGain = [=](const std::vector<float>& mixed) {
+      level::TruePeakScan scan(outputChannels);
+      scan.Add(mixed.data(), mixed.size() / std::size_t(outputChannels));
+      const double peak = scan.PeakDb();
+      return peak > levels.truePeakDbtp ? loudness::DbToAmplitude(levels.truePeakDbtp - peak) : 1.0;
+    };
+  }
+  mixer_ = std::make_unique<level::SeamMixer>(
+      outputChannels, levels.crossfadeCurve,
+      [this, outputChannels](std::vector<float>& samples) {
+        const std::size_t frames = samples.size() / std::size_t(outputChannels);
+        shape_.Apply(samples.data(), outputChannels, mixedOut_, frames);
+        mixedOut_ += std::int64_t(frames);
+        set_.writer->WriteSamples(samples);
+      },
+      std::move(overlapGain));
+}
+
+// Gives a row's frames to the writer, through the mixer when levels are at work.
+void JoinRun::Put(SampleBuffer& buffer, int row) {
+  if (!mixer_) {
+    set_.writer->WriteSamples(buffer);
+    return;
+  }
+  level::ApplyGain(buffer.data(), buffer.size(), rowGains_[static_cast<std::size_t>(row)]);
+  mixer_->Push(buffer.data(), buffer.size() / std::size_t(mixChannels_));
+}
 
 // Appends one row's range, converted to the output stream (rate, channels),
 // to the open writer. Ends early at a stop, when the source has no more
@@ -104,8 +260,7 @@ class JoinRun {
 RowResult JoinRun::AppendRow(int row, unsigned outputRate, int outputChannels) {
   const JobRow& record = request_.rows[static_cast<std::size_t>(row)];
   IAudioFile2& reader = *set_.reader;
-  IAudioFile2& writer = *set_.writer;
-  const std::int64_t len = record.end - record.begin;
+    const std::int64_t len = record.end - record.begin;
   std::optional<RateRatio> sourceRatio;
   try {
     detail::CloseIfOpen(&reader);
@@ -141,7 +296,7 @@ RowResult JoinRun::AppendRow(int row, unsigned outputRate, int outputChannels) {
     acc_ = std::min(total_, acc_ + (newSum - sum));
     sum = newSum;
     ReportProgress(row, sum, std::max<std::int64_t>(len, 0));
-    writer.WriteSamples(buffer);
+    Put(buffer, row);
   }
   RowResult result{written >= wanted ? std::max<std::int64_t>(len, 0) : sum, std::max<std::int64_t>(len, 0),
                    reader.SampleRate(), reader.DamagedFrames(), written};
@@ -259,8 +414,15 @@ void JoinRun::Run() {
 
   detail::SetWriterFormatOf(writer, rows.front().source, static_cast<int>(outputRate), outputChannels);
   writer.SetWmaProfile(kJoinWmaProfile);
-  const bool keepFrames =
+  const level::LevelChoices& levels = request_.choices.level;
+  bool keepFrames =
       request_.choices.output.type == OutputType::Mp3 && request_.choices.keepMp3Frames && set_.encoder;
+  if (keepFrames && levels.ChangesJoin()) {
+    // Every sample a fade, a crossfade or a gain touches is decoded and encoded again.
+    report_.frameCopyNotes << "The join was re-encoded, no MP3 frames kept: its level choices (fades, crossfades or "
+                              "matched loudness) change its samples.";
+    keepFrames = false;
+  }
   const std::vector<std::unique_ptr<Mp3FrameSource>> frameSources =
       keepFrames ? FrameSourcesOfRows() : std::vector<std::unique_ptr<Mp3FrameSource>>{};
   // Written under a temporary name beside the chosen one: an existing file
@@ -272,12 +434,23 @@ void JoinRun::Run() {
     if (!frameSources.empty()) {
       written = JoinByFrameCopy(frameSources, output.TemporaryPath(), rowsDone);
     } else {
+      if (levels.ChangesJoin()) PlanLevels(outputRate, outputChannels);
       writer.CreateOutputFile(SystemPath(output.TemporaryPath()), 0);
       writer.SetPcmFormat(static_cast<int>(outputRate), outputChannels);
       for (int row = 0; row < static_cast<int>(rows.size()) && !stop_.stop_requested(); ++row) {
         observer_.RowStatus(row, kJoiningStatus);
         const JobRow& record = rows[static_cast<std::size_t>(row)];
+        if (mixer_) {
+          try {
+            GainRow(row);
+          } catch (...) {
+            sourceFailure_ = std::current_exception();
+            break;  // the row keeps "Joining"
+          }
+          mixer_->BeginRange(overlaps_[static_cast<std::size_t>(row)]);
+        }
         const RowResult result = AppendRow(row, outputRate, outputChannels);
+        if (mixer_) mixer_->EndRange();
         if (sourceFailure_) break;  // the row keeps "Joining"
         written += result.written;
         rowsDone = row + 1;
@@ -290,6 +463,16 @@ void JoinRun::Run() {
           report_.shortReads << message;
           observer_.Message(message);
         }
+      }
+      StopMeasuring();  // the checker is free again for the output check
+      if (mixer_) {
+        // The frames the mixer held back are the join's last; `written` is what the writer got.
+        mixer_->Finish();
+        written = mixedOut_;
+        if (const int reduced = mixer_->ReducedOverlaps())
+          report_.levelNotes << QString("%1 crossfade%2 lowered as a whole to stay under the true-peak ceiling.")
+                                    .arg(reduced)
+                                    .arg(reduced == 1 ? " was" : "s were");
       }
     }
     detail::CloseIfOpen(&writer);

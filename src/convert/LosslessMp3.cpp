@@ -67,14 +67,14 @@ std::size_t Mp3FrameSource::Read(std::int64_t offset, std::uint8_t* out, std::si
 
 mp3copy::CopyOutcome WriteMp3Copy(const std::vector<Mp3CopyRange>& ranges, IAudioFile2& reader,
                                   bool readerOnFirstSource, const QString& outputPath,
-                                  const std::function<bool(double)>& keepGoing) {
+                                  const std::function<bool(double)>& keepGoing, const Mp3EdgeLevel& level) {
   std::vector<mp3copy::CopyRange> copyRanges;
   for (const Mp3CopyRange& r : ranges)
     copyRanges.push_back({&r.source->Stream(),
                           [source = r.source](std::int64_t offset, std::uint8_t* out, std::size_t size) {
                             return source->Read(offset, out, size);
                           },
-                          r.begin, r.end});
+                          r.begin, r.end, r.reencodeHead, r.reencodeTail, r.gainSteps});
   const mp3copy::Mp3Stream& first = ranges.front().source->Stream();
   const mp3copy::EdgeEncoding encoding =
       mp3copy::EdgeEncodingFor(first);
@@ -100,6 +100,7 @@ mp3copy::CopyOutcome WriteMp3Copy(const std::vector<Mp3CopyRange>& ranges, IAudi
     // Fewer samples than asked when the source ends early: past its end, or
     // because it has become shorter, which the copy then reports.
     out.resize(std::min(out.size(), static_cast<std::size_t>(count) * channels));
+    if (level) level(row, from, out);
     return out;
   };
   mp3copy::CopyOutcome outcome =

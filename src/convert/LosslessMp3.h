@@ -42,7 +42,14 @@ class Mp3FrameSource {
 struct Mp3CopyRange {
   const Mp3FrameSource* source = nullptr;
   std::int64_t begin = 0, end = 0;
+  // Samples at the start and end re-encoded whatever the frames (fades).
+  std::int64_t reencodeHead = 0, reencodeTail = 0;
+  int gainSteps = 0;  // added to every copied frame's global gain (1.505 dB each)
 };
+
+// Changes the decoded samples of range `row` that start at source frame
+// `from` before they are re-encoded (a fade over the range's edges).
+using Mp3EdgeLevel = std::function<void(int row, std::int64_t from, std::vector<float>& samples)>;
 
 // Writes the ranges as one MP3 file at `outputPath`, copying their frames and
 // re-encoding the edges from the audio `reader` decodes (the reader is
@@ -52,7 +59,7 @@ struct Mp3CopyRange {
 // Throws snipwave::Error.
 mp3copy::CopyOutcome WriteMp3Copy(const std::vector<Mp3CopyRange>& ranges, IAudioFile2& reader,
                                   bool readerOnFirstSource, const QString& outputPath,
-                                  const std::function<bool(double)>& keepGoing);
+                                  const std::function<bool(double)>& keepGoing, const Mp3EdgeLevel& level = {});
 
 // For the job's summary, one note per run of frames that the copy meant to
 // keep and re-encoded: "<file> was re-encoded from 0:01.250 to 0:04.000, ...".

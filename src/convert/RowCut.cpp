@@ -3,14 +3,18 @@
 #include <QFileInfo>
 #include <QSet>
 #include <algorithm>
+#include <cmath>
 
 #include "components/audio/AudioInterfaces.h"
 #include "components/audio/PcmWavCopy.h"
+#include "components/mp3copy/GlobalGain.h"
 #include "convert/JobSupport.h"
+#include "convert/LevelPasses.h"
 #include "convert/LosslessMp3.h"
 #include "convert/OutputCheck.h"
 #include "convert/OutputNames.h"
 #include "convert/OutputTags.h"
+#include "level/OutputShape.h"
 #include "platform/FileHelpers.h"
 #include "platform/FileNames.h"
 #include "platform/PendingOutputFile.h"
@@ -75,7 +79,9 @@ namespace {
 // of SampleRate x Channels frames (two seconds of stereo, one of mono); ends
 // early at a stop, when the source has no more frames, or when reading it
 // fails (kept in the outcome; a failing write throws). Returns the frames copied.
-std::int64_t CopyRange(IAudioFile2& reader, IAudioFile2& writer, const RowControl& control, RowOutcome& o) {
+// `shape` levels the frames on their way (by their place in the output).
+std::int64_t CopyRange(IAudioFile2& reader, IAudioFile2& writer, const RowControl& control, RowOutcome& o,
+                       const level::OutputShape& shape) {
   const int channels = reader.Channels();
   const int rate = static_cast<int>(reader.SampleRate());
   // Buffers hold one element per channel sample; a reader that reports no
@@ -97,6 +103,7 @@ std::int64_t CopyRange(IAudioFile2& reader, IAudioFile2& writer, const RowContro
       return done;
     }
     if (buffer.empty()) return done;  // the source ended before the range did
+    shape.Apply(buffer.data(), frameSize, done, buffer.size() / std::size_t(frameSize));
     writer.SetPcmFormat(rate, channels);
     writer.WriteSamples(buffer);
     done = std::min<std::int64_t>(done + static_cast<std::int64_t>(buffer.size()) / frameSize, o.count);
@@ -130,8 +137,10 @@ std::unique_ptr<Mp3FrameSource> FrameSourceFor(const JobRow& row, IAudioFile2& r
 // plain PCM WAV whose format is exactly what the WAV writer would make of
 // it (the configured format, or the source's own rate and channels at 16
 // bits), in 8 or 16 bits, the writer's only widths.
-std::optional<audio::PcmWavLayout> ByteCopyLayout(const JobRow& row, const OutputConfiguration& output) {
-  if (output.type != OutputType::Wav) return std::nullopt;
+std::optional<audio::PcmWavLayout> ByteCopyLayout(const JobRow& row, const JobChoices& choices) {
+  const OutputConfiguration& output = choices.output;
+  // Fades and gains change samples: the range goes through the writer.
+  if (output.type != OutputType::Wav || choices.level.ChangesCut()) return std::nullopt;
   const std::optional<audio::PcmWavLayout> layout = audio::ReadPcmWavLayout(row.source);
   if (!layout || (layout->validBitsPerSample != 0 && layout->validBitsPerSample != layout->bitsPerSample))
     return std::nullopt;
@@ -162,6 +171,41 @@ void CopyBytes(const JobRow& row, const audio::PcmWavLayout& layout, const RowCo
   o.stopped = stoppedHere && o.done < o.count;
 }
 
+// The level of a row's output: its fades and the gain `gainDb`.
+level::OutputShape ShapeOfRow(const level::LevelChoices& levels, const RowOutcome& o, double gainDb) {
+  return level::OutputShape(o.count, level::MsToFrames(levels.fadeInMs, o.rate),
+                            level::MsToFrames(levels.fadeOutMs, o.rate), levels.fadeCurve,
+                            level::MsToFrames(levels.edgeFadeMs, o.rate), loudness::DbToAmplitude(gainDb));
+}
+
+// The gain that normalises the row, measured (the summary states it); the
+// reader is left open at the range's start.
+std::pair<loudness::Loudness, level::RangeGain> NormalisingGain(const JobRow& row, const level::LevelChoices& levels,
+                                                               IAudioFile2& reader, RowOutcome& o) {
+  const loudness::Loudness measured = MeasureRange(reader, row.source, row.begin, row.end);
+  const level::RangeGain gain = level::GainToTarget(measured, levels.targetLufs, levels.truePeakDbtp);
+  o.levelNotes << GainNote(row.source, -1, measured, gain, levels.truePeakDbtp);
+  reader.OpenFile(SystemPath(row.source), 0, 1);
+  reader.SeekSample(row.begin, 3);
+  return {measured, gain};
+}
+
+// How far a gain carried by whole global-gain steps may lie from the one
+// asked: the tolerance matched loudness is held to.
+constexpr double kGainStepToleranceDb = 0.5;
+
+// The whole steps of the MP3 global gain nearest `gain` that keep the true
+// peak under the ceiling, or nothing when they lie further from it than the
+// tolerance.
+std::optional<int> GlobalGainSteps(const loudness::Loudness& measured, const level::RangeGain& gain,
+                                   double ceilingDbtp) {
+  const double step = mp3copy::kGlobalGainStepDb;
+  int steps = static_cast<int>(std::lround(gain.gainDb / step));
+  if (steps * step > gain.gainDb && measured.truePeakDbtp + steps * step > ceilingDbtp) --steps;
+  if (std::abs(steps * step - gain.gainDb) > kGainStepToleranceDb) return std::nullopt;
+  return steps;
+}
+
 // The range decoded and re-encoded through the set's writer, or an MP3
 // source's frames copied when the choices keep them; reader and writer
 // closed at the end. A failing write throws naming the final path.
@@ -179,7 +223,36 @@ void EncodeRow(const JobRow& row, const JobChoices& choices, RowComponents& set,
   // Written under a temporary name; the job names it when it is the row's turn,
   // and a failure below leaves no file behind.
   o.output = std::make_unique<PendingOutputFile>(o.plannedPath);
-  const bool keepFrames = choices.keepMp3Frames && choices.output.type == OutputType::Mp3 && set.encoder;
+  const level::LevelChoices& levels = choices.level;
+  bool keepFrames = choices.keepMp3Frames && choices.output.type == OutputType::Mp3 && set.encoder;
+  double gainDb = 0;
+  int gainSteps = 0;
+  if (levels.normalise) {
+    const auto [measured, gain] = NormalisingGain(row, levels, reader, o);
+    gainDb = gain.gainDb;
+    // A gain changes every sample; MP3 frames carry it losslessly in their
+    // global gain when it is close enough to whole steps of 1.505 dB.
+    const std::optional<int> steps = GlobalGainSteps(measured, gain, levels.truePeakDbtp);
+    if (keepFrames && steps) {
+      gainSteps = *steps;
+      gainDb = *steps * mp3copy::kGlobalGainStepDb;
+      if (*steps != 0)
+        o.frameCopyNotes << QString("%1: its gain is %2%3 dB (%4 dB asked), %5 whole steps of the MP3 frames' global "
+                                  "gain, carried by the kept frames.")
+                              .arg(row.source)
+                              .arg(gainDb >= 0 ? "+" : "")
+                              .arg(gainDb, 0, 'f', 2)
+                              .arg(gain.gainDb, 0, 'f', 2)
+                              .arg(*steps);
+    } else if (keepFrames && !steps) {
+      o.frameCopyNotes << ReencodedNote(
+          row.source, QString("its normalising gain of %1 dB lies more than %2 dB from whole 1.505 dB steps of the "
+                              "MP3 global gain")
+                          .arg(gain.gainDb, 0, 'f', 2)
+                          .arg(kGainStepToleranceDb));
+      keepFrames = false;
+    }
+  }
   const std::unique_ptr<Mp3FrameSource> frameSource =
       keepFrames ? FrameSourceFor(row, reader, *set.encoder, o.frameCopyNotes) : nullptr;
   try {
@@ -190,14 +263,25 @@ void EncodeRow(const JobRow& row, const JobChoices& choices, RowComponents& set,
         stoppedHere = stoppedHere || !go;
         return go;
       };
-      const std::vector<Mp3CopyRange> ranges = {{frameSource.get(), row.begin, row.end}};
-      const mp3copy::CopyOutcome copy = WriteMp3Copy(ranges, reader, true, o.output->TemporaryPath(), keepGoing);
+      // Fades change only the samples they cover: the frames there are
+      // re-encoded from the faded sound, the frames between them copied.
+      const level::OutputShape shape = ShapeOfRow(levels, o, gainDb);
+      const std::int64_t head = level::MsToFrames(std::max(levels.fadeInMs, levels.edgeFadeMs), o.rate);
+      const std::int64_t tail = level::MsToFrames(std::max(levels.fadeOutMs, levels.edgeFadeMs), o.rate);
+      const std::vector<Mp3CopyRange> ranges = {{frameSource.get(), row.begin, row.end, head, tail, gainSteps}};
+      const int channels = frameSource->Stream().channels;
+      const Mp3EdgeLevel edgeLevel = [&](int, std::int64_t from, std::vector<float>& samples) {
+        shape.Apply(samples.data(), channels, from - row.begin, samples.size() / std::size_t(std::max(1, channels)));
+      };
+      const mp3copy::CopyOutcome copy = WriteMp3Copy(ranges, reader, true, o.output->TemporaryPath(), keepGoing,
+                                                     shape.Neutral() ? Mp3EdgeLevel{} : edgeLevel);
       o.frameCopyNotes << ReencodedRunNotes(copy, ranges);
       o.done = copy.decodedFrames;
       o.stopped = stoppedHere && o.done < o.count;
     } else {
+      const level::OutputShape shape = levels.ChangesCut() ? ShapeOfRow(levels, o, gainDb) : level::OutputShape();
       writer.CreateOutputFile(SystemPath(o.output->TemporaryPath()), 0);
-      o.done = CopyRange(reader, writer, control, o);
+      o.done = CopyRange(reader, writer, control, o, shape);
     }
     if (!o.sourceFailure && reader.IsOpen()) {  // a frame copy has closed it
       o.damaged = reader.DamagedFrames();
@@ -223,7 +307,7 @@ RowOutcome CutRow(const JobRow& row, const RowPlan& plan, const JobChoices& choi
   o.plannedPath = plan.outputPath;
   if (control.started) control.started();
   try {
-    if (const std::optional<audio::PcmWavLayout> layout = ByteCopyLayout(row, choices.output)) {
+    if (const std::optional<audio::PcmWavLayout> layout = ByteCopyLayout(row, choices)) {
       o.output = std::make_unique<PendingOutputFile>(plan.outputPath);
       CopyBytes(row, *layout, control, o);
     } else {

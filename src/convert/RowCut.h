@@ -63,6 +63,7 @@ struct RowOutcome {
   bool announced = false;  // `started` was called
   QString plannedPath;     // the name planned for the output
   QStringList frameCopyNotes;
+  QStringList levelNotes;  // the row's gain, when it got one
   QStringList tagFailures;
   std::optional<QString> checkFailure;
 

@@ -16,6 +16,7 @@
 #include "platform/Error.h"
 #include "platform/NameTemplate.h"
 #include "settings/DialogPlacement.h"
+#include "settings/LevelPage.h"
 #include "platform/HookedSlot.h"
 #include "settings/UpDown.h"
 
@@ -167,6 +168,7 @@ void Tfm_set::FormShow() {
   edt_name_template->setText(names.trimmed().isEmpty() ? QString(NameTemplate::kDefaultText) : names);
   cb_last_list->setChecked(store && store->ReadBool(settings::section::kFormat, settings::key::kStartWithLastList, false));
   LoadSilenceValues();
+  levelPage_->Load(store);
 }
 
 void Tfm_set::LoadSilenceValues() {
@@ -279,6 +281,7 @@ void Tfm_set::btn_okClick() {
     loadedSilence_ = ShownSilenceValues();
     lbl_silence_note->hide();
   }
+  levelPage_->Save(*store);
   accept();
 }
 
@@ -296,6 +299,7 @@ void Tfm_set::SetFactoryValues(bool wavMode) {
   cb_mp3_lossless->setChecked(false);
   cb_last_list->setChecked(false);
   ShowSilenceValues(SilenceValues{});
+  levelPage_->ShowDefaults();
   ud_mp3_vbr->SetPosition(defaults::kMp3VbrQuality.dialogDefault);
   if (wavMode) SelectWavMode(defaults::kWavMode.dialogDefault);
   cb_wav_bit->setCurrentIndex(defaults::kWavBit.dialogDefault);

@@ -24,6 +24,7 @@ class QWidget;
 
 namespace snipwave {
 
+class LevelPage;
 class UpDown;
 
 // The settings dialog: the parameters of the four output formats.
@@ -164,6 +165,7 @@ class Tfm_set final : public QDialog {
   // What loading showed; OK writes the two keys only when the controls differ
   // from it (none: the file held a value that could not be used).
   std::optional<SilenceValues> loadedSilence_;
+  LevelPage* levelPage_ = nullptr;  // the page "Level": every [Level] key
 };
 
 }  // namespace snipwave

@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "components/audio/WmaProfiles.h"
+#include "settings/LevelPage.h"
 #include "settings/SilenceControls.h"
 #include "settings/Tfm_set.h"
 #include "settings/UpDown.h"
@@ -94,6 +95,8 @@ void Tfm_set::BuildControls() {
   pc->addTab(BuildMp3Page(), "MP3");
   pc->addTab(BuildWmaPage(), "WMA");
   pc->addTab(BuildOggPage(), "OGG");
+  levelPage_ = new LevelPage;
+  pc->addTab(levelPage_, "Level");
   pc->setCurrentIndex(0);
   auto* groupLayout = new QVBoxLayout(GroupBox1);
   groupLayout->setContentsMargins(4, 4, 4, 4);

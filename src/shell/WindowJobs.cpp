@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "components/audio/AudioInterfaces.h"
+#include "convert/LevelSettings.h"
 #include "convert/OutputConfiguration.h"
 #include "convert/OutputNames.h"
 #include "platform/FileHelpers.h"
@@ -115,6 +116,19 @@ std::optional<NameTemplate> ReadNameTemplate(MainState& state, JobReport& report
   return std::nullopt;
 }
 
+// [Level] as the job starts; a value that is none of its key's is shown and
+// refuses the job (like a refused output configuration).
+std::optional<level::LevelChoices> ReadLevels(MainState& state, JobReport& report) {
+  QString error;
+  std::optional<level::LevelChoices> levels = ReadLevelChoices(*state.SettingsFile, error);
+  if (levels) return levels;
+  state.Dialogs->ShowInformation(error);
+  report.end = JobEnd::Refused;
+  state.Converting = false;
+  state.cm_Format->SetEnabled(true);
+  return std::nullopt;
+}
+
 // The choices every job keeps from its start, read now.
 JobChoices ChoicesOf(const MainState& state, const JobOptions& options, const OutputConfiguration& output) {
   JobChoices choices;
@@ -204,6 +218,8 @@ std::optional<WindowCut> PrepareCut(MainState& state, const JobOptions& options,
     if (!output) return std::nullopt;
     const std::optional<NameTemplate> names = ReadNameTemplate(state, report);
     if (!names) return std::nullopt;
+    const std::optional<level::LevelChoices> levels = ReadLevels(state, report);
+    if (!levels) return std::nullopt;
     detail::CloseIfOpen(state.AudioFileWrite);
     ShowProgress(state, 0);
     // The folder is created one level deep when missing; a failure shows
@@ -218,6 +234,7 @@ std::optional<WindowCut> PrepareCut(MainState& state, const JobOptions& options,
     cut.listRows = listRows;
     cut.request.choices = ChoicesOf(state, options, *output);
     cut.request.choices.names = *names;
+    cut.request.choices.level = *levels;
     cut.request.outputFolder = folder;
     cut.components = options.components ? options.components : StateComponents(state);
     const int rows = static_cast<int>(listRows.size());
@@ -244,6 +261,8 @@ std::optional<WindowJoin> PrepareJoin(MainState& state, const JobOptions& option
     ShowProgress(state, 0);
     const std::optional<OutputConfiguration> output = ConfigureOutput(state, report, OutputUse::Join);
     if (!output) return std::nullopt;
+    const std::optional<level::LevelChoices> levels = ReadLevels(state, report);
+    if (!levels) return std::nullopt;
     detail::CloseIfOpen(state.AudioFileWrite);
 
     WindowJoin join;
@@ -259,6 +278,7 @@ std::optional<WindowJoin> PrepareJoin(MainState& state, const JobOptions& option
     }
     join.request.replacing = target == JoinTarget::Replace;
     join.request.choices = ChoicesOf(state, options, *output);
+    join.request.choices.level = *levels;
     join.components = options.components ? options.components : StateComponents(state);
     join.folderToOpen = FolderOf(chosen);
     return join;

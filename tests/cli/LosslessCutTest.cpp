@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QRegularExpression>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -43,6 +44,7 @@ QString Wav44() { return ChirpFixture("lossless-src.wav", 8.0, 44100, 2); }
 QString Wav22() { return ChirpFixture("lossless-src22.wav", 6.0, 22050, 1); }
 QString LameCbr() { return LameFixture("lossless-cbr.mp3", Wav44(), {"-b", "128"}); }
 QString LameVbr() { return LameFixture("lossless-vbr.mp3", Wav44(), {"-V2"}); }
+QString LameCrc() { return LameFixture("lossless-crc.mp3", Wav44(), {"-p", "-b", "128"}); }
 QString LameNoTag() { return LameFixture("lossless-notag.mp3", Wav44(), {"-t", "-b", "128"}); }
 QString LameMono22() { return LameFixture("lossless-mono22.mp3", Wav22(), {"-V4"}); }
 // Twenty seconds of dense sound: two rising sawtooth waves, whose harmonics
@@ -205,6 +207,82 @@ TEST_F(LosslessCut, DecodesToTheRangeExactlyCopyingTheFramesInsideAndMatchingARe
     const float allowed = std::max({MaxJump(recode, 0, head, c.channels), MaxJump(recode, tail, n, c.channels),
                                     MaxJump(expected, 0, head, c.channels), MaxJump(expected, tail, n, c.channels)});
     EXPECT_LE(jump, allowed * 1.05f);
+  }
+}
+
+// Fades with the frames kept: only the frames under a fade are re-encoded,
+// from the faded sound; the frames between them are the source's own.
+TEST_F(LosslessCut, FadesReencodeOnlyTheFramesTheyCover) {
+  OutputFormat(8, 2);
+  const QString source = LameCbr();
+  const std::vector<float> whole = DecodeWithFfmpeg(source);
+  const std::int64_t begin = 44100, end = 308700, fadeIn = 22050, fadeOut = 13230;  // 500 ms and 300 ms
+  CommandResult run;
+  const QString cut = Cut({"--lossless", "--fade-in", "500", "--fade-out", "300"},
+                          QString("%1@%2:%3").arg(source).arg(begin).arg(end), &run);
+  EXPECT_FALSE(run.err.contains("not kept")) << run.err.toStdString();
+  ASSERT_EQ(GaplessFrames(cut, 2), end - begin);
+  const std::vector<float> got = DecodeWithFfmpeg(cut);
+  const std::vector<float> expected(whole.begin() + begin * 2, whole.begin() + end * 2);
+  ASSERT_EQ(got.size(), expected.size());
+  const std::size_t edge = 4 * 1152;
+  EXPECT_EQ(MaxError(got, expected, (fadeIn + edge) * 2, (end - begin - fadeOut - edge) * 2), 0.0f);
+  EXPECT_GE(CopiedShare(source, cut, begin, end), 0.75);
+  // The first and last 10 ms lie where the linear fades are below 2 % and 4 %.
+  const auto rms = [](const std::vector<float>& x, std::size_t from, std::size_t to) {
+    double sum = 0;
+    for (std::size_t i = from; i < to; ++i) sum += double(x[i]) * x[i];
+    return std::sqrt(sum / double(to - from));
+  };
+  const std::size_t n = got.size(), ten = 441 * 2;
+  EXPECT_LT(rms(got, 0, ten), 0.05 * rms(expected, 0, ten));
+  EXPECT_LT(rms(got, n - ten, n), 0.08 * rms(expected, n - ten, n));
+}
+
+// Normalising with the frames kept: a gain within 0.5 dB of whole 1.505 dB
+// steps goes into the copied frames' global gain (their CRC made again) and
+// the decode is the source's samples times 2^(steps/4); a gain between steps
+// re-encodes the range and says why.
+TEST_F(LosslessCut, NormaliseCarriesWholeStepsInTheGlobalGain) {
+  const auto lufs = [](const QString& path, std::int64_t begin, std::int64_t end) {
+    const CommandResult r = RunCommand(
+        "ffmpeg", {"-hide_banner", "-nostats", "-i", path, "-af",
+                   QString("atrim=start_sample=%1:end_sample=%2,ebur128").arg(begin).arg(end), "-f", "null", "-"});
+    const QString text = QString::fromUtf8(r.err);
+    return QRegularExpression(R"(I:\s+(-?[0-9.]+) LUFS)").match(text, text.lastIndexOf("Summary:")).captured(1).toDouble();
+  };
+  struct Case {
+    const char* name;
+    QString (*source)();
+    int frequencyIndex, channels;
+    double offsetDb;  // target against the range's loudness: -4 steps, or half a step off
+    bool carried;
+  } cases[] = {{"CRC-protected frames, 4 steps down", LameCrc, 8, 2, -4 * 1.50515, true},
+               {"MPEG-2 mono, 4 steps down", LameMono22, 5, 1, -4 * 1.50515, true},
+               {"between two steps", LameCbr, 8, 2, -4 * 1.50515 - 0.75, false}};
+  const std::int64_t begin = 3000, end = 120000;  // inside the 22.05 kHz source too
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    OutputFormat(c.frequencyIndex, c.channels);
+    const QString source = c.source();
+    const double target = lufs(source, begin, end) + c.offsetDb;
+    CommandResult run;
+    const QString cut = Cut({"--lossless", "--loudness", QString::number(target, 'f', 2)},
+                            QString("%1@%2:%3").arg(source).arg(begin).arg(end), &run);
+    EXPECT_EQ(run.err.contains("-4 whole steps of the MP3 frames' global gain"), c.carried) << run.err.toStdString();
+    EXPECT_EQ(run.err.contains("lies more than 0.5 dB from whole 1.505 dB steps"), !c.carried) << run.err.toStdString();
+    ASSERT_EQ(GaplessFrames(cut, c.channels), end - begin);
+    const CommandResult crc =
+        RunCommand("ffmpeg", {"-v", "error", "-err_detect", "crccheck+explode", "-i", cut, "-f", "null", "-"});
+    EXPECT_TRUE(crc.exitCode == 0 && crc.err.isEmpty()) << crc.err.toStdString();
+    if (!c.carried) continue;
+    // The source's samples times the gain: no re-encode comes this close.
+    const std::vector<float> whole = DecodeWithFfmpeg(source), got = DecodeWithFfmpeg(cut);
+    std::vector<float> expected(whole.begin() + begin * c.channels, whole.begin() + end * c.channels);
+    for (float& v : expected) v = static_cast<float>(v * std::pow(2.0, -4 / 4.0));
+    const std::size_t edge = 4 * 1152 * std::size_t(c.channels);
+    EXPECT_LT(MaxError(got, expected, edge, expected.size() - edge), 1e-5f);
+    EXPECT_NEAR(lufs(cut, 0, end - begin), target, 0.6);
   }
 }
 

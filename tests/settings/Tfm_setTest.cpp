@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
 
@@ -149,7 +150,7 @@ TEST_F(SettingsDialogTest, ControlsCarryTheirNamesCaptionsItemsAndRanges) {
   EXPECT_EQ(Find<QGroupBox>("GroupBox1")->title(), "Output Settings");
 
   QTabWidget* pc = Find<QTabWidget>("pc");
-  ASSERT_EQ(pc->count(), 4);
+  ASSERT_GE(pc->count(), 4);
   const char* sheets[] = {"TabSheet1", "TabSheet2", "TabSheet3", "TabSheet4"};
   const char* titles[] = {"WAV", "MP3", "WMA", "OGG"};
   for (int i = 0; i < 4; ++i) {
@@ -327,6 +328,41 @@ TEST_F(SettingsDialogTest, SilenceValuesAreShownKeptOnlyWhenChangedAndABadOneIsN
   });
   EXPECT_EQ(silence(settings::key::kSilenceThresholdDb), "-50");
   EXPECT_EQ(silence(settings::key::kSilenceMinSeconds), "0.5");
+}
+
+// The page "Level": stored values shown, only changed keys written, a value
+// that cannot be used named and replaced by OK.
+TEST_F(SettingsDialogTest, LevelPageShowsEveryKeyAndWritesOnlyChanges) {
+  const auto level = [&](std::string_view key) { return store->ReadString(settings::section::kLevel, key, "none"); };
+  QTabWidget* pc = Find<QTabWidget>("pc");
+  int page = -1;
+  for (int i = 0; i < pc->count(); ++i)
+    if (pc->tabText(i) == "Level") page = i;
+  ASSERT_GE(page, 0);
+  for (std::string_view key :
+       {settings::key::kFadeInMs, settings::key::kFadeOutMs, settings::key::kFadeCurve, settings::key::kCrossfadeMs,
+        settings::key::kCrossfadeCurve, settings::key::kEdgeFadeMs, settings::key::kMatchLoudness,
+        settings::key::kNormalise, settings::key::kTargetLufs, settings::key::kTruePeakDbtp,
+        settings::key::kReplayGain, settings::key::kSnapToZero, settings::key::kSnapWindowMs})
+    EXPECT_NE(pc->widget(page)->findChild<QWidget*>(QString::fromUtf8(key.data(), qsizetype(key.size()))), nullptr)
+        << key;
+  Shown([&] { Click("btn_ok"); });
+  EXPECT_EQ(level(settings::key::kFadeInMs), "none") << "an unchanged page writes nothing";
+
+  store->WriteString(settings::section::kLevel, settings::key::kFadeCurve, "log");
+  store->WriteString(settings::section::kLevel, settings::key::kTargetLufs, "-23");
+  store->WriteString(settings::section::kLevel, settings::key::kCrossfadeMs, "-5");
+  Shown([&] {
+    EXPECT_EQ(Find<QComboBox>("FadeCurve")->currentText(), "log");
+    EXPECT_EQ(Find<QDoubleSpinBox>("TargetLufs")->value(), -23.0);
+    EXPECT_TRUE(Find<QLabel>("lbl_level_note")->text().contains("CrossfadeMs=-5"));
+    Find<QSpinBox>("FadeInMs")->setValue(250);
+    Click("btn_ok");
+  });
+  EXPECT_EQ(level(settings::key::kFadeInMs), "250");
+  EXPECT_EQ(level(settings::key::kCrossfadeMs), "0");
+  EXPECT_EQ(level(settings::key::kTargetLufs), "-23");
+  EXPECT_EQ(level(settings::key::kEdgeFadeMs), "none");
 }
 
 TEST_F(SettingsDialogTest, EveryShowingLoadsTheStoredValuesAndCancelOrCloseWritesNothing) {

@@ -29,15 +29,16 @@ struct LoudnessMeter::State {
   }
 };
 
-LoudnessMeter::LoudnessMeter(int sampleRate, int channels, std::string what)
-    : sampleRate_(sampleRate), channels_(channels), what_(std::move(what)) {
+LoudnessMeter::LoudnessMeter(int sampleRate, int channels, std::string what, bool truePeak)
+    : sampleRate_(sampleRate), channels_(channels), what_(std::move(what)), truePeak_(truePeak) {
   if (sampleRate < 1 || channels < 1) {
     throw Error::Failed(kMeasure, what_,
                         std::to_string(sampleRate) + " Hz with " + std::to_string(channels) + " channel(s) is no audio format");
   }
   state_ = std::make_unique<State>();
   state_->handle = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate),
-                                EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_SAMPLE_PEAK);
+                                EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK |
+                                    (truePeak ? EBUR128_MODE_TRUE_PEAK : 0));
   if (!state_->handle) throw Error::Failed(kMeasure, what_, "libebur128 cannot measure this format or is out of memory");
   if (channels == 1) {
     // One channel counts once (not as dual mono), as FFmpeg's ebur128 filter counts it.
@@ -64,10 +65,10 @@ Loudness LoudnessMeter::Result() const {
   double truePeak = 0, samplePeak = 0;
   for (int c = 0; c < channels_; ++c) {
     double value = 0;
-    Check(ebur128_true_peak(state_->handle, static_cast<unsigned>(c), &value), "the true peak", what_);
-    truePeak = std::max(truePeak, value);
     Check(ebur128_sample_peak(state_->handle, static_cast<unsigned>(c), &value), "the sample peak", what_);
     samplePeak = std::max(samplePeak, value);
+    if (truePeak_) Check(ebur128_true_peak(state_->handle, static_cast<unsigned>(c), &value), "the true peak", what_);
+    truePeak = std::max(truePeak, value);
   }
   result.truePeakDbtp = AmplitudeToDb(truePeak);
   result.samplePeakDbfs = AmplitudeToDb(samplePeak);

@@ -22,7 +22,10 @@ struct Loudness {
 // libebur128 refuses the format or runs out of memory.
 class LoudnessMeter {
  public:
-  LoudnessMeter(int sampleRate, int channels, std::string what);
+  // `truePeak` false leaves the true peak out (reported as the sample
+  // peak): the 4x oversampling is most of the meter's work, and a caller
+  // with a true-peak scan of its own does not need it twice.
+  LoudnessMeter(int sampleRate, int channels, std::string what, bool truePeak = true);
   ~LoudnessMeter();
   LoudnessMeter(const LoudnessMeter&) = delete;
   LoudnessMeter& operator=(const LoudnessMeter&) = delete;
@@ -39,6 +42,7 @@ class LoudnessMeter {
   int sampleRate_;
   int channels_;
   std::string what_;
+  bool truePeak_;
 };
 
 // Decibels of an amplitude ratio (-infinity for 0).

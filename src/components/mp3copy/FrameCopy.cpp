@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 
+#include "GlobalGain.h"
 #include "ReservoirLayout.h"
 #include "TagFrame.h"
 #include "components/audio/Mp3InfoTag.h"
@@ -87,6 +88,7 @@ class FrameCopyWriter {
       const CopyRange& r = ranges[row];
       if (!ranges_.empty() && ranges_.back().stream == r.stream && ranges_.back().end == r.begin) {
         ranges_.back().end = r.end;
+        ranges_.back().reencodeTail = r.reencodeTail;
         continue;
       }
       ranges_.push_back(r);
@@ -195,18 +197,18 @@ void FrameCopyWriter::Plan() {
     const CopyRange& r = ranges_[static_cast<std::size_t>(row)];
     const Mp3Stream& s = *r.stream;
     const auto frames = static_cast<std::int64_t>(s.frames.size());
-    Window w{row, std::max<std::int64_t>(0, CeilDiv(r.begin + s.frontSkip, n_)),
-             std::min(frames, FloorDiv(r.end + s.frontSkip, n_))};
+    Window w{row, std::max<std::int64_t>(0, CeilDiv(r.begin + r.reencodeHead + s.frontSkip, n_)),
+             std::min(frames, FloorDiv(r.end - r.reencodeTail + s.frontSkip, n_))};
     // The file's own start and end may be copied with the frames around
     // them: what lies outside the range there is the source's own delay and
     // padding, which the tag trims again.
-    if (row == 0 && r.begin == 0 && s.frontSkip >= kDecoderDelay && s.frontSkip - kDecoderDelay <= kMaxTagField &&
+    if (row == 0 && r.begin == 0 && r.reencodeHead == 0 && s.frontSkip >= kDecoderDelay && s.frontSkip - kDecoderDelay <= kMaxTagField &&
         !s.frames.empty() && Detail(row, 0).mainDataBegin == 0) {
       w.a = 0;
       startsWithCopy_ = true;
     }
     const std::int64_t padding = frames * n_ - s.frontSkip - r.end + kDecoderDelay;
-    if (row == rows - 1 && r.end == s.length && padding >= kDecoderDelay && padding <= kMaxTagField) w.b = frames;
+    if (row == rows - 1 && r.end == s.length && r.reencodeTail == 0 && padding >= kDecoderDelay && padding <= kMaxTagField) w.b = frames;
     if (w.a < w.b) {
       candidates.push_back(w);
     } else if (row == 0) {
@@ -511,8 +513,12 @@ bool FrameCopyWriter::CopyWindow(const Window& w) {
                                   frames[static_cast<std::size_t>(whole)].size - first.offset <=
                               static_cast<std::int64_t>(got))
       ++whole;
+    const int gainSteps = ranges_[static_cast<std::size_t>(w.row)].gainSteps;
     for (std::int64_t j = k; j < whole; ++j) {
       const Mp3Frame& f = frames[static_cast<std::size_t>(j)];
+      if (gainSteps != 0 && !AddGlobalGain(chunk.data() + (f.offset - first.offset), static_cast<std::size_t>(f.size),
+                                           gainSteps))
+        throw Error::Failed(kWrite, path_, "a frame's global gain cannot take the gain");
       offsets_.push_back(written_ + (f.offset - first.offset));
       ++bitrates_[chunk[static_cast<std::size_t>(f.offset - first.offset) + 2] >> 4];
     }

@@ -25,6 +25,13 @@ struct CopyRange {
   ByteReader read;
   std::int64_t begin = 0;
   std::int64_t end = 0;
+  // Samples at the range's start and end that are re-encoded whatever the
+  // frames there (a fade changes them); no frame holding one is copied.
+  std::int64_t reencodeHead = 0;
+  std::int64_t reencodeTail = 0;
+  // Steps of 1.505 dB added to the global gain of every copied frame (the
+  // PCM source gives the re-encoded edges with the same gain already).
+  int gainSteps = 0;
 };
 
 // Interleaved float samples of frames [from, from + count) of range `row`'s
