@@ -5,9 +5,11 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include <algorithm>
 #include <cstdio>
 
 #include "AvError.h"
+#include "M4aGapless.h"
 #include "Mp3Output.h"
 #include "platform/Error.h"
 
@@ -210,6 +212,14 @@ void OutputEncoder::Finish() {
   av::Check(av_write_trailer(format_.get()), kWrite, path_);
   const int rc = avio_closep(&format_->pb);
   av::Check(rc, kWrite, path_);
+  if (setup_.container == "ipod" && codec_->initial_padding > 0) {
+    // The edit list holds delay and length already; players that read only
+    // the iTunes comment need it as well. The encoded frames are whole
+    // codec frames: what they hold beyond delay and audio is the padding.
+    const std::int64_t delay = codec_->initial_padding;
+    const std::int64_t padding = std::max<std::int64_t>(0, packetsWritten_ * frameSize_ - delay - nextPts_);
+    WriteItunesGapless(path_, delay, padding, nextPts_);
+  }
 }
 
 std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, const EncoderSetup& setup, int inRate,
