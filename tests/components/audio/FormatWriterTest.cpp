@@ -175,7 +175,8 @@ INSTANTIATE_TEST_SUITE_P(Settings, OpusOutput,
                          ::testing::Values(OpusCase{"Vbr128Stereo", 128, true, false, 48000, 2},
                                            OpusCase{"Cbr6SpeechMono", 6, false, true, 48000, 1},
                                            OpusCase{"Vbr510From44100", 510, true, false, 44100, 2},
-                                           OpusCase{"Cbr64From22050", 64, false, false, 22050, 1}),
+                                           OpusCase{"Cbr64From22050", 64, false, false, 22050, 1},
+                                           OpusCase{"Vbr510MonoCapped", 510, true, false, 48000, 1}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // AAC in M4A: the encoder delay and the length are in the edit list (media
