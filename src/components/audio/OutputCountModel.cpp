@@ -38,6 +38,20 @@ bool OutputCountModel::Supports(int codecId) {
     case AV_CODEC_ID_PCM_F64LE:
     case AV_CODEC_ID_PCM_ALAW:
     case AV_CODEC_ID_PCM_MULAW:
+    // AIFF and AIFF-C (big-endian PCM, 'sowt' little-endian, 'fl32'/'fl64').
+    case AV_CODEC_ID_PCM_S8:
+    case AV_CODEC_ID_PCM_S16BE:
+    case AV_CODEC_ID_PCM_S24BE:
+    case AV_CODEC_ID_PCM_S32BE:
+    case AV_CODEC_ID_PCM_F32BE:
+    case AV_CODEC_ID_PCM_F64BE:
+    // ADPCM in WAV (IMA, Microsoft) and AIFF-C ('ima4'): whole blocks per packet.
+    case AV_CODEC_ID_ADPCM_IMA_WAV:
+    case AV_CODEC_ID_ADPCM_MS:
+    case AV_CODEC_ID_ADPCM_IMA_QT:
+    case AV_CODEC_ID_FLAC:
+    case AV_CODEC_ID_ALAC:
+    case AV_CODEC_ID_AAC:
       return true;
     default:
       return false;
@@ -105,6 +119,10 @@ std::uint32_t OutputCountModel::RawFrames(const AVPacket& packet, bool firstOfSt
     case AV_CODEC_ID_WMAV1:
     case AV_CODEC_ID_WMAV2:
       return WmaFrames(packet, firstOfStream);
+    case AV_CODEC_ID_AAC:
+      // Every AAC-LC access unit decodes to a whole frame, the priming one and
+      // the last one too, whatever shorter duration the container gives it.
+      return par_->frame_size > 0 ? static_cast<std::uint32_t>(par_->frame_size) : 1024;
     default:
       return MpegFrames(packet);
   }
@@ -129,7 +147,11 @@ PacketOutput OutputCountModel::Next(const AVPacket& packet) {
     pendingSkip_ = std::max<std::int64_t>(0, static_cast<std::int32_t>(AV_RL32(side)));
     discard = AV_RL32(side + 4);
   }
-  return Trim(out, discard);
+  out = Trim(out, discard);
+  // A packet the container marks as outside the presentation (before an
+  // edit list's start) is decoded for its state only.
+  if (packet.flags & AV_PKT_FLAG_DISCARD) out.front = out.raw - out.back;
+  return out;
 }
 
 PacketOutput OutputCountModel::Drain() {

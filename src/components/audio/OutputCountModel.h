@@ -14,8 +14,9 @@ namespace snipwave::audio {
 // Predicts, packet by packet and without decoding, how many frames libavcodec
 // yields for a stream read from its start, so that the length of a file is
 // exact from one demux pass:
-// - PCM and MPEG audio: the packet's own duration (an MPEG frame cut short
-//   by a truncated file still decodes to a whole frame);
+// - PCM, ADPCM, FLAC, ALAC and MPEG audio: the packet's own duration (an
+//   MPEG frame cut short by a truncated file still decodes to a whole frame);
+// - AAC: one whole frame (1024) per packet, whatever the container says;
 // - Vorbis: the block-size overlap of each packet (libavcodec's parser), the
 //   first audio packet yielding nothing;
 // - WMA v1/v2: frame length × frames per superframe (one, or the count in the

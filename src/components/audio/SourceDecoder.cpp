@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
+#include "AcceptedInputs.h"
 #include "AvError.h"
 #include "FileInput.h"
 #include "FrameToFloat.h"
@@ -25,7 +27,7 @@ namespace {
 constexpr int kMinProbeScore = AVPROBE_SCORE_EXTENSION / 2;
 // Index key of the decoder's drain at the end of the stream (no packet).
 constexpr std::int64_t kDrainKey = INT64_MAX;
-constexpr const char* kUnsupported = "not an MP3, WAV, WMA or OGG audio file";
+constexpr const char* kUnsupported = kUnsupportedFile;
 
 constexpr const char* kDamaged = "the file is damaged or is not an audio file";
 // Beyond these no real recording goes; a header that claims more is damaged
@@ -38,13 +40,6 @@ std::string DamagedReason(int code) {
   if (code == AVERROR(ENOMEM)) return "there is not enough memory to read it (" + av::ErrorText(code) + ")";
   if (code == AVERROR(EIO)) return "it cannot be read from the disk (" + av::ErrorText(code) + ")";
   return std::string(kDamaged) + " (" + av::ErrorText(code) + ")";
-}
-
-bool IsAcceptedContainer(const char* name) {
-  for (const char* ok : {"mp3", "wav", "asf", "ogg"}) {
-    if (std::strcmp(name, ok) == 0) return true;
-  }
-  return false;
 }
 
 }  // namespace
@@ -77,8 +72,13 @@ SourceDecoder::SourceDecoder(std::string path) : path_(std::move(path)) {
   const AVStream* st = input_->format->streams[input_->stream];
   sampleRate_ = st->codecpar->sample_rate;
   channels_ = st->codecpar->ch_layout.nb_channels;
-  isOgg_ = std::strcmp(input_->format->iformat->name, "ogg") == 0;
-  keyIsPosition_ = !isOgg_ && std::strcmp(input_->format->iformat->name, "asf") != 0;
+  const char* container = input_->format->iformat->name;
+  isOgg_ = std::strcmp(container, "ogg") == 0;
+  isMp4_ = std::strcmp(container, "mov,mp4,m4a,3gp,3g2,mj2") == 0;
+  // Byte positions identify packets where the demuxer reads from where it is
+  // put (MP3, WAV, AIFF, ADTS); the others keep their packets in a table or
+  // find frames by timestamp (Ogg, ASF, FLAC, MP4).
+  keyIsPosition_ = !isOgg_ && !isMp4_ && std::strcmp(container, "asf") != 0 && std::strcmp(container, "flac") != 0;
   pcm_ = DirectPcmLayout();
   if (pcm_) {
     if (pcm_->frames <= 0) throw Error::Failed("Cannot read", path_, "the file holds no audio samples");
@@ -212,6 +212,10 @@ std::unique_ptr<SourceDecoder::Input> SourceDecoder::OpenInput() const {
     if (static_cast<int>(i) != in->stream) fmt->streams[i]->discard = AVDISCARD_ALL;
   }
   CheckStreamFormat(*fmt->streams[in->stream]->codecpar);
+  // Ogg's ends and seeks are read here for Vorbis only.
+  if (std::strcmp(fmt->iformat->name, "ogg") == 0 && fmt->streams[in->stream]->codecpar->codec_id != AV_CODEC_ID_VORBIS) {
+    throw Error::Failed("Cannot read", path_, "its Ogg stream is not Vorbis, which cannot be read yet");
+  }
   in->codec = OpenDecoder(*fmt->streams[in->stream]);
   in->packet.reset(av::CheckAlloc(av_packet_alloc(), "Cannot read", path_));
   return in;
@@ -225,7 +229,8 @@ void SourceDecoder::CheckStreamFormat(const AVCodecParameters& par) const {
     const AVCodecDescriptor* codec = avcodec_descriptor_get(par.codec_id);
     const std::string name = codec && codec->long_name ? codec->long_name : avcodec_get_name(par.codec_id);
     throw Error::Failed("Cannot read", path_,
-                        "its audio is " + name + ", which cannot be read (MP3, PCM WAV, WMA and Ogg Vorbis can)");
+                        "its audio is " + name +
+                            ", which cannot be read (MP3, WAV, WMA, Ogg Vorbis, FLAC, AIFF, AAC and ALAC can)");
   }
   if (par.sample_rate <= 0 || par.ch_layout.nb_channels <= 0) {
     throw Error::Failed("Cannot read", path_, "the audio stream has no valid sample rate or channel count");
@@ -276,11 +281,13 @@ void SourceDecoder::Scan(PacketIndex& index) {
   const bool mp3 = std::strcmp(input_->format->iformat->name, "mp3") == 0 && st->codecpar->codec_id == AV_CODEC_ID_MP3;
   std::vector<std::uint8_t> firstPacket;
   bool trimmedByDemuxer = false;
+  std::int64_t sampleTableDuration = 0;  // MP4: the packets' durations, in the stream's time base
   index.Clear();
   AVPacket& packet = *input_->packet;
   while (ReadPacket(packet)) {
     if (mp3 && index.Size() == 0) firstPacket.assign(packet.data, packet.data + packet.size);
     trimmedByDemuxer = trimmedByDemuxer || av_packet_get_side_data(&packet, AV_PKT_DATA_SKIP_SAMPLES, nullptr);
+    if (packet.duration > 0) sampleTableDuration += packet.duration;
     index.Add(KeyOf(packet), model.Next(packet));
   }
   av_packet_unref(&packet);
@@ -288,6 +295,30 @@ void SourceDecoder::Scan(PacketIndex& index) {
   if (tail.raw > 0) index.Add(kDrainKey, tail);
   if (mp3) ApplyMp3InfoTag(index, firstPacket, trimmedByDemuxer);
   if (isOgg_) ApplyOggGranules(index);
+  if (isMp4_) ApplyMp4Ends(index, sampleTableDuration, trimmedByDemuxer);
+}
+
+void SourceDecoder::ApplyMp4Ends(PacketIndex& index, std::int64_t sampleTableDuration, bool trimmedByDemuxer) const {
+  // An edit list says where the presentation starts and how long it is. The
+  // demuxer applies its start (a skip on the first packets) and gives the
+  // stream the edit's duration, but leaves the encoder's padding at the end
+  // in the last frame: the edit's duration ends the stream here. Without an
+  // edit list the stream's duration is the sample table's sum.
+  const AVStream* st = input_->format->streams[input_->stream];
+  const AVRational frameBase{1, sampleRate_};
+  if (st->duration > 0 && st->duration != sampleTableDuration) {
+    index.TrimToLength(av_rescale_q(st->duration, st->time_base, frameBase));
+    return;
+  }
+  // iTunes' gapless comment: "00000000 <delay> <padding> <frames> ...", in
+  // hexadecimal. The demuxer applies the delay by itself where it reads it.
+  const AVDictionaryEntry* smpb = av_dict_get(input_->format->metadata, "iTunSMPB", nullptr, 0);
+  if (!smpb || !smpb->value) return;
+  unsigned long long zero = 0, delay = 0, padding = 0, frames = 0;
+  if (std::sscanf(smpb->value, " %llx %llx %llx %llx", &zero, &delay, &padding, &frames) != 4) return;
+  if (delay >= 1u << 20 || frames == 0 || frames > static_cast<unsigned long long>(index.TotalFrames())) return;
+  if (!trimmedByDemuxer) index.TrimFront(static_cast<std::int64_t>(delay));
+  index.TrimToLength(static_cast<std::int64_t>(frames));
 }
 
 void SourceDecoder::ApplyMp3InfoTag(PacketIndex& index, const std::vector<std::uint8_t>& firstPacket,
@@ -412,6 +443,9 @@ int SourceDecoder::DecodePacket(AVPacket* packet) {
     // Trims are applied from the index, the same way after a seek as from the
     // start; the decoder must not apply the demuxer's guesses a second time.
     av_packet_free_side_data(packet);
+    // The same for packets the container leaves out of the presentation:
+    // their output is counted, then trimmed.
+    packet->flags &= ~AV_PKT_FLAG_DISCARD;
   }
   // Any failure of the data itself (the decoders report it as invalid data,
   // but also as EPERM, EINVAL or a bare -1) marks the packet as damaged; only
