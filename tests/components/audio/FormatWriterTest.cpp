@@ -14,6 +14,7 @@
 #include "components/audio/TAudioFile2.h"
 #include "components/tags/TagReader.h"
 #include "components/tags/TagWriter.h"
+#include "convert/OutputCheck.h"
 #include "platform/Error.h"
 
 namespace snipwave::test {
@@ -324,6 +325,32 @@ TEST(NewKindWriter, RefusesBeforeWriting) {
     EXPECT_FALSE(writer.IsOpen());
   }
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"plain"});
+}
+
+
+// The output check reads each new kind back with the program's own reader
+// and finds exactly the frames written (at the output's rate: Opus 48 kHz,
+// AAC the next rate it has); one frame more written fails it by name.
+TEST(NewKindCheck, ReaderFindsExactlyTheFramesWritten) {
+  struct Case {
+    const KindCase& kind;
+    int rate, channels, frames;
+  };
+  const auto& kinds = NewKinds();
+  for (const Case c : {Case{kinds[0], 44100, 2, 44100 * 3 + 5}, Case{kinds[0], 96000, 1, 4097},
+                       Case{kinds[2], 44100, 2, 44100 * 2 + 7}, Case{kinds[2], 37800, 1, 37800 + 3},
+                       Case{kinds[3], 48000, 2, 48000 * 2 + 9}}) {
+    SCOPED_TRACE(std::string(c.kind.name) + " " + std::to_string(c.rate) + " Hz, " + std::to_string(c.frames));
+    TempDir dir;
+    const QString path = dir.file(QString("out") + c.kind.ext);
+    WriteFile(path, c.kind.configure, QuantisedChirp(c.frames, c.channels, c.rate, 16), c.rate, c.channels);
+    TAudioFile2 reader;
+    const auto passed = detail::CheckOutputLength(reader, path, "final" + QString(c.kind.ext), c.frames, c.rate);
+    EXPECT_FALSE(passed.has_value()) << passed->toStdString();
+    const auto failed = detail::CheckOutputLength(reader, path, "final" + QString(c.kind.ext), c.frames + 1, c.rate);
+    ASSERT_TRUE(failed.has_value());
+    EXPECT_TRUE(failed->startsWith("final" + QString(c.kind.ext) + " failed its check")) << failed->toStdString();
+  }
 }
 
 }  // namespace
