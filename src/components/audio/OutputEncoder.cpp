@@ -8,6 +8,7 @@ extern "C" {
 #include <algorithm>
 #include <cstdio>
 
+#include "AlacVerbatim.h"
 #include "AvError.h"
 #include "M4aGapless.h"
 #include "Mp3Output.h"
@@ -20,6 +21,10 @@ namespace {
 constexpr const char* kCreate = "Cannot create";
 constexpr const char* kWrite = "Cannot write";
 constexpr int kPcmFrameSize = 4096;  // frames per packet for codecs without a frame size
+// An ALAC last frame this short is written verbatim here (AlacVerbatim.h):
+// the encoder's own packet can be too small for it. The compressed form of
+// a frame of more samples stays well inside that packet.
+constexpr int kAlacVerbatimTail = 256;
 
 AVSampleFormat PreferredFormat(const AVCodec* codec) {
   // Float first (no conversion loss), else the codec's first choice.
@@ -38,6 +43,18 @@ av::CodecContextPtr OpenEncoder(const EncoderSetup& setup, const std::string& pa
   av::CodecContextPtr ctx(av::CheckAlloc(avcodec_alloc_context3(codec), kCreate, path));
   ctx->sample_rate = setup.sampleRate;
   DefaultChannelLayout(&ctx->ch_layout, setup.channels);
+  if (codec->ch_layouts) {
+    // An encoder with its own list of layouts (ALAC: 3.0, 6.1 back, 7.1 wide)
+    // gets its layout of the same channel count: the channels go through in
+    // their order, only their names differ.
+    bool listed = false;
+    const AVChannelLayout* sameCount = nullptr;
+    for (const AVChannelLayout* l = codec->ch_layouts; l->nb_channels != 0; ++l) {
+      if (av_channel_layout_compare(l, &ctx->ch_layout) == 0) listed = true;
+      if (!sameCount && l->nb_channels == setup.channels) sameCount = l;
+    }
+    if (!listed && sameCount) av::Check(av_channel_layout_copy(&ctx->ch_layout, sameCount), kCreate, path);
+  }
   ctx->sample_fmt = setup.sampleFormat >= 0 ? static_cast<AVSampleFormat>(setup.sampleFormat) : PreferredFormat(codec);
   if (setup.bitsPerRawSample > 0) ctx->bits_per_raw_sample = setup.bitsPerRawSample;
   ctx->time_base = AVRational{1, setup.sampleRate};
@@ -176,8 +193,29 @@ void OutputEncoder::EncodeFromFifo(bool final) {
     }
     frame_->pts = nextPts_;
     nextPts_ += n;
+    if (n < frameSize_ && n <= kAlacVerbatimTail && setup_.codec == "alac") {
+      WriteAlacVerbatim(n);
+      continue;
+    }
     SendFrame(frame_.get());
   }
+}
+
+void OutputEncoder::WriteAlacVerbatim(int frames) {
+  // libavcodec's ALAC encoder has no delay: everything before this frame has
+  // been muxed already, so the frame takes its place at the end.
+  const int bits = codec_->sample_fmt == AV_SAMPLE_FMT_S16P ? 16 : 24;
+  const std::vector<std::uint8_t> bytes = AlacVerbatimFrame(frame_->extended_data, setup_.channels, frames, bits);
+  av_packet_unref(packet_.get());
+  av::Check(av_new_packet(packet_.get(), static_cast<int>(bytes.size())), kWrite, path_);
+  std::copy(bytes.begin(), bytes.end(), packet_->data);
+  packet_->pts = packet_->dts = frame_->pts;
+  packet_->duration = frames;
+  packet_->flags |= AV_PKT_FLAG_KEY;
+  av_packet_rescale_ts(packet_.get(), codec_->time_base, stream_->time_base);
+  packet_->stream_index = stream_->index;
+  av::Check(av_interleaved_write_frame(format_.get(), packet_.get()), kWrite, path_);
+  ++packetsWritten_;
 }
 
 void OutputEncoder::SendFrame(AVFrame* frame) {

@@ -13,11 +13,15 @@ namespace snipwave::audio {
 
 namespace {
 
+// FLAC, ALAC and AAC carry at most eight channels (7.1).
+constexpr int kMaxCodecChannels = 8;
+
 void RequireFormat(const char* type, int rate, int channels, const std::string& path) {
-  if (rate < 1000 || rate > 384000 || channels < 1 || channels > Resampler::kMaxChannels) {
+  if (rate < 1000 || rate > 384000 || channels < 1 || channels > std::min(Resampler::kMaxChannels, kMaxCodecChannels)) {
     throw Error::Failed("Cannot create", path,
                         std::string(type) + " at " + std::to_string(rate) + " Hz, " + std::to_string(channels) +
-                            " channel(s) is not supported");
+                            " channel(s) is not supported (1000 to 384000 Hz, 1 to " +
+                            std::to_string(kMaxCodecChannels) + " channels)");
   }
 }
 
