@@ -8,6 +8,7 @@
 
 #include "AvHandles.h"
 #include "Mp3InfoTag.h"
+#include "OggLayout.h"
 #include "OutputCountModel.h"
 #include "PacketIndex.h"
 
@@ -90,6 +91,8 @@ class SourceDecoder {
   void ApplyMp3InfoTag(PacketIndex& index, const std::vector<std::uint8_t>& firstPacket, bool trimmedByDemuxer) const;
   std::optional<Mp3InfoTag> InfoTagBefore(std::int64_t position) const;
   void ApplyOggGranules(PacketIndex& index) const;
+  void ApplyVorbisGranules(PacketIndex& index, const OggLayout& layout) const;
+  void ApplyOpusFlacGranules(PacketIndex& index, const OggLayout& layout) const;
   void SeekPcm(std::int64_t frame);
   void Rewind();
   void EnsureInput();
