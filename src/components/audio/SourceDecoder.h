@@ -8,6 +8,7 @@
 
 #include "AvHandles.h"
 #include "Mp3InfoTag.h"
+#include "OggLayout.h"
 #include "OutputCountModel.h"
 #include "PacketIndex.h"
 
@@ -98,6 +99,8 @@ class SourceDecoder {
   std::optional<Mp3InfoTag> InfoTagBefore(std::int64_t position) const;
   void ApplyOggGranules(PacketIndex& index) const;
   void ApplyMp4Ends(PacketIndex& index, std::int64_t sampleTableDuration, bool trimmedByDemuxer) const;
+  void ApplyVorbisGranules(PacketIndex& index, const OggLayout& layout) const;
+  void ApplyOpusFlacGranules(PacketIndex& index, const OggLayout& layout) const;
   void SeekPcm(std::int64_t frame);
   void Rewind();
   void EnsureInput();
