@@ -344,6 +344,8 @@ TEST(NewKindCheck, ReaderFindsExactlyTheFramesWritten) {
   };
   const auto& kinds = NewKinds();
   for (const Case c : {Case{kinds[0], 44100, 2, 44100 * 3 + 5}, Case{kinds[0], 96000, 1, 4097},
+                       Case{kinds[1], 44100, 2, 44100 * 2 + 1}, Case{kinds[1], 48000, 1, 48000 + 961},
+                       Case{kinds[1], 48000, 2, 700},
                        Case{kinds[2], 44100, 2, 44100 * 2 + 7}, Case{kinds[2], 37800, 1, 37800 + 3},
                        Case{kinds[3], 48000, 2, 48000 * 2 + 9}}) {
     SCOPED_TRACE(std::string(c.kind.name) + " " + std::to_string(c.rate) + " Hz, " + std::to_string(c.frames));
@@ -356,6 +358,50 @@ TEST(NewKindCheck, ReaderFindsExactlyTheFramesWritten) {
     const auto failed = detail::CheckOutputLength(reader, path, "final" + QString(c.kind.ext), c.frames + 1, c.rate);
     ASSERT_TRUE(failed.has_value());
     EXPECT_TRUE(failed->startsWith("final" + QString(c.kind.ext) + " failed its check")) << failed->toStdString();
+  }
+}
+
+
+// A range cut from files made by other tools (sox, flac) into FLAC and ALAC
+// holds exactly the source's samples of [begin, end), integer for integer,
+// as `flac -d` and FFmpeg decode both.
+TEST(NewKindCut, LosslessCutsAreTheSourcesSamples) {
+  const QString wav24 = ToolFixture("cut-src24.wav", "sox", [](const QString& out) {
+    return QStringList{"-n", "-r", "48000", "-b", "24", "-c", "2", out, "synth", "3", "sine", "100-9000", "sine", "330"};
+  });
+  const QString flac16 = ToolFixture("cut-src16.flac", "flac", [](const QString& out) {
+    const QString wav = ToolFixture("cut-src16.wav", "sox", [](const QString& o) {
+      return QStringList{"-n", "-r", "44100", "-b", "16", "-c", "2", o, "synth", "3", "pinknoise", "gain", "-6"};
+    });
+    return QStringList{"-s", "-f", "-8", "-o", out, wav};
+  });
+  struct Case {
+    QString source;
+    int bits;
+  };
+  constexpr std::int64_t kBegin = 12345, kEnd = 12345 + 70001;
+  for (const Case& c : {Case{wav24, 24}, Case{flac16, 16}}) {
+    const std::vector<std::int32_t> all = FfmpegIntegers(c.source, c.bits);
+    const std::vector<std::int32_t> range(all.begin() + kBegin * 2, all.begin() + kEnd * 2);
+    for (const bool alac : {false, true}) {
+      SCOPED_TRACE(c.source.toStdString() + (alac ? " to ALAC" : " to FLAC"));
+      TempDir dir;
+      TAudioFile2 reader;
+      reader.OpenFile(c.source.toStdString());
+      ASSERT_EQ(reader.SeekSample(kBegin), kBegin);
+      std::vector<float> cut;
+      while (static_cast<std::int64_t>(cut.size()) < (kEnd - kBegin) * 2) {
+        const SampleBuffer b = reader.ReadSamples(static_cast<int>(std::min<std::int64_t>(4410, kEnd - kBegin - cut.size() / 2)));
+        ASSERT_FALSE(b.empty());
+        cut.insert(cut.end(), b.begin(), b.end());
+      }
+      const QString out = dir.file(alac ? "cut.m4a" : "cut.flac");
+      WriteFile(out, [&](TAudioFile2& w) {
+        if (alac) w.SetM4aFormat(true, 128, c.bits);
+        else w.SetFlacFormat(5, c.bits);
+      }, cut, static_cast<int>(reader.SampleRate()), 2);
+      EXPECT_TRUE((alac ? FfmpegIntegers(out, c.bits) : FlacDecode(out, c.bits)) == range);
+    }
   }
 }
 
