@@ -5,12 +5,11 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
-#include <optional>
 
 namespace snipwave::test {
 
-// A small reader of MP4 atoms, independent of the writer's code: the
-// top-level order, the audio track's edit list and iTunes freeform values.
+// A small MP4 atom reader, independent of the writer's code: top-level
+// order, atom bodies by path, the first edit list entry, iTunes freeform text.
 class M4aAtoms {
  public:
   explicit M4aAtoms(const QString& path) {
@@ -18,94 +17,52 @@ class M4aAtoms {
     if (f.open(QIODevice::ReadOnly)) data_ = f.readAll();
   }
 
-  // Top-level atom types in file order ("ftyp", "moov", "free", "mdat").
   QStringList TopLevel() const {
     QStringList types;
-    for (qint64 at = 0; at + 8 <= data_.size();) {
-      const std::uint64_t size = Size(at, data_.size());
-      if (size < 8) break;
+    for (qint64 at = 0, size; at + 8 <= data_.size() && (size = Be(data_, at, 4)) >= 8; at += size)
       types << QString::fromLatin1(data_.mid(at + 4, 4));
-      at += static_cast<qint64>(size);
-    }
     return types;
   }
 
-  // The body (after the header) of the first atom along a path such as
-  // "moov/trak/edts/elst"; "meta" bodies skip their version and flags.
-  std::optional<QByteArray> Find(const QString& path) const { return Find(path.split('/'), 0, data_.size()); }
-
-  struct EditEntry {
-    std::int64_t segmentDuration, mediaTime;
-  };
-  std::optional<EditEntry> FirstEdit() const {
-    const auto elst = Find("moov/trak/edts/elst");
-    if (!elst || elst->size() < 8) return std::nullopt;
-    const bool wide = static_cast<unsigned char>((*elst)[0]) == 1;
-    if (wide && elst->size() >= 8 + 16) return EditEntry{Be(*elst, 8, 8), Be(*elst, 16, 8)};
-    if (!wide && elst->size() >= 8 + 8)
-      return EditEntry{Be(*elst, 8, 4), static_cast<std::int32_t>(Be(*elst, 12, 4))};
-    return std::nullopt;
-  }
-
-  // Time scale of the movie header (edit durations are counted in it).
-  std::int64_t MovieTimeScale() const {
-    const auto mvhd = Find("moov/mvhd");
-    if (!mvhd) return 0;
-    return static_cast<unsigned char>((*mvhd)[0]) == 1 ? Be(*mvhd, 20, 4) : Be(*mvhd, 12, 4);
-  }
-
-  // The text of the freeform item "----" whose name atom is `name`.
-  std::optional<QString> Freeform(const QString& name) const {
-    const auto ilst = Find("moov/udta/meta/ilst");
-    if (!ilst) return std::nullopt;
-    for (qint64 at = 0; at + 8 <= ilst->size();) {
-      const std::uint64_t size = Be(*ilst, at, 4);
-      if (size < 8 || at + static_cast<qint64>(size) > ilst->size()) break;
-      if (ilst->mid(at + 4, 4) == "----") {
-        const QByteArray item = ilst->mid(at + 8, static_cast<qint64>(size) - 8);
-        QString itemName;
-        std::optional<QString> value;
-        for (qint64 in = 0; in + 8 <= item.size();) {
-          const std::uint64_t s = Be(item, in, 4);
-          if (s < 8 || in + static_cast<qint64>(s) > item.size()) break;
-          const QByteArray type = item.mid(in + 4, 4);
-          if (type == "name") itemName = QString::fromUtf8(item.mid(in + 12, static_cast<qint64>(s) - 12));
-          if (type == "data") value = QString::fromUtf8(item.mid(in + 16, static_cast<qint64>(s) - 16));
-          in += static_cast<qint64>(s);
-        }
-        if (itemName == name) return value;
-      }
-      at += static_cast<qint64>(size);
+  // Body of the first atom along a path ("moov/trak/edts/elst"); a "meta"
+  // body starts after its version and flags. Empty when there is none.
+  QByteArray Body(const QString& path) const {
+    QByteArray d = data_;
+    for (const QString& type : path.split('/')) {
+      qint64 at = 0, size = 0;
+      while (at + 8 <= d.size() && (size = Be(d, at, 4)) >= 8 && d.mid(at + 4, 4) != type.toLatin1()) at += size;
+      if (at + 8 > d.size() || size < 8) return {};
+      d = d.mid(at + 8 + (type == "meta" ? 4 : 0), size - 8 - (type == "meta" ? 4 : 0));
     }
-    return std::nullopt;
+    return d;
+  }
+
+  // {segment duration, media time} of the audio track's first edit.
+  std::pair<std::int64_t, std::int64_t> FirstEdit() const {
+    const QByteArray elst = Body("moov/trak/edts/elst");
+    if (elst.size() < 16) return {-1, -1};
+    if (elst[0] == 1) return {Be(elst, 8, 8), Be(elst, 16, 8)};
+    return {Be(elst, 8, 4), static_cast<std::int32_t>(Be(elst, 12, 4))};
+  }
+
+  std::int64_t MovieTimeScale() const { return Be(Body("moov/mvhd"), 12, 4); }
+
+  // Text of the "----" item named `name` (its name atom, then its data atom
+  // with 8 bytes of type and locale before the text); empty when absent.
+  QString Freeform(const QByteArray& name) const {
+    const QByteArray ilst = Body("moov/udta/meta/ilst");
+    const qint64 at = ilst.indexOf("name" + QByteArray(4, '\0') + name);
+    if (at < 0) return {};
+    const qint64 data = at + 8 + name.size();
+    if (ilst.mid(data + 4, 4) != "data") return {};
+    return QString::fromUtf8(ilst.mid(data + 16, Be(ilst, data, 4) - 16));
   }
 
  private:
-  static std::uint64_t Be(const QByteArray& d, qint64 at, int bytes) {
-    std::uint64_t v = 0;
+  static std::int64_t Be(const QByteArray& d, qint64 at, int bytes) {
+    std::int64_t v = 0;
     for (int i = 0; i < bytes && at + i < d.size(); ++i) v = v << 8 | static_cast<unsigned char>(d[at + i]);
     return v;
-  }
-  std::uint64_t Size(qint64 at, qint64 end) const {
-    const std::uint64_t size = Be(data_, at, 4);
-    if (size == 1) return Be(data_, at + 8, 8);
-    if (size == 0) return static_cast<std::uint64_t>(end - at);
-    return size;
-  }
-  std::optional<QByteArray> Find(const QStringList& path, qint64 begin, qint64 end) const {
-    for (qint64 at = begin; at + 8 <= end;) {
-      const std::uint64_t size = Size(at, end);
-      if (size < 8 || at + static_cast<qint64>(size) > end) return std::nullopt;
-      const qint64 header = Be(data_, at, 4) == 1 ? 16 : 8;
-      const QString type = QString::fromLatin1(data_.mid(at + 4, 4));
-      if (type == path.front()) {
-        const qint64 body = at + header + (type == "meta" ? 4 : 0);
-        if (path.size() == 1) return data_.mid(body, at + static_cast<qint64>(size) - body);
-        return Find(path.mid(1), body, at + static_cast<qint64>(size));
-      }
-      at += static_cast<qint64>(size);
-    }
-    return std::nullopt;
   }
 
   QByteArray data_;
