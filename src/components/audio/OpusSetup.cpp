@@ -12,6 +12,11 @@ EncoderSetup MakeOpusSetup(const OpusSettings& s, int inChannels, const std::str
   if (s.channels < 0 || s.channels > 2) {
     throw Error::Failed("Cannot create", path, "Opus with " + std::to_string(s.channels) + " channels is not supported (1 or 2)");
   }
+  // Exactness comes from libavformat/libavcodec as they are: the libopus
+  // wrapper puts its lookahead (312 frames at 48 kHz) into OpusHead's
+  // pre-skip and gives the last packet the duration of the frames it holds,
+  // and the Ogg muxer makes the final granule position pre-skip + frames, so
+  // that opusdec returns exactly what was written (FormatWriterTest checks).
   EncoderSetup setup;
   setup.container = "opus";
   setup.codec = "libopus";
