@@ -38,7 +38,8 @@ std::string FormatText(const char* type, int rate, int channels, int bits) {
 }
 
 // The lowest rate the AAC encoder takes that is at least `rate` (no content
-// lost to resampling), else its highest; 0 when the encoder lists none.
+// lost to resampling), else its highest (96000 Hz); `rate` itself when the
+// encoder lists none.
 int AacRateFor(int rate) {
   const AVCodec* codec = avcodec_find_encoder_by_name("aac");
   if (!codec || !codec->supported_samplerates) return rate;
