@@ -4,6 +4,7 @@
 #include <taglib/mp4tag.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -11,6 +12,7 @@
 #include "AudioTestHelpers.h"
 #include "Commands.h"
 #include "TempDir.h"
+#include "TrailingTags.h"
 #include "components/audio/SketchReader.h"
 #include "components/audio/SourceDecoder.h"
 #include "components/audio/TAudioFile2.h"
@@ -53,6 +55,7 @@ std::vector<ReadKind> ReadKinds() {
       {"AifcFloat", "r-fl32.aifc", false, "sox", {"-e", "floating-point", "-b", "32", "-t", "aifc"}, Truth::kDecoded},
       {"AifcSowt", "r-sowt.aif", false, "ffmpeg", {"-c:a", "pcm_s16le", "-f", "aiff"}, Truth::kSource},
       {"AifcAlaw", "r-alaw.aif", false, "ffmpeg", {"-c:a", "pcm_alaw", "-f", "aiff"}, Truth::kDecoded},
+      {"AifcIma4", "r-ima4.aif", false, "ffmpeg", {"-c:a", "adpcm_ima_qt", "-f", "aiff"}, Truth::kDecoded},
       {"WavImaAdpcm", "r-ima.wav", false, "sox", {"-e", "ima-adpcm"}, Truth::kDecoded},
       {"WavMsAdpcm", "r-ms.wav", false, "sox", {"-e", "ms-adpcm"}, Truth::kDecoded},
       {"WavAlaw", "r-alaw.wav", false, "sox", {"-e", "a-law"}, Truth::kDecoded},
@@ -78,6 +81,13 @@ QString KindFixture(const ReadKind& k) {
     return ToolFixture(k.file, "sox", [&](const QString& out) { return QStringList{source} + k.args + QStringList{out}; });
   }
   return Fixture(k.file, QStringList{"-i", source} + k.args);
+}
+
+ReadKind KindNamed(const std::string& name) {
+  for (const ReadKind& k : ReadKinds())
+    if (name == k.name) return k;
+  ADD_FAILURE() << "no kind " << name;
+  return ReadKinds().front();
 }
 
 std::vector<float> ReadAll(SourceDecoder& d) {
@@ -204,17 +214,68 @@ TEST(FormatReadContent, TheContentNotTheExtensionDecides) {
   const std::pair<const char*, const char*> renames[] = {
       {"Flac16", "mp3"}, {"M4aAac", "wav"}, {"M4aAlac", "ogg"}, {"Aiff16", "wma"}, {"AdtsAac", "mp3"},
       {"WavImaAdpcm", "flac"}};
-  const std::vector<ReadKind> kinds = ReadKinds();
   for (const auto& [name, extension] : renames) {
     SCOPED_TRACE(std::string(name) + " named ." + extension);
-    const auto kind = std::find_if(kinds.begin(), kinds.end(), [&](const ReadKind& k) { return k.name == std::string(name); });
-    ASSERT_NE(kind, kinds.end());
-    const QString original = KindFixture(*kind);
+    const QString original = KindFixture(KindNamed(name));
     const QString renamed = dir.file(QString("renamed-%1.%2").arg(name, extension));
     ASSERT_TRUE(QFile::copy(original, renamed));
     SourceDecoder right(original.toStdString()), wrong(renamed.toStdString());
     ASSERT_EQ(wrong.LengthFrames(), right.LengthFrames());
     EXPECT_TRUE(ReadAll(wrong) == ReadAll(right));
+  }
+}
+
+// A file cut short (a copy that stopped) reads what an independent decoder
+// gets from it: the part of a frame at the cut gives nothing (FLAC, AAC) or
+// its own samples (an ADPCM block), never invented silence.
+TEST(FormatReadContent, FilesCutShortReadWhatIsThere) {
+  TempDir dir;
+  for (const char* name : {"Flac16", "Flac24Level8", "AdtsAac", "WavImaAdpcm", "WavMsAdpcm", "Aiff16"}) {
+    SCOPED_TRACE(name);
+    QFile original(KindFixture(KindNamed(name)));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray bytes = original.readAll();
+    const QString cut = dir.file(QString("cut-%1.%2").arg(name, QFileInfo(original.fileName()).suffix()));
+    QFile out(cut);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(bytes.left(bytes.size() * 3 / 5 + 7));  // mid-frame
+    out.close();
+    const std::vector<float> truth = DecodeWithFfmpeg(cut);
+    ASSERT_GT(truth.size(), 0u);
+    SourceDecoder d(cut.toStdString());
+    EXPECT_EQ(d.LengthFrames() * 2, static_cast<std::int64_t>(truth.size()));
+    const std::vector<float> all = ReadAll(d);
+    EXPECT_TRUE(all == truth);
+    EXPECT_EQ(d.DamagedFrames(), 0);
+  }
+}
+
+// Taggers put ID3v2 before and ID3v1 or APE tags after FLAC and ADTS
+// frames: the length and the samples stay those of the bare file.
+TEST(FormatReadContent, TagsAroundTheFramesChangeNothing) {
+  TempDir dir;
+  const QByteArray id3v2("ID3\x03\x00\x00\x00\x00\x00\x14TIT2\x00\x00\x00\x0a\x00\x00\x00Title 123", 30);
+  for (const char* name : {"Flac16", "AdtsAac"}) {
+    const QString bare = KindFixture(KindNamed(name));
+    QFile in(bare);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    const QByteArray frames = in.readAll();
+    SourceDecoder reference(bare.toStdString());
+    const std::vector<float> truth = ReadAll(reference);
+    const std::pair<const char*, QByteArray> tagged[] = {
+        {"id3v2 and id3v1", id3v2 + frames + Id3v1Tag()}, {"ape", frames + ApeTag({{"Title", "x"}}, true)}};
+    for (const auto& [tags, bytes] : tagged) {
+      SCOPED_TRACE(std::string(name) + " with " + tags);
+      const QString path = dir.file("tagged." + QFileInfo(bare).suffix());
+      QFile out(path);
+      ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+      out.write(bytes);
+      out.close();
+      SourceDecoder d(path.toStdString());
+      EXPECT_EQ(d.LengthFrames(), reference.LengthFrames());
+      EXPECT_TRUE(ReadAll(d) == truth);
+      EXPECT_EQ(d.DamagedFrames(), 0);
+    }
   }
 }
 
