@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -172,6 +173,15 @@ TEST_P(OpusOutput, DecodesToTheFramesWritten) {
     const std::vector<float> decoded = DecodeWithFfmpeg(path, 0, 48000);
     EXPECT_EQ(static_cast<std::int64_t>(decoded.size()), expected * k.channels);
     if (k.rate == 48000 && k.kbps >= 64 && frames > 48000) EXPECT_GT(Correlation(signal, decoded), 0.95);
+    if (frames < k.rate) continue;
+    // Constant bit rate: every packet the same size; variable: not.
+    const CommandResult packets = RunCommand(
+        "ffprobe", {"-v", "error", "-select_streams", "a", "-show_entries", "packet=size", "-of", "csv=p=0", path});
+    QList<int> all;  // a line per packet, "size" or "size," (side data follows)
+    for (const QByteArray& line : packets.out.split('\n'))
+      if (!line.isEmpty()) all << line.split(',').front().toInt();
+    const QSet<int> sizes(all.begin(), all.end() - 1);  // the last packet may be shorter
+    EXPECT_EQ(sizes.size() == 1, !k.vbr) << sizes.size() << " packet sizes";
   }
 }
 
