@@ -223,12 +223,6 @@ std::unique_ptr<SourceDecoder::Input> SourceDecoder::OpenInput() const {
     if (static_cast<int>(i) != in->stream) fmt->streams[i]->discard = AVDISCARD_ALL;
   }
   CheckStreamFormat(*fmt->streams[in->stream]->codecpar);
-  // Ogg's ends and seeks are read here for Vorbis only.
-  if (std::strcmp(fmt->iformat->name, "ogg") == 0 && fmt->streams[in->stream]->codecpar->codec_id != AV_CODEC_ID_VORBIS) {
-    throw Error::Failed("Cannot read", path_,
-                        "its Ogg audio is " + std::string(avcodec_get_name(fmt->streams[in->stream]->codecpar->codec_id)) +
-                            ", which cannot be read (Ogg Vorbis can)");
-  }
   in->codec = OpenDecoder(*fmt->streams[in->stream]);
   in->packet.reset(av::CheckAlloc(av_packet_alloc(), "Cannot read", path_));
   return in;
@@ -262,11 +256,18 @@ void SourceDecoder::CheckStreamFormat(const AVCodecParameters& par) const {
 
 av::CodecContextPtr SourceDecoder::OpenDecoder(const AVStream& stream) const {
   const AVCodecParameters* par = stream.codecpar;
-  const AVCodec* decoder = avcodec_find_decoder(par->codec_id);
+  // Opus: the reference library (what opusdec decodes with) when FFmpeg has
+  // it; libavcodec's own decoder places SILK (speech) frames two samples late.
+  const AVCodec* decoder = par->codec_id == AV_CODEC_ID_OPUS ? avcodec_find_decoder_by_name("libopus") : nullptr;
+  if (!decoder) decoder = avcodec_find_decoder(par->codec_id);
   if (!decoder) throw Error::Failed("Cannot read", path_, "no decoder for " + std::string(avcodec_get_name(par->codec_id)));
   av::CodecContextPtr codec(av::CheckAlloc(avcodec_alloc_context3(decoder), "Cannot decode", path_));
   int rc = avcodec_parameters_to_context(codec.get(), par);
   codec->pkt_timebase = stream.time_base;
+  // The Opus decoders drop the pre-skip from their first output by
+  // themselves, again after every seek; the index trims it instead, so
+  // each packet's output count stays what its TOC byte says.
+  if (par->codec_id == AV_CODEC_ID_OPUS) codec->flags2 |= AV_CODEC_FLAG2_SKIP_MANUAL;
   if (rc >= 0) rc = avcodec_open2(codec.get(), decoder, nullptr);
   if (rc < 0) throw Error::Failed("Cannot decode", path_, DamagedReason(rc));
   return codec;
@@ -457,6 +458,54 @@ std::optional<Mp3InfoTag> SourceDecoder::InfoTagBefore(std::int64_t position) co
 }
 
 void SourceDecoder::ApplyOggGranules(PacketIndex& index) const {
+  const std::vector<OggLinkRange> links = FindOggLinks(file_.fd);
+  if (links.size() > 1) {
+    throw Error::Failed("Cannot read", path_,
+                        "it holds " + std::to_string(links.size()) +
+                            " chained Ogg streams (files joined into one), which cannot be read exactly; "
+                            "split it or convert it to one stream first");
+  }
+  const std::optional<OggLayout> layout = ReadOggLayout(file_.fd);
+  if (!layout) return;
+  if (layout->audioStreams > 1) {
+    throw Error::Failed("Cannot read", path_,
+                        "it holds " + std::to_string(layout->audioStreams) +
+                            " audio streams side by side, which cannot be read exactly; "
+                            "convert it to one stream first");
+  }
+  if (layout->firstGranule < 0 || layout->lastGranule < 0) return;
+  const auto firstPackets = static_cast<std::size_t>(layout->audioPacketsToFirstGranule);
+  if (firstPackets > index.Size() || firstPackets == 0) return;
+  if (layout->codec == OggCodec::kVorbis) {
+    ApplyVorbisGranules(index, *layout);
+  } else {
+    ApplyOpusFlacGranules(index, *layout);
+  }
+  // After a seek onto the last page the demuxer counts its timestamps back
+  // from the end granule, which differs from the running count by the end
+  // trim: its packets are only recognised when read into from the page before.
+  const auto lastPage = static_cast<std::size_t>(layout->audioPacketsOnLastPage);
+  if (lastPage <= index.Size()) index.SetSeekLimit(index.Size() - lastPage);
+}
+
+void SourceDecoder::ApplyOpusFlacGranules(PacketIndex& index, const OggLayout& layout) const {
+  // Opus (as opusdec reads it) and FLAC: decoding starts with the first
+  // packet. The first page's granule against the frames its packets decode
+  // to gives the granule of the first decoded frame (a stream cut from a
+  // longer one starts above zero); a first page that is also the last
+  // counts from zero, its granule being the end. The last page's granule is
+  // the end; the Opus pre-skip is dropped from the front. Frames before
+  // granule zero (a first granule below its packets' frames) are dropped too.
+  const std::int64_t decoded = index.TotalFrames();
+  const std::int64_t firstEnd = index.OutputOffset(static_cast<std::size_t>(layout.audioPacketsToFirstGranule));
+  const std::int64_t startGranule = layout.firstPageIsLast ? 0 : layout.firstGranule - firstEnd;
+  const std::int64_t start = std::clamp<std::int64_t>(layout.preSkip + std::max<std::int64_t>(0, -startGranule), 0, decoded);
+  const std::int64_t end = std::clamp<std::int64_t>(layout.lastGranule - startGranule, start, decoded);
+  index.TrimFront(start);
+  index.TrimToLength(end - start);
+}
+
+void SourceDecoder::ApplyVorbisGranules(PacketIndex& index, const OggLayout& layout) const {
   // The granule positions, not libavformat's reading of them, fix the
   // stream's ends, read as the reference decoder (libvorbis) reads them:
   // - Decoding starts on the first page after the headers. Audio packets that
@@ -472,37 +521,23 @@ void SourceDecoder::ApplyOggGranules(PacketIndex& index) const {
   // - The last page's granule position is the end. A stream whose first page
   //   is also its last counts from where decoding started and ends at that
   //   page's granule.
-  const std::optional<OggLayout> layout = ReadOggLayout(file_.fd);
-  if (!layout) return;
-  if (layout->vorbisStreams > 1) {
-    throw Error::Failed("Cannot read", path_,
-                        "it holds " + std::to_string(layout->vorbisStreams) +
-                            " Ogg Vorbis streams (files joined into one), which cannot be read exactly; "
-                            "split it or convert it to one stream first");
-  }
-  if (layout->firstGranule < 0 || layout->lastGranule < 0) return;
-  const auto firstPackets = static_cast<std::size_t>(layout->audioPacketsToFirstGranule);
-  const auto headerPackets = static_cast<std::size_t>(layout->audioPacketsOnHeaderPage);
-  if (firstPackets > index.Size() || firstPackets == 0 || headerPackets >= index.Size()) return;
+  const auto firstPackets = static_cast<std::size_t>(layout.audioPacketsToFirstGranule);
+  const auto headerPackets = static_cast<std::size_t>(layout.audioPacketsOnHeaderPage);
+  if (headerPackets >= index.Size()) return;
   const std::int64_t decoded = index.TotalFrames();
   const std::int64_t primed = headerPackets > 0 ? index.OutputOffset(headerPackets + 1) : 0;
   // Where the stream ends, in frames of a decode of every packet.
-  std::int64_t end = primed + layout->lastGranule;
+  std::int64_t end = primed + layout.lastGranule;
   std::int64_t beforeZero = 0;
-  if (!layout->firstPageIsLast) {
+  if (!layout.firstPageIsLast) {
     const std::int64_t firstEnd = index.OutputOffset(firstPackets);
-    end = firstEnd + layout->lastGranule - layout->firstGranule;
-    beforeZero = firstEnd - primed - layout->firstGranule;
+    end = firstEnd + layout.lastGranule - layout.firstGranule;
+    beforeZero = firstEnd - primed - layout.firstGranule;
   }
   end = std::clamp<std::int64_t>(end, primed, decoded);
   index.TrimFront(primed);
   const std::int64_t dropped = beforeZero > 0 ? index.TrimPacketFront(firstPackets - 1, beforeZero) : 0;
   index.TrimToLength(std::max<std::int64_t>(0, end - primed - dropped));
-  // After a seek onto the last page the demuxer counts its timestamps back
-  // from the end granule, which differs from the running count by the end
-  // trim: its packets are only recognised when read into from the page before.
-  const auto lastPage = static_cast<std::size_t>(layout->audioPacketsOnLastPage);
-  if (lastPage <= index.Size()) index.SetSeekLimit(index.Size() - lastPage);
 }
 
 void SourceDecoder::Rewind() {
