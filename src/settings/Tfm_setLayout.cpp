@@ -94,6 +94,7 @@ void Tfm_set::BuildControls() {
   pc->addTab(BuildMp3Page(), "MP3");
   pc->addTab(BuildWmaPage(), "WMA");
   pc->addTab(BuildOggPage(), "OGG");
+  formatPages_ = std::make_unique<FormatPages>(pc);
   pc->setCurrentIndex(0);
   auto* groupLayout = new QVBoxLayout(GroupBox1);
   groupLayout->setContentsMargins(4, 4, 4, 4);

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QCoreApplication>
 #include <cmath>
@@ -50,6 +51,18 @@ std::vector<float> DecodeWithFfmpeg(const QString& path, int channels, int sampl
   std::vector<float> samples(static_cast<std::size_t>(r.out.size()) / sizeof(float));
   if (!samples.empty()) std::memcpy(samples.data(), r.out.constData(), samples.size() * sizeof(float));
   return samples;
+}
+
+std::vector<float> DecodeWithOwnTool(const QString& path) {
+  const QString suffix = QFileInfo(path).suffix().toLower();
+  if (suffix != "flac" && suffix != "opus") return DecodeWithFfmpeg(path);
+  QTemporaryDir dir;
+  const QString wav = dir.filePath("decoded.wav");
+  const CommandResult r = suffix == "flac" ? RunCommand("flac", {"-d", "-s", "-f", "-o", wav, path})
+                                           : RunCommand("opusdec", {"--quiet", "--rate", "48000", path, wav});
+  EXPECT_EQ(r.exitCode, 0) << path.toStdString() << ": " << r.err.toStdString();
+  if (r.exitCode != 0) return {};
+  return DecodeWithFfmpeg(wav);
 }
 
 ProbeInfo FfprobeInfo(const QString& path) {
