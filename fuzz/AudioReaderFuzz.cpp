@@ -17,13 +17,17 @@ namespace {
 
 // FFmpeg's probe weighs the file name as well as the content: the extension
 // follows the content's own signature, as a real file's would, so a mutated
-// WMA still reaches the ASF path; anything unrecognised is tried as MP3, the
+// WMA still reaches the ASF path (and FLAC, AIFF, M4A and ADTS theirs); anything unrecognised is tried as MP3, the
 // most lenient probe.
 const char* ExtensionFor(const std::uint8_t* data, std::size_t size) {
   static const std::uint8_t kAsf[] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11};
   if (size >= 4 && std::memcmp(data, "RIFF", 4) == 0) return ".wav";
   if (size >= 4 && std::memcmp(data, "OggS", 4) == 0) return ".ogg";
   if (size >= sizeof kAsf && std::memcmp(data, kAsf, sizeof kAsf) == 0) return ".wma";
+  if (size >= 4 && std::memcmp(data, "fLaC", 4) == 0) return ".flac";
+  if (size >= 4 && std::memcmp(data, "FORM", 4) == 0) return ".aiff";
+  if (size >= 8 && std::memcmp(data + 4, "ftyp", 4) == 0) return ".m4a";
+  if (size >= 2 && data[0] == 0xFF && (data[1] & 0xF6) == 0xF0) return ".aac";  // ADTS sync, layer 0
   return ".mp3";
 }
 

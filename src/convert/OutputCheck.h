@@ -16,8 +16,10 @@ namespace detail {
 // Opens the finished output at `temporaryPath` with `reader` and compares its
 // length (from the reader's demux scan, no decode) with what the writer was
 // given: `writtenFrames` frames at `inputRate`, which the writer turns into
-// round(writtenFrames x outputRate / inputRate) frames. WAV, MP3 and OGG must
-// match exactly; WMA may hold up to one block (2048 frames) more, never less.
+// round(writtenFrames x outputRate / inputRate) frames (Opus: at 48 kHz; AAC:
+// at the AAC rate the writer chose). WAV, MP3, OGG, FLAC, Opus and M4A (AAC
+// and ALAC) must match exactly; WMA may hold up to one block (2048 frames)
+// more, never less.
 // Returns the message naming `finalPath` on a mismatch or when the output
 // cannot be read back; nothing when it passed. An output of 0 frames passes
 // when it exists: the reader refuses a file without samples.

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
@@ -88,11 +89,33 @@ bool ChecksumOk(int fd, const Page& page) {
   return OggPageChecksum(bytes.data(), bytes.size()) == stored;
 }
 
-bool StartsVorbisStream(int fd, const Page& page) {
-  if (!(page.flags & 0x02) || page.bodySize < 7) return false;
-  std::uint8_t id[7] = {};
-  return ReadAt(fd, page.offset + static_cast<std::int64_t>(kHeaderBytes + page.lacing.size()), id, sizeof id) &&
-         std::memcmp(id, "\x01vorbis", 7) == 0;
+std::int64_t BodyOffset(const Page& page) {
+  return page.offset + static_cast<std::int64_t>(kHeaderBytes + page.lacing.size());
+}
+
+// The codec a beginning-of-stream page opens, with what its first packet says
+// about the layout (header packets, pre-skip); nullopt for other streams.
+std::optional<OggLayout> StreamStart(int fd, const Page& page) {
+  if (!(page.flags & 0x02) || page.bodySize < 7) return std::nullopt;
+  std::uint8_t id[19] = {};
+  const auto size = static_cast<std::size_t>(std::min<std::int64_t>(page.bodySize, sizeof id));
+  if (!ReadAt(fd, BodyOffset(page), id, size)) return std::nullopt;
+  OggLayout layout;
+  if (std::memcmp(id, "\x01vorbis", 7) == 0) {
+    layout.codec = OggCodec::kVorbis;
+    layout.headerPackets = 3;
+  } else if (size >= 19 && std::memcmp(id, "OpusHead", 8) == 0) {
+    layout.codec = OggCodec::kOpus;
+    layout.headerPackets = 2;
+    layout.preSkip = id[10] | id[11] << 8;
+  } else if (size >= 13 && std::memcmp(id, "\x7F" "FLAC", 5) == 0) {
+    // Mapping 1.0: the count of metadata packets after this one, big-endian.
+    layout.codec = OggCodec::kFlac;
+    layout.headerPackets = 1 + (id[7] << 8 | id[8]);
+  } else {
+    return std::nullopt;
+  }
+  return layout;
 }
 
 }  // namespace
@@ -115,50 +138,53 @@ std::uint32_t OggPageChecksum(const std::uint8_t* page, std::size_t size) {
   return crc;
 }
 
-std::optional<OggLayout> ReadOggLayout(int fd) {
-  OggLayout layout;
-  bool haveSerial = false;
+std::optional<OggLayout> ReadOggLayout(int fd, std::int64_t begin, std::int64_t end) {
+  std::optional<OggLayout> found;
+  int audioStreams = 0;
   std::uint32_t serial = 0;
-  std::int64_t packetsEnded = 0;  // of the first Vorbis stream, headers included
+  std::int64_t packetsEnded = 0;  // of the first audio stream, headers included
   bool firstFound = false;
   std::optional<Page> headerPage;  // the page completing the headers, when it also completes audio packets
   bool headersDone = false;
   std::vector<Page> granulePages;  // the stream's last few pages with a granule, newest last
-  for (std::int64_t offset = 0;;) {
+  for (std::int64_t offset = begin; offset < end;) {
     std::optional<Page> page = NextPage(fd, offset);
-    if (!page) break;
+    if (!page || page->offset >= end) break;
     offset = page->offset + page->Size();
-    if (StartsVorbisStream(fd, *page)) {
-      ++layout.vorbisStreams;
-      if (!haveSerial) {
-        haveSerial = true;
+    if (std::optional<OggLayout> start = StreamStart(fd, *page)) {
+      ++audioStreams;
+      if (!found) {
+        found = start;
         serial = page->serial;
       }
     }
-    if (!haveSerial || page->serial != serial || layout.vorbisStreams > 1) continue;
+    if (!found || page->serial != serial || audioStreams > 1) continue;
+    OggLayout& layout = *found;
+    const std::int64_t headers = layout.headerPackets;
     packetsEnded += page->PacketsEnded();
-    // Three header packets (identification, comment, setup) come first.
-    const bool isHeaderPage = !headersDone && packetsEnded >= 3;
+    const bool isHeaderPage = !headersDone && packetsEnded >= headers;
     if (isHeaderPage) {
       headersDone = true;
-      if (packetsEnded > 3) {
-        layout.audioPacketsOnHeaderPage = packetsEnded - 3;
+      if (packetsEnded > headers) {
+        layout.audioPacketsOnHeaderPage = packetsEnded - headers;
         headerPage = *page;
       }
     }
     if (page->granule == -1) continue;
-    if (!firstFound && packetsEnded > 3 && !isHeaderPage && ChecksumOk(fd, *page)) {
+    if (!firstFound && packetsEnded > headers && !isHeaderPage && ChecksumOk(fd, *page)) {
       firstFound = true;
       layout.firstGranule = page->granule;
-      layout.audioPacketsToFirstGranule = packetsEnded - 3;
+      layout.audioPacketsToFirstGranule = packetsEnded - headers;
       layout.firstPageIsLast = page->flags & 0x04;
     }
-    if (packetsEnded > 3) {
+    if (packetsEnded > headers) {
       granulePages.push_back(std::move(*page));
       if (granulePages.size() > 8) granulePages.erase(granulePages.begin());
     }
   }
-  if (!haveSerial) return std::nullopt;
+  if (!found) return std::nullopt;
+  OggLayout& layout = *found;
+  layout.audioStreams = audioStreams;
   if (!firstFound && headerPage && headerPage->granule != -1 && ChecksumOk(fd, *headerPage)) {
     // All the audio sits on the header page: it is read as it is.
     layout.firstGranule = headerPage->granule;
@@ -173,7 +199,28 @@ std::optional<OggLayout> ReadOggLayout(int fd) {
       break;
     }
   }
-  return layout;
+  return found;
+}
+
+std::vector<OggLinkRange> FindOggLinks(int fd) {
+  // A link starts with its streams' beginning-of-stream pages; a BOS page
+  // after any other page starts the next link.
+  std::vector<OggLinkRange> links;
+  bool lastWasBos = false;
+  std::int64_t offset = 0;
+  for (;;) {
+    std::optional<Page> page = NextPage(fd, offset);
+    if (!page) break;
+    const bool bos = page->flags & 0x02;
+    if (bos && !lastWasBos) {
+      if (!links.empty()) links.back().end = page->offset;
+      links.push_back({page->offset, page->offset});
+    }
+    lastWasBos = bos;
+    offset = page->offset + page->Size();
+    if (!links.empty()) links.back().end = offset;
+  }
+  return links;
 }
 
 }  // namespace snipwave::audio

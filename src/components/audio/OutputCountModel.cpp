@@ -20,6 +20,54 @@ int WmaFrameLength(int sampleRate, int version) {
   return 2048;
 }
 
+// Frames (at 48 kHz) an Opus packet decodes to, from its TOC byte and, for
+// code 3, its frame count byte; 0 for a packet no decoder accepts (longer
+// than 120 ms, or too short to hold what its TOC announces).
+std::uint32_t OpusPacketFrames(const std::uint8_t* data, int size) {
+  if (size < 1) return 0;
+  const int config = data[0] >> 3;
+  int frameSize;
+  if (config < 12) {
+    frameSize = config % 4 == 3 ? 2880 : 480 << (config % 4);  // SILK: 10, 20, 40, 60 ms
+  } else if (config < 16) {
+    frameSize = 480 << (config & 1);  // hybrid: 10, 20 ms
+  } else {
+    frameSize = 120 << (config & 3);  // CELT: 2.5, 5, 10, 20 ms
+  }
+  int count = 1;
+  switch (data[0] & 3) {
+    case 0: count = 1; break;
+    case 1:
+    case 2: count = 2; break;
+    default:
+      if (size < 2) return 0;
+      count = data[1] & 0x3F;
+  }
+  const int frames = count * frameSize;
+  return frames > 5760 ? 0 : static_cast<std::uint32_t>(frames);
+}
+
+// Block size of a FLAC frame from its header (sync code, block size code,
+// the frame or sample number in UTF-8-like coding, then an optional explicit
+// size); 0 when the packet does not start with a frame header.
+std::uint32_t FlacBlockFrames(const std::uint8_t* data, int size) {
+  if (size < 5 || data[0] != 0xFF || (data[1] & 0xFE) != 0xF8) return 0;
+  const int code = data[2] >> 4;
+  if (code == 1) return 192;
+  if (code >= 2 && code <= 5) return 576u << (code - 2);
+  if (code >= 8) return 256u << (code - 8);
+  if (code == 0) return 0;
+  // Explicit size after the coded number: its length is given by the first
+  // byte's leading ones (one byte when it has none).
+  int ones = 0;
+  for (std::uint8_t lead = data[4]; lead & 0x80; lead = static_cast<std::uint8_t>(lead << 1)) ++ones;
+  if (ones == 1 || ones > 7) return 0;  // 10xxxxxx is no lead byte
+  const int numberBytes = ones == 0 ? 1 : ones;
+  const int at = 4 + numberBytes;
+  if (code == 6) return at < size ? data[at] + 1u : 0;
+  return at + 1 < size ? (static_cast<std::uint32_t>(data[at]) << 8 | data[at + 1]) + 1u : 0;
+}
+
 }  // namespace
 
 bool OutputCountModel::Supports(int codecId) {
@@ -28,6 +76,8 @@ bool OutputCountModel::Supports(int codecId) {
     case AV_CODEC_ID_MP2:
     case AV_CODEC_ID_MP1:
     case AV_CODEC_ID_VORBIS:
+    case AV_CODEC_ID_OPUS:
+    case AV_CODEC_ID_FLAC:
     case AV_CODEC_ID_WMAV1:
     case AV_CODEC_ID_WMAV2:
     case AV_CODEC_ID_PCM_S16LE:
@@ -38,6 +88,19 @@ bool OutputCountModel::Supports(int codecId) {
     case AV_CODEC_ID_PCM_F64LE:
     case AV_CODEC_ID_PCM_ALAW:
     case AV_CODEC_ID_PCM_MULAW:
+    // AIFF and AIFF-C (big-endian PCM, 'sowt' little-endian, 'fl32'/'fl64').
+    case AV_CODEC_ID_PCM_S8:
+    case AV_CODEC_ID_PCM_S16BE:
+    case AV_CODEC_ID_PCM_S24BE:
+    case AV_CODEC_ID_PCM_S32BE:
+    case AV_CODEC_ID_PCM_F32BE:
+    case AV_CODEC_ID_PCM_F64BE:
+    // ADPCM in WAV (IMA, Microsoft) and AIFF-C ('ima4'): whole blocks per packet.
+    case AV_CODEC_ID_ADPCM_IMA_WAV:
+    case AV_CODEC_ID_ADPCM_MS:
+    case AV_CODEC_ID_ADPCM_IMA_QT:
+    case AV_CODEC_ID_ALAC:
+    case AV_CODEC_ID_AAC:
       return true;
     default:
       return false;
@@ -102,9 +165,18 @@ std::uint32_t OutputCountModel::RawFrames(const AVPacket& packet, bool firstOfSt
       if (d < 0 || (flags & VORBIS_FLAG_HEADER)) return 0;
       return firstOfStream ? 0 : static_cast<std::uint32_t>(d);
     }
+    case AV_CODEC_ID_OPUS:
+      return OpusPacketFrames(packet.data, packet.size);
+    case AV_CODEC_ID_FLAC:
+      if (const std::uint32_t block = FlacBlockFrames(packet.data, packet.size)) return block;
+      return MpegFrames(packet);
     case AV_CODEC_ID_WMAV1:
     case AV_CODEC_ID_WMAV2:
       return WmaFrames(packet, firstOfStream);
+    case AV_CODEC_ID_AAC:
+      // Every AAC-LC access unit decodes to a whole frame, the priming one and
+      // the last one too, whatever shorter duration the container gives it.
+      return par_->frame_size > 0 ? static_cast<std::uint32_t>(par_->frame_size) : 1024;
     default:
       return MpegFrames(packet);
   }
@@ -123,13 +195,17 @@ PacketOutput OutputCountModel::Next(const AVPacket& packet) {
   std::int64_t discard = 0;
   std::size_t sideSize = 0;
   const std::uint8_t* side = av_packet_get_side_data(&packet, AV_PKT_DATA_SKIP_SAMPLES, &sideSize);
-  // Vorbis ends are taken from the granule positions by the reader itself
-  // (the demuxer's trims miss single-page streams and negative starts).
-  if (side && sideSize >= 10 && codecId_ != AV_CODEC_ID_VORBIS) {
+  // Vorbis and Opus ends are taken from the granule positions by the reader
+  // itself (the demuxer's trims miss single-page streams and negative starts).
+  if (side && sideSize >= 10 && codecId_ != AV_CODEC_ID_VORBIS && codecId_ != AV_CODEC_ID_OPUS) {
     pendingSkip_ = std::max<std::int64_t>(0, static_cast<std::int32_t>(AV_RL32(side)));
     discard = AV_RL32(side + 4);
   }
-  return Trim(out, discard);
+  out = Trim(out, discard);
+  // A packet the container marks as outside the presentation (before an
+  // edit list's start) is decoded for its state only.
+  if (packet.flags & AV_PKT_FLAG_DISCARD) out.front = out.raw - out.back;
+  return out;
 }
 
 PacketOutput OutputCountModel::Drain() {

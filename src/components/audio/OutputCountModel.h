@@ -14,8 +14,12 @@ namespace snipwave::audio {
 // Predicts, packet by packet and without decoding, how many frames libavcodec
 // yields for a stream read from its start, so that the length of a file is
 // exact from one demux pass:
-// - PCM and MPEG audio: the packet's own duration (an MPEG frame cut short
-//   by a truncated file still decodes to a whole frame);
+// - PCM, ADPCM, FLAC, ALAC and MPEG audio: the packet's own duration (an
+//   MPEG frame cut short by a truncated file still decodes to a whole frame;
+//   FLAC in Ogg: the block size in the frame header);
+// - AAC: one whole frame (1024) per packet, whatever the container says;
+// - Opus: the frames its TOC byte announces (the decoder is told not to
+//   apply the pre-skip itself);
 // - Vorbis: the block-size overlap of each packet (libavcodec's parser), the
 //   first audio packet yielding nothing;
 // - WMA v1/v2: frame length × frames per superframe (one, or the count in the
@@ -27,8 +31,8 @@ namespace snipwave::audio {
 // Then the trims the demuxer asks for (AV_PKT_DATA_SKIP_SAMPLES: LAME delay
 // and padding) are applied with libavcodec's rules: a start skip carries over
 // into later frames, an end discard applies only when it fits the frame.
-// Vorbis packets get no trims here: the reader sets them from the granule
-// positions.
+// Vorbis and Opus packets get no trims here: the reader sets them from the
+// granule positions.
 class OutputCountModel {
  public:
   OutputCountModel(const AVCodecParameters* par, int timeBaseNum, int timeBaseDen);

@@ -5,9 +5,12 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include <algorithm>
 #include <cstdio>
 
+#include "AlacVerbatim.h"
 #include "AvError.h"
+#include "M4aGapless.h"
 #include "Mp3Output.h"
 #include "platform/Error.h"
 
@@ -18,6 +21,10 @@ namespace {
 constexpr const char* kCreate = "Cannot create";
 constexpr const char* kWrite = "Cannot write";
 constexpr int kPcmFrameSize = 4096;  // frames per packet for codecs without a frame size
+// An ALAC last frame this short is written verbatim here (AlacVerbatim.h):
+// the encoder's own packet can be too small for it. The compressed form of
+// a frame of more samples stays well inside that packet.
+constexpr int kAlacVerbatimTail = 256;
 
 AVSampleFormat PreferredFormat(const AVCodec* codec) {
   // Float first (no conversion loss), else the codec's first choice.
@@ -36,6 +43,18 @@ av::CodecContextPtr OpenEncoder(const EncoderSetup& setup, const std::string& pa
   av::CodecContextPtr ctx(av::CheckAlloc(avcodec_alloc_context3(codec), kCreate, path));
   ctx->sample_rate = setup.sampleRate;
   DefaultChannelLayout(&ctx->ch_layout, setup.channels);
+  if (codec->ch_layouts) {
+    // An encoder with its own list of layouts (ALAC: 3.0, 6.1 back, 7.1 wide)
+    // gets its layout of the same channel count: the channels go through in
+    // their order, only their names differ.
+    bool listed = false;
+    const AVChannelLayout* sameCount = nullptr;
+    for (const AVChannelLayout* l = codec->ch_layouts; l->nb_channels != 0; ++l) {
+      if (av_channel_layout_compare(l, &ctx->ch_layout) == 0) listed = true;
+      if (!sameCount && l->nb_channels == setup.channels) sameCount = l;
+    }
+    if (!listed && sameCount) av::Check(av_channel_layout_copy(&ctx->ch_layout, sameCount), kCreate, path);
+  }
   ctx->sample_fmt = setup.sampleFormat >= 0 ? static_cast<AVSampleFormat>(setup.sampleFormat) : PreferredFormat(codec);
   if (setup.bitsPerRawSample > 0) ctx->bits_per_raw_sample = setup.bitsPerRawSample;
   ctx->time_base = AVRational{1, setup.sampleRate};
@@ -174,8 +193,29 @@ void OutputEncoder::EncodeFromFifo(bool final) {
     }
     frame_->pts = nextPts_;
     nextPts_ += n;
+    if (n < frameSize_ && n <= kAlacVerbatimTail && setup_.codec == "alac") {
+      WriteAlacVerbatim(n);
+      continue;
+    }
     SendFrame(frame_.get());
   }
+}
+
+void OutputEncoder::WriteAlacVerbatim(int frames) {
+  // libavcodec's ALAC encoder has no delay: everything before this frame has
+  // been muxed already, so the frame takes its place at the end.
+  const int bits = codec_->sample_fmt == AV_SAMPLE_FMT_S16P ? 16 : 24;
+  const std::vector<std::uint8_t> bytes = AlacVerbatimFrame(frame_->extended_data, setup_.channels, frames, bits);
+  av_packet_unref(packet_.get());
+  av::Check(av_new_packet(packet_.get(), static_cast<int>(bytes.size())), kWrite, path_);
+  std::copy(bytes.begin(), bytes.end(), packet_->data);
+  packet_->pts = packet_->dts = frame_->pts;
+  packet_->duration = frames;
+  packet_->flags |= AV_PKT_FLAG_KEY;
+  av_packet_rescale_ts(packet_.get(), codec_->time_base, stream_->time_base);
+  packet_->stream_index = stream_->index;
+  av::Check(av_interleaved_write_frame(format_.get(), packet_.get()), kWrite, path_);
+  ++packetsWritten_;
 }
 
 void OutputEncoder::SendFrame(AVFrame* frame) {
@@ -210,6 +250,14 @@ void OutputEncoder::Finish() {
   av::Check(av_write_trailer(format_.get()), kWrite, path_);
   const int rc = avio_closep(&format_->pb);
   av::Check(rc, kWrite, path_);
+  if (setup_.container == "ipod" && codec_->initial_padding > 0) {
+    // The edit list holds delay and length already; players that read only
+    // the iTunes comment need it as well. The encoded frames are whole
+    // codec frames: what they hold beyond delay and audio is the padding.
+    const std::int64_t delay = codec_->initial_padding;
+    const std::int64_t padding = std::max<std::int64_t>(0, packetsWritten_ * frameSize_ - delay - nextPts_);
+    WriteItunesGapless(path_, delay, padding, nextPts_);
+  }
 }
 
 std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, const EncoderSetup& setup, int inRate,

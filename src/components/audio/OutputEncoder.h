@@ -40,6 +40,7 @@ class OutputEncoder final : public OutputFile {
   void PushConverted(int frames);
   void EncodeFromFifo(bool final);
   void SendFrame(AVFrame* frame);
+  void WriteAlacVerbatim(int frames);  // frame_'s `frames` samples as the last packet
   void DrainPackets();
 
   std::string path_;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "AcceptedInputs.h"
 #include "AvError.h"
 #include "AvHandles.h"
 #include "FileInput.h"
@@ -22,12 +23,6 @@ constexpr int kMaxSampleRate = 768000;
 // more than a few hundred short reads.
 constexpr int kMaxPacketsPerStretch = 64;
 
-bool IsAcceptedContainer(const char* name) {
-  for (const char* ok : {"mp3", "wav", "asf", "ogg"}) {
-    if (std::strcmp(name, ok) == 0) return true;
-  }
-  return false;
-}
 }  // namespace
 
 struct SketchReader::Input {
@@ -69,7 +64,7 @@ SketchReader::SketchReader(std::string path) : path_(std::move(path)), in_(std::
   AVFormatContext* fmt = raw;
   // Only what the exact reader reads: no overview of a file it then refuses.
   if (!IsAcceptedContainer(fmt->iformat->name))
-    throw Error::Failed("Cannot read", path_, "not an MP3, WAV, WMA or OGG audio file");
+    throw Error::Failed("Cannot read", path_, kUnsupportedFile);
   // The length estimate (for MP3 without a frame count: the bit rate over the
   // file size) is made here, from a second or so of packets.
   fmt->max_analyze_duration = AV_TIME_BASE;

@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
+#include "AcceptedInputs.h"
 #include "AvError.h"
 #include "FileInput.h"
 #include "FrameToFloat.h"
@@ -25,7 +27,7 @@ namespace {
 constexpr int kMinProbeScore = AVPROBE_SCORE_EXTENSION / 2;
 // Index key of the decoder's drain at the end of the stream (no packet).
 constexpr std::int64_t kDrainKey = INT64_MAX;
-constexpr const char* kUnsupported = "not an MP3, WAV, WMA or OGG audio file";
+constexpr const char* kUnsupported = kUnsupportedFile;
 
 constexpr const char* kDamaged = "the file is damaged or is not an audio file";
 // Beyond these no real recording goes; a header that claims more is damaged
@@ -38,13 +40,6 @@ std::string DamagedReason(int code) {
   if (code == AVERROR(ENOMEM)) return "there is not enough memory to read it (" + av::ErrorText(code) + ")";
   if (code == AVERROR(EIO)) return "it cannot be read from the disk (" + av::ErrorText(code) + ")";
   return std::string(kDamaged) + " (" + av::ErrorText(code) + ")";
-}
-
-bool IsAcceptedContainer(const char* name) {
-  for (const char* ok : {"mp3", "wav", "asf", "ogg"}) {
-    if (std::strcmp(name, ok) == 0) return true;
-  }
-  return false;
 }
 
 }  // namespace
@@ -77,8 +72,13 @@ SourceDecoder::SourceDecoder(std::string path) : path_(std::move(path)) {
   const AVStream* st = input_->format->streams[input_->stream];
   sampleRate_ = st->codecpar->sample_rate;
   channels_ = st->codecpar->ch_layout.nb_channels;
-  isOgg_ = std::strcmp(input_->format->iformat->name, "ogg") == 0;
-  keyIsPosition_ = !isOgg_ && std::strcmp(input_->format->iformat->name, "asf") != 0;
+  const char* container = input_->format->iformat->name;
+  isOgg_ = std::strcmp(container, "ogg") == 0;
+  isMp4_ = std::strcmp(container, "mov,mp4,m4a,3gp,3g2,mj2") == 0;
+  // Byte positions identify packets where the demuxer reads from where it is
+  // put (MP3, WAV, AIFF, ADTS); the others keep their packets in a table or
+  // find frames by timestamp (Ogg, ASF, FLAC, MP4).
+  keyIsPosition_ = !isOgg_ && !isMp4_ && std::strcmp(container, "asf") != 0 && std::strcmp(container, "flac") != 0;
   pcm_ = DirectPcmLayout();
   if (pcm_) {
     if (pcm_->frames <= 0) throw Error::Failed("Cannot read", path_, "the file holds no audio samples");
@@ -225,7 +225,8 @@ void SourceDecoder::CheckStreamFormat(const AVCodecParameters& par) const {
     const AVCodecDescriptor* codec = avcodec_descriptor_get(par.codec_id);
     const std::string name = codec && codec->long_name ? codec->long_name : avcodec_get_name(par.codec_id);
     throw Error::Failed("Cannot read", path_,
-                        "its audio is " + name + ", which cannot be read (MP3, PCM WAV, WMA and Ogg Vorbis can)");
+                        "its audio is " + name +
+                            ", which cannot be read (MP3, WAV, WMA, Ogg Vorbis, FLAC, AIFF, AAC and ALAC can)");
   }
   if (par.sample_rate <= 0 || par.ch_layout.nb_channels <= 0) {
     throw Error::Failed("Cannot read", path_, "the audio stream has no valid sample rate or channel count");
@@ -244,11 +245,18 @@ void SourceDecoder::CheckStreamFormat(const AVCodecParameters& par) const {
 
 av::CodecContextPtr SourceDecoder::OpenDecoder(const AVStream& stream) const {
   const AVCodecParameters* par = stream.codecpar;
-  const AVCodec* decoder = avcodec_find_decoder(par->codec_id);
+  // Opus: the reference library (what opusdec decodes with) when FFmpeg has
+  // it; libavcodec's own decoder places SILK (speech) frames two samples late.
+  const AVCodec* decoder = par->codec_id == AV_CODEC_ID_OPUS ? avcodec_find_decoder_by_name("libopus") : nullptr;
+  if (!decoder) decoder = avcodec_find_decoder(par->codec_id);
   if (!decoder) throw Error::Failed("Cannot read", path_, "no decoder for " + std::string(avcodec_get_name(par->codec_id)));
   av::CodecContextPtr codec(av::CheckAlloc(avcodec_alloc_context3(decoder), "Cannot decode", path_));
   int rc = avcodec_parameters_to_context(codec.get(), par);
   codec->pkt_timebase = stream.time_base;
+  // The Opus decoders drop the pre-skip from their first output by
+  // themselves, again after every seek; the index trims it instead, so
+  // each packet's output count stays what its TOC byte says.
+  if (par->codec_id == AV_CODEC_ID_OPUS) codec->flags2 |= AV_CODEC_FLAG2_SKIP_MANUAL;
   if (rc >= 0) rc = avcodec_open2(codec.get(), decoder, nullptr);
   if (rc < 0) throw Error::Failed("Cannot decode", path_, DamagedReason(rc));
   return codec;
@@ -276,11 +284,13 @@ void SourceDecoder::Scan(PacketIndex& index) {
   const bool mp3 = std::strcmp(input_->format->iformat->name, "mp3") == 0 && st->codecpar->codec_id == AV_CODEC_ID_MP3;
   std::vector<std::uint8_t> firstPacket;
   bool trimmedByDemuxer = false;
+  std::int64_t sampleTableDuration = 0;  // MP4: the packets' durations, in the stream's time base
   index.Clear();
   AVPacket& packet = *input_->packet;
   while (ReadPacket(packet)) {
     if (mp3 && index.Size() == 0) firstPacket.assign(packet.data, packet.data + packet.size);
     trimmedByDemuxer = trimmedByDemuxer || av_packet_get_side_data(&packet, AV_PKT_DATA_SKIP_SAMPLES, nullptr);
+    if (packet.duration > 0) sampleTableDuration += packet.duration;
     index.Add(KeyOf(packet), model.Next(packet));
   }
   av_packet_unref(&packet);
@@ -288,6 +298,30 @@ void SourceDecoder::Scan(PacketIndex& index) {
   if (tail.raw > 0) index.Add(kDrainKey, tail);
   if (mp3) ApplyMp3InfoTag(index, firstPacket, trimmedByDemuxer);
   if (isOgg_) ApplyOggGranules(index);
+  if (isMp4_) ApplyMp4Ends(index, sampleTableDuration, trimmedByDemuxer);
+}
+
+void SourceDecoder::ApplyMp4Ends(PacketIndex& index, std::int64_t sampleTableDuration, bool trimmedByDemuxer) const {
+  // An edit list says where the presentation starts and how long it is. The
+  // demuxer applies its start (a skip on the first packets) and gives the
+  // stream the edit's duration, but leaves the encoder's padding at the end
+  // in the last frame: the edit's duration ends the stream here. Without an
+  // edit list the stream's duration is the sample table's sum.
+  const AVStream* st = input_->format->streams[input_->stream];
+  const AVRational frameBase{1, sampleRate_};
+  if (st->duration > 0 && st->duration != sampleTableDuration) {
+    index.TrimToLength(av_rescale_q(st->duration, st->time_base, frameBase));
+    return;
+  }
+  // iTunes' gapless comment: "00000000 <delay> <padding> <frames> ...", in
+  // hexadecimal. The demuxer applies the delay by itself where it reads it.
+  const AVDictionaryEntry* smpb = av_dict_get(input_->format->metadata, "iTunSMPB", nullptr, 0);
+  if (!smpb || !smpb->value) return;
+  unsigned long long zero = 0, delay = 0, padding = 0, frames = 0;
+  if (std::sscanf(smpb->value, " %llx %llx %llx %llx", &zero, &delay, &padding, &frames) != 4) return;
+  if (delay >= 1u << 20 || frames == 0 || frames > static_cast<unsigned long long>(index.TotalFrames())) return;
+  if (!trimmedByDemuxer) index.TrimFront(static_cast<std::int64_t>(delay));
+  index.TrimToLength(static_cast<std::int64_t>(frames));
 }
 
 void SourceDecoder::ApplyMp3InfoTag(PacketIndex& index, const std::vector<std::uint8_t>& firstPacket,
@@ -344,6 +378,54 @@ std::optional<Mp3InfoTag> SourceDecoder::InfoTagBefore(std::int64_t position) co
 }
 
 void SourceDecoder::ApplyOggGranules(PacketIndex& index) const {
+  const std::vector<OggLinkRange> links = FindOggLinks(file_.fd);
+  if (links.size() > 1) {
+    throw Error::Failed("Cannot read", path_,
+                        "it holds " + std::to_string(links.size()) +
+                            " chained Ogg streams (files joined into one), which cannot be read exactly; "
+                            "split it or convert it to one stream first");
+  }
+  const std::optional<OggLayout> layout = ReadOggLayout(file_.fd);
+  if (!layout) return;
+  if (layout->audioStreams > 1) {
+    throw Error::Failed("Cannot read", path_,
+                        "it holds " + std::to_string(layout->audioStreams) +
+                            " audio streams side by side, which cannot be read exactly; "
+                            "convert it to one stream first");
+  }
+  if (layout->firstGranule < 0 || layout->lastGranule < 0) return;
+  const auto firstPackets = static_cast<std::size_t>(layout->audioPacketsToFirstGranule);
+  if (firstPackets > index.Size() || firstPackets == 0) return;
+  if (layout->codec == OggCodec::kVorbis) {
+    ApplyVorbisGranules(index, *layout);
+  } else {
+    ApplyOpusFlacGranules(index, *layout);
+  }
+  // After a seek onto the last page the demuxer counts its timestamps back
+  // from the end granule, which differs from the running count by the end
+  // trim: its packets are only recognised when read into from the page before.
+  const auto lastPage = static_cast<std::size_t>(layout->audioPacketsOnLastPage);
+  if (lastPage <= index.Size()) index.SetSeekLimit(index.Size() - lastPage);
+}
+
+void SourceDecoder::ApplyOpusFlacGranules(PacketIndex& index, const OggLayout& layout) const {
+  // Opus (as opusdec reads it) and FLAC: decoding starts with the first
+  // packet. The first page's granule against the frames its packets decode
+  // to gives the granule of the first decoded frame (a stream cut from a
+  // longer one starts above zero); a first page that is also the last
+  // counts from zero, its granule being the end. The last page's granule is
+  // the end; the Opus pre-skip is dropped from the front. Frames before
+  // granule zero (a first granule below its packets' frames) are dropped too.
+  const std::int64_t decoded = index.TotalFrames();
+  const std::int64_t firstEnd = index.OutputOffset(static_cast<std::size_t>(layout.audioPacketsToFirstGranule));
+  const std::int64_t startGranule = layout.firstPageIsLast ? 0 : layout.firstGranule - firstEnd;
+  const std::int64_t start = std::clamp<std::int64_t>(layout.preSkip + std::max<std::int64_t>(0, -startGranule), 0, decoded);
+  const std::int64_t end = std::clamp<std::int64_t>(layout.lastGranule - startGranule, start, decoded);
+  index.TrimFront(start);
+  index.TrimToLength(end - start);
+}
+
+void SourceDecoder::ApplyVorbisGranules(PacketIndex& index, const OggLayout& layout) const {
   // The granule positions, not libavformat's reading of them, fix the
   // stream's ends, read as the reference decoder (libvorbis) reads them:
   // - Decoding starts on the first page after the headers. Audio packets that
@@ -359,37 +441,23 @@ void SourceDecoder::ApplyOggGranules(PacketIndex& index) const {
   // - The last page's granule position is the end. A stream whose first page
   //   is also its last counts from where decoding started and ends at that
   //   page's granule.
-  const std::optional<OggLayout> layout = ReadOggLayout(file_.fd);
-  if (!layout) return;
-  if (layout->vorbisStreams > 1) {
-    throw Error::Failed("Cannot read", path_,
-                        "it holds " + std::to_string(layout->vorbisStreams) +
-                            " Ogg Vorbis streams (files joined into one), which cannot be read exactly; "
-                            "split it or convert it to one stream first");
-  }
-  if (layout->firstGranule < 0 || layout->lastGranule < 0) return;
-  const auto firstPackets = static_cast<std::size_t>(layout->audioPacketsToFirstGranule);
-  const auto headerPackets = static_cast<std::size_t>(layout->audioPacketsOnHeaderPage);
-  if (firstPackets > index.Size() || firstPackets == 0 || headerPackets >= index.Size()) return;
+  const auto firstPackets = static_cast<std::size_t>(layout.audioPacketsToFirstGranule);
+  const auto headerPackets = static_cast<std::size_t>(layout.audioPacketsOnHeaderPage);
+  if (headerPackets >= index.Size()) return;
   const std::int64_t decoded = index.TotalFrames();
   const std::int64_t primed = headerPackets > 0 ? index.OutputOffset(headerPackets + 1) : 0;
   // Where the stream ends, in frames of a decode of every packet.
-  std::int64_t end = primed + layout->lastGranule;
+  std::int64_t end = primed + layout.lastGranule;
   std::int64_t beforeZero = 0;
-  if (!layout->firstPageIsLast) {
+  if (!layout.firstPageIsLast) {
     const std::int64_t firstEnd = index.OutputOffset(firstPackets);
-    end = firstEnd + layout->lastGranule - layout->firstGranule;
-    beforeZero = firstEnd - primed - layout->firstGranule;
+    end = firstEnd + layout.lastGranule - layout.firstGranule;
+    beforeZero = firstEnd - primed - layout.firstGranule;
   }
   end = std::clamp<std::int64_t>(end, primed, decoded);
   index.TrimFront(primed);
   const std::int64_t dropped = beforeZero > 0 ? index.TrimPacketFront(firstPackets - 1, beforeZero) : 0;
   index.TrimToLength(std::max<std::int64_t>(0, end - primed - dropped));
-  // After a seek onto the last page the demuxer counts its timestamps back
-  // from the end granule, which differs from the running count by the end
-  // trim: its packets are only recognised when read into from the page before.
-  const auto lastPage = static_cast<std::size_t>(layout->audioPacketsOnLastPage);
-  if (lastPage <= index.Size()) index.SetSeekLimit(index.Size() - lastPage);
 }
 
 void SourceDecoder::Rewind() {
@@ -412,6 +480,9 @@ int SourceDecoder::DecodePacket(AVPacket* packet) {
     // Trims are applied from the index, the same way after a seek as from the
     // start; the decoder must not apply the demuxer's guesses a second time.
     av_packet_free_side_data(packet);
+    // The same for packets the container leaves out of the presentation:
+    // their output is counted, then trimmed.
+    packet->flags &= ~AV_PKT_FLAG_DISCARD;
   }
   // Any failure of the data itself (the decoders report it as invalid data,
   // but also as EPERM, EINVAL or a bare -1) marks the packet as damaged; only

@@ -8,6 +8,7 @@
 
 #include "AvHandles.h"
 #include "Mp3InfoTag.h"
+#include "OggLayout.h"
 #include "OutputCountModel.h"
 #include "PacketIndex.h"
 
@@ -28,10 +29,17 @@ namespace snipwave::audio {
 // reservoir and the previous granule; ASF timestamps jitter by ~1 ms; WMA can
 // land after the target), so the decoder is moved at least half a second
 // early, the packet it landed on is recognised in the scan's index (by byte
-// position for MP3/WAV, by timestamp for Ogg/ASF), and decoding runs forward,
-// dropping warm-up output, to the exact frame. A landing that cannot be
-// recognised or that is too late is retried earlier, and as a last resort the
-// file is decoded from its start.
+// position for MP3/WAV/AIFF/ADTS, by timestamp for Ogg/ASF/FLAC/MP4), and
+// decoding runs forward, dropping warm-up output, to the exact frame. A
+// landing that cannot be recognised or that is too late is retried earlier,
+// and as a last resort the file is decoded from its start. (AAC's noise
+// substitution draws on a random generator that runs from the decoder's
+// start: after a seek the substituted noise differs from a continuous
+// decode's, some 100 dB below full scale; every frame is in its place.)
+//
+// Ends: an MP3's LAME tag, Ogg granule positions, an MP4 edit list or, in an
+// MP4 without one, iTunes' gapless comment (iTunSMPB) trim the encoder's
+// delay and padding; FLAC, ALAC, PCM and ADPCM decode to their exact length.
 //
 // Trust: the file is opened once, as a regular file only (a pipe or device
 // would block or never end), and every later open reads through that one
@@ -43,8 +51,8 @@ namespace snipwave::audio {
 class SourceDecoder {
  public:
   // Opens and scans the file; throws snipwave::Error naming the path and the
-  // reason when it is not a readable MP3, WAV, WMA or OGG file (a
-  // free-format MP3 is named as such: its frames cannot be decoded).
+  // reason when it is not a readable MP3, WAV, WMA, OGG, FLAC, AIFF, M4A
+  // (AAC or ALAC) or ADTS AAC file.
   explicit SourceDecoder(std::string path);
   ~SourceDecoder();
 
@@ -90,6 +98,9 @@ class SourceDecoder {
   void ApplyMp3InfoTag(PacketIndex& index, const std::vector<std::uint8_t>& firstPacket, bool trimmedByDemuxer) const;
   std::optional<Mp3InfoTag> InfoTagBefore(std::int64_t position) const;
   void ApplyOggGranules(PacketIndex& index) const;
+  void ApplyMp4Ends(PacketIndex& index, std::int64_t sampleTableDuration, bool trimmedByDemuxer) const;
+  void ApplyVorbisGranules(PacketIndex& index, const OggLayout& layout) const;
+  void ApplyOpusFlacGranules(PacketIndex& index, const OggLayout& layout) const;
   void SeekPcm(std::int64_t frame);
   void Rewind();
   void EnsureInput();
@@ -112,6 +123,7 @@ class SourceDecoder {
   std::string path_;
   FileHandle file_;
   bool isOgg_ = false;
+  bool isMp4_ = false;
   bool keyIsPosition_ = true;
   int sampleRate_ = 0;
   int channels_ = 0;

@@ -7,15 +7,20 @@
 #include <taglib/asfpicture.h>
 #include <taglib/asftag.h>
 #include <taglib/attachedpictureframe.h>
+#include <taglib/flacfile.h>
 #include <taglib/flacpicture.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
+#include <taglib/mp4file.h>
+#include <taglib/mp4tag.h>
 #include <taglib/mpegfile.h>
+#include <taglib/opusfile.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/wavfile.h>
 #include <taglib/xiphcomment.h>
 
+#include "components/audio/M4aGapless.h"
 #include "platform/Error.h"
 #include "platform/FileNames.h"
 
@@ -62,18 +67,53 @@ void WriteMp3(const std::string& path, const TagSet& tags) {
     Fail(path, "TagLib could not save the file");
 }
 
-void WriteOgg(const std::string& path, const TagSet& tags) {
-  TagLib::Ogg::Vorbis::File file(path.c_str(), false);
-  if (!file.isValid()) Fail(path, "not an Ogg Vorbis file TagLib can read");
+TagLib::FLAC::Picture* NewPicture(const CoverPicture& cover) {
+  auto* picture = new TagLib::FLAC::Picture;  // owned by whatever it is added to
+  picture->setType(TagLib::FLAC::Picture::FrontCover);
+  picture->setMimeType(Utf8(cover.mimeType));
+  picture->setData(Bytes(cover.data));
+  return picture;
+}
+
+// Vorbis comments (Ogg Vorbis, Ogg Opus): the cover as METADATA_BLOCK_PICTURE.
+template <typename OggFile>
+void WriteXiph(const std::string& path, const TagSet& tags, const char* kind) {
+  OggFile file(path.c_str(), false);
+  if (!file.isValid()) Fail(path, std::string("not an ") + kind + " file TagLib can read");
   TagLib::Ogg::XiphComment* comment = file.tag();
   comment->setProperties(PropertiesOf(tags));
+  comment->removeAllPictures();
+  if (!tags.cover.data.isEmpty()) comment->addPicture(NewPicture(tags.cover));
+  if (!file.save()) Fail(path, "TagLib could not save the file");
+}
+
+// FLAC: Vorbis comment block, the cover as a PICTURE block.
+void WriteFlac(const std::string& path, const TagSet& tags) {
+  TagLib::FLAC::File file(path.c_str(), false);
+  if (!file.isValid()) Fail(path, "not a FLAC file TagLib can read");
+  file.xiphComment(true)->setProperties(PropertiesOf(tags));
+  file.removePictures();
+  if (!tags.cover.data.isEmpty()) file.addPicture(NewPicture(tags.cover));
+  if (!file.save()) Fail(path, "TagLib could not save the file");
+}
+
+// MP4 atoms (\251nam \251ART \251alb aART trkn disk \251day \251gen \251cmt, the
+// cover as covr). The writer's gapless comment is no tag: it stays.
+void WriteM4a(const std::string& path, const TagSet& tags) {
+  TagLib::MP4::File file(path.c_str(), false);
+  if (!file.isValid() || !file.tag()) Fail(path, "not an MP4 file TagLib can read");
+  TagLib::MP4::Tag* tag = file.tag();
+  const bool gapless = tag->contains(audio::kItunesGaplessKey);
+  const TagLib::MP4::Item gaplessItem = gapless ? tag->item(audio::kItunesGaplessKey) : TagLib::MP4::Item();
+  tag->setProperties(PropertiesOf(tags));
+  tag->removeItem("covr");
   if (!tags.cover.data.isEmpty()) {
-    auto* picture = new TagLib::FLAC::Picture;  // owned by the comment once added
-    picture->setType(TagLib::FLAC::Picture::FrontCover);
-    picture->setMimeType(Utf8(tags.cover.mimeType));
-    picture->setData(Bytes(tags.cover.data));
-    comment->addPicture(picture);
+    const auto format = tags.cover.mimeType == "image/png" ? TagLib::MP4::CoverArt::PNG : TagLib::MP4::CoverArt::JPEG;
+    TagLib::MP4::CoverArtList covers;
+    covers.append(TagLib::MP4::CoverArt(format, Bytes(tags.cover.data)));
+    tag->setItem("covr", TagLib::MP4::Item(covers));
   }
+  if (gapless) tag->setItem(audio::kItunesGaplessKey, gaplessItem);
   if (!file.save()) Fail(path, "TagLib could not save the file");
 }
 
@@ -120,7 +160,10 @@ void TagLibWriter::WriteTags(const QString& path, const TagSet& tags) {
   const std::string systemPath = SystemPath(path);
   const QString extension = QFileInfo(path).suffix().toLower();
   if (extension == "mp3") return WriteMp3(systemPath, tags);
-  if (extension == "ogg") return WriteOgg(systemPath, tags);
+  if (extension == "ogg") return WriteXiph<TagLib::Ogg::Vorbis::File>(systemPath, tags, "Ogg Vorbis");
+  if (extension == "opus") return WriteXiph<TagLib::Ogg::Opus::File>(systemPath, tags, "Ogg Opus");
+  if (extension == "flac") return WriteFlac(systemPath, tags);
+  if (extension == "m4a") return WriteM4a(systemPath, tags);
   if (extension == "wma") return WriteWma(systemPath, tags);
   if (extension == "wav") return WriteWav(systemPath, tags);
   Fail(systemPath, "no tag system is known for ." + extension.toStdString() + " files");

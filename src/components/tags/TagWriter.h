@@ -18,9 +18,11 @@ class ITagWriter {
 };
 
 // On TagLib: ID3v2.3 for .mp3 (cover as APIC), Vorbis comments for .ogg
-// (cover as METADATA_BLOCK_PICTURE), ASF attributes for .wma (cover as
-// WM/Picture), LIST/INFO for .wav (no cover; INFO has no album artist or
-// disc field). Any other extension is refused.
+// and .opus (cover as METADATA_BLOCK_PICTURE), Vorbis comments for .flac
+// (cover as a PICTURE block), MP4 atoms for .m4a (cover as covr; the iTunes
+// gapless comment kept), ASF attributes for .wma (cover as WM/Picture),
+// LIST/INFO for .wav (no cover; INFO has no album artist or disc field). Any
+// other extension is refused.
 class TagLibWriter : public ITagWriter {
  public:
   void WriteTags(const QString& path, const TagSet& tags) override;

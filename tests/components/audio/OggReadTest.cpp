@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "Commands.h"
+#include "TempDir.h"
+#include "components/audio/SourceDecoder.h"
+
+// Opus and FLAC in Ogg, and chained Ogg files, as opusenc, flac and oggenc
+// write them: length, every sample and seeks agree with the formats' own
+// decoders (opusdec, flac, oggdec).
+namespace snipwave::test {
+namespace {
+
+using audio::SourceDecoder;
+
+std::vector<float> FloatsOf(const QByteArray& raw) {
+  std::vector<float> v(static_cast<std::size_t>(raw.size()) / sizeof(float));
+  std::memcpy(v.data(), raw.constData(), v.size() * sizeof(float));
+  return v;
+}
+
+std::vector<float> RunTool(const QString& program, const QStringList& args) {
+  const CommandResult r = RunCommand(program, args);
+  EXPECT_EQ(r.exitCode, 0) << program.toStdString() << " " << args.join(' ').toStdString() << "\n"
+                           << r.err.toStdString();
+  return FloatsOf(r.out);
+}
+
+// A sox chirp at half scale (no decoder clips it), channels differing.
+QString SoxChirp(const QString& name, int rate, int channels, const QString& seconds, int bits = 16) {
+  return ToolFixture(name, "sox", [=](const QString& out) {
+    QStringList args{"-n", "-r", QString::number(rate), "-c", QString::number(channels), "-b", QString::number(bits),
+                     "-e", "signed-integer", "-t", "wav", out, "synth", seconds, "sine", "100-6000"};
+    if (channels > 1) args << "sine" << "300-9000";
+    return args << "vol" << "0.5";
+  });
+}
+
+QString Encoded(const QString& name, const QString& wav, const QString& tool, const QStringList& options) {
+  return ToolFixture(name, tool, [=](const QString& out) {
+    if (tool == "opusenc") return QStringList{"--quiet"} + options + QStringList{wav, out};
+    if (tool == "oggenc") return QStringList{"-Q"} + options + QStringList{"-o", out, wav};
+    return QStringList{"--silent", "--ogg", "--force"} + options + QStringList{"-o", out, wav};  // flac
+  });
+}
+
+// What the format's own decoder makes of a file, as float32 frames.
+std::vector<float> ReferenceDecode(const QString& path) {
+  if (path.endsWith(".opus")) return RunTool("opusdec", {"--quiet", "--rate", "48000", "--float", path, "-"});
+  TempDir dir;
+  const QString wav = dir.file("ref.wav");
+  if (path.endsWith(".ogg")) {
+    RunTool("oggdec", {"-Q", "-o", wav, path});
+  } else {
+    RunTool("flac", {"--silent", "-d", "-o", wav, path});
+  }
+  return RunTool("sox", {wav, "-t", "f32", "-"});
+}
+
+std::vector<float> ReadAll(SourceDecoder& d) {
+  std::vector<float> all;
+  while (d.Read(8192, all) > 0) {
+  }
+  return all;
+}
+
+float MaxDiff(const std::vector<float>& a, const std::vector<float>& b, std::size_t bFrom) {
+  float worst = 0;
+  for (std::size_t i = 0; i < a.size() && bFrom + i < b.size(); ++i) {
+    worst = std::max(worst, std::fabs(a[i] - b[bFrom + i]));
+  }
+  return worst;
+}
+
+struct OggCase {
+  const char* name;
+  int rate, channels, bits;
+  const char* seconds;
+  const char* tool;
+  QStringList options;
+  float tolerance;  // libopus and libavcodec round differently; FLAC is exact
+};
+
+// Seeks put the same frames as a decode from the start at these positions
+// (fractions of the length; 0 and the last frame too), each read as a cut
+// [b, b + 3000) would read it.
+constexpr double kSeekPoints[] = {0.0, 0.013, 0.37, 0.5, 0.91, 1.0};
+
+TEST(OggRead, OpusAndOggFlacReadAsTheirOwnDecoders) {
+  const std::vector<OggCase> cases = {
+      {"opus-64k", 48000, 2, 16, "3", "opusenc", {"--bitrate", "64"}, 1e-4f},
+      {"opus-192k-cbr", 48000, 2, 16, "2", "opusenc", {"--bitrate", "192", "--hard-cbr"}, 1e-4f},
+      {"opus-mono-speech", 48000, 1, 16, "2", "opusenc", {"--bitrate", "12", "--speech"}, 1e-4f},
+      {"opus-from-44k", 44100, 2, 16, "2", "opusenc", {"--bitrate", "96"}, 1e-4f},
+      {"opus-60ms", 48000, 2, 16, "2", "opusenc", {"--framesize", "60"}, 1e-4f},
+      {"opus-short", 48000, 1, 16, "0.05", "opusenc", {}, 1e-4f},
+      {"flac-16", 44100, 2, 16, "3", "flac", {}, 0},
+      {"flac-24-mono-576", 96000, 1, 24, "1.5", "flac", {"--blocksize", "576"}, 0},
+  };
+  for (const OggCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString wav = SoxChirp(QString("ogg-src-%1-%2-%3-%4.wav").arg(c.rate).arg(c.channels).arg(c.bits).arg(c.seconds),
+                                 c.rate, c.channels, c.seconds, c.bits);
+    const QString ext = QString(c.tool) == "opusenc" ? ".opus" : ".oga";
+    const QString file = Encoded(QString("ogg-%1%2").arg(c.name).arg(ext), wav, c.tool, c.options);
+    const std::vector<float> truth = ReferenceDecode(file);
+    SourceDecoder d(file.toStdString());
+    ASSERT_EQ(d.SampleRate(), ext == ".opus" ? 48000 : c.rate);
+    ASSERT_EQ(d.Channels(), c.channels);
+    ASSERT_EQ(d.LengthFrames() * c.channels, static_cast<std::int64_t>(truth.size()));
+    const std::vector<float> all = ReadAll(d);
+    ASSERT_EQ(all.size(), truth.size());
+    EXPECT_LE(MaxDiff(all, truth, 0), c.tolerance);
+    if (ext == ".oga") {
+      // The lossless decode is the source itself, bit for bit.
+      EXPECT_EQ(all, RunTool("sox", {wav, "-t", "f32", "-"}));
+    }
+    for (double at : kSeekPoints) {
+      const auto b = std::min<std::int64_t>(static_cast<std::int64_t>(at * d.LengthFrames()), d.LengthFrames() - 1);
+      const std::int64_t frames = std::min<std::int64_t>(3000, d.LengthFrames() - b);
+      d.Seek(b);
+      std::vector<float> cut;
+      while (static_cast<std::int64_t>(cut.size()) < frames * c.channels &&
+             d.Read(static_cast<std::size_t>(frames - static_cast<std::int64_t>(cut.size()) / c.channels), cut) > 0) {
+      }
+      ASSERT_EQ(static_cast<std::int64_t>(cut.size()), frames * c.channels) << "at " << b;
+      EXPECT_LE(MaxDiff(cut, truth, static_cast<std::size_t>(b * c.channels)), c.tolerance) << "at " << b;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace snipwave::test
