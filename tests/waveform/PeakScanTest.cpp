@@ -85,8 +85,8 @@ TEST(PeakScan, AWholeFileSketchArrivesBeforeTheExactPeaks) {
   EXPECT_EQ(peaks->ScannedFrames(), peaks->TotalFrames());
   EXPECT_NEAR(peaks->Range(peaks->TotalFrames() - 22050, peaks->TotalFrames(), 256)->max, 0.1, 0.04);
 
-  // A file the exact reader refuses (AAC) never shows a sketch either.
-  const QString aac = Fixture("refused.m4a", {"-f", "lavfi", "-i", "sine=d=40", "-c:a", "aac"});
+  // A file the exact reader refuses (AC-3 in MP4) never shows a sketch either.
+  const QString aac = Fixture("refused-ac3.mp4", {"-f", "lavfi", "-i", "sine=d=40", "-c:a", "ac3"});
   PeakScanner* refused = cache.Scan(aac);
   bool shown = false;
   QObject::connect(refused, &PeakScanner::Changed, [&] {

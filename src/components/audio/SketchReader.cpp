@@ -11,6 +11,7 @@
 #include "AvHandles.h"
 #include "FileInput.h"
 #include "FrameToFloat.h"
+#include "OutputCountModel.h"
 #include "platform/Error.h"
 
 namespace snipwave::audio {
@@ -79,6 +80,8 @@ SketchReader::SketchReader(std::string path) : path_(std::move(path)), in_(std::
   channels_ = par->ch_layout.nb_channels;
   if (sampleRate_ <= 0 || sampleRate_ > kMaxSampleRate || channels_ <= 0 || channels_ > kMaxChannels)
     throw Error::Failed("Cannot read", path_, "the audio stream has no valid sample rate or channel count");
+  // Nor of a codec it refuses in a container it takes (AC-3 in MP4).
+  if (!OutputCountModel::Supports(par->codec_id)) throw Error::Failed("Cannot read", path_, kUnsupportedFile);
   const AVCodec* decoder = avcodec_find_decoder(par->codec_id);
   if (!decoder) throw Error::Failed("Cannot read", path_, "no decoder for " + std::string(avcodec_get_name(par->codec_id)));
   in_->codec.reset(av::CheckAlloc(avcodec_alloc_context3(decoder), "Cannot decode", path_));

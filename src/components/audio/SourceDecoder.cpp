@@ -79,6 +79,10 @@ SourceDecoder::SourceDecoder(std::string path) : path_(std::move(path)) {
   // put (MP3, WAV, AIFF, ADTS); the others keep their packets in a table or
   // find frames by timestamp (Ogg, ASF, FLAC, MP4).
   keyIsPosition_ = !isOgg_ && !isMp4_ && std::strcmp(container, "asf") != 0 && std::strcmp(container, "flac") != 0;
+  // QuickTime IMA ADPCM ('ima4' in AIFF-C) keeps its predictor from block
+  // to block unless a block's header is far off, so a decoder started
+  // mid-stream never quite agrees with one that ran from the start.
+  decodeFromStartOnSeek_ = st->codecpar->codec_id == AV_CODEC_ID_ADPCM_IMA_QT;
   pcm_ = DirectPcmLayout();
   if (pcm_) {
     if (pcm_->frames <= 0) throw Error::Failed("Cannot read", path_, "the file holds no audio samples");
@@ -140,7 +144,14 @@ void SourceDecoder::RefuseFreeFormatMp3() const {
   // for no audio file at all.
   std::uint8_t id3[10] = {};
   std::int64_t start = 0;
-  if (::pread(file_.fd, id3, sizeof id3, 0) == static_cast<ssize_t>(sizeof id3) && std::memcmp(id3, "ID3", 3) == 0) {
+  const bool head = ::pread(file_.fd, id3, sizeof id3, 0) == static_cast<ssize_t>(sizeof id3);
+  // A damaged file of another kind (an MP4 cut before its index) is no MP3,
+  // whatever its compressed bytes happen to look like.
+  if (head && (std::memcmp(id3 + 4, "ftyp", 4) == 0 || std::memcmp(id3, "fLaC", 4) == 0 ||
+               std::memcmp(id3, "FORM", 4) == 0 || std::memcmp(id3, "RIFF", 4) == 0 || std::memcmp(id3, "OggS", 4) == 0)) {
+    return;
+  }
+  if (head && std::memcmp(id3, "ID3", 3) == 0) {
     start = 10 + (static_cast<std::int64_t>(id3[6] & 0x7F) << 21 | (id3[7] & 0x7F) << 14 | (id3[8] & 0x7F) << 7 |
                   (id3[9] & 0x7F));
   }
@@ -285,20 +296,89 @@ void SourceDecoder::Scan(PacketIndex& index) {
   std::vector<std::uint8_t> firstPacket;
   bool trimmedByDemuxer = false;
   std::int64_t sampleTableDuration = 0;  // MP4: the packets' durations, in the stream's time base
+  // The last packet of a file cut short is part of a frame, which the
+  // demuxer hands on as if it were whole. Where a fresh decoder gives a
+  // frame's full output (FLAC, ALAC, ADPCM blocks, AAC), it is decoded on its
+  // own: a part of a frame yields nothing, or a part of an ADPCM block only
+  // its own samples, as in an independent decoder (data that is gone, not
+  // damage to stand in for with silence).
+  av::PacketPtr last;
+  switch (st->codecpar->codec_id) {
+    case AV_CODEC_ID_FLAC:
+    case AV_CODEC_ID_ALAC:
+    case AV_CODEC_ID_AAC:
+    case AV_CODEC_ID_ADPCM_IMA_WAV:
+    case AV_CODEC_ID_ADPCM_MS:
+    case AV_CODEC_ID_ADPCM_IMA_QT:
+      last.reset(av::CheckAlloc(av_packet_alloc(), "Cannot read", path_));
+      break;
+    default:
+      break;
+  }
+  std::int64_t heldKey = 0;  // the packet read last, added once the next is read
+  std::optional<PacketOutput> held;
   index.Clear();
   AVPacket& packet = *input_->packet;
   while (ReadPacket(packet)) {
-    if (mp3 && index.Size() == 0) firstPacket.assign(packet.data, packet.data + packet.size);
+    if (mp3 && !held) firstPacket.assign(packet.data, packet.data + packet.size);
+    if (last) {
+      av_packet_unref(last.get());
+      if (av_packet_ref(last.get(), &packet) < 0) throw Error::Failed("Cannot read", path_, "out of memory");
+    }
     trimmedByDemuxer = trimmedByDemuxer || av_packet_get_side_data(&packet, AV_PKT_DATA_SKIP_SAMPLES, nullptr);
     if (packet.duration > 0) sampleTableDuration += packet.duration;
-    index.Add(KeyOf(packet), model.Next(packet));
+    if (held) index.Add(heldKey, *held);
+    heldKey = KeyOf(packet);
+    held = model.Next(packet);
+    if (index.Size() == 0 && st->codecpar->codec_id == AV_CODEC_ID_AAC) RefuseUnmodelledAac(packet, held->raw);
   }
   av_packet_unref(&packet);
+  if (held) {
+    if (last && last->size > 0) {
+      const std::uint32_t alone = FramesDecodedAlone(*last, nullptr);
+      if (alone != held->raw) {
+        held->raw = alone;
+        held->front = std::min(held->front, alone);
+        held->back = std::min(held->back, alone - held->front);
+      }
+    }
+    index.Add(heldKey, *held);
+  }
   const PacketOutput tail = model.Drain();
   if (tail.raw > 0) index.Add(kDrainKey, tail);
   if (mp3) ApplyMp3InfoTag(index, firstPacket, trimmedByDemuxer);
   if (isOgg_) ApplyOggGranules(index);
   if (isMp4_) ApplyMp4Ends(index, sampleTableDuration, trimmedByDemuxer);
+}
+
+std::uint32_t SourceDecoder::FramesDecodedAlone(AVPacket& packet, int* rate) const {
+  av::CodecContextPtr codec = OpenDecoder(*input_->format->streams[input_->stream]);
+  av_packet_free_side_data(&packet);
+  packet.flags &= ~AV_PKT_FLAG_DISCARD;
+  std::uint32_t got = 0;
+  if (avcodec_send_packet(codec.get(), &packet) >= 0) {
+    av::FramePtr frame(av::CheckAlloc(av_frame_alloc(), "Cannot read", path_));
+    while (avcodec_receive_frame(codec.get(), frame.get()) == 0) {
+      got += static_cast<std::uint32_t>(frame->nb_samples);
+      if (rate) *rate = frame->sample_rate;
+    }
+  }
+  return got;
+}
+
+void SourceDecoder::RefuseUnmodelledAac(const AVPacket& first, std::uint32_t expected) const {
+  // High-efficiency AAC (SBR, parametric stereo) decodes to twice the frame
+  // and, signalled implicitly, to twice the container's rate: the length
+  // model counts plain AAC frames only, so such a file is refused rather
+  // than read out of step.
+  av::PacketPtr copy(av::CheckAlloc(av_packet_clone(&first), "Cannot read", path_));
+  int rate = sampleRate_;
+  const std::uint32_t got = FramesDecodedAlone(*copy, &rate);
+  if (got > 0 && (got != expected || rate != sampleRate_)) {
+    throw Error::Failed("Cannot read", path_,
+                        "its audio is high-efficiency AAC (SBR or parametric stereo), which cannot be read exactly; "
+                        "convert it to AAC-LC or a lossless format first");
+  }
 }
 
 void SourceDecoder::ApplyMp4Ends(PacketIndex& index, std::int64_t sampleTableDuration, bool trimmedByDemuxer) const {
@@ -690,6 +770,12 @@ void SourceDecoder::Seek(std::int64_t frame) {
   EnsureInput();
   if (pcm_) {
     SeekPcm(frame);  // every frame has its own byte offset
+    return;
+  }
+  if (decodeFromStartOnSeek_) {
+    // No landing is ever exact; the decode is cheap enough to run from the start.
+    if (frame < position_) Rewind();
+    DecodeForwardTo(frame);
     return;
   }
   // Half a second of warm-up, doubled on each retry.

@@ -52,7 +52,8 @@ class SourceDecoder {
  public:
   // Opens and scans the file; throws snipwave::Error naming the path and the
   // reason when it is not a readable MP3, WAV, WMA, OGG, FLAC, AIFF, M4A
-  // (AAC or ALAC) or ADTS AAC file.
+  // (AAC or ALAC) or ADTS AAC file (a free-format MP3 is named as such:
+  // libavcodec's MP3 decoder rejects frames without a bit rate).
   explicit SourceDecoder(std::string path);
   ~SourceDecoder();
 
@@ -98,6 +99,9 @@ class SourceDecoder {
   void ApplyMp3InfoTag(PacketIndex& index, const std::vector<std::uint8_t>& firstPacket, bool trimmedByDemuxer) const;
   std::optional<Mp3InfoTag> InfoTagBefore(std::int64_t position) const;
   void ApplyOggGranules(PacketIndex& index) const;
+  // What a fresh decoder yields for this packet alone (and at what rate).
+  std::uint32_t FramesDecodedAlone(AVPacket& packet, int* rate) const;
+  void RefuseUnmodelledAac(const AVPacket& first, std::uint32_t expected) const;
   void ApplyMp4Ends(PacketIndex& index, std::int64_t sampleTableDuration, bool trimmedByDemuxer) const;
   void ApplyVorbisGranules(PacketIndex& index, const OggLayout& layout) const;
   void ApplyOpusFlacGranules(PacketIndex& index, const OggLayout& layout) const;
@@ -124,6 +128,7 @@ class SourceDecoder {
   FileHandle file_;
   bool isOgg_ = false;
   bool isMp4_ = false;
+  bool decodeFromStartOnSeek_ = false;  // no mid-stream start is exact
   bool keyIsPosition_ = true;
   int sampleRate_ = 0;
   int channels_ = 0;
