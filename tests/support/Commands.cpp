@@ -55,6 +55,20 @@ std::vector<float> DecodeWithFfmpeg(const QString& path, int channels, int sampl
 
 std::vector<float> DecodeWithOwnTool(const QString& path) {
   const QString suffix = QFileInfo(path).suffix().toLower();
+  if (suffix == "m4a" || suffix == "mp4") {
+    // FFmpeg 5.1 drops the AAC priming by the edit list but leaves the end to
+    // the player: the edit's length (its stream duration) ends the decode.
+    std::vector<float> samples = DecodeWithFfmpeg(path);
+    const CommandResult r = RunCommand("ffprobe", {"-v", "error", "-select_streams", "a:0", "-show_entries",
+                                                   "stream=duration_ts,channels", "-of", "default=nw=1", path});
+    std::size_t frames = 0, channels = 0;
+    for (const QByteArray& line : r.out.split('\n')) {
+      if (line.startsWith("duration_ts=")) frames = line.mid(12).trimmed().toULongLong();
+      if (line.startsWith("channels=")) channels = line.mid(9).trimmed().toULongLong();
+    }
+    if (frames > 0 && channels > 0 && frames * channels < samples.size()) samples.resize(frames * channels);
+    return samples;
+  }
   if (suffix != "flac" && suffix != "opus") return DecodeWithFfmpeg(path);
   QTemporaryDir dir;
   const QString wav = dir.filePath("decoded.wav");

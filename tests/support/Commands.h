@@ -52,7 +52,8 @@ QString ChirpFixture(const QString& name, double seconds, int sampleRate, int ch
 
 // Decodes with the format's own decoder where there is one (`flac -d` for
 // .flac, `opusdec` for .opus, at 48000 Hz), else with ffmpeg; interleaved
-// float32 as DecodeWithFfmpeg gives it.
+// float32 as DecodeWithFfmpeg gives it. An .m4a or .mp4 ends where its edit
+// list ends it, as a player that honours the edit list plays it.
 std::vector<float> DecodeWithOwnTool(const QString& path);
 
 // Pearson correlation of two equally long sample runs.
