@@ -61,6 +61,8 @@ shot() {
 marks="Right Right Right Right b Right Right Right Right Right Right Right Right Right
   shift+Right shift+Right shift+Right shift+Right shift+Right e"
 centre="crop=608:588:(1000-608)/2:(700-588)/2"
+# `scripts/screenshot.sh formats` takes the last two pictures only.
+if [ "${1:-all}" != formats ]; then
 shot docs/screenshot.png "$work/Evening swell.mp3" 1000x700 no "$centre" "$marks"
 # 4.3 s in, set begin, 2.5 s further, set end, zoom to the range, +15 dB.
 shot docs/waveform-range.png "$work/Quiet swell.mp3" 1000x700 no "$centre" \
@@ -68,6 +70,7 @@ shot docs/waveform-range.png "$work/Quiet swell.mp3" 1000x700 no "$centre" \
    Right Right shift+Right shift+Right shift+Right shift+Right shift+Right e Left z ctrlwheel"
 shot docs/screenshot-maximised.png "$work/Evening swell.mp3" 1600x1000 yes - "$marks z"
 shot docs/screenshot-scale2.png "$work/Evening swell.mp3" 1600x1000 no - "$marks z" QT_SCALE_FACTOR=2
+fi
 
 # The settings pages of the formats after OGG and the open format list. No
 # window manager runs under xvfb-run, so a window's geometry is its client area.
@@ -95,6 +98,7 @@ env SNIPWAVE_CONFIG_DIR="$work" SDL_AUDIODRIVER=dummy \
   set=$(xdotool search --sync --name "^Settings$" | head -1)
   xdotool windowfocus --sync "$set"
   eval $(xdotool getwindowgeometry --shell "$set")
+  xdotool mousemove 999 699
   # WAV is in front; Ctrl+Tab four times brings FLAC.
   xdotool key --delay 150 ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab
   for page in flac opus m4a alac; do
