@@ -684,10 +684,6 @@ TEST_F(SettingsDialogTest, FormatPagesAfterOggLoadAndStoreValuesWithinBounds) {
     EXPECT_EQ(List("cb_opus_application")->currentIndex(), 0);
     EXPECT_EQ(aacKbps->value(), 192);
     EXPECT_EQ(List("cb_alac_bit")->currentText(), "16 bps");
-    EXPECT_EQ(opusKbps->minimum(), 6);
-    EXPECT_EQ(opusKbps->maximum(), 510);
-    EXPECT_EQ(aacKbps->minimum(), 32);
-    EXPECT_EQ(aacKbps->maximum(), 320);
     List("cb_opus_application")->setCurrentIndex(1);
     aacKbps->setValue(256);
     Click("btn_ok");
