@@ -6,6 +6,8 @@
 #   docs/screenshot-maximised.png  the window filling a 1600 x 1000 screen,
 #                                the waveform tall and zoomed to its range
 #   docs/screenshot-scale2.png   QT_SCALE_FACTOR=2 on a 1600 x 1000 screen
+#   docs/settings-formats.png    the settings pages FLAC, OPUS, M4A, ALAC (2 x 2)
+#   docs/format-list.png         the main window's format list, open
 # Uses the Release build of scripts/run.sh (BUILD_DIR to change it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -59,6 +61,8 @@ shot() {
 marks="Right Right Right Right b Right Right Right Right Right Right Right Right Right
   shift+Right shift+Right shift+Right shift+Right shift+Right e"
 centre="crop=608:588:(1000-608)/2:(700-588)/2"
+# `scripts/screenshot.sh formats` takes the last two pictures only.
+if [ "${1:-all}" != formats ]; then
 shot docs/screenshot.png "$work/Evening swell.mp3" 1000x700 no "$centre" "$marks"
 # 4.3 s in, set begin, 2.5 s further, set end, zoom to the range, +15 dB.
 shot docs/waveform-range.png "$work/Quiet swell.mp3" 1000x700 no "$centre" \
@@ -66,3 +70,45 @@ shot docs/waveform-range.png "$work/Quiet swell.mp3" 1000x700 no "$centre" \
    Right Right shift+Right shift+Right shift+Right shift+Right shift+Right e Left z ctrlwheel"
 shot docs/screenshot-maximised.png "$work/Evening swell.mp3" 1600x1000 yes - "$marks z"
 shot docs/screenshot-scale2.png "$work/Evening swell.mp3" 1600x1000 no - "$marks z" QT_SCALE_FACTOR=2
+fi
+
+# The settings pages of the formats after OGG and the open format list. No
+# window manager runs under xvfb-run, so a window's geometry is its client area.
+# The skin places the Settings button at 76,6 (80 x 24) and cm_Format at
+# 380,49 (58 x 19).
+rm -f "$work/Snipwave.ini"
+env SNIPWAVE_CONFIG_DIR="$work" SDL_AUDIODRIVER=dummy \
+  xvfb-run -a -s "-screen 0 1000x700x24" sh -c '
+  program=$0 work=$1
+  grab() {  # <x> <y> <w> <h> <output>
+    ffmpeg -hide_banner -loglevel error -y -f x11grab -video_size "$3x$4" -i "$DISPLAY+$1,$2" -frames:v 1 "$5"
+  }
+  "$program" & pid=$!
+  sleep 4
+  win=$(xdotool search --sync --name "^Snipwave$" | head -1)
+  xdotool windowfocus --sync "$win"
+  eval $(xdotool getwindowgeometry --shell "$win")
+  mx=$X my=$Y
+  xdotool mousemove $((mx + 409)) $((my + 58)) click 1
+  sleep 1
+  grab $((mx + 370)) $((my + 40)) 120 200 "$work/list.png"
+  xdotool key Escape
+  sleep 0.5
+  xdotool mousemove $((mx + 116)) $((my + 18)) click 1
+  set=$(xdotool search --sync --name "^Settings$" | head -1)
+  xdotool windowfocus --sync "$set"
+  eval $(xdotool getwindowgeometry --shell "$set")
+  xdotool mousemove 999 699
+  # WAV is in front; Ctrl+Tab four times brings FLAC.
+  xdotool key --delay 150 ctrl+Tab ctrl+Tab ctrl+Tab ctrl+Tab
+  for page in flac opus m4a alac; do
+    sleep 0.7
+    grab "$X" "$Y" "$WIDTH" "$HEIGHT" "$work/page-$page.png"
+    xdotool key ctrl+Tab
+  done
+  kill $pid' "$BUILD_DIR/bin/snipwave" "$work"
+ffmpeg -hide_banner -loglevel error -y -i "$work/page-flac.png" -i "$work/page-opus.png" -i "$work/page-m4a.png" \
+  -i "$work/page-alac.png" -filter_complex "[0][1]hstack[top];[2][3]hstack[bottom];[top][bottom]vstack" \
+  docs/settings-formats.png
+cp "$work/list.png" docs/format-list.png
+echo docs/settings-formats.png docs/format-list.png

@@ -33,17 +33,20 @@
 namespace snipwave {
 
 const char* const kJobCommandsUsage =
-    "  cut  [--format mp3|wav|wma|ogg] [--lossless] [--no-tags] [--jobs N] [--name TEMPLATE]\n"
-    "       [--split-at-silence [--silence-db D] [--silence-min S]] --out DIR PATH[@BEGIN:END]...\n"
+    "  cut  [--format mp3|wav|wma|ogg|flac|opus|m4a|alac] [--lossless] [--no-tags] [--jobs N]\n"
+    "       [--name TEMPLATE] [--split-at-silence [--silence-db D] [--silence-min S]]\n"
+    "       --out DIR PATH[@BEGIN:END]...\n"
     "                  cut each source's range into DIR/Cut_<name> (Cut(1)_<name>, ... when taken)\n"
     "  cut  [OPTIONS] --cue SHEET.cue --out DIR\n"
     "  cut  [OPTIONS] --labels LABELS.txt --out DIR SOURCE\n"
     "                  cut the tracks of a cue sheet, or a source's labelled ranges\n"
-    "  join [--format mp3|wav|wma|ogg] [--lossless] [--no-tags] --out FILE [--yes] PATH[@BEGIN:END]...\n"
+    "  join [--format mp3|wav|wma|ogg|flac|opus|m4a|alac] [--lossless] [--no-tags] --out FILE [--yes]\n"
+    "       PATH[@BEGIN:END]...\n"
     "                  join the sources' ranges, in order, into FILE (its extension becomes the format's)\n"
     "\n"
     "Options of cut and join:\n"
-    "  --format F          output type: mp3 (default), wav, wma or ogg\n"
+    "  --format F          output type: mp3 (default), wav, wma, ogg, flac, opus, m4a (AAC)\n"
+    "                      or alac (Apple Lossless in .m4a)\n"
     "  --lossless          MP3 to MP3: the source's frames copied, only the edges re-encoded\n"
     "  --no-tags           outputs get no tags from their sources\n"
     "  --yes               (join) replace an existing FILE without asking\n"
@@ -61,8 +64,9 @@ namespace {
 enum class JobKind { Cut, Join };
 
 const char* const kCutHelp =
-    "Usage: snipwave cut [--format mp3|wav|wma|ogg] [--no-tags] [--lossless] [--split-at-silence [--silence-db D]\n"
-    "                    [--silence-min S]] [--jobs N] [--name TEMPLATE] --out DIR PATH[@BEGIN:END]...\n"
+    "Usage: snipwave cut [--format mp3|wav|wma|ogg|flac|opus|m4a|alac] [--no-tags] [--lossless]\n"
+    "                    [--split-at-silence [--silence-db D] [--silence-min S]] [--jobs N]\n"
+    "                    [--name TEMPLATE] --out DIR PATH[@BEGIN:END]...\n"
     "       snipwave cut [OPTIONS] --cue SHEET.cue --out DIR\n"
     "       snipwave cut [OPTIONS] --labels LABELS.txt --out DIR SOURCE\n"
     "Writes each source's range into its own file DIR/Cut_<name>, or Cut(1)_<name> ...\n"
@@ -85,8 +89,8 @@ const char* const kCutHelp =
     "  --labels LABELS.txt  the rows are the labelled ranges (start<TAB>end<TAB>label,\n"
     "               seconds) of the one SOURCE given\n";
 const char* const kJoinHelp =
-    "Usage: snipwave join [--format mp3|wav|wma|ogg] [--no-tags] [--lossless] --out FILE [--yes]\n"
-    "                     PATH[@BEGIN:END]...\n"
+    "Usage: snipwave join [--format mp3|wav|wma|ogg|flac|opus|m4a|alac] [--no-tags] [--lossless]\n"
+    "                     --out FILE [--yes] PATH[@BEGIN:END]...\n"
     "Writes the sources' ranges, one after the other, into FILE, whose extension is\n"
     "replaced by the format's. Every source is converted to the sample rate and channel\n"
     "count of the first. An existing FILE is replaced only with --yes or when the\n"
@@ -106,8 +110,9 @@ const char* const kCommonHelp =
     "  --true-peak DBTP  no gain takes the true peak above DBTP (default -1); the gain is\n"
     "               reduced instead (no limiter). The [Level] section of the settings file\n"
     "               gives the defaults of all of these\n"
-    "  --format F   output type: mp3 (default), wav, wma or ogg; its parameters come from\n"
-    "               the settings file Snipwave.ini, as in the window\n"
+    "  --format F   output type: mp3 (default), wav, wma, ogg, flac, opus, m4a (AAC in\n"
+    "               .m4a) or alac (Apple Lossless in .m4a); its parameters come from the\n"
+    "               settings file Snipwave.ini, as in the window\n"
     "  --no-tags    outputs get no tags from their sources (title, artist, album, cover, ...)\n"
     "  --lossless   MP3 to MP3: copy the source's frames inside each range as they are and\n"
     "               re-encode only the edges (exact to the sample, no generation loss);\n"
@@ -217,10 +222,11 @@ std::optional<JobArguments> ParseArguments(JobKind kind, const QStringList& argu
     } else if (a == "--format" || a.startsWith("--format=")) {
       const auto v = value("--format");
       if (!v) return std::nullopt;
-      static const QStringList names = {"mp3", "wav", "wma", "ogg"};
+      // In the order of the window's format list (OutputType).
+      static const QStringList names = {"mp3", "wav", "wma", "ogg", "flac", "opus", "m4a", "alac"};
       parsed.formatIndex = static_cast<int>(names.indexOf(v->toLower()));
       if (parsed.formatIndex < 0) {
-        error = "unknown format \"" + *v + "\" (mp3, wav, wma or ogg)";
+        error = "unknown format \"" + *v + "\" (mp3, wav, wma, ogg, flac, opus, m4a or alac)";
         return std::nullopt;
       }
     } else if (a == "--out" || a.startsWith("--out=")) {

@@ -157,10 +157,56 @@ OutputSetup ConfigureOgg(const SettingsStore& store, IAudioFile2& writer) {
   return setup;
 }
 
+// The value stored under the key, or the key's job default when the file
+// holds one outside minimum..maximum (only a hand-edited file does).
+int ValueInRange(const SettingsStore& store, const KeyDefaults& key, int minimum, int maximum) {
+  const int value = PlainInteger(store, key);
+  return value < minimum || value > maximum ? key.jobDefault : value;
+}
+
+// 16 or 24; any other value reads as the key's job default.
+int LosslessBits(const SettingsStore& store, const KeyDefaults& key) {
+  const int bits = PlainInteger(store, key);
+  for (const int allowed : settings::kLosslessBits)
+    if (bits == allowed) return bits;
+  return key.jobDefault;
+}
+
+OutputSetup ConfigureFlac(const SettingsStore& store, IAudioFile2& writer) {
+  OutputSetup setup = OutputSetup::Accepted(".flac");
+  OutputConfiguration::Flac& flac = setup.configuration.flac;
+  flac.compressionLevel = ValueInRange(store, keys::kFlacCompression, settings::kFlacCompressionMin,
+                                       settings::kFlacCompressionMax);
+  flac.bitsPerSample = LosslessBits(store, keys::kFlacBit);
+  writer.SetFlacFormat(flac.compressionLevel, flac.bitsPerSample);
+  return setup;
+}
+
+OutputSetup ConfigureOpus(const SettingsStore& store, IAudioFile2& writer) {
+  OutputSetup setup = OutputSetup::Accepted(".opus");
+  OutputConfiguration::Opus& opus = setup.configuration.opus;
+  opus.kbps = ValueInRange(store, keys::kOpusBitrate, settings::kOpusKbpsMin, settings::kOpusKbpsMax);
+  opus.variableBitRate = Flag(store, keys::kOpusEnableVbr);
+  opus.speech = ValueInRange(store, keys::kOpusApplication, 0, 1) == 1;
+  opus.channels = ValueInRange(store, keys::kOpusChannel, 0, settings::kOpusChannelMax);
+  writer.SetOpusFormat(opus.kbps, opus.variableBitRate, opus.speech, opus.channels);
+  return setup;
+}
+
+OutputSetup ConfigureM4a(const SettingsStore& store, IAudioFile2& writer, bool alac) {
+  OutputSetup setup = OutputSetup::Accepted(".m4a");
+  OutputConfiguration::M4a& m4a = setup.configuration.m4a;
+  m4a.alac = alac;
+  m4a.aacKbps = ValueInRange(store, keys::kM4aBitrate, settings::kAacKbpsMin, settings::kAacKbpsMax);
+  m4a.alacBits = LosslessBits(store, keys::kAlacBit);
+  writer.SetM4aFormat(m4a.alac, m4a.aacKbps, m4a.alacBits);
+  return setup;
+}
+
 }  // namespace
 
 std::optional<OutputType> OutputTypeFromIndex(int itemIndex) {
-  if (itemIndex < 0 || itemIndex > 3) return std::nullopt;
+  if (itemIndex < 0 || itemIndex >= kOutputTypeCount) return std::nullopt;
   return static_cast<OutputType>(itemIndex);
 }
 
@@ -170,6 +216,10 @@ QString OutputExtension(OutputType type) {
     case OutputType::Wav: return ".wav";
     case OutputType::Wma: return ".wma";
     case OutputType::Ogg: return ".ogg";
+    case OutputType::Flac: return ".flac";
+    case OutputType::Opus: return ".opus";
+    case OutputType::M4a:
+    case OutputType::Alac: return ".m4a";
   }
   return QString();
 }
@@ -180,6 +230,10 @@ FileFilter SaveFilterFor(OutputType type) {
     case OutputType::Wav: return {"WAV files (*.wav)", "*.wav"};
     case OutputType::Wma: return {"WMA files (*.wma)", "*.wma"};
     case OutputType::Ogg: return {"OGG files (*.OGG)", "*.OGG"};
+    case OutputType::Flac: return {"FLAC files (*.flac)", "*.flac"};
+    case OutputType::Opus: return {"Opus files (*.opus)", "*.opus"};
+    case OutputType::M4a: return {"M4A files (*.m4a)", "*.m4a"};
+    case OutputType::Alac: return {"M4A (ALAC) files (*.m4a)", "*.m4a"};
   }
   return {};
 }
@@ -192,6 +246,10 @@ OutputSetup ApplyOutputSettings(OutputType type, const SettingsStore& settings, 
     case OutputType::Wav: setup = ConfigureWav(settings, writer); break;
     case OutputType::Wma: setup = ConfigureWma(settings, writer, use); break;
     case OutputType::Ogg: setup = ConfigureOgg(settings, writer); break;
+    case OutputType::Flac: setup = ConfigureFlac(settings, writer); break;
+    case OutputType::Opus: setup = ConfigureOpus(settings, writer); break;
+    case OutputType::M4a: setup = ConfigureM4a(settings, writer, /*alac=*/false); break;
+    case OutputType::Alac: setup = ConfigureM4a(settings, writer, /*alac=*/true); break;
   }
   setup.configuration.type = type;
   setup.configuration.extension = setup.extension;
@@ -217,6 +275,12 @@ void ApplyOutputConfiguration(const OutputConfiguration& c, IAudioFile2& writer,
       writer.SetOggFormat(c.ogg.sampleRate, c.ogg.channels, c.ogg.nominalKbps, c.ogg.maxKbps, c.ogg.minKbps,
                           c.ogg.quality);
       break;
+    case OutputType::Flac: writer.SetFlacFormat(c.flac.compressionLevel, c.flac.bitsPerSample); break;
+    case OutputType::Opus:
+      writer.SetOpusFormat(c.opus.kbps, c.opus.variableBitRate, c.opus.speech, c.opus.channels);
+      break;
+    case OutputType::M4a:
+    case OutputType::Alac: writer.SetM4aFormat(c.m4a.alac, c.m4a.aacKbps, c.m4a.alacBits); break;
   }
 }
 

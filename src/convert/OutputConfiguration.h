@@ -12,11 +12,13 @@ class IAudioFile2LameEnc;
 class SettingsStore;
 
 // The output types in the order of the main window's format list `cm_Format`.
-enum class OutputType { Mp3 = 0, Wav = 1, Wma = 2, Ogg = 3 };
+// M4a is M4A with AAC, Alac M4A with Apple Lossless (both ".m4a").
+enum class OutputType { Mp3 = 0, Wav = 1, Wma = 2, Ogg = 3, Flac = 4, Opus = 5, M4a = 6, Alac = 7 };
+inline constexpr int kOutputTypeCount = 8;
 
-// The type of a format-list index, nothing for an index outside 0..3.
+// The type of a format-list index, nothing for an index outside 0..7.
 std::optional<OutputType> OutputTypeFromIndex(int itemIndex);
-// ".mp3", ".wav", ".wma", ".ogg".
+// ".mp3", ".wav", ".wma", ".ogg", ".flac", ".opus", ".m4a" (AAC and ALAC).
 QString OutputExtension(OutputType type);
 // The one-entry filter of the join's save dialog ("MP3 files (*.mp3)", "*.mp3").
 FileFilter SaveFilterFor(OutputType type);
@@ -33,7 +35,7 @@ inline constexpr const char* kWmaNotSupported = "This WMA format is not supporte
 // job started; every worker's writer gets the same.
 struct OutputConfiguration {
   OutputType type = OutputType::Mp3;
-  QString extension;  // ".mp3", ".wav", ".wma", ".ogg"
+  QString extension;  // as OutputExtension gives it
   // MP3: the encoder's settings as the configuration set them; the VBR
   // values stay as the encoder has them where unset.
   struct Mp3 {
@@ -51,6 +53,20 @@ struct OutputConfiguration {
   struct Ogg {
     int sampleRate = 0, channels = 0, nominalKbps = 0, maxKbps = 0, minKbps = 0, quality = -1;
   } ogg;
+  struct Flac {
+    int compressionLevel = 5, bitsPerSample = 16;
+  } flac;
+  // Opus: channels 0 keeps the source's count (more than two become stereo).
+  struct Opus {
+    int kbps = 128;
+    bool variableBitRate = true, speech = false;
+    int channels = 0;
+  } opus;
+  // M4A: AAC at aacKbps, or with alac Apple Lossless at alacBits.
+  struct M4a {
+    bool alac = false;
+    int aacKbps = 192, alacBits = 16;
+  } m4a;
 };
 
 // Sets a writer (and, for MP3, its encoder) to a captured configuration:

@@ -18,6 +18,10 @@ inline constexpr std::string_view kMp3 = "mp3";
 inline constexpr std::string_view kWav = "wav";
 inline constexpr std::string_view kWma = "wma";
 inline constexpr std::string_view kOgg = "ogg";
+inline constexpr std::string_view kFlac = "flac";
+inline constexpr std::string_view kOpus = "opus";
+inline constexpr std::string_view kM4a = "m4a";    // M4A with AAC
+inline constexpr std::string_view kAlac = "alac";  // M4A with Apple Lossless
 inline constexpr std::string_view kWindow = "Window";  // the main window's size
 inline constexpr std::string_view kSilence = "Silence";  // what "Split at silences" takes for a silence
 inline constexpr std::string_view kWaveform = "Waveform";  // the waveform view's choices
@@ -39,6 +43,10 @@ inline constexpr std::string_view kFormat = "format";
 inline constexpr std::string_view kMaxBitrate = "max bitrate";
 inline constexpr std::string_view kMinBitrate = "min bitrate";
 inline constexpr std::string_view kEnableQuality = "enable quality";
+// [flac]: compression level 0 (fastest) ... 8 (smallest), default 5.
+inline constexpr std::string_view kCompression = "compression";
+// [opus]: 0 tunes the encoder for music (default), 1 for speech ("voip").
+inline constexpr std::string_view kApplication = "application";
 inline constexpr std::string_view kWidth = "Width";    // [Window], client pixels
 inline constexpr std::string_view kHeight = "Height";  // [Window], client pixels
 // [Window]: the waveform's height the user chose at the splitter, in the
@@ -136,6 +144,24 @@ inline constexpr int kWavModeCustom = 2;      // "frequency", "channel", "bit" a
 // [wma] "format": an index into audio::kWmaProfileTexts (components/audio/WmaProfiles.h);
 // the writer gets profile number index + 1.
 
+// The sections of the formats after OGG store values, not list indexes:
+// [flac] "compression" 0..8 (default 5) and "bit" 16 or 24 (default 16);
+// [opus] "bitrate" 6..510 kbit/s (default 128), "enable vbr" 1/0 (default 1),
+// "application" 0 music / 1 speech (default 0), "channel" 0 = the source's
+// count, 1 mono, 2 stereo (default 0); [m4a] "bitrate" 32..320 kbit/s AAC
+// (default 192); [alac] "bit" 16 or 24 (default 16). A value outside its
+// bounds (only a hand-edited file holds one) reads as the key's default, as
+// an index outside its list does in the older sections.
+inline constexpr int kFlacCompressionMin = 0;
+inline constexpr int kFlacCompressionMax = 8;
+inline constexpr int kOpusKbpsMin = 6;
+inline constexpr int kOpusKbpsMax = 510;
+inline constexpr int kOpusChannelMax = 2;  // "channel" 0..2
+inline constexpr int kAacKbpsMin = 32;
+inline constexpr int kAacKbpsMax = 320;
+// The two sample widths the lossless writers take, in bits.
+inline constexpr std::array<int, 2> kLosslessBits = {16, 24};
+
 // [Silence] when a key is missing; the command line's defaults too.
 inline constexpr double kDefaultSilenceThresholdDb = -50.0;
 inline constexpr double kDefaultSilenceMinSeconds = 0.5;
@@ -175,6 +201,14 @@ inline constexpr KeyDefaults kOggEnableQuality{section::kOgg, key::kEnableQualit
 inline constexpr KeyDefaults kOggQuality{section::kOgg, key::kQuality, 300, 300};
 // Read by the jobs only (when quality mode is off); never written by the program.
 inline constexpr KeyDefaults kOggEnableVbr{section::kOgg, key::kEnableVbr, 0, 0};
+inline constexpr KeyDefaults kFlacCompression{section::kFlac, key::kCompression, 5, 5};
+inline constexpr KeyDefaults kFlacBit{section::kFlac, key::kBit, 16, 16};
+inline constexpr KeyDefaults kOpusBitrate{section::kOpus, key::kBitrate, 128, 128};
+inline constexpr KeyDefaults kOpusEnableVbr{section::kOpus, key::kEnableVbr, 1, 1};
+inline constexpr KeyDefaults kOpusApplication{section::kOpus, key::kApplication, 0, 0};
+inline constexpr KeyDefaults kOpusChannel{section::kOpus, key::kChannel, 0, 0};
+inline constexpr KeyDefaults kM4aBitrate{section::kM4a, key::kBitrate, 192, 192};
+inline constexpr KeyDefaults kAlacBit{section::kAlac, key::kBit, 16, 16};
 }  // namespace defaults
 
 // The order in which the settings dialog's OK writes every format key.
@@ -187,5 +221,12 @@ inline constexpr std::array<KeyDefaults, 19> kDialogWriteOrder = {
     defaults::kOggChannel,     defaults::kOggFrequency,   defaults::kOggBitrate,
     defaults::kOggMaxBitrate,  defaults::kOggMinBitrate,  defaults::kOggEnableQuality,
     defaults::kOggQuality};
+
+// The keys of the formats after OGG, in the order the dialog's OK writes
+// them. Only a value that differs from what the file reads is written, so a
+// file that never had them (the first OK among them) stays as it was.
+inline constexpr std::array<KeyDefaults, 8> kNewFormatWriteOrder = {
+    defaults::kFlacCompression, defaults::kFlacBit,        defaults::kOpusBitrate, defaults::kOpusEnableVbr,
+    defaults::kOpusApplication, defaults::kOpusChannel,    defaults::kM4aBitrate,  defaults::kAlacBit};
 
 }  // namespace snipwave::settings

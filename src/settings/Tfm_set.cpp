@@ -167,6 +167,7 @@ void Tfm_set::FormShow() {
   const QString names = store ? store->ReadString(settings::section::kFormat, settings::key::kNameTemplate, "") : "";
   edt_name_template->setText(names.trimmed().isEmpty() ? QString(NameTemplate::kDefaultText) : names);
   cb_last_list->setChecked(store && store->ReadBool(settings::section::kFormat, settings::key::kStartWithLastList, false));
+  formatPages_->Load(store);
   LoadSilenceValues();
   levelPage_->Load(store);
 }
@@ -258,6 +259,7 @@ void Tfm_set::btn_okClick() {
     else
       store->WriteInteger(key.section, key.key, *value);
   }
+  formatPages_->Write(*store);
   // Written only when it changes: a file without the key means "on", and the
   // format keys above stay the whole file of a first OK.
   const bool keepTags = cb_keep_tags->isChecked();
@@ -299,6 +301,7 @@ void Tfm_set::SetFactoryValues(bool wavMode) {
   cb_mp3_lossless->setChecked(false);
   cb_last_list->setChecked(false);
   ShowSilenceValues(SilenceValues{});
+  formatPages_->SetFactoryValues();
   levelPage_->ShowDefaults();
   ud_mp3_vbr->SetPosition(defaults::kMp3VbrQuality.dialogDefault);
   if (wavMode) SelectWavMode(defaults::kWavMode.dialogDefault);

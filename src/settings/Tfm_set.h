@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QDialog>
+#include <memory>
 #include <optional>
 
 class QLabel;
 
 #include "components/audio/AudioInterfaces.h"
 #include "platform/DialogService.h"
+#include "settings/FormatPages.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsStore.h"
 #include "settings/SilenceValues.h"
@@ -27,11 +29,13 @@ namespace snipwave {
 class LevelPage;
 class UpDown;
 
-// The settings dialog: the parameters of the four output formats.
+// The settings dialog: the parameters of the output formats (the pages after
+// OGG are FormatPages).
 //
 // Every showing loads the controls from the settings file with the dialog's
 // defaults; OK checks the OGG (unless quality mode is on) and MP3 choices with
-// the writer, then writes every format key and closes; Default puts the
+// the writer, then writes every key of the four older formats (of the pages
+// after OGG only those that differ from the file) and closes; Default puts the
 // factory values into the controls and writes nothing; Cancel and the close
 // box write nothing. Created once and only hidden between showings, so its
 // place on the screen and the page in front survive from one showing to the
@@ -165,6 +169,7 @@ class Tfm_set final : public QDialog {
   // What loading showed; OK writes the two keys only when the controls differ
   // from it (none: the file held a value that could not be used).
   std::optional<SilenceValues> loadedSilence_;
+  std::unique_ptr<FormatPages> formatPages_;  // FLAC, OPUS, M4A, ALAC
   LevelPage* levelPage_ = nullptr;  // the page "Level": every [Level] key
 };
 

@@ -95,6 +95,7 @@ void Tfm_set::BuildControls() {
   pc->addTab(BuildMp3Page(), "MP3");
   pc->addTab(BuildWmaPage(), "WMA");
   pc->addTab(BuildOggPage(), "OGG");
+  formatPages_ = std::make_unique<FormatPages>(pc);
   levelPage_ = new LevelPage;
   pc->addTab(levelPage_, "Level");
   pc->setCurrentIndex(0);

@@ -47,7 +47,8 @@ class ITrackListView {
   virtual void SetCellText(int row, TrackCell cell, const QString& text) = 0;
 };
 
-// The output format list of the main window: "MP3", "WAV", "WMA", "OGG".
+// The output format list of the main window: "MP3", "WAV", "WMA", "OGG",
+// "FLAC", "OPUS", "M4A", "ALAC".
 class IFormatChooser {
  public:
   virtual ~IFormatChooser() = default;

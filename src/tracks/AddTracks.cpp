@@ -34,19 +34,27 @@ QString LowerExtension(const QString& name) {
   return dot < 0 ? QString() : name.mid(dot).toLower();
 }
 
+// The folder add's filter; the reader then decides by the content (an
+// ".ogg" holding Opus or FLAC, an ".mp4" holding AAC or ALAC are read).
 bool IsAcceptedAudioExtension(const QString& extension) {
-  static const QStringList kAccepted{".mp3", ".wma", ".wav", ".ogg"};
+  static const QStringList kAccepted{".mp3", ".wma", ".wav", ".ogg", ".flac", ".opus", ".oga", ".m4a",
+                                     ".m4b", ".mp4", ".aac", ".aif", ".aiff", ".aifc"};
   return kAccepted.contains(extension);
 }
 
 }  // namespace
 
 QList<FileFilter> TrackListCommands::OpenDialogFilters() {
-  return {{"All Supported Files", "*.mp3;*.wav;*.wma;*.ogg"},
+  return {{"All Supported Files",
+           "*.mp3;*.wav;*.wma;*.ogg;*.flac;*.opus;*.oga;*.m4a;*.m4b;*.mp4;*.aac;*.aif;*.aiff;*.aifc"},
           {"MP3 Files(*.mp3)", "*.mp3"},
           {"WAV Files(*.wav)", "*.wav"},
           {"WMA Files(*.wma)", "*.wma"},
-          {"OGG Files(*.ogg)", "*.ogg"}};
+          {"OGG Files(*.ogg)", "*.ogg"},
+          {"FLAC Files(*.flac)", "*.flac"},
+          {"Opus Files(*.opus;*.oga)", "*.opus;*.oga"},
+          {"M4A/AAC Files(*.m4a;*.m4b;*.mp4;*.aac)", "*.m4a;*.m4b;*.mp4;*.aac"},
+          {"AIFF Files(*.aif;*.aiff;*.aifc)", "*.aif;*.aiff;*.aifc"}};
 }
 
 QString TrackListCommands::WmaQuestion(const QString& shownName) {

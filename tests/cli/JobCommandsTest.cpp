@@ -61,7 +61,7 @@ QString Mp3() { return ChirpFixture("cli-src.mp3", 3.0, 44100, 2, {"-c:a", "libm
 // An empty range gives a file with no samples in every format, and that is
 // success: the file holds exactly the 0 frames written.
 TEST_F(JobCommands, EmptyRangeGivesAnEmptyFileAndSucceeds) {
-  for (const char* format : {"mp3", "wav", "wma", "ogg"}) {
+  for (const char* format : {"mp3", "wav", "wma", "ogg", "flac", "opus", "m4a"}) {
     SCOPED_TRACE(format);
     const QString folder = out(format);
     const CommandResult r = Run({"cut", "--format", format, "--out", folder, Wav() + "@1000:1000"});
@@ -157,7 +157,9 @@ TEST_F(JobCommands, RefusalsAndBadArgumentsWriteNothing) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_TRUE(r.err.contains("missing.wav")) << r.err.toStdString();
 
-  EXPECT_EQ(Run({"cut", "--format", "flac", "--out", out(), Wav()}).exitCode, 2);
+  r = Run({"cut", "--format", "aiff", "--out", out(), Wav()});  // read, never written
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_TRUE(r.err.contains("(mp3, wav, wma, ogg, flac, opus, m4a or alac)")) << r.err.toStdString();
   EXPECT_EQ(Run({"cut", "--format", "wav", Wav()}).exitCode, 2);
   EXPECT_EQ(Run({"cut", "--format", "wav", "--out", out()}).exitCode, 2);
   EXPECT_EQ(Run({"cut", "--yes", "--out", out(), Wav()}).exitCode, 2);  // --yes is the join's
@@ -173,7 +175,7 @@ TEST_F(JobCommands, RefusalsAndBadArgumentsWriteNothing) {
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_TRUE(help.out.startsWith("Usage: snipwave join")) << help.out.toStdString();
   const CommandResult usage = Run({"--help"});
-  EXPECT_TRUE(usage.out.contains("cut  [--format mp3|wav|wma|ogg] [--lossless]")) << usage.out.toStdString();
+  EXPECT_TRUE(usage.out.contains("cut  [--format mp3|wav|wma|ogg|flac|opus|m4a|alac] [--lossless]")) << usage.out.toStdString();
 }
 
 TEST_F(JobCommands, OutputFolderThatIsAFileFailsWithAMessage) {
@@ -443,6 +445,47 @@ TEST_F(JobCommands, NameTemplateNamesTheOutputsAndWritesTheirTrackNumbers) {
     const CommandResult tags = RunCommand("ffprobe", {"-v", "error", "-show_entries", "format_tags=track", "-of",
                                                       "csv=p=0", out(QString("0%1 Band - Song.wav").arg(n))});
     EXPECT_EQ(tags.out.trimmed(), n);
+  }
+}
+
+// Every format after OGG: a cut and a join (of a WAV and a FLAC made by the
+// flac tool) decode, by each format's own decoder, to exactly the range; the
+// lossless ones to the source's very samples; the source's title goes along.
+TEST_F(JobCommands, CutAndJoinIntoEachNewFormatDecodeToExactlyTheRange) {
+  Ffmpeg({"-i", Wav(), "-metadata", "title=Song", dir.file("tagged.wav")});
+  const QString wav = dir.file("tagged.wav"), flac = dir.file("tagged.flac");
+  ASSERT_EQ(RunCommand("flac", {"-s", "-f", "-o", flac, wav}).exitCode, 0);
+  const std::vector<float> source = DecodeWithFfmpeg(wav);
+  struct Case {
+    const char* format;
+    const char* extension;
+    int rate;
+    bool lossless;
+  };
+  for (const Case& c : {Case{"flac", ".flac", 44100, true}, Case{"opus", ".opus", 48000, false},
+                        Case{"m4a", ".m4a", 44100, false}, Case{"alac", ".m4a", 44100, true}}) {
+    SCOPED_TRACE(c.format);
+    const QString folder = out(c.format);
+    const CommandResult cut = Run({"cut", "--format", c.format, "--out", folder, wav + "@1000:45100"});
+    ASSERT_EQ(cut.exitCode, 0) << cut.err.toStdString();
+    const CommandResult join = Run({"join", "--format", c.format, "--out", folder + "/joined", wav + "@0:22050",
+                                    flac + "@22050:44100"});
+    ASSERT_EQ(join.exitCode, 0) << join.err.toStdString();
+    const QString cutFile = Lines(cut.out).value(0), joinFile = Lines(join.out).value(0);
+    EXPECT_EQ(QFileInfo(cutFile).fileName(), QString("Cut_tagged") + c.extension);
+    EXPECT_EQ(joinFile, folder + "/joined" + c.extension);
+    const std::size_t frames = c.rate == 44100 ? 44100u : 48000u;  // a second either way
+    const std::vector<float> cutSamples = DecodeWithOwnTool(cutFile), joinSamples = DecodeWithOwnTool(joinFile);
+    EXPECT_EQ(cutSamples.size(), 2 * frames);
+    EXPECT_EQ(joinSamples.size(), 2 * frames);
+    EXPECT_EQ(FfprobeInfo(cutFile).sampleRate, c.rate);
+    if (c.lossless) {
+      EXPECT_TRUE(std::equal(cutSamples.begin(), cutSamples.end(), source.begin() + 2000)) << "the cut's samples";
+      EXPECT_TRUE(std::equal(joinSamples.begin(), joinSamples.end(), source.begin())) << "the join's samples";
+    }
+    const CommandResult title = RunCommand(
+        "ffprobe", {"-v", "error", "-show_entries", "format_tags=title:stream_tags=title", "-of", "csv=p=0", cutFile});
+    EXPECT_TRUE(title.out.contains("Song")) << title.out.toStdString();
   }
 }
 

@@ -1,4 +1,4 @@
-// Configure output: the four branches with the jobs' defaults, the support
+// Configure output: the branches of every format with the jobs' defaults, the support
 // checks and their messages, the refusal, and hand-edited indexes.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -218,6 +218,55 @@ TEST_F(ConfigureOutputTest, OggVbrFromAHandEditedFileChecksTheStoredLimits) {
   Apply(OutputType::Ogg);
   EXPECT_CALL(writer, CheckOggFormat(44100, 2, 128, 192, 64)).WillOnce(Return(false));
   EXPECT_EQ(Apply(OutputType::Ogg).refusal, "This OGG format is not supported.");
+}
+
+// The formats after OGG: the writer gets the stored values; a value outside
+// its bounds in a hand-edited file reads as the key's default; a captured
+// configuration repeats the same call on another writer.
+TEST_F(ConfigureOutputTest, FormatsAfterOggTakeStoredValuesWithinBoundsElseTheDefault) {
+  struct Case {
+    OutputType type;
+    std::vector<std::pair<settings::KeyDefaults, int>> stored;
+    std::function<void(MockAudioFile2&)> expect;
+    const char* extension;
+  };
+  namespace d = settings::defaults;
+  const std::vector<Case> cases = {
+      {OutputType::Flac, {}, [](auto& w) { EXPECT_CALL(w, SetFlacFormat(5, 16)); }, ".flac"},
+      {OutputType::Flac, {{d::kFlacCompression, 8}, {d::kFlacBit, 24}},
+       [](auto& w) { EXPECT_CALL(w, SetFlacFormat(8, 24)); }, ".flac"},
+      {OutputType::Flac, {{d::kFlacCompression, 9}, {d::kFlacBit, 20}},
+       [](auto& w) { EXPECT_CALL(w, SetFlacFormat(5, 16)); }, ".flac"},
+      {OutputType::Opus, {}, [](auto& w) { EXPECT_CALL(w, SetOpusFormat(128, true, false, 0)); }, ".opus"},
+      {OutputType::Opus, {{d::kOpusBitrate, 6}, {d::kOpusEnableVbr, 0}, {d::kOpusApplication, 1}, {d::kOpusChannel, 1}},
+       [](auto& w) { EXPECT_CALL(w, SetOpusFormat(6, false, true, 1)); }, ".opus"},
+      {OutputType::Opus, {{d::kOpusBitrate, 511}, {d::kOpusApplication, 2}, {d::kOpusChannel, 3}},
+       [](auto& w) { EXPECT_CALL(w, SetOpusFormat(128, true, false, 0)); }, ".opus"},
+      {OutputType::M4a, {}, [](auto& w) { EXPECT_CALL(w, SetM4aFormat(false, 192, 16)); }, ".m4a"},
+      {OutputType::M4a, {{d::kM4aBitrate, 320}}, [](auto& w) { EXPECT_CALL(w, SetM4aFormat(false, 320, 16)); },
+       ".m4a"},
+      {OutputType::M4a, {{d::kM4aBitrate, 31}}, [](auto& w) { EXPECT_CALL(w, SetM4aFormat(false, 192, 16)); },
+       ".m4a"},
+      {OutputType::Alac, {{d::kAlacBit, 24}, {d::kM4aBitrate, 64}},
+       [](auto& w) { EXPECT_CALL(w, SetM4aFormat(true, 64, 24)); }, ".m4a"},
+      {OutputType::Alac, {{d::kAlacBit, 8}}, [](auto& w) { EXPECT_CALL(w, SetM4aFormat(true, 192, 16)); }, ".m4a"},
+  };
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE(i);
+    const Case& c = cases[i];
+    TempDir caseDir;
+    SettingsStore store(caseDir.file("Snipwave.ini"));
+    for (const auto& [k, value] : c.stored) store.WriteInteger(k.section, k.key, value);
+    StrictMock<MockAudioFile2> first, second;
+    c.expect(first);
+    const OutputSetup setup = ApplyOutputSettings(c.type, store, first, encoder);
+    EXPECT_FALSE(setup.refused());
+    EXPECT_EQ(setup.extension, c.extension);
+    EXPECT_EQ(OutputTypeFromIndex(static_cast<int>(c.type)), c.type);
+    c.expect(second);
+    ApplyOutputConfiguration(setup.configuration, second, encoder);
+  }
+  EXPECT_EQ(OutputTypeFromIndex(kOutputTypeCount), std::nullopt);
 }
 
 TEST(ConfigureOutputRefusal, ShowsTheMessageClearsConvertingAndWritesNothing) {

@@ -150,10 +150,11 @@ TEST_F(SettingsDialogTest, ControlsCarryTheirNamesCaptionsItemsAndRanges) {
   EXPECT_EQ(Find<QGroupBox>("GroupBox1")->title(), "Output Settings");
 
   QTabWidget* pc = Find<QTabWidget>("pc");
-  ASSERT_GE(pc->count(), 4);
-  const char* sheets[] = {"TabSheet1", "TabSheet2", "TabSheet3", "TabSheet4"};
-  const char* titles[] = {"WAV", "MP3", "WMA", "OGG"};
-  for (int i = 0; i < 4; ++i) {
+  ASSERT_EQ(pc->count(), 9);  // the eight formats, then Level
+  const char* sheets[] = {"TabSheet1", "TabSheet2", "TabSheet3", "TabSheet4",
+                          "TabSheet5", "TabSheet6", "TabSheet7", "TabSheet8"};
+  const char* titles[] = {"WAV", "MP3", "WMA", "OGG", "FLAC", "OPUS", "M4A", "ALAC"};
+  for (int i = 0; i < 8; ++i) {
     EXPECT_EQ(pc->tabText(i), titles[i]);
     EXPECT_EQ(pc->widget(i)->objectName(), sheets[i]);
   }
@@ -700,6 +701,46 @@ TEST_F(SettingsDialogTest, OutOfRangeValuesFromAHandEditedFileReadAsDefaults) {
     EXPECT_EQ(Ud("ud_ogg_quality")->Position(), 300);
     EXPECT_EQ(List("cb_ogg_fre")->currentIndex(), 3);
   });
+}
+
+// The pages after OGG store values: a hand-edited value outside its bounds
+// shows the default and OK puts the default in its place; a key the user did
+// not change and the file never held stays out of the file.
+TEST_F(SettingsDialogTest, FormatPagesAfterOggLoadAndStoreValuesWithinBounds) {
+  WriteAll(iniPath(), "[flac]\ncompression=9\nbit=24\n[opus]\nbitrate=5\nenable vbr=0\nchannel=2\n[alac]\nbit=17\n");
+  QSpinBox* opusKbps = Find<QSpinBox>("ud_opus_bitrate");
+  QSpinBox* aacKbps = Find<QSpinBox>("ud_m4a_bitrate");
+  Shown([&] {
+    EXPECT_EQ(List("cb_flac_level")->currentIndex(), 5);
+    EXPECT_EQ(List("cb_flac_bit")->currentText(), "24 bps");
+    EXPECT_EQ(opusKbps->value(), 128);
+    EXPECT_FALSE(Check("cb_opus_vbr")->isChecked());
+    EXPECT_EQ(List("cb_opus_channel")->currentText(), "Stereo");
+    EXPECT_EQ(List("cb_opus_application")->currentIndex(), 0);
+    EXPECT_EQ(aacKbps->value(), 192);
+    EXPECT_EQ(List("cb_alac_bit")->currentText(), "16 bps");
+    List("cb_opus_application")->setCurrentIndex(1);
+    aacKbps->setValue(256);
+    Click("btn_ok");
+  });
+  namespace d = settings::defaults;
+  const auto stored = [&](const settings::KeyDefaults& k) { return store->ReadInteger(k.section, k.key, -1); };
+  EXPECT_EQ(stored(d::kFlacCompression), 5);  // 9 replaced by what was shown
+  EXPECT_EQ(stored(d::kFlacBit), 24);
+  EXPECT_EQ(stored(d::kOpusBitrate), 128);
+  EXPECT_EQ(stored(d::kOpusEnableVbr), 0);
+  EXPECT_EQ(stored(d::kOpusApplication), 1);
+  EXPECT_EQ(stored(d::kOpusChannel), 2);
+  EXPECT_EQ(stored(d::kM4aBitrate), 256);
+  EXPECT_EQ(stored(d::kAlacBit), 16);
+  Shown([&] {
+    Click("btn_default");
+    EXPECT_EQ(List("cb_flac_bit")->currentText(), "16 bps");
+    EXPECT_TRUE(Check("cb_opus_vbr")->isChecked());
+    EXPECT_EQ(List("cb_opus_channel")->currentText(), "As the source");
+    Click("btn_cancel");
+  });
+  EXPECT_EQ(stored(d::kFlacBit), 24) << "Default then Cancel writes nothing";
 }
 
 TEST_F(SettingsDialogTest, FailedWriteGoesToTheHookAndLeavesTheDialogOpen) {

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QCoreApplication>
 #include <cmath>
@@ -50,6 +51,32 @@ std::vector<float> DecodeWithFfmpeg(const QString& path, int channels, int sampl
   std::vector<float> samples(static_cast<std::size_t>(r.out.size()) / sizeof(float));
   if (!samples.empty()) std::memcpy(samples.data(), r.out.constData(), samples.size() * sizeof(float));
   return samples;
+}
+
+std::vector<float> DecodeWithOwnTool(const QString& path) {
+  const QString suffix = QFileInfo(path).suffix().toLower();
+  if (suffix == "m4a" || suffix == "mp4") {
+    // FFmpeg 5.1 drops the AAC priming by the edit list but leaves the end to
+    // the player: the edit's length (its stream duration) ends the decode.
+    std::vector<float> samples = DecodeWithFfmpeg(path);
+    const CommandResult r = RunCommand("ffprobe", {"-v", "error", "-select_streams", "a:0", "-show_entries",
+                                                   "stream=duration_ts,channels", "-of", "default=nw=1", path});
+    std::size_t frames = 0, channels = 0;
+    for (const QByteArray& line : r.out.split('\n')) {
+      if (line.startsWith("duration_ts=")) frames = line.mid(12).trimmed().toULongLong();
+      if (line.startsWith("channels=")) channels = line.mid(9).trimmed().toULongLong();
+    }
+    if (frames > 0 && channels > 0 && frames * channels < samples.size()) samples.resize(frames * channels);
+    return samples;
+  }
+  if (suffix != "flac" && suffix != "opus") return DecodeWithFfmpeg(path);
+  QTemporaryDir dir;
+  const QString wav = dir.filePath("decoded.wav");
+  const CommandResult r = suffix == "flac" ? RunCommand("flac", {"-d", "-s", "-f", "-o", wav, path})
+                                           : RunCommand("opusdec", {"--quiet", "--rate", "48000", path, wav});
+  EXPECT_EQ(r.exitCode, 0) << path.toStdString() << ": " << r.err.toStdString();
+  if (r.exitCode != 0) return {};
+  return DecodeWithFfmpeg(wav);
 }
 
 ProbeInfo FfprobeInfo(const QString& path) {

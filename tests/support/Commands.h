@@ -50,6 +50,12 @@ QString ToolFixture(const QString& name, const QString& program,
 QString ChirpFixture(const QString& name, double seconds, int sampleRate, int channels,
                      const QStringList& encoderArgs = {});
 
+// Decodes with the format's own decoder where there is one (`flac -d` for
+// .flac, `opusdec` for .opus, at 48000 Hz), else with ffmpeg; interleaved
+// float32 as DecodeWithFfmpeg gives it. An .m4a or .mp4 ends where its edit
+// list ends it, as a player that honours the edit list plays it.
+std::vector<float> DecodeWithOwnTool(const QString& path);
+
 // Pearson correlation of two equally long sample runs.
 double Correlation(const std::vector<float>& a, const std::vector<float>& b);
 

@@ -29,12 +29,18 @@ class AddFiles : public ::testing::Test {
   }
 };
 
-TEST_F(AddFiles, OpenDialogOffersTheFiveFiltersInOrder) {
+TEST_F(AddFiles, OpenDialogOffersTheFiltersInOrderTheOldFourFirst) {
   b.commands.AddFiles();
-  ASSERT_EQ(b.dialogs.lastOpenFilters.size(), 5);
+  ASSERT_EQ(b.dialogs.lastOpenFilters.size(), 9);
   const QList<FileFilter>& f = b.dialogs.lastOpenFilters;
   EXPECT_EQ(f[0].caption, "All Supported Files");
-  EXPECT_EQ(f[0].patterns, "*.mp3;*.wav;*.wma;*.ogg");
+  EXPECT_EQ(f[0].patterns, "*.mp3;*.wav;*.wma;*.ogg;*.flac;*.opus;*.oga;*.m4a;*.m4b;*.mp4;*.aac;*.aif;*.aiff;*.aifc");
+  // Every pattern of a per-format entry is in "All Supported Files".
+  const QStringList all = f[0].patterns.split(';');
+  for (int i = 1; i < f.size(); ++i)
+    for (const QString& pattern : f[i].patterns.split(';')) EXPECT_TRUE(all.contains(pattern)) << pattern.toStdString();
+  EXPECT_EQ(f[5].caption, "FLAC Files(*.flac)");
+  EXPECT_EQ(f[8].patterns, "*.aif;*.aiff;*.aifc");
   EXPECT_EQ(f[1].caption, "MP3 Files(*.mp3)");
   EXPECT_EQ(f[1].patterns, "*.mp3");
   EXPECT_EQ(f[2].caption, "WAV Files(*.wav)");
