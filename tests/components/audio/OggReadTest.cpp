@@ -133,5 +133,112 @@ TEST(OggRead, OpusAndOggFlacReadAsTheirOwnDecoders) {
   }
 }
 
+// Files joined one after another: every link in order, lengths adding up,
+// links in the first link's format as their own decoder gives them, the
+// others converted; a seek anywhere (at and around the joins too) gives what
+// a continuous read gives.
+TEST(OggRead, ChainedLinksReadInOrderAsOneSource) {
+  struct Piece {
+    const char* name;
+    int rate, channels;
+    const char* seconds;
+    const char* tool;
+  };
+  const Piece vorbis44{"v44", 44100, 2, "1.3", "oggenc"}, vorbis22{"v22", 22050, 1, "0.9", "oggenc"},
+      opus2{"o2", 48000, 2, "1.1", "opusenc"}, opus1{"o1", 48000, 1, "0.7", "opusenc"};
+  struct ChainCase {
+    const char* name;
+    std::vector<Piece> links;
+  };
+  const std::vector<ChainCase> cases = {
+      {"vorbis, same format", {vorbis44, vorbis44, vorbis44}},
+      {"vorbis, rate and channels change", {vorbis44, vorbis22, vorbis44}},
+      {"opus, mono link", {opus2, opus1}},
+      {"vorbis then opus", {vorbis22, opus2}},
+  };
+  TempDir dir;
+  for (const ChainCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    QByteArray bytes;
+    QStringList files;
+    std::vector<std::vector<float>> truths;
+    for (const Piece& p : c.links) {
+      const QString wav = SoxChirp(QString("ogg-src-%1-%2-%3.wav").arg(p.rate).arg(p.channels).arg(p.seconds), p.rate,
+                                   p.channels, p.seconds);
+      const QString ext = QString(p.tool) == "opusenc" ? ".opus" : ".ogg";
+      const QString file = Encoded(QString("chain-%1%2").arg(p.name).arg(ext), wav, p.tool, {});
+      QFile f(file);
+      ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+      bytes += f.readAll();
+      files << file;
+      truths.push_back(ReferenceDecode(file));
+    }
+    const QString chain = dir.file("chain.ogg");
+    {
+      QFile f(chain);
+      ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+      f.write(bytes);
+    }
+    SourceDecoder d(chain.toStdString());
+    const Piece& first = c.links.front();
+    const int rate = QString(first.tool) == "opusenc" ? 48000 : first.rate;
+    ASSERT_EQ(d.SampleRate(), rate);
+    ASSERT_EQ(d.Channels(), first.channels);
+    const std::vector<audio::LinkFormat> links = d.Links();
+    ASSERT_EQ(links.size(), c.links.size());
+    std::int64_t sum = 0;
+    for (std::size_t i = 0; i < links.size(); ++i) {
+      const std::int64_t own = static_cast<std::int64_t>(truths[i].size()) / links[i].channels;
+      // The converter's rounding rule: own frames x rate ratio, to the nearest.
+      EXPECT_EQ(links[i].frames, (own * rate + links[i].sampleRate / 2) / links[i].sampleRate) << "link " << i;
+      EXPECT_EQ(links[i].converted, links[i].sampleRate != rate || links[i].channels != first.channels);
+      sum += links[i].frames;
+    }
+    ASSERT_EQ(d.LengthFrames(), sum);
+    const std::vector<float> all = ReadAll(d);
+    ASSERT_EQ(static_cast<std::int64_t>(all.size()), sum * first.channels);
+    // Links in the first link's format are their own decoder's samples (a
+    // mono link is copied to both channels); converted ones follow it.
+    std::int64_t at = 0;
+    for (std::size_t i = 0; i < links.size(); ++i) {
+      const std::size_t from = static_cast<std::size_t>(at * first.channels);
+      const std::vector<float> got(all.begin() + static_cast<std::ptrdiff_t>(from),
+                                   all.begin() + static_cast<std::ptrdiff_t>(from + links[i].frames * first.channels));
+      if (links[i].sampleRate == rate) {
+        std::vector<float> want;
+        for (std::size_t k = 0; k < truths[i].size(); ++k) {
+          for (int ch = 0; ch < first.channels / links[i].channels; ++ch) want.push_back(truths[i][k]);
+        }
+        EXPECT_LE(MaxDiff(got, want, 0), 1e-4f) << "link " << i;
+      } else {
+        // Against FFmpeg's own decode and conversion of the link: the same
+        // waveform in the same place (a shift of one frame loses the match).
+        std::vector<float> want = DecodeWithFfmpeg(files[i], first.channels, rate);
+        want.resize(got.size());
+        EXPECT_GT(Correlation(got, want), 0.999) << "link " << i;
+      }
+      at += links[i].frames;
+    }
+    // Seeks at each join (the frame before, at, after), inside links, and at
+    // the end, against the continuous read.
+    std::vector<std::int64_t> points = {0, sum / 3, sum - 1};
+    at = 0;
+    for (const audio::LinkFormat& link : links) {
+      at += link.frames;
+      for (std::int64_t delta : {-1, 0, 1}) points.push_back(std::clamp<std::int64_t>(at + delta, 0, sum - 1));
+    }
+    for (std::int64_t b : points) {
+      const std::int64_t frames = std::min<std::int64_t>(2000, sum - b);
+      d.Seek(b);
+      std::vector<float> cut;
+      while (static_cast<std::int64_t>(cut.size()) < frames * first.channels &&
+             d.Read(static_cast<std::size_t>(frames - static_cast<std::int64_t>(cut.size()) / first.channels), cut) > 0) {
+      }
+      ASSERT_EQ(static_cast<std::int64_t>(cut.size()), frames * first.channels) << "at " << b;
+      EXPECT_LE(MaxDiff(cut, all, static_cast<std::size_t>(b * first.channels)), 1e-4f) << "at " << b;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace snipwave::test
