@@ -18,11 +18,13 @@ std::int64_t ConvertedLength(std::int64_t frames, int inRate, int outRate) {
 
 }  // namespace
 
-OggChain::OggChain(const std::string& path, int fd, const std::vector<OggLinkRange>& ranges) : path_(path) {
+OggChain::OggChain(const std::string& path, int fd, const std::vector<OggLinkRange>& ranges,
+                   const std::optional<FileIdentity>& identity)
+    : path_(path) {
   for (std::size_t i = 0; i < ranges.size(); ++i) {
     Link link;
     try {
-      link.decoder = std::make_unique<SourceDecoder>(path, fd, ranges[i]);
+      link.decoder = std::make_unique<SourceDecoder>(path, fd, ranges[i], identity);
     } catch (const Error& e) {
       throw Error::Failed("Cannot read", path,
                           "link " + std::to_string(i + 1) + " of its " + std::to_string(ranges.size()) +

@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "OggLayout.h"
+#include "ScanCache.h"
 
 namespace snipwave::audio {
 
@@ -36,7 +38,9 @@ struct LinkFormat {
 // samples at the same phases as in a continuous read.
 class OggChain {
  public:
-  OggChain(const std::string& path, int fd, const std::vector<OggLinkRange>& ranges);
+  // `identity`: the whole file's, under which the links' scans are cached.
+  OggChain(const std::string& path, int fd, const std::vector<OggLinkRange>& ranges,
+           const std::optional<FileIdentity>& identity);
   ~OggChain();
 
   int SampleRate() const { return rate_; }

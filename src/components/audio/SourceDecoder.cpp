@@ -72,7 +72,7 @@ SourceDecoder::SourceDecoder(std::string path) : path_(std::move(path)) {
   if (::pread(file_.fd, magic, sizeof magic, 0) == 4 && std::memcmp(magic, "OggS", 4) == 0) {
     const std::vector<OggLinkRange> links = FindOggLinks(file_.fd);
     if (links.size() > 1) {
-      chain_ = std::make_unique<OggChain>(path_, file_.fd, links);
+      chain_ = std::make_unique<OggChain>(path_, file_.fd, links, identity);
       sampleRate_ = chain_->SampleRate();
       channels_ = chain_->Channels();
       codecName_ = chain_->Links().front().codec;
@@ -82,11 +82,12 @@ SourceDecoder::SourceDecoder(std::string path) : path_(std::move(path)) {
   Open(identity);
 }
 
-SourceDecoder::SourceDecoder(std::string path, int fd, const OggLinkRange& range)
+SourceDecoder::SourceDecoder(std::string path, int fd, const OggLinkRange& range,
+                             const std::optional<FileIdentity>& fileIdentity)
     : path_(std::move(path)), range_(range) {
   file_.fd = fd;
   file_.owned = false;
-  Open(std::nullopt);  // the scan cache knows whole files only
+  Open(fileIdentity);
 }
 
 std::int64_t SourceDecoder::LengthFrames() const {
@@ -129,14 +130,20 @@ void SourceDecoder::Open(const std::optional<FileIdentity>& identity) {
     if (pcm_->frames <= 0) throw Error::Failed("Cannot read", path_, "the file holds no audio samples");
     return;  // nothing was read yet: the input stays for the first read
   }
-  if (identity) index_ = ScanCache::Instance().Find(*identity);
+  // A link of a chained file is kept under the file's identity with its
+  // byte range added to the name.
+  std::optional<FileIdentity> key = identity;
+  if (key && range_.end >= 0) {
+    key->canonicalPath += "\n" + std::to_string(range_.begin) + "-" + std::to_string(range_.end);
+  }
+  if (key) index_ = ScanCache::Instance().Find(*key);
   if (index_) return;  // as above, the input is untouched
   auto scanned = std::make_shared<PacketIndex>();
   Scan(*scanned);
   index_ = std::move(scanned);
   if (index_->TotalFrames() <= 0) throw Error::Failed("Cannot read", path_, "the file holds no audio samples");
   input_.reset();  // reopened on the first read, so that reading starts exactly as a fresh decode
-  if (identity && IdentifyFile(path_) == identity) ScanCache::Instance().Store(*identity, index_);
+  if (identity && IdentifyFile(path_) == identity) ScanCache::Instance().Store(*key, index_);
 }
 
 std::optional<SourceDecoder::PcmLayout> SourceDecoder::DirectPcmLayout() const {

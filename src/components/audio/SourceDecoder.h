@@ -52,8 +52,10 @@ class SourceDecoder {
   // OggChain); Links() then names them.
   explicit SourceDecoder(std::string path);
   // One link of a chained Ogg file: bytes `range` of the already open `fd`
-  // (not closed here), which must outlive the decoder.
-  SourceDecoder(std::string path, int fd, const OggLinkRange& range);
+  // (not closed here), which must outlive the decoder. With the whole
+  // file's identity the link's scan is cached (and found again) under it.
+  SourceDecoder(std::string path, int fd, const OggLinkRange& range,
+                const std::optional<FileIdentity>& fileIdentity = std::nullopt);
   ~SourceDecoder();
 
   int SampleRate() const { return sampleRate_; }

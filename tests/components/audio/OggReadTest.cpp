@@ -7,6 +7,7 @@
 
 #include "Commands.h"
 #include "TempDir.h"
+#include "components/audio/ScanCache.h"
 #include "components/audio/SourceDecoder.h"
 
 // Opus and FLAC in Ogg, and chained Ogg files, as opusenc, flac and oggenc
@@ -206,6 +207,13 @@ TEST(OggRead, ChainedLinksReadInOrderAsOneSource) {
     ASSERT_EQ(d.LengthFrames(), sum);
     const std::vector<float> all = ReadAll(d);
     ASSERT_EQ(static_cast<std::int64_t>(all.size()), sum * first.channels);
+    {
+      // Reopened, every link's scan comes from the cache, each its own.
+      const std::size_t hits = audio::ScanCache::Instance().Hits();
+      SourceDecoder again(chain.toStdString());
+      EXPECT_EQ(audio::ScanCache::Instance().Hits(), hits + links.size());
+      EXPECT_EQ(ReadAll(again), all);
+    }
     // Links in the first link's format are their own decoder's samples (a
     // mono link is copied to both channels); converted ones follow it.
     std::int64_t at = 0;
