@@ -64,8 +64,8 @@ void OggChain::Enter(std::size_t index, std::int64_t local) {
   convertedRead_ = 0;
   drained_ = false;
   SourceDecoder& d = *links_[index].decoder;
-  if (!formats_[index].converted) {
-    d.Seek(local);
+  if (!formats_[index].converted || local >= links_[index].frames) {
+    d.Seek(formats_[index].converted ? d.LengthFrames() : local);  // at its end nothing is left to convert
     return;
   }
   // Start where input and output frames coincide, early enough for the
