@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -55,6 +56,37 @@ TEST(ProbeCommand, JsonGivesOneObjectPerFileAndErrorsAsObjects) {
   EXPECT_EQ(failed.value("path").toString(), bad.fileName());
   EXPECT_FALSE(failed.value("error").toString().isEmpty());
   EXPECT_TRUE(errText.isEmpty());
+}
+
+// A chained Ogg file names its links in order, with their own formats and
+// the frames each adds; a plain file gets no such field.
+TEST(ProbeCommand, ChainedOggNamesItsLinks) {
+  TempDir dir;
+  const QString a = ChirpFixture("chirp1.ogg", 1.0, 44100, 2, {"-c:a", "libvorbis"});
+  const QString b = ChirpFixture("chirp-mono-22k.ogg", 2.0, 22050, 1, {"-c:a", "libvorbis"});
+  QFile chain(dir.file("chain.ogg"));
+  ASSERT_TRUE(chain.open(QIODevice::WriteOnly));
+  for (const QString& part : {a, b}) {
+    QFile f(part);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    chain.write(f.readAll());
+  }
+  chain.close();
+  QString outText, errText;
+  QTextStream out(&outText), err(&errText);
+  EXPECT_EQ(RunProbeCommand({chain.fileName(), a}, out, err), 0) << errText.toStdString();
+  const QStringList lines = outText.split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 2);
+  EXPECT_EQ(lines[0], chain.fileName() +
+                          "\t132300\t3000\t44100\t2\tlinks: vorbis 44100 Hz 2 ch 44100; vorbis 22050 Hz 1 ch 88200 converted");
+  EXPECT_EQ(lines[1].count('\t'), 4);
+  outText.clear();
+  EXPECT_EQ(RunProbeCommand({"--json", chain.fileName()}, out, err), 0);
+  const QJsonArray links = QJsonDocument::fromJson(outText.toUtf8()).object().value("links").toArray();
+  ASSERT_EQ(links.size(), 2);
+  EXPECT_EQ(links[1].toObject().value("rate").toInteger(), 22050);
+  EXPECT_EQ(links[1].toObject().value("frames").toInteger(), 88200);
+  EXPECT_TRUE(links[1].toObject().value("converted").toBool());
 }
 
 TEST(ProbeCommand, AllGoodIsZeroAndNoFilesIsUsage) {

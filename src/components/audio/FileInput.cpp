@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -18,9 +19,13 @@ constexpr int kIoBufferBytes = 64 * 1024;
 
 int ReadFile(void* opaque, std::uint8_t* buffer, int size) {
   auto* cursor = static_cast<FileCursor*>(opaque);
+  if (cursor->limit >= 0) {
+    if (cursor->position >= cursor->limit) return AVERROR_EOF;
+    size = static_cast<int>(std::min<std::int64_t>(size, cursor->limit - cursor->position));
+  }
   ssize_t got;
   do {
-    got = ::pread(cursor->fd, buffer, static_cast<std::size_t>(size), cursor->position);
+    got = ::pread(cursor->fd, buffer, static_cast<std::size_t>(size), cursor->base + cursor->position);
   } while (got < 0 && errno == EINTR);
   if (got < 0) return AVERROR(errno);
   if (got == 0) return AVERROR_EOF;
@@ -33,8 +38,10 @@ std::int64_t SeekFile(void* opaque, std::int64_t offset, int whence) {
   struct stat st {};
   if ((whence & AVSEEK_SIZE) || (whence & ~AVSEEK_FORCE) == SEEK_END) {
     if (::fstat(cursor->fd, &st) != 0) return AVERROR(errno);
-    if (whence & AVSEEK_SIZE) return st.st_size;
-    offset += st.st_size;
+    std::int64_t size = std::max<std::int64_t>(0, st.st_size - cursor->base);
+    if (cursor->limit >= 0) size = std::min(size, cursor->limit);
+    if (whence & AVSEEK_SIZE) return size;
+    offset += size;
   } else if ((whence & ~AVSEEK_FORCE) == SEEK_CUR) {
     offset += cursor->position;
   } else if ((whence & ~AVSEEK_FORCE) != SEEK_SET) {

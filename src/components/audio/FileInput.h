@@ -12,10 +12,15 @@ namespace snipwave::audio {
 // file only (a named pipe or a device would block or never end), read with
 // pread through an AVIOContext per open input, never by the path again.
 
-// Where one input reads next in the shared descriptor.
+// Where one input reads next in the shared descriptor. An input may see only
+// a byte range of the file (one link of a chained Ogg file): `base` is where
+// its byte 0 lies in the file, `limit` how many bytes it sees (-1: up to the
+// file's end).
 struct FileCursor {
   int fd = -1;
   std::int64_t position = 0;
+  std::int64_t base = 0;
+  std::int64_t limit = -1;
 };
 
 void FreeCustomIo(AVIOContext* io);

@@ -55,7 +55,7 @@ struct SourceDecoder::Input {
 };
 
 SourceDecoder::FileHandle::~FileHandle() {
-  if (fd >= 0) ::close(fd);
+  if (fd >= 0 && owned) ::close(fd);
 }
 
 SourceDecoder::SourceDecoder(std::string path) : path_(std::move(path)) {
@@ -63,6 +63,51 @@ SourceDecoder::SourceDecoder(std::string path) : path_(std::move(path)) {
   // Identified before anything is read, so that a change during the scan
   // keeps the scan out of the cache.
   const std::optional<FileIdentity> identity = IdentifyFile(path_);
+  char magic[4] = {};
+  if (::pread(file_.fd, magic, sizeof magic, 0) == 4 && std::memcmp(magic, "OggS", 4) == 0) {
+    const std::vector<OggLinkRange> links = FindOggLinks(file_.fd);
+    if (links.size() > 1) {
+      chain_ = std::make_unique<OggChain>(path_, file_.fd, links, identity);
+      sampleRate_ = chain_->SampleRate();
+      channels_ = chain_->Channels();
+      codecName_ = chain_->Links().front().codec;
+      return;
+    }
+  }
+  Open(identity);
+}
+
+SourceDecoder::SourceDecoder(std::string path, int fd, const OggLinkRange& range,
+                             const std::optional<FileIdentity>& fileIdentity)
+    : path_(std::move(path)), range_(range) {
+  file_.fd = fd;
+  file_.owned = false;
+  Open(fileIdentity);
+}
+
+std::int64_t SourceDecoder::LengthFrames() const {
+  if (chain_) return chain_->LengthFrames();
+  return pcm_ ? pcm_->frames : index_->TotalFrames();
+}
+
+std::int64_t SourceDecoder::Position() const { return chain_ ? chain_->Position() : position_; }
+
+std::int64_t SourceDecoder::DamagedFrames() const { return chain_ ? chain_->DamagedFrames() : damagedFrames_; }
+
+std::vector<LinkFormat> SourceDecoder::Links() const { return chain_ ? chain_->Links() : std::vector<LinkFormat>{}; }
+
+void SourceDecoder::Release() {
+  if (chain_) return;
+  input_.reset();
+  decoded_.clear();
+  ClearPending();
+  pending_.shrink_to_fit();
+  position_ = 0;
+  nextPacket_ = 0;
+  inputEnded_ = false;
+}
+
+void SourceDecoder::Open(const std::optional<FileIdentity>& identity) {
   try {
     input_ = OpenInput();
   } catch (const Error&) {
@@ -72,6 +117,7 @@ SourceDecoder::SourceDecoder(std::string path) : path_(std::move(path)) {
   const AVStream* st = input_->format->streams[input_->stream];
   sampleRate_ = st->codecpar->sample_rate;
   channels_ = st->codecpar->ch_layout.nb_channels;
+  codecName_ = avcodec_get_name(st->codecpar->codec_id);
   const char* container = input_->format->iformat->name;
   isOgg_ = std::strcmp(container, "ogg") == 0;
   isMp4_ = std::strcmp(container, "mov,mp4,m4a,3gp,3g2,mj2") == 0;
@@ -88,14 +134,20 @@ SourceDecoder::SourceDecoder(std::string path) : path_(std::move(path)) {
     if (pcm_->frames <= 0) throw Error::Failed("Cannot read", path_, "the file holds no audio samples");
     return;  // nothing was read yet: the input stays for the first read
   }
-  if (identity) index_ = ScanCache::Instance().Find(*identity);
+  // A link of a chained file is kept under the file's identity with its
+  // byte range added to the name.
+  std::optional<FileIdentity> key = identity;
+  if (key && range_.end >= 0) {
+    key->canonicalPath += "\n" + std::to_string(range_.begin) + "-" + std::to_string(range_.end);
+  }
+  if (key) index_ = ScanCache::Instance().Find(*key);
   if (index_) return;  // as above, the input is untouched
   auto scanned = std::make_shared<PacketIndex>();
   Scan(*scanned);
   index_ = std::move(scanned);
   if (index_->TotalFrames() <= 0) throw Error::Failed("Cannot read", path_, "the file holds no audio samples");
   input_.reset();  // reopened on the first read, so that reading starts exactly as a fresh decode
-  if (identity && IdentifyFile(path_) == identity) ScanCache::Instance().Store(*identity, index_);
+  if (identity && IdentifyFile(path_) == identity) ScanCache::Instance().Store(*key, index_);
 }
 
 std::optional<SourceDecoder::PcmLayout> SourceDecoder::DirectPcmLayout() const {
@@ -180,6 +232,8 @@ bool SourceDecoder::IsShortMp3(const AVFormatContext& fmt) const {
 std::unique_ptr<SourceDecoder::Input> SourceDecoder::OpenInput() const {
   auto in = std::make_unique<Input>();
   in->cursor.fd = file_.fd;
+  in->cursor.base = range_.begin;
+  in->cursor.limit = range_.end >= 0 ? range_.end - range_.begin : -1;
   in->io = MakeFileIo(in->cursor, path_);
   AVFormatContext* raw = av::CheckAlloc(avformat_alloc_context(), "Cannot open", path_);
   raw->pb = in->io.get();
@@ -458,14 +512,8 @@ std::optional<Mp3InfoTag> SourceDecoder::InfoTagBefore(std::int64_t position) co
 }
 
 void SourceDecoder::ApplyOggGranules(PacketIndex& index) const {
-  const std::vector<OggLinkRange> links = FindOggLinks(file_.fd);
-  if (links.size() > 1) {
-    throw Error::Failed("Cannot read", path_,
-                        "it holds " + std::to_string(links.size()) +
-                            " chained Ogg streams (files joined into one), which cannot be read exactly; "
-                            "split it or convert it to one stream first");
-  }
-  const std::optional<OggLayout> layout = ReadOggLayout(file_.fd);
+  const std::optional<OggLayout> layout =
+      ReadOggLayout(file_.fd, range_.begin, range_.end >= 0 ? range_.end : INT64_MAX);
   if (!layout) return;
   if (layout->audioStreams > 1) {
     throw Error::Failed("Cannot read", path_,
@@ -654,6 +702,7 @@ std::size_t SourceDecoder::PendingFrames() const {
 }
 
 std::size_t SourceDecoder::Read(std::size_t frames, std::vector<float>& out) {
+  if (chain_) return chain_->Read(frames, out);
   if (frames == 0 || position_ >= LengthFrames()) return 0;
   EnsureInput();
   frames = std::min<std::size_t>(frames, static_cast<std::size_t>(LengthFrames() - position_));
@@ -760,6 +809,10 @@ void SourceDecoder::SeekPcm(std::int64_t frame) {
 }
 
 void SourceDecoder::Seek(std::int64_t frame) {
+  if (chain_) {
+    chain_->Seek(frame);
+    return;
+  }
   frame = std::clamp<std::int64_t>(frame, 0, LengthFrames());
   if (frame == position_ && input_) return;
   if (frame >= LengthFrames()) {

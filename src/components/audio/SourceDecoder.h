@@ -8,7 +8,9 @@
 
 #include "AvHandles.h"
 #include "Mp3InfoTag.h"
+#include "OggChain.h"
 #include "OggLayout.h"
+#include "ScanCache.h"
 #include "OutputCountModel.h"
 #include "PacketIndex.h"
 
@@ -54,18 +56,32 @@ class SourceDecoder {
   // reason when it is not a readable MP3, WAV, WMA, OGG, FLAC, AIFF, M4A
   // (AAC or ALAC) or ADTS AAC file (a free-format MP3 is named as such:
   // libavcodec's MP3 decoder rejects frames without a bit rate).
+  // A chained Ogg file is read as one source, every link in order (see
+  // OggChain); Links() then names them.
   explicit SourceDecoder(std::string path);
+  // One link of a chained Ogg file: bytes `range` of the already open `fd`
+  // (not closed here), which must outlive the decoder. With the whole
+  // file's identity the link's scan is cached (and found again) under it.
+  SourceDecoder(std::string path, int fd, const OggLinkRange& range,
+                const std::optional<FileIdentity>& fileIdentity = std::nullopt);
   ~SourceDecoder();
 
   int SampleRate() const { return sampleRate_; }
   int Channels() const { return channels_; }
-  std::int64_t LengthFrames() const { return pcm_ ? pcm_->frames : index_->TotalFrames(); }
-  std::int64_t Position() const { return position_; }
+  std::int64_t LengthFrames() const;
+  std::int64_t Position() const;
   // True when the length came from a PCM WAV header rather than a scan.
   bool MeasuredFromHeader() const { return pcm_.has_value(); }
   // Frames handed out (by Read) as silence because their packet could not be
   // decoded.
-  std::int64_t DamagedFrames() const { return damagedFrames_; }
+  std::int64_t DamagedFrames() const;
+  // The decoder's codec name (libavcodec's short name: "opus", "vorbis").
+  const std::string& CodecName() const { return codecName_; }
+  // The links of a chained Ogg file, in order; empty for any other file.
+  std::vector<LinkFormat> Links() const;
+  // Lets go of the open input and decoder state (memory) until the next
+  // Read or Seek, which reopens it; the position becomes 0.
+  void Release();
 
   // Appends up to `frames` frames to `out`; returns how many (0 at the end,
   // or earlier when the file ends before its measured length).
@@ -77,6 +93,7 @@ class SourceDecoder {
   struct Input;
   struct FileHandle {
     int fd = -1;
+    bool owned = true;
     ~FileHandle();
   };
   enum class Step { kDecoded, kEnd };
@@ -124,8 +141,13 @@ class SourceDecoder {
   void ClearPending();
   std::size_t PendingFrames() const;
 
+  void Open(const std::optional<FileIdentity>& identity);
+
   std::string path_;
   FileHandle file_;
+  OggLinkRange range_{0, -1};  // bytes of the file this decoder reads (end -1: all)
+  std::unique_ptr<OggChain> chain_;  // set for a chained Ogg file: every call goes there
+  std::string codecName_;
   bool isOgg_ = false;
   bool isMp4_ = false;
   bool decodeFromStartOnSeek_ = false;  // no mid-stream start is exact

@@ -212,6 +212,11 @@ std::int64_t TAudioFile2::DamagedFrames() const {
   return source_->DamagedFrames();
 }
 
+std::vector<audio::LinkFormat> TAudioFile2::SourceLinks() const {
+  RequireReader("Cannot tell the links");
+  return source_->Links();
+}
+
 bool TAudioFile2::IsOpen() const { return source_ || output_; }
 
 int TAudioFile2::FrameSize() const {

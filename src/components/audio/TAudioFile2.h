@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "AudioInterfaces.h"
+#include "OggChain.h"
 #include "OutputSetups.h"
 
 namespace snipwave {
@@ -63,6 +64,8 @@ class TAudioFile2 final : public IAudioFile2 {
 
   std::int64_t LengthSamples() const override;
   std::int64_t DamagedFrames() const override;
+  // The links of a chained Ogg source, in order (empty for any other file).
+  std::vector<audio::LinkFormat> SourceLinks() const;
   bool IsOpen() const override;
   int FrameSize() const override;
   int DurationMs() const override;

@@ -7,6 +7,7 @@
 
 #include "Commands.h"
 #include "TempDir.h"
+#include "components/audio/ScanCache.h"
 #include "components/audio/SourceDecoder.h"
 
 // Opus and FLAC in Ogg, and chained Ogg files, as opusenc, flac and oggenc
@@ -76,6 +77,24 @@ float MaxDiff(const std::vector<float>& a, const std::vector<float>& b, std::siz
   return worst;
 }
 
+// A cut [b, b + 3000) read after a seek to each point (clamped to the last
+// frame) holds what `truth` holds there.
+void ExpectCutsMatch(SourceDecoder& d, const std::vector<std::int64_t>& points, const std::vector<float>& truth,
+                     float tolerance) {
+  const int channels = d.Channels();
+  for (std::int64_t point : points) {
+    const std::int64_t b = std::clamp<std::int64_t>(point, 0, d.LengthFrames() - 1);
+    const std::int64_t frames = std::min<std::int64_t>(3000, d.LengthFrames() - b);
+    d.Seek(b);
+    std::vector<float> cut;
+    while (static_cast<std::int64_t>(cut.size()) < frames * channels &&
+           d.Read(static_cast<std::size_t>(frames - static_cast<std::int64_t>(cut.size()) / channels), cut) > 0) {
+    }
+    ASSERT_EQ(static_cast<std::int64_t>(cut.size()), frames * channels) << "at " << b;
+    EXPECT_LE(MaxDiff(cut, truth, static_cast<std::size_t>(b * channels)), tolerance) << "at " << b;
+  }
+}
+
 struct OggCase {
   const char* name;
   int rate, channels, bits;
@@ -86,8 +105,7 @@ struct OggCase {
 };
 
 // Seeks put the same frames as a decode from the start at these positions
-// (fractions of the length; 0 and the last frame too), each read as a cut
-// [b, b + 3000) would read it.
+// (fractions of the length; 0 and the last frame too).
 constexpr double kSeekPoints[] = {0.0, 0.013, 0.37, 0.5, 0.91, 1.0};
 
 TEST(OggRead, OpusAndOggFlacReadAsTheirOwnDecoders) {
@@ -119,17 +137,114 @@ TEST(OggRead, OpusAndOggFlacReadAsTheirOwnDecoders) {
       // The lossless decode is the source itself, bit for bit.
       EXPECT_EQ(all, RunTool("sox", {wav, "-t", "f32", "-"}));
     }
-    for (double at : kSeekPoints) {
-      const auto b = std::min<std::int64_t>(static_cast<std::int64_t>(at * d.LengthFrames()), d.LengthFrames() - 1);
-      const std::int64_t frames = std::min<std::int64_t>(3000, d.LengthFrames() - b);
-      d.Seek(b);
-      std::vector<float> cut;
-      while (static_cast<std::int64_t>(cut.size()) < frames * c.channels &&
-             d.Read(static_cast<std::size_t>(frames - static_cast<std::int64_t>(cut.size()) / c.channels), cut) > 0) {
-      }
-      ASSERT_EQ(static_cast<std::int64_t>(cut.size()), frames * c.channels) << "at " << b;
-      EXPECT_LE(MaxDiff(cut, truth, static_cast<std::size_t>(b * c.channels)), c.tolerance) << "at " << b;
+    std::vector<std::int64_t> points;
+    for (double at : kSeekPoints) points.push_back(static_cast<std::int64_t>(at * d.LengthFrames()));
+    ExpectCutsMatch(d, points, truth, c.tolerance);
+  }
+}
+
+// Files joined one after another: every link in order, lengths adding up,
+// links in the first link's format as their own decoder gives them, the
+// others converted; a seek anywhere (at and around the joins too) gives what
+// a continuous read gives.
+TEST(OggRead, ChainedLinksReadInOrderAsOneSource) {
+  struct Piece {
+    const char* name;
+    int rate, channels;
+    const char* seconds;
+    const char* tool;
+  };
+  const Piece vorbis44{"v44", 44100, 2, "1.3", "oggenc"}, vorbis22{"v22", 22050, 1, "0.9", "oggenc"},
+      opus2{"o2", 48000, 2, "1.1", "opusenc"}, opus1{"o1", 48000, 1, "0.7", "opusenc"};
+  struct ChainCase {
+    const char* name;
+    std::vector<Piece> links;
+  };
+  const std::vector<ChainCase> cases = {
+      {"vorbis, same format", {vorbis44, vorbis44, vorbis44}},
+      {"vorbis, rate and channels change", {vorbis44, vorbis22, vorbis44}},
+      {"opus, mono link", {opus2, opus1}},
+      {"vorbis then opus", {vorbis22, opus2}},
+  };
+  TempDir dir;
+  for (const ChainCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    QByteArray bytes;
+    QStringList files;
+    std::vector<std::vector<float>> truths;
+    for (const Piece& p : c.links) {
+      const QString wav = SoxChirp(QString("ogg-src-%1-%2-%3.wav").arg(p.rate).arg(p.channels).arg(p.seconds), p.rate,
+                                   p.channels, p.seconds);
+      const QString ext = QString(p.tool) == "opusenc" ? ".opus" : ".ogg";
+      const QString file = Encoded(QString("chain-%1%2").arg(p.name).arg(ext), wav, p.tool, {});
+      QFile f(file);
+      ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+      bytes += f.readAll();
+      files << file;
+      truths.push_back(ReferenceDecode(file));
     }
+    const QString chain = dir.file("chain.ogg");
+    {
+      QFile f(chain);
+      ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+      f.write(bytes);
+    }
+    SourceDecoder d(chain.toStdString());
+    const Piece& first = c.links.front();
+    const int rate = QString(first.tool) == "opusenc" ? 48000 : first.rate;
+    ASSERT_EQ(d.SampleRate(), rate);
+    ASSERT_EQ(d.Channels(), first.channels);
+    const std::vector<audio::LinkFormat> links = d.Links();
+    ASSERT_EQ(links.size(), c.links.size());
+    std::int64_t sum = 0;
+    for (std::size_t i = 0; i < links.size(); ++i) {
+      const std::int64_t own = static_cast<std::int64_t>(truths[i].size()) / links[i].channels;
+      // The converter's rounding rule: own frames x rate ratio, to the nearest.
+      EXPECT_EQ(links[i].frames, (own * rate + links[i].sampleRate / 2) / links[i].sampleRate) << "link " << i;
+      EXPECT_EQ(links[i].converted, links[i].sampleRate != rate || links[i].channels != first.channels);
+      sum += links[i].frames;
+    }
+    ASSERT_EQ(d.LengthFrames(), sum);
+    const std::vector<float> all = ReadAll(d);
+    ASSERT_EQ(static_cast<std::int64_t>(all.size()), sum * first.channels);
+    {
+      // Reopened, every link's scan comes from the cache, each its own.
+      const std::size_t hits = audio::ScanCache::Instance().Hits();
+      SourceDecoder again(chain.toStdString());
+      EXPECT_EQ(audio::ScanCache::Instance().Hits(), hits + links.size());
+      EXPECT_EQ(ReadAll(again), all);
+    }
+    // Links in the first link's format are their own decoder's samples (a
+    // mono link is copied to both channels); converted ones follow it.
+    std::int64_t at = 0;
+    for (std::size_t i = 0; i < links.size(); ++i) {
+      const std::size_t from = static_cast<std::size_t>(at * first.channels);
+      const std::vector<float> got(all.begin() + static_cast<std::ptrdiff_t>(from),
+                                   all.begin() + static_cast<std::ptrdiff_t>(from + links[i].frames * first.channels));
+      if (links[i].sampleRate == rate) {
+        std::vector<float> want;
+        for (std::size_t k = 0; k < truths[i].size(); ++k) {
+          for (int ch = 0; ch < first.channels / links[i].channels; ++ch) want.push_back(truths[i][k]);
+        }
+        EXPECT_LE(MaxDiff(got, want, 0), 1e-4f) << "link " << i;
+      } else {
+        // Against FFmpeg's own decode and conversion of the link: the same
+        // waveform in the same place (a shift of one frame loses the match).
+        std::vector<float> want = DecodeWithFfmpeg(files[i], first.channels, rate);
+        want.resize(got.size());
+        EXPECT_GT(Correlation(got, want), 0.999) << "link " << i;
+      }
+      at += links[i].frames;
+    }
+    // Seeks at each join (the frame before, at, after), inside links, and at
+    // the end, against the continuous read.
+    std::vector<std::int64_t> points = {0, sum / 3, sum};
+    at = 0;
+    for (const audio::LinkFormat& link : links) {
+      at += link.frames;
+      for (std::int64_t delta : {-1, 0, 1}) points.push_back(at + delta);
+    }
+    ExpectCutsMatch(d, points, all, 1e-4f);
   }
 }
 

@@ -267,24 +267,6 @@ TEST(SourceEdges, OggLayoutsReadAsOggdecReadsThem) {
   EXPECT_TRUE(RunCommand("ogginfo", {dir.file("relaid.ogg")}).out.contains("not have headers correctly framed"));
 }
 
-// Two oggenc files joined (different qualities, so different setups): never
-// a wrong length; refused with the file named.
-TEST(SourceEdges, ChainedOggIsRefusedByName) {
-  TempDir dir;
-  const QString a = dir.file("a.ogg"), b = dir.file("b.ogg");
-  RunTool("oggenc", {"-Q", "-q", "0", SoxChirp(dir, "a.wav", "1"), "-o", a});
-  RunTool("oggenc", {"-Q", "-q", "8", SoxChirp(dir, "b.wav", "1.5"), "-o", b});
-  const QString chain = dir.file("chain.ogg");
-  WriteBytes(chain, ReadBytes(a) + ReadBytes(b));
-  try {
-    SourceDecoder d(chain.toStdString());
-    ADD_FAILURE() << "opened, length " << d.LengthFrames();
-  } catch (const Error& e) {
-    EXPECT_NE(std::string(e.what()).find(chain.toStdString()), std::string::npos) << e.what();
-    EXPECT_NE(std::string(e.what()).find("chained Ogg streams"), std::string::npos) << e.what();
-  }
-}
-
 // Flipped bytes: packets the decoder rejects become silence of their own
 // length; length, continuous and seek reads agree, and the damage is counted.
 TEST(SourceEdges, DamagedPacketsBecomeCountedSilence) {
