@@ -1,0 +1,102 @@
+// The loudness measure (EBU R128: integrated, range, true peak) of a 60-minute
+// MP3 against `ffmpeg -af ebur128=peak=true -f null -` on the same file. In
+// the window the measure rides on the waveform scan's decode, so its cost
+// there is the scan with the measure minus the peaks alone; `probe
+// --loudness` decodes for the measure only, which is timed too.
+// Usage: loudness_bench [work folder]   (the input is made there once)
+#include <QCoreApplication>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "components/audio/TAudioFile2.h"
+#include "components/loudness/ReaderLoudness.h"
+#include "waveform/PeakCache.h"
+
+#include "../BenchSteps.h"
+#include "../convert/BenchProcess.h"
+
+namespace fs = std::filesystem;
+using snipwave::bench::Clock;
+using snipwave::bench::Run;
+using snipwave::bench::Seconds;
+
+namespace {
+
+// The input the waveform and audio benchmarks use: tone and noise, stereo, 192 kbit/s.
+std::string MakeHour(const fs::path& dir) {
+  const fs::path path = dir / "bench-60min.mp3";
+  if (!fs::exists(path)) {
+    std::printf("making %s ...\n", path.c_str());
+    std::fflush(stdout);
+    Run("ffmpeg -hide_banner -loglevel error -y -f lavfi -i \"sine=f=440:r=44100:d=3600\" -f lavfi -i "
+        "\"anoisesrc=r=44100:a=0.1:d=3600\" -filter_complex \"[0][1]amerge=inputs=2\" -ac 2 -c:a libmp3lame "
+        "-b:a 192k '" + path.string() + "'");
+  }
+  return path.string();
+}
+
+// The peaks alone: the decode the scan would do anyway.
+void PeaksOnly(const std::string& path) {
+  snipwave::TAudioFile2 reader;
+  reader.OpenFile(path);
+  snipwave::BlockPeaks blocks(snipwave::WaveformPeaks::kBaseFrames, reader.Channels());
+  std::vector<snipwave::PeakPair> peaks;
+  for (;;) {
+    const snipwave::SampleBuffer b = reader.ReadSamples(1 << 16);
+    if (b.empty()) break;
+    blocks.Add(b.data(), b.size() / static_cast<std::size_t>(reader.Channels()), peaks);
+  }
+  blocks.Finish(peaks);
+}
+
+// The window's scan: peaks and loudness from one decode, on the scan thread.
+snipwave::loudness::Loudness ScanWithLoudness(const std::string& path) {
+  snipwave::PeakCache cache;
+  snipwave::PeakScanner* scanner = cache.Scan(QString::fromStdString(path));
+  while (!scanner->Finished()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  return scanner->Loudness().value_or(snipwave::loudness::Loudness{});
+}
+
+double Best(const std::function<void()>& once) {
+  double best = 1e9;
+  for (int i = 0; i < 2; ++i) {
+    const auto t = Clock::now();
+    once();
+    best = std::min(best, Seconds(t));
+  }
+  return best;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  const fs::path dir = fs::absolute(argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "snipwave-bench");
+  fs::create_directories(dir);
+  const std::string hour = MakeHour(dir);
+  const QString hourQ = QString::fromStdString(hour);
+
+  const double ffmpeg =
+      snipwave::bench::Best([] {}, "ffmpeg",
+                            {"-hide_banner", "-nostats", "-loglevel", "error", "-i", hourQ, "-af",
+                             "ebur128=peak=true", "-f", "null", "-"})
+          .seconds;
+  const double peaks = Best([&] { PeaksOnly(hour); });
+  snipwave::loudness::Loudness level;
+  const double scan = Best([&] { level = ScanWithLoudness(hour); });
+  const double alone = Best([&] {
+    snipwave::TAudioFile2 reader;
+    reader.OpenFile(hour);
+    level = snipwave::loudness::MeasureOpenReader(reader, 0, -1, hour);
+  });
+  const double shared = std::max(scan - peaks, 0.0);
+  std::printf("loudness of a 60 min MP3: %s\n", snipwave::loudness::Describe(level).c_str());
+  std::printf("ffmpeg ebur128=peak=true: %.2f s; peaks alone %.2f s, scan with loudness %.2f s\n", ffmpeg, peaks, scan);
+  std::printf("measure sharing the scan's decode: %.2f s; ratio %.2f (goal <= 0.5): %s\n", shared, shared / ffmpeg,
+              shared / ffmpeg <= 0.5 ? "met" : "NOT met");
+  std::printf("measure alone (probe --loudness, own decode): %.2f s; ratio %.2f\n", alone, alone / ffmpeg);
+  return 0;
+}
