@@ -20,7 +20,10 @@ class ITagWriter {
 // On TagLib: ID3v2.3 for .mp3 (cover as APIC), Vorbis comments for .ogg
 // (cover as METADATA_BLOCK_PICTURE), ASF attributes for .wma (cover as
 // WM/Picture), LIST/INFO for .wav (no cover; INFO has no album artist or
-// disc field). Any other extension is refused.
+// disc field). ReplayGain values (REPLAYGAIN_TRACK_GAIN "-3.21 dB", ..._PEAK
+// "0.987654", album alike): TXXX frames in MP3, Vorbis comments in OGG,
+// attributes in WMA, TXXX frames in an ID3v2 chunk in WAV. Any other
+// extension is refused.
 class TagLibWriter : public ITagWriter {
  public:
   void WriteTags(const QString& path, const TagSet& tags) override;
