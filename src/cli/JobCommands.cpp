@@ -33,15 +33,15 @@
 namespace snipwave {
 
 const char* const kJobCommandsUsage =
-    "  cut  [--format mp3|wav|wma|ogg|flac|opus|m4a|alac] [--lossless] [--no-tags] [--jobs N]\n"
-    "       [--name TEMPLATE] [--split-at-silence [--silence-db D] [--silence-min S]]\n"
+    "  cut  [--format mp3|wav|wma|ogg|flac|opus|m4a|alac] [--lossless] [--no-tags] [--replaygain]\n"
+    "       [--jobs N] [--name TEMPLATE] [--split-at-silence [--silence-db D] [--silence-min S]]\n"
     "       --out DIR PATH[@BEGIN:END]...\n"
     "                  cut each source's range into DIR/Cut_<name> (Cut(1)_<name>, ... when taken)\n"
     "  cut  [OPTIONS] --cue SHEET.cue --out DIR\n"
     "  cut  [OPTIONS] --labels LABELS.txt --out DIR SOURCE\n"
     "                  cut the tracks of a cue sheet, or a source's labelled ranges\n"
-    "  join [--format mp3|wav|wma|ogg|flac|opus|m4a|alac] [--lossless] [--no-tags] --out FILE [--yes]\n"
-    "       PATH[@BEGIN:END]...\n"
+    "  join [--format mp3|wav|wma|ogg|flac|opus|m4a|alac] [--lossless] [--no-tags] [--replaygain] --out FILE\n"
+    "       [--yes] PATH[@BEGIN:END]...\n"
     "                  join the sources' ranges, in order, into FILE (its extension becomes the format's)\n"
     "\n"
     "Options of cut and join:\n"
@@ -49,6 +49,7 @@ const char* const kJobCommandsUsage =
     "                      or alac (Apple Lossless in .m4a)\n"
     "  --lossless          MP3 to MP3: the source's frames copied, only the edges re-encoded\n"
     "  --no-tags           outputs get no tags from their sources\n"
+    "  --replaygain        outputs get ReplayGain 2.0 tags (track; a cut's also album)\n"
     "  --yes               (join) replace an existing FILE without asking\n"
     "  --jobs N            (cut) cut up to N rows at once\n"
     "  --name TEMPLATE     (cut) output names, e.g. \"{n:2} {title}\"\n"
@@ -64,7 +65,7 @@ namespace {
 enum class JobKind { Cut, Join };
 
 const char* const kCutHelp =
-    "Usage: snipwave cut [--format mp3|wav|wma|ogg|flac|opus|m4a|alac] [--no-tags] [--lossless]\n"
+    "Usage: snipwave cut [--format mp3|wav|wma|ogg|flac|opus|m4a|alac] [--no-tags] [--lossless] [--replaygain]\n"
     "                    [--split-at-silence [--silence-db D] [--silence-min S]] [--jobs N]\n"
     "                    [--name TEMPLATE] --out DIR PATH[@BEGIN:END]...\n"
     "       snipwave cut [OPTIONS] --cue SHEET.cue --out DIR\n"
@@ -89,7 +90,7 @@ const char* const kCutHelp =
     "  --labels LABELS.txt  the rows are the labelled ranges (start<TAB>end<TAB>label,\n"
     "               seconds) of the one SOURCE given\n";
 const char* const kJoinHelp =
-    "Usage: snipwave join [--format mp3|wav|wma|ogg|flac|opus|m4a|alac] [--no-tags] [--lossless]\n"
+    "Usage: snipwave join [--format mp3|wav|wma|ogg|flac|opus|m4a|alac] [--no-tags] [--lossless] [--replaygain]\n"
     "                     --out FILE [--yes] PATH[@BEGIN:END]...\n"
     "Writes the sources' ranges, one after the other, into FILE, whose extension is\n"
     "replaced by the format's. Every source is converted to the sample rate and channel\n"
@@ -114,6 +115,11 @@ const char* const kCommonHelp =
     "               .m4a) or alac (Apple Lossless in .m4a); its parameters come from the\n"
     "               settings file Snipwave.ini, as in the window\n"
     "  --no-tags    outputs get no tags from their sources (title, artist, album, cover, ...)\n"
+    "  --replaygain tags each output with its ReplayGain 2.0 track gain (to -18 LUFS) and\n"
+    "               true peak, measured from the output's audio; a cut's outputs also get\n"
+    "               album values over all of them, a join's file track = album. MP3: TXXX\n"
+    "               frames; OGG: Vorbis comments; WMA: attributes; WAV: an ID3v2 chunk\n"
+    "               ([Level] ReplayGain=1 in the settings file does the same)\n"
     "  --lossless   MP3 to MP3: copy the source's frames inside each range as they are and\n"
     "               re-encode only the edges (exact to the sample, no generation loss);\n"
     "               needs the output's sample rate and channels to be the source's, else\n"
@@ -136,6 +142,7 @@ struct JobArguments {
   bool yes = false;
   bool noTags = false;
   bool lossless = false;
+  bool replayGain = false;
   bool splitAtSilence = false;
   int jobs = DefaultCutJobs();
   std::optional<QString> nameTemplate;
@@ -271,6 +278,8 @@ std::optional<JobArguments> ParseArguments(JobKind kind, const QStringList& argu
       parsed.noTags = true;
     } else if (a == "--lossless") {
       parsed.lossless = true;
+    } else if (a == "--replaygain") {
+      parsed.replayGain = true;
     } else if (kind == JobKind::Join && (a == "--yes" || a == "-y")) {
       parsed.yes = true;
     } else {
@@ -390,6 +399,8 @@ JobChoices ChoicesOf(const JobArguments& parsed, const SettingsStore& settingsFi
   choices.keepMp3Frames =
       output.type == OutputType::Mp3 &&
       (parsed.lossless || settingsFile.ReadBool(settings::section::kMp3, settings::key::kLossless, false));
+  choices.replayGain =
+      parsed.replayGain || settingsFile.ReadBool(settings::section::kLevel, settings::key::kReplayGain, false);
   return choices;
 }
 

@@ -7,6 +7,8 @@
 #include "components/audio/AudioInterfaces.h"
 #include "convert/OutputCheck.h"
 #include "convert/OutputNames.h"
+#include "convert/OutputTags.h"
+#include "convert/ReplayGain.h"
 #include "convert/RowCut.h"
 #include "convert/RowPool.h"
 #include "platform/FileHelpers.h"
@@ -53,6 +55,7 @@ class RowEnd {
       return;
     }
     report_.writtenFiles << output.FinalPath();
+    if (outcome.loudness) album_.push_back({output.FinalPath(), std::move(outcome.tags), std::move(outcome.loudness)});
     if (outcome.checkFailure)
       report_.checkFailures << outcome.checkFailure->replace(plan.outputPath, output.FinalPath());
     // What was read from a failing source is kept, complete, as the row's
@@ -70,7 +73,26 @@ class RowEnd {
     }
   }
 
+  // The album values over every output measured, added to each one's tags
+  // (written again in full under its final name).
+  void WriteAlbumGain() {
+    if (album_.empty()) return;
+    std::vector<const loudness::LoudnessMeter*> meters;
+    for (const AlbumMember& member : album_) meters.push_back(member.loudness.get());
+    const loudness::Loudness album = loudness::LoudnessMeter::Combined(meters);
+    for (AlbumMember& member : album_) {
+      detail::SetAlbumGain(member.tags.replayGain, album);
+      detail::TagOutput(request_.choices.tagWriter, member.path, member.path, member.tags, report_);
+    }
+  }
+
  private:
+  struct AlbumMember {
+    QString path;
+    TagSet tags;
+    std::shared_ptr<loudness::LoudnessMeter> loudness;
+  };
+  std::vector<AlbumMember> album_;
   const CutRequest& request_;
   const std::vector<RowPlan>& plans_;
   IJobObserver& observer_;
@@ -135,6 +157,7 @@ JobReport RunCut(const CutRequest& request, const RowComponentsFactory& makeSet,
       doneBefore += count;
       rowEnd.Finish(row, *outcome, doneBefore, jobFrames);
     }
+    rowEnd.WriteAlbumGain();
     report.end = stop.stop_requested() ? JobEnd::Aborted : JobEnd::Completed;
   });
   std::vector<IAudioFile2*> files;

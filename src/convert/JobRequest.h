@@ -39,6 +39,9 @@ struct JobChoices {
   bool keepTags = true;        // outputs get the tags of their sources
   // MP3 outputs of MP3 sources keep the source's frames (only the edges re-encoded).
   bool keepMp3Frames = false;
+  // Outputs get ReplayGain 2.0 tags measured from their audio: track values,
+  // and album values over all outputs of a cut (a join's file: track = album).
+  bool replayGain = false;
   ITagWriter* tagWriter = nullptr;  // none: the TagLib writer
   // The cut's output names. Any template but the default also writes each
   // row's track number into its output's tags.

@@ -15,6 +15,7 @@
 #include "convert/OutputCheck.h"
 #include "convert/OutputNames.h"
 #include "convert/OutputTags.h"
+#include "convert/ReplayGain.h"
 #include "platform/Error.h"
 #include "platform/FileHelpers.h"
 #include "platform/FileNames.h"
@@ -479,9 +480,20 @@ void JoinRun::Run() {
   } catch (...) {
     detail::RethrowNamingFinalPath(output.TemporaryPath(), output.FinalPath());
   }
-  if (request_.choices.keepTags)
-    detail::TagOutput(request_.choices.tagWriter, output.TemporaryPath(), outputPath, JoinTags(rows, outputPath),
-                      report_);
+  TagSet tags = request_.choices.keepTags ? JoinTags(rows, outputPath) : TagSet{};
+  if (request_.choices.replayGain && !sourceFailure_ && written > 0) {
+    // One file: its track is its album.
+    try {
+      const loudness::Loudness level =
+          detail::MeasureOutput(*set_.reader, output.TemporaryPath(), outputPath)->Result();
+      detail::SetTrackGain(tags.replayGain, level);
+      detail::SetAlbumGain(tags.replayGain, level);
+    } catch (const std::exception& e) {
+      report_.tagFailures << "The ReplayGain of " + outputPath + " could not be measured (" +
+                                 QString::fromUtf8(e.what()) + ").";
+    }
+  }
+  detail::TagOutput(request_.choices.tagWriter, output.TemporaryPath(), outputPath, tags, report_);
   std::optional<QString> checkFailure;
   if (set_.checker && !sourceFailure_)
     checkFailure = detail::CheckOutputLength(*set_.checker, output.TemporaryPath(), outputPath, written, outputRate);

@@ -14,6 +14,7 @@
 #include "convert/OutputCheck.h"
 #include "convert/OutputNames.h"
 #include "convert/OutputTags.h"
+#include "convert/ReplayGain.h"
 #include "level/OutputShape.h"
 #include "platform/FileHelpers.h"
 #include "platform/FileNames.h"
@@ -319,12 +320,22 @@ RowOutcome CutRow(const JobRow& row, const RowPlan& plan, const JobChoices& choi
     return o;
   }
   if (control.abandoned && control.abandoned()) return o;
-  const TagSet tags = OutputTagsOf(row, choices.keepTags, !choices.names.IsDefault());
+  TagSet tags = OutputTagsOf(row, choices.keepTags, !choices.names.IsDefault());
+  if (choices.replayGain && o.done > 0) {
+    try {
+      o.loudness = detail::MeasureOutput(*set.reader, o.output->TemporaryPath(), plan.outputPath);
+      detail::SetTrackGain(tags.replayGain, o.loudness->Result());
+    } catch (const std::exception& e) {
+      o.tagFailures << "The ReplayGain of " + plan.outputPath + " could not be measured (" + QString::fromUtf8(e.what()) +
+                           ").";
+    }
+  }
   if (!tags.Empty()) {
     JobReport tagged;
     detail::TagOutput(choices.tagWriter, o.output->TemporaryPath(), plan.outputPath, tags, tagged);
-    o.tagFailures = tagged.tagFailures;
+    o.tagFailures << tagged.tagFailures;
   }
+  o.tags = std::move(tags);
   if (set.checker)
     o.checkFailure =
         detail::CheckOutputLength(*set.checker, o.output->TemporaryPath(), plan.outputPath, o.done, o.rate);

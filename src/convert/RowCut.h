@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "components/loudness/LoudnessMeter.h"
 #include "convert/JobRequest.h"
 
 namespace snipwave {
@@ -66,6 +67,10 @@ struct RowOutcome {
   QStringList levelNotes;  // the row's gain, when it got one
   QStringList tagFailures;
   std::optional<QString> checkFailure;
+  // With ReplayGain: the tags written and the output's measure, which the
+  // job adds the album values to once every output is measured.
+  TagSet tags;
+  std::shared_ptr<loudness::LoudnessMeter> loudness;
 
   RowOutcome();
   ~RowOutcome();

@@ -1,17 +1,23 @@
 #include "preview/RangeMarking.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "platform/ClockText.h"
+#include "platform/FileNames.h"
 #include "platform/MulDiv.h"
 #include "preview/PositionScale.h"
 #include "preview/PrecisePosition.h"
 #include "state/RangeTotal.h"
+#include "preview/ZeroCrossing.h"
+#include "settings/SettingsKeys.h"
 #include "state/MainState.h"
 
 namespace snipwave {
 
 namespace {
+constexpr std::int32_t kMaxSnapWindowMs = 1000;
+
 // A mark in samples shown as milliseconds of the row's file.
 std::int32_t MarkMs(std::int64_t sample, const Timerec& r) {
   return static_cast<std::int32_t>(MulDiv64(sample, r.TotalMs, r.TotalSamples));  // at most TotalMs
@@ -50,14 +56,40 @@ void RangeMarking::SetMark(Mark mark) {
   if (row < 0) return;
   const int p = std::clamp(state_.pb.GetPosition(), 0, kBarScale);
   const Timerec& r = state_.TrackTable[static_cast<std::size_t>(row)];
-  ApplyMark(mark, row, PositionSample(state_, row, p, r));
+  ApplyMark(mark, row, Snapped(row, PositionSample(state_, row, p, r)));
 }
 
-bool RangeMarking::SetMarkSample(Mark mark, std::int64_t sample) {
+bool RangeMarking::SetMarkSample(Mark mark, std::int64_t sample, Snap snap) {
   const int row = MarkedRow();
   if (row < 0) return false;
   const Timerec& r = state_.TrackTable[static_cast<std::size_t>(row)];
-  return ApplyMark(mark, row, std::clamp<std::int64_t>(sample, 0, std::max<std::int64_t>(r.TotalSamples, 0)));
+  sample = std::clamp<std::int64_t>(sample, 0, std::max<std::int64_t>(r.TotalSamples, 0));
+  if (snap == Snap::Allowed) sample = std::clamp<std::int64_t>(Snapped(row, sample), 0, std::max<std::int64_t>(r.TotalSamples, 0));
+  return ApplyMark(mark, row, sample);
+}
+
+std::int64_t RangeMarking::Snapped(int row, std::int64_t sample) const {
+  if (!state_.AudioFileMarks || !state_.SettingsFile) return sample;
+  if (!state_.SettingsFile->ReadBool(settings::section::kLevel, settings::key::kSnapToZero, false)) return sample;
+  std::int32_t windowMs = state_.SettingsFile->ReadInteger(settings::section::kLevel, settings::key::kSnapWindowMs,
+                                                                  settings::kDefaultSnapWindowMs);
+  // Beyond a second the "nearest crossing" is no refinement of the mark any more.
+  if (windowMs <= 0) return sample;
+  windowMs = std::min(windowMs, kMaxSnapWindowMs);
+  const Timerec& r = state_.TrackTable[static_cast<std::size_t>(row)];
+  IAudioFile2& reader = *state_.AudioFileMarks;
+  try {
+    if (reader.IsOpen()) reader.CloseFile();
+    reader.OpenFile(SystemPath(r.FilePath), 0, 1);
+    const std::int64_t window = static_cast<std::int64_t>(reader.SampleRate()) * windowMs / 1000;
+    const std::int64_t snapped = NearestZeroCrossing(reader, sample, window);
+    reader.CloseFile();
+    return snapped;
+  } catch (const std::exception&) {
+    // The mark is still the user's choice; only its refinement is lost.
+    if (reader.IsOpen()) reader.CloseFile();
+    return sample;
+  }
 }
 
 // The checks and refreshes every road to a mark shares: the bar's 1/20000

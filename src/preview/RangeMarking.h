@@ -12,6 +12,10 @@ struct MainState;
 // TotalSamples, 20000). Invariant: BeginSample <= EndSample (equal allowed).
 // Setting a mark rewrites the row's range and length cells, the mark's skin
 // text ("begin" or "end"), RangeSeconds and the total in "alltime".
+// With [Level] SnapToZero=1, a mark from the bar, a key or a waveform handle
+// moves to the nearest zero crossing (channels summed; see
+// NearestZeroCrossing) within SnapWindowMs either side; a file that cannot
+// be read for it keeps the mark where it was set.
 // Refused commands are silent; a mark on the wrong side of the other one is
 // reported through state.Dialogs and changes nothing.
 class RangeMarking {
@@ -31,8 +35,11 @@ class RangeMarking {
   // typed time): the same row, refusals, checks, messages and refreshes as
   // SetBegin / SetEnd, with the mark given in frames of the row's file
   // (clamped to 0..TotalSamples). True when the mark was set.
-  bool SetBeginSample(std::int64_t sample) { return SetMarkSample(Mark::Begin, sample); }
-  bool SetEndSample(std::int64_t sample) { return SetMarkSample(Mark::End, sample); }
+  // With Snap::Allowed (a handle dropped on the waveform) the mark moves to
+  // the nearest zero crossing like a mark from the bar; a typed time is exact.
+  enum class Snap { Never, Allowed };
+  bool SetBeginSample(std::int64_t sample, Snap snap = Snap::Never) { return SetMarkSample(Mark::Begin, sample, snap); }
+  bool SetEndSample(std::int64_t sample, Snap snap = Snap::Never) { return SetMarkSample(Mark::End, sample, snap); }
   // The row SetBegin / SetEnd would mark now, or -1 when they are refused.
   int MarkedRow() const;
 
@@ -46,7 +53,10 @@ class RangeMarking {
  private:
   enum class Mark { Begin, End };
   void SetMark(Mark mark);
-  bool SetMarkSample(Mark mark, std::int64_t sample);
+  bool SetMarkSample(Mark mark, std::int64_t sample, Snap snap);
+  // `sample` moved to the nearest zero crossing when [Level] SnapToZero is on
+  // and the state has a reader for it; unchanged otherwise.
+  std::int64_t Snapped(int row, std::int64_t sample) const;
   bool ApplyMark(Mark mark, int row, std::int64_t sample);
   void Nudge(int direction);
 

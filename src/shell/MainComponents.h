@@ -19,6 +19,7 @@ struct MainComponents {
   std::unique_ptr<IAudioFile2> AudioFileRead;
   std::unique_ptr<IAudioFile2> AudioFileWrite;
   std::unique_ptr<IAudioFile2> AudioFileCheck;  // reads outputs back after writing
+  std::unique_ptr<IAudioFile2> AudioFileMarks;  // reads around marks for the zero-crossing snap
   std::unique_ptr<IAudioFile2LameEnc> AudioFile2LameEnc;
   std::unique_ptr<IAudioPlayer2> AudioPlayer1;
   std::unique_ptr<ISkin> Skin1;

@@ -20,6 +20,7 @@ MainComponents MainProgram::RealComponents() {
   components.AudioFileRead = std::make_unique<TAudioFile2>();
   components.AudioFileWrite = std::make_unique<TAudioFile2>();
   components.AudioFileCheck = std::make_unique<TAudioFile2>();
+  components.AudioFileMarks = std::make_unique<TAudioFile2>();
   components.AudioFile2LameEnc = std::make_unique<TAudioFile2LameEnc>();
   components.AudioPlayer1 = std::make_unique<TAudioPlayer2>();
   components.Skin1 = std::make_unique<TSkin>();

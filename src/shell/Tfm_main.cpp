@@ -42,6 +42,8 @@
 #include "tracks/OutputFolderCommand.h"
 #include "tracks/TrackListCommands.h"
 #include "tracks/TrackListWidget.h"
+#include "waveform/LoudnessText.h"
+#include "waveform/RangeLoudness.h"
 #include "waveform/PeakCache.h"
 #include "waveform/WaveformView.h"
 
@@ -120,6 +122,7 @@ Tfm_main::Tfm_main(MainComponents components, QWidget* parent)
   state_.AudioFileRead = components_.AudioFileRead.get();
   state_.AudioFileWrite = components_.AudioFileWrite.get();
   state_.AudioFileCheck = components_.AudioFileCheck.get();
+  state_.AudioFileMarks = components_.AudioFileMarks.get();
   state_.AudioFile2LameEnc = components_.AudioFile2LameEnc.get();
   // The preview plays through the range limiter, which passes everything on
   // unchanged unless "play range" is on.
@@ -279,6 +282,7 @@ void Tfm_main::CreateControls() {
   if (!picture.isNull()) Image1->setPixmap(QPixmap::fromImage(picture));
 
   peakCache_ = new PeakCache(this);
+  rangeLoudness_ = new RangeLoudness(this);
   waveform = new WaveformView(*peakCache_, this);
   waveform->hide();  // until the skin gives it a place
   waveform->PositionPressed = [this](std::int64_t sample) { Run([&] { positions_->Press(sample); }); };
@@ -287,7 +291,8 @@ void Tfm_main::CreateControls() {
   waveform->MarkDropped = [this](bool begin, std::int64_t sample) {
     // Recorded once, at the release that drops the handle.
     RunStep(begin ? "Set begin" : "Set end",
-            [&] { begin ? marking_->SetBeginSample(sample) : marking_->SetEndSample(sample); });
+            [&] { begin ? marking_->SetBeginSample(sample, RangeMarking::Snap::Allowed)
+                  : marking_->SetEndSample(sample, RangeMarking::Snap::Allowed); });
   };
   auto* refresh = new QTimer(this);
   connect(refresh, &QTimer::timeout, this, [this] {
@@ -650,9 +655,16 @@ void Tfm_main::RefreshWaveform() {
 }
 
 QString Tfm_main::ListToolTip(int row, int column) const {
-  if (column != 1 + kRangeCell || row < 0 || row >= lv->RowCount() || row >= kTrackTableSize) return {};
+  if (row < 0 || row >= lv->RowCount() || row >= kTrackTableSize) return {};
   const Timerec& r = state_.TrackTable[static_cast<std::size_t>(row)];
-  return PreciseTimeText(r.BeginSample, r) + " - " + PreciseTimeText(r.EndSample, r);
+  // The file's loudness comes from its waveform scan, started here when the
+  // file has none yet (a tooltip shown again gives the progress or the
+  // result); a range that is not the whole file is measured on its own.
+  QString loudness = LoudnessLine(peakCache_->Scan(r.FilePath));
+  if (r.BeginSample > 0 || r.EndSample < r.TotalSamples)
+    loudness += '\n' + RangeLoudnessLine(rangeLoudness_->Measure(r.FilePath, r.BeginSample, r.EndSample));
+  if (column != 1 + kRangeCell) return loudness;
+  return PreciseTimeText(r.BeginSample, r) + " - " + PreciseTimeText(r.EndSample, r) + '\n' + loudness;
 }
 
 void Tfm_main::WireKeys() {

@@ -26,6 +26,7 @@ class ListHistory;
 class ListFileCommands;
 class MainKeys;
 class PeakCache;
+class RangeLoudness;
 class PositionMoves;
 class PreviewPlayer;
 class RangeMarking;
@@ -157,6 +158,7 @@ class Tfm_main final : public QWidget {
   std::unique_ptr<ListHistory> history_;
   std::unique_ptr<ListFileCommands> listFiles_;  // the list kept as the user works, list files
   PeakCache* peakCache_ = nullptr;
+  RangeLoudness* rangeLoudness_ = nullptr;
   MainKeys* keys_ = nullptr;
   TypedMarks* typedMarks_ = nullptr;
   CommandDispatch dispatch_;

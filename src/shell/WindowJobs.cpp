@@ -137,6 +137,8 @@ JobChoices ChoicesOf(const MainState& state, const JobOptions& options, const Ou
   choices.keepMp3Frames =
       output.type == OutputType::Mp3 && state.AudioFile2LameEnc &&
       ReadFlag(state, options.keepMp3Frames, settings::section::kMp3, settings::key::kLossless, false);
+  choices.replayGain =
+      ReadFlag(state, options.replayGain, settings::section::kLevel, settings::key::kReplayGain, false);
   choices.tagWriter = options.tagWriter;
   return choices;
 }

@@ -24,6 +24,8 @@ struct JobOptions {
   ITagWriter* tagWriter = nullptr;  // unset: the TagLib writer
   // Unset: [mp3] "lossless" (default off).
   std::optional<bool> keepMp3Frames;
+  // Unset: [Level] "ReplayGain" (default off).
+  std::optional<bool> replayGain;
   // Rows cut at once. Unset: [Format] "Jobs" (default: the processor cores).
   std::optional<int> jobs;
   // The list rows a cut takes, in list order. Unset: every row.

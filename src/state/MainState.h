@@ -75,6 +75,9 @@ struct MainState {
   IAudioFile2* AudioFileWrite = nullptr;
   // Reads every finished output back to check its length; none: no check.
   IAudioFile2* AudioFileCheck = nullptr;
+  // Reads around a mark to move it to a zero crossing ([Level] SnapToZero);
+  // none: marks stay where they are set.
+  IAudioFile2* AudioFileMarks = nullptr;
   IAudioFile2LameEnc* AudioFile2LameEnc = nullptr;
   IAudioPlayer2* AudioPlayer1 = nullptr;
   ITrackListView* lv = nullptr;

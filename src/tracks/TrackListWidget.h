@@ -52,6 +52,8 @@ class TrackListWidget final : public QTreeWidget, public ITrackListView {
   // column 0 is the caption, 1 + TrackCell the cells; an empty text shows none.
   using ToolTipProvider = std::function<QString(int row, int column)>;
   void SetToolTipProvider(ToolTipProvider provider) { toolTips_ = std::move(provider); }
+  // The text the tooltip of a cell shows now.
+  QString ToolTipAt(int row, int column) const { return toolTips_ ? toolTips_(row, column) : QString(); }
 
  signals:
   void listClicked();

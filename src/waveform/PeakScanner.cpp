@@ -84,6 +84,12 @@ void PeakScanner::Start() {
   thread_->start(QThread::LowPriority);
 }
 
+double PeakScanner::Progress() const {
+  if (finished_) return 1.0;
+  if (!peaks_ || peaks_->TotalFrames() <= 0) return 0.0;
+  return std::clamp(static_cast<double>(peaks_->ScannedFrames()) / static_cast<double>(peaks_->TotalFrames()), 0.0, 1.0);
+}
+
 void PeakScanner::Run() {
   // Every hand-over runs on the owner's thread, in order; a scanner deleted
   // meanwhile drops the calls still queued for it.
@@ -113,6 +119,7 @@ void PeakScanner::Run() {
     });
 
     BlockPeaks blocks(WaveformPeaks::kBaseFrames, channels);
+    loudness::LoudnessMeter meter(rate, channels, QFile::encodeName(path_).toStdString());
     std::vector<PeakPair> batch;
     QElapsedTimer sinceBatch;
     sinceBatch.start();
@@ -121,12 +128,21 @@ void PeakScanner::Run() {
       const SampleBuffer buffer = reader.ReadSamples(kReadFrames);
       const std::size_t frames = buffer.size() / static_cast<std::size_t>(channels);
       const bool last = frames == 0;
-      if (last) blocks.Finish(batch);
-      else blocks.Add(buffer.data(), frames, batch);
+      std::optional<loudness::Loudness> level;
+      if (last) {
+        blocks.Finish(batch);
+        level = meter.Result();
+      } else {
+        blocks.Add(buffer.data(), frames, batch);
+        meter.Add(buffer.data(), frames);
+      }
       if (last || first || sinceBatch.elapsed() >= kBatchMs) {
-        post([this, peaks = std::move(batch), last] {
+        post([this, peaks = std::move(batch), last, level] {
           if (peaks_) peaks_->Append(peaks, last);
-          if (last) finished_ = true;
+          if (last) {
+            finished_ = true;
+            loudness_ = level;
+          }
           emit Changed();
         });
         batch = {};

@@ -4,7 +4,9 @@
 #include <QString>
 #include <atomic>
 #include <memory>
+#include <optional>
 
+#include "components/loudness/LoudnessMeter.h"
 #include "waveform/WaveformPeaks.h"
 
 class QThread;
@@ -17,7 +19,8 @@ namespace snipwave {
 // than a few seconds is sampled at a few hundred places (audio::SketchReader)
 // and Peaks() first appears holding only that sketch: a whole-file overview
 // within a fraction of a second, which the exact peaks replace from the
-// start onwards. The peaks object is created, appended
+// start onwards. The same decode feeds the file's loudness measure (EBU
+// R128), which is there once the scan has read the whole file. The peaks object is created, appended
 // to and read on the thread that owns the scanner only. Destroying the
 // scanner cancels the scan and waits for the worker.
 class PeakScanner final : public QObject {
@@ -36,6 +39,11 @@ class PeakScanner final : public QObject {
   // any, stop where it failed).
   const QString& ErrorText() const { return error_; }
   bool Finished() const { return finished_; }
+  // The whole file's loudness; nothing until the scan has completed (or
+  // when it failed or was cancelled).
+  const std::optional<loudness::Loudness>& Loudness() const { return loudness_; }
+  // The share of the file scanned so far, 0..1 (1 once finished).
+  double Progress() const;
 
  signals:
   // New peaks, the end of the scan or its failure.
@@ -47,6 +55,7 @@ class PeakScanner final : public QObject {
   QString path_;
   std::shared_ptr<WaveformPeaks> peaks_;
   QString error_;
+  std::optional<loudness::Loudness> loudness_;
   bool finished_ = false;
   std::atomic<bool> cancel_{false};
   QThread* thread_ = nullptr;

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include "Commands.h"
+#include "FfmpegLoudness.h"
 #include "TempDir.h"
 #include "cli/ConsoleProgress.h"
 #include "cli/PathLines.h"
@@ -193,6 +194,33 @@ TEST(CommandLine, HelpNamesEveryOptionAndEachCommandHasItsOwn) {
     }
   }
   EXPECT_EQ(RunCommand(program, {"probe", "--bogus", "x.wav"}).exitCode, 2);
+}
+
+// --loudness: a range of a file measured as FFmpeg measures the same frames,
+// silence as null (JSON) or "silent" (text), a range outside the file refused.
+TEST(ProbeCommand, LoudnessOfRangesAgreesWithFfmpegAndSilenceHasNone) {
+  const QString mp3 = ChirpFixture("loud-stereo.mp3", 6.0, 44100, 2, {"-c:a", "libmp3lame", "-b:a", "192k"});
+  const QString silence = Fixture("loud-silence.wav", {"-f", "lavfi", "-i", "anullsrc=r=44100:cl=stereo:d=3"});
+  QString outText, errText;
+  QTextStream out(&outText), err(&errText);
+  EXPECT_EQ(RunProbeCommand({"--json", "--loudness", mp3 + "@44100:220500", silence}, out, err), 0);
+  const QStringList lines = outText.split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 2) << outText.toStdString() << errText.toStdString();
+  const QJsonObject range = QJsonDocument::fromJson(lines[0].toUtf8()).object();
+  EXPECT_EQ(range.value("begin").toInteger(), 44100);
+  EXPECT_EQ(range.value("end").toInteger(), 220500);
+  const FfmpegLoudness ffmpeg = MeasureWithFfmpeg(mp3, "atrim=start_sample=44100:end_sample=220500");
+  EXPECT_NEAR(range.value("integrated_lufs").toDouble(), ffmpeg.integratedLufs, 0.1);
+  EXPECT_NEAR(range.value("true_peak_dbtp").toDouble(), ffmpeg.truePeakDbtp, 0.1);
+  EXPECT_TRUE(range.value("loudness_range_lu").isDouble());
+  const QJsonObject quiet = QJsonDocument::fromJson(lines[1].toUtf8()).object();
+  EXPECT_TRUE(quiet.value("integrated_lufs").isNull());
+  EXPECT_TRUE(quiet.value("true_peak_dbtp").isNull());
+
+  outText.clear();
+  EXPECT_EQ(RunProbeCommand({"--loudness", silence, mp3 + "@0:99999999"}, out, err), 1);
+  EXPECT_TRUE(outText.endsWith("\tsilent\t0.00\tsilent\n")) << outText.toStdString();
+  EXPECT_TRUE(errText.contains("99999999")) << errText.toStdString();
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
 // After every road that changes the rows, "begin", "end", "time", "alltime"
 // and the waveform show the selected row, and the selection stays on its track.
+#include <QRegularExpression>
+
 #include "MainWindowFixture.h"
 #include "ToneFiles.h"
 #include "platform/ClockText.h"
 #include "platform/MulDiv.h"
 #include "shell/SilenceSplitCommand.h"
 #include "state/RangeTotal.h"
+#include "tracks/TrackListWidget.h"
 #include "waveform/WaveformView.h"
 
 namespace snipwave::test {
@@ -89,6 +92,23 @@ TEST_F(MainWindowReadouts, EveryRoadThatChangesTheRowsShowsTheSelectedRow) {
     }
   }
   EXPECT_TRUE(dialogs->infoTexts().isEmpty());
+}
+
+// A row's tooltip tells the file's loudness from its background scan and,
+// for a range that is not the whole file, the range's own.
+TEST_F(MainWindowReadouts, RowTooltipsGiveTheLoudnessOfFileAndRange) {
+  const QString a = ToneAndSilence(files, "a", {2.0, -1.0, 2.0});
+  dialogs->openAnswers.push_back({a});
+  Click("add");
+  ASSERT_EQ(state().TrackCount, 1);
+  const auto tip = [&](int column) { return window().lv->ToolTipAt(0, column); };
+  EXPECT_TRUE(tip(0).startsWith("Loudness: ")) << tip(0).toStdString();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return tip(0).endsWith(" dBTP"); }, 60000)) << tip(0).toStdString();
+  EXPECT_FALSE(tip(0).contains("Range loudness"));  // the range is the whole file
+  state().TrackTable[0].BeginSample = 2 * kToneRate;  // the silence and the second tone
+  ASSERT_TRUE(QTest::qWaitFor([&] { return tip(1 + kRangeCell).contains(QRegularExpression("Range loudness: -[0-9.]+ LUFS")); },
+                              60000))
+      << tip(1 + kRangeCell).toStdString();
 }
 
 }  // namespace

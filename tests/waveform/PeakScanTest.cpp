@@ -12,7 +12,10 @@
 
 #include "Commands.h"
 #include "TempDir.h"
+#include "FfmpegLoudness.h"
+#include "waveform/LoudnessText.h"
 #include "waveform/PeakCache.h"
+#include "waveform/RangeLoudness.h"
 
 namespace snipwave::test {
 namespace {
@@ -123,6 +126,35 @@ TEST(PeakScan, OneScanPerFileVersionAndUnreadableFilesFail) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return bad->Finished(); }, 20000));
   EXPECT_FALSE(bad->ErrorText().isEmpty());
   EXPECT_EQ(cache.Scan(dir.file("absent.mp3")), nullptr);
+}
+
+// The scan's decode also measures the file's loudness, as FFmpeg's ebur128
+// filter does; the list's line says "measuring" until the scan has ended.
+TEST(PeakScan, TheScanMeasuresTheLoudnessAsFfmpegDoes) {
+  const QString wav = ChirpFixture("loud-stereo.mp3", 6.0, 44100, 2, {"-c:a", "libmp3lame", "-b:a", "192k"});
+  PeakCache cache;
+  PeakScanner* scanner = cache.Scan(wav);
+  ASSERT_NE(scanner, nullptr);
+  EXPECT_TRUE(LoudnessLine(scanner).startsWith("Loudness: measuring (")) << LoudnessLine(scanner).toStdString();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return scanner->Finished(); }, 60000));
+  ASSERT_TRUE(scanner->Loudness());
+  const FfmpegLoudness ffmpeg = MeasureWithFfmpeg(wav);
+  EXPECT_NEAR(scanner->Loudness()->integratedLufs, ffmpeg.integratedLufs, 0.1);
+  EXPECT_NEAR(scanner->Loudness()->truePeakDbtp, ffmpeg.truePeakDbtp, 0.1);
+  EXPECT_TRUE(LoudnessLine(scanner).endsWith(" dBTP")) << LoudnessLine(scanner).toStdString();
+}
+
+// A row's range is measured on a worker of its own, as FFmpeg measures the
+// same frames; asked again, the answer is kept.
+TEST(PeakScan, ARangeIsMeasuredOffTheGuiThreadAsFfmpegDoes) {
+  const QString mp3 = ChirpFixture("loud-stereo.mp3", 6.0, 44100, 2, {"-c:a", "libmp3lame", "-b:a", "192k"});
+  RangeLoudness ranges;
+  EXPECT_TRUE(RangeLoudnessLine(ranges.Measure(mp3, 44100, 220500)).startsWith("Range loudness: measuring ("));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ranges.Measure(mp3, 44100, 220500).loudness.has_value(); }, 60000));
+  const loudness::Loudness ours = *ranges.Measure(mp3, 44100, 220500).loudness;
+  const FfmpegLoudness ffmpeg = MeasureWithFfmpeg(mp3, "atrim=start_sample=44100:end_sample=220500");
+  EXPECT_NEAR(ours.integratedLufs, ffmpeg.integratedLufs, 0.1);
+  EXPECT_NEAR(ours.truePeakDbtp, ffmpeg.truePeakDbtp, 0.1);
 }
 
 }  // namespace

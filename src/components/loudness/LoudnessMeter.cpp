@@ -75,6 +75,24 @@ Loudness LoudnessMeter::Result() const {
   return result;
 }
 
+Loudness LoudnessMeter::Combined(const std::vector<const LoudnessMeter*>& meters) {
+  Loudness result;
+  result.integratedLufs = result.truePeakDbtp = result.samplePeakDbfs = -std::numeric_limits<double>::infinity();
+  if (meters.empty()) return result;
+  std::vector<ebur128_state*> states;
+  for (const LoudnessMeter* meter : meters) states.push_back(meter->state_->handle);
+  const std::string& what = meters.front()->what_;
+  Check(ebur128_loudness_global_multiple(states.data(), states.size(), &result.integratedLufs), "the integrated loudness",
+        what);
+  Check(ebur128_loudness_range_multiple(states.data(), states.size(), &result.rangeLu), "the loudness range", what);
+  for (const LoudnessMeter* meter : meters) {
+    const Loudness one = meter->Result();
+    result.truePeakDbtp = std::max(result.truePeakDbtp, one.truePeakDbtp);
+    result.samplePeakDbfs = std::max(result.samplePeakDbfs, one.samplePeakDbfs);
+  }
+  return result;
+}
+
 double AmplitudeToDb(double amplitude) {
   if (amplitude <= 0) return -std::numeric_limits<double>::infinity();
   return 20.0 * std::log10(amplitude);

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace snipwave::loudness {
 
@@ -32,6 +33,12 @@ class LoudnessMeter {
 
   void Add(const float* interleaved, std::size_t frames);
   Loudness Result() const;
+
+  // The loudness of several stretches measured apart as if they were one
+  // (an album of tracks): integrated and range over the blocks of all, the
+  // highest of the peaks. libebur128 gates the 400 ms blocks of all together,
+  // whatever each meter's rate. No meters: silence (-infinity).
+  static Loudness Combined(const std::vector<const LoudnessMeter*>& meters);
 
   int SampleRate() const { return sampleRate_; }
   int Channels() const { return channels_; }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <array>
+#include <optional>
 #include <vector>
 
 namespace snipwave {
@@ -19,9 +20,19 @@ struct CoverPicture {
   bool operator==(const CoverPicture&) const = default;
 };
 
+// ReplayGain 2.0 values of an output, measured from its audio: gains in dB
+// to bring it to -18 LUFS, peaks as linear amplitudes (1.0 = full scale).
+// Unset: not written (silence has no gain).
+struct ReplayGainTags {
+  std::optional<double> trackGainDb, trackPeak, albumGainDb, albumPeak;
+  bool Empty() const { return !trackGainDb && !trackPeak && !albumGainDb && !albumPeak; }
+  bool operator==(const ReplayGainTags&) const = default;
+};
+
 struct TagSet {
   std::array<QString, kTagFieldCount> values;  // empty: not set
   CoverPicture cover;                          // empty data: none
+  ReplayGainTags replayGain;                   // of this output only: never shared
 
   const QString& Get(TagField field) const { return values[static_cast<std::size_t>(field)]; }
   void Set(TagField field, QString value) { values[static_cast<std::size_t>(field)] = std::move(value); }

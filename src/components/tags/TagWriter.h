@@ -21,8 +21,12 @@ class ITagWriter {
 // and .opus (cover as METADATA_BLOCK_PICTURE), Vorbis comments for .flac
 // (cover as a PICTURE block), MP4 atoms for .m4a (cover as covr; the iTunes
 // gapless comment kept), ASF attributes for .wma (cover as WM/Picture),
-// LIST/INFO for .wav (no cover; INFO has no album artist or disc field). Any
-// other extension is refused.
+// LIST/INFO for .wav (no cover; INFO has no album artist or disc field).
+// ReplayGain values (REPLAYGAIN_TRACK_GAIN "-3.21 dB", ..._PEAK "0.987654",
+// album alike): TXXX frames in MP3, Vorbis comments in OGG, FLAC and Opus
+// (Opus also R128_TRACK_GAIN/R128_ALBUM_GAIN), freeform atoms in M4A,
+// attributes in WMA, TXXX frames in an ID3v2 chunk in WAV. Any other
+// extension is refused.
 class TagLibWriter : public ITagWriter {
  public:
   void WriteTags(const QString& path, const TagSet& tags) override;
