@@ -27,6 +27,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "../BenchProgram.h"
 #include "FakeMainParts.h"
 #include "FakeSkin.h"
 #include "components/audio/TAudioFile2.h"
@@ -43,15 +44,7 @@ namespace {
 constexpr int kMinutes = 60;
 constexpr int kStartRuns = 21;
 
-bool Run(const QString& program, const QStringList& args) {
-  QProcess p;
-  p.start(program, args);
-  if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-    std::fprintf(stderr, "%s failed: %s\n", qPrintable(program), p.readAllStandardError().constData());
-    return false;
-  }
-  return true;
-}
+using snipwave::bench::RunProgram;
 
 QString MakeLongMp3(const QString& folder) {
   QDir().mkpath(folder);
@@ -62,7 +55,7 @@ QString MakeLongMp3(const QString& folder) {
   const QString temp = path + ".part.mp3";
   const QString audio =
       QString("aevalsrc=exprs='0.3*sin(2*PI*(220+40*sin(0.1*t))*t)+0.05*(random(0)-0.5)':s=44100:d=%1").arg(kMinutes * 60);
-  if (!Run("ffmpeg", {"-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-f", "lavfi", "-i", audio, "-ac", "2",
+  if (!RunProgram("ffmpeg", {"-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-f", "lavfi", "-i", audio, "-ac", "2",
                       "-c:a", "libmp3lame", "-b:a", "128k", temp}))
     return {};
   QFile::rename(temp, path);
@@ -191,7 +184,7 @@ int main(int argc, char** argv) {
   for (int run = 0; run < 5; ++run) {
     QElapsedTimer t;
     t.start();
-    Run("ffmpeg", {"-hide_banner", "-loglevel", "error", "-nostdin", "-ss", seekTo, "-i", path, "-t", "0.1", "-f",
+    RunProgram("ffmpeg", {"-hide_banner", "-loglevel", "error", "-nostdin", "-ss", seekTo, "-i", path, "-t", "0.1", "-f",
                    "null", "-"});
     peerMs.push_back(t.nsecsElapsed() / 1e6);
   }
@@ -233,7 +226,7 @@ int main(int argc, char** argv) {
 
   const double peer0 = CpuSeconds(RUSAGE_CHILDREN);
   const QString from = QString::number(MulDiv(2000, totalMs, 20000) / 1000.0, 'f', 3);
-  Run("ffmpeg", {"-hide_banner", "-loglevel", "error", "-nostdin", "-re", "-ss", from, "-t",
+  RunProgram("ffmpeg", {"-hide_banner", "-loglevel", "error", "-nostdin", "-re", "-ss", from, "-t",
                  QString::number(cpuSeconds), "-i", path, "-f", "null", "-"});
   const double peer = CpuSeconds(RUSAGE_CHILDREN) - peer0;
 

@@ -14,6 +14,7 @@
 
 #include <cstdio>
 
+#include "../BenchProgram.h"
 #include "components/audio/TAudioFile2.h"
 #include "platform/MessagePump.h"
 #include "state/MainState.h"
@@ -27,15 +28,7 @@ namespace {
 constexpr int kFileCount = 100;
 constexpr int kDistinctFiles = 10;  // 180 s .. 300 s; copied to make 100
 
-bool Run(const QString& program, const QStringList& args) {
-  QProcess p;
-  p.start(program, args);
-  if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-    std::fprintf(stderr, "%s failed: %s\n", qPrintable(program), p.readAllStandardError().constData());
-    return false;
-  }
-  return true;
-}
+using snipwave::bench::RunProgram;
 
 // 100 MP3 files of 3 to 5 minutes: ten distinct recordings (a tone sweep with
 // noise, 128 kbit/s stereo), each copied ten times under its own name.
@@ -52,7 +45,7 @@ QStringList MakeFiles(const QString& folder) {
       const QString audio = QString("aevalsrc=exprs='0.3*sin(2*PI*(200+%1)*t)+0.05*(random(0)-0.5)':s=44100:d=%2")
                                 .arg(k * 37)
                                 .arg(seconds);
-      if (!Run("ffmpeg", {"-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-f", "lavfi", "-i", audio,
+      if (!RunProgram("ffmpeg", {"-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-f", "lavfi", "-i", audio,
                           "-ac", "2", "-c:a", "libmp3lame", "-b:a", "128k", temp}))
         return {};
       QFile::rename(temp, source);
@@ -123,7 +116,7 @@ int main(int argc, char** argv) {
 
   timer.restart();
   for (const QString& f : files) {
-    if (!Run("ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", f})) return 1;
+    if (!RunProgram("ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", f})) return 1;
   }
   const double probeSeconds = timer.nsecsElapsed() / 1e9;
 

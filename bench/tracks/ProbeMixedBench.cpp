@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <map>
 
+#include "../BenchProgram.h"
 #include "components/audio/TAudioFile2.h"
 #include "platform/Error.h"
 
@@ -40,15 +41,7 @@ const Kind kKinds[] = {
 };
 constexpr int kKindCount = static_cast<int>(std::size(kKinds));
 
-bool Run(const QString& program, const QStringList& args) {
-  QProcess p;
-  p.start(program, args);
-  if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-    std::fprintf(stderr, "%s failed: %s\n", qPrintable(program), p.readAllStandardError().constData());
-    return false;
-  }
-  return true;
-}
+using snipwave::bench::RunProgram;
 
 // File i is of kind i % 6, 60 + (i * 7) % 120 seconds long: 100 distinct files.
 QStringList MakeFiles(const QString& folder) {
@@ -66,7 +59,7 @@ QStringList MakeFiles(const QString& folder) {
                                 .arg(i * 13)
                                 .arg(i % 2 ? 44100 : 48000)
                                 .arg(seconds);
-      if (!Run("ffmpeg", QStringList{"-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+      if (!RunProgram("ffmpeg", QStringList{"-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
                                      audio, "-ac", "2"} +
                              kind.codec + QStringList{temp}))
         return {};
@@ -116,7 +109,7 @@ int main() {
   timer.restart();
   for (const QString& f : files) {
     one.start();
-    if (!Run("ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", f})) return 1;
+    if (!RunProgram("ffprobe", {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", f})) return 1;
     perKindProbe[QFileInfo(f).suffix()] += one.nsecsElapsed() / 1e9;
   }
   const double probeSeconds = timer.nsecsElapsed() / 1e9;

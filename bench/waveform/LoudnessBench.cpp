@@ -30,19 +30,6 @@ using snipwave::bench::Seconds;
 
 namespace {
 
-// The input the waveform and audio benchmarks use: tone and noise, stereo, 192 kbit/s.
-std::string MakeHour(const fs::path& dir) {
-  const fs::path path = dir / "bench-60min.mp3";
-  if (!fs::exists(path)) {
-    std::printf("making %s ...\n", path.c_str());
-    std::fflush(stdout);
-    Run("ffmpeg -hide_banner -loglevel error -y -f lavfi -i \"sine=f=440:r=44100:d=3600\" -f lavfi -i "
-        "\"anoisesrc=r=44100:a=0.1:d=3600\" -filter_complex \"[0][1]amerge=inputs=2\" -ac 2 -c:a libmp3lame "
-        "-b:a 192k '" + path.string() + "'");
-  }
-  return path.string();
-}
-
 // The peaks alone: the decode the scan would do anyway.
 void PeaksOnly(const std::string& path) {
   snipwave::TAudioFile2 reader;
@@ -92,7 +79,7 @@ int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   const fs::path dir = fs::absolute(argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "snipwave-bench");
   fs::create_directories(dir);
-  const std::string hour = MakeHour(dir);
+  const std::string hour = snipwave::bench::MakeHourMp3(dir);
 
   const Timing ffmpeg = Time(RUSAGE_CHILDREN, [&] {
     Run("ffmpeg -hide_banner -nostats -loglevel error -i '" + hour + "' -af ebur128=peak=true -f null -");

@@ -39,19 +39,6 @@ using snipwave::bench::Seconds;
 
 namespace {
 
-// The same input the audio benchmark uses: a tone with noise, stereo, 192 kbit/s.
-std::string MakeHour(const fs::path& dir) {
-  const fs::path path = dir / "bench-60min.mp3";
-  if (!fs::exists(path)) {
-    std::printf("making %s ...\n", path.c_str());
-    std::fflush(stdout);
-    Run("ffmpeg -hide_banner -loglevel error -y -f lavfi -i \"sine=f=440:r=44100:d=3600\" -f lavfi -i "
-        "\"anoisesrc=r=44100:a=0.1:d=3600\" -filter_complex \"[0][1]amerge=inputs=2\" -ac 2 -c:a libmp3lame "
-        "-b:a 192k '" + path.string() + "'");
-  }
-  return path.string();
-}
-
 // Three hours: the hour's frames three times over, without encoding again.
 std::string MakeThreeHours(const fs::path& dir, const std::string& hour) {
   const fs::path path = dir / "bench-180min.mp3";
@@ -151,7 +138,7 @@ int main(int argc, char** argv) {
   // Absolute: the 3-hour list names the hour by this path, read relative to the list.
   const fs::path dir = fs::absolute(argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "snipwave-bench");
   fs::create_directories(dir);
-  const std::string hour = MakeHour(dir);
+  const std::string hour = snipwave::bench::MakeHourMp3(dir);
 
   // Speed: the warm case for both (the file is in the page cache, and the
   // reader's demux scan is done once per process either way).
