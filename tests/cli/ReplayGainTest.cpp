@@ -52,7 +52,7 @@ TEST(ReplayGain, CutOutputsGetTrackAndAlbumValuesAsFfmpegMeasuresThem) {
   qputenv("SNIPWAVE_CONFIG_DIR", dir.path().toUtf8());
   const QString loud = ChirpFixture("rg-loud.wav", 4.0, 44100, 2);
   const QString quiet = Fixture("rg-quiet.wav", {"-i", loud, "-af", "volume=-12dB"});
-  for (const char* format : {"mp3", "ogg", "wma", "wav"}) {
+  for (const char* format : {"mp3", "ogg", "wma", "wav", "flac", "opus", "m4a"}) {
     SCOPED_TRACE(format);
     const QString folder = dir.file(format);
     const CommandResult r = RunCommand(kProgram, {"cut", "--format", format, "--replaygain", "--out", folder, loud, quiet});

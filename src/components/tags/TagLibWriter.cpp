@@ -153,7 +153,14 @@ void WriteM4a(const std::string& path, const TagSet& tags) {
   TagLib::MP4::Tag* tag = file.tag();
   const bool gapless = tag->contains(audio::kItunesGaplessKey);
   const TagLib::MP4::Item gaplessItem = gapless ? tag->item(audio::kItunesGaplessKey) : TagLib::MP4::Item();
-  tag->setProperties(PropertiesWithGain(tags));
+  tag->setProperties(PropertiesOf(tags));
+  // MP4 has no common name for them: freeform iTunes atoms under the Vorbis
+  // names, where players that level by tags look (TagLib's property map
+  // drops keys it does not know).
+  for (const auto& [key, value] : ReplayGainFields(tags.replayGain)) {
+    tag->setItem("----:com.apple.iTunes:" + key,
+                 TagLib::MP4::Item(TagLib::StringList(TagLib::String(value, TagLib::String::UTF8))));
+  }
   tag->removeItem("covr");
   if (!tags.cover.data.isEmpty()) {
     const auto format = tags.cover.mimeType == "image/png" ? TagLib::MP4::CoverArt::PNG : TagLib::MP4::CoverArt::JPEG;
