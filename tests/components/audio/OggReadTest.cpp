@@ -20,7 +20,7 @@ using audio::SourceDecoder;
 
 std::vector<float> FloatsOf(const QByteArray& raw) {
   std::vector<float> v(static_cast<std::size_t>(raw.size()) / sizeof(float));
-  std::memcpy(v.data(), raw.constData(), v.size() * sizeof(float));
+  if (!v.empty()) std::memcpy(v.data(), raw.constData(), v.size() * sizeof(float));
   return v;
 }
 
