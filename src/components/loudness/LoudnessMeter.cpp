@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 
+#include "components/audio/Resampler.h"
 #include "platform/Error.h"
 
 namespace snipwave::loudness {
@@ -13,6 +14,8 @@ namespace snipwave::loudness {
 namespace {
 
 constexpr const char* kMeasure = "Cannot measure the loudness of";
+// The rate the true peak is read at (4x 48 kHz), as FFmpeg's ebur128 filter reads it.
+constexpr int kTruePeakRate = 192000;
 
 void Check(int rc, const char* step, const std::string& what) {
   if (rc == EBUR128_SUCCESS) return;
@@ -30,16 +33,19 @@ struct LoudnessMeter::State {
 };
 
 LoudnessMeter::LoudnessMeter(int sampleRate, int channels, std::string what, bool truePeak)
-    : sampleRate_(sampleRate), channels_(channels), what_(std::move(what)), truePeak_(truePeak) {
+    : sampleRate_(sampleRate), channels_(channels), what_(std::move(what)) {
   if (sampleRate < 1 || channels < 1) {
     throw Error::Failed(kMeasure, what_,
                         std::to_string(sampleRate) + " Hz with " + std::to_string(channels) + " channel(s) is no audio format");
   }
   state_ = std::make_unique<State>();
   state_->handle = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate),
-                                EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK |
-                                    (truePeak ? EBUR128_MODE_TRUE_PEAK : 0));
+                                EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK);
   if (!state_->handle) throw Error::Failed(kMeasure, what_, "libebur128 cannot measure this format or is out of memory");
+  if (truePeak && sampleRate < kTruePeakRate) {
+    upsampler_ = std::make_unique<audio::Resampler>(sampleRate, channels, kTruePeakRate, channels, AV_SAMPLE_FMT_FLT,
+                                                    what_);
+  }
   if (channels == 1) {
     // One channel counts once (not as dual mono), as FFmpeg's ebur128 filter counts it.
     Check(ebur128_set_channel(state_->handle, 0, EBUR128_CENTER), "setting the channel", what_);
@@ -56,21 +62,33 @@ LoudnessMeter::~LoudnessMeter() = default;
 
 void LoudnessMeter::Add(const float* interleaved, std::size_t frames) {
   Check(ebur128_add_frames_float(state_->handle, interleaved, frames), "adding frames", what_);
+  if (!upsampler_) return;
+  // Bounded steps keep the upsampler's scratch small whatever the caller passes.
+  constexpr std::size_t kStep = 16384;
+  for (std::size_t done = 0; done < frames; done += kStep) {
+    const int n = static_cast<int>(std::min(kStep, frames - done));
+    const int produced = upsampler_->Convert(interleaved + done * static_cast<std::size_t>(channels_), n);
+    const auto* up = reinterpret_cast<const float*>(upsampler_->Planes()[0]);
+    float peak = upsampledPeak_;
+    for (std::size_t i = 0, count = static_cast<std::size_t>(produced) * static_cast<std::size_t>(channels_); i < count; ++i) {
+      peak = std::max(peak, std::fabs(up[i]));
+    }
+    upsampledPeak_ = peak;
+  }
 }
 
 Loudness LoudnessMeter::Result() const {
   Loudness result;
   Check(ebur128_loudness_global(state_->handle, &result.integratedLufs), "the integrated loudness", what_);
   Check(ebur128_loudness_range(state_->handle, &result.rangeLu), "the loudness range", what_);
-  double truePeak = 0, samplePeak = 0;
+  double samplePeak = 0;
   for (int c = 0; c < channels_; ++c) {
     double value = 0;
     Check(ebur128_sample_peak(state_->handle, static_cast<unsigned>(c), &value), "the sample peak", what_);
     samplePeak = std::max(samplePeak, value);
-    if (truePeak_) Check(ebur128_true_peak(state_->handle, static_cast<unsigned>(c), &value), "the true peak", what_);
-    truePeak = std::max(truePeak, value);
   }
-  result.truePeakDbtp = AmplitudeToDb(truePeak);
+  // Upsampling only finds peaks between samples: never below the samples'.
+  result.truePeakDbtp = AmplitudeToDb(std::max<double>(samplePeak, upsampledPeak_));
   result.samplePeakDbfs = AmplitudeToDb(samplePeak);
   return result;
 }

@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+namespace snipwave::audio {
+class Resampler;
+}
+
 namespace snipwave::loudness {
 
 // The loudness of a stretch of audio. Silence (nothing above the absolute
@@ -25,7 +29,12 @@ class LoudnessMeter {
  public:
   // `truePeak` false leaves the true peak out (reported as the sample
   // peak): the 4x oversampling is most of the meter's work, and a caller
-  // with a true-peak scan of its own does not need it twice.
+  // with a true-peak scan of its own does not need it twice. The true peak
+  // is the highest sample of the audio upsampled to 192000 Hz by
+  // libswresample, as FFmpeg's ebur128 filter takes it; libebur128's own
+  // oversampling costs more than decoding the audio. (The filter's last few
+  // samples of delay are not flushed: a peak in the final ~0.1 ms may be
+  // seen only as its sample peak.)
   LoudnessMeter(int sampleRate, int channels, std::string what, bool truePeak = true);
   ~LoudnessMeter();
   LoudnessMeter(const LoudnessMeter&) = delete;
@@ -49,7 +58,8 @@ class LoudnessMeter {
   int sampleRate_;
   int channels_;
   std::string what_;
-  bool truePeak_;
+  std::unique_ptr<audio::Resampler> upsampler_;  // set when the true peak is measured
+  float upsampledPeak_ = 0;
 };
 
 // Decibels of an amplitude ratio (-infinity for 0).
