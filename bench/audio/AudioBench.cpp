@@ -15,6 +15,7 @@
 #include "components/audio/TAudioFile2LameEnc.h"
 
 #include "../BenchSteps.h"
+#include "TranscodeLoop.h"
 
 namespace fs = std::filesystem;
 using snipwave::bench::Clock;
@@ -37,24 +38,14 @@ std::string MakeInput(const fs::path& dir, int minutes) {
 
 // The cut job's loop: chunks of rate x channels frames.
 void Transcode(const std::string& in, const std::string& out) {
-  snipwave::TAudioFile2 reader, writer;
+  snipwave::TAudioFile2 writer;
   snipwave::TAudioFile2LameEnc mp3;
   mp3.SetBitRate(128);
   mp3.SetQuality(9);
   writer.SetMp3Encoder(&mp3);
   writer.SetWavFormat(44100, 2, 16);
   writer.SetOggFormat(44100, 2, 128, 128, 128, -1);
-  reader.OpenFile(in);
-  writer.SetPcmFormat(static_cast<int>(reader.SampleRate()), reader.Channels());
-  writer.CreateOutputFile(out);
-  const int chunk = static_cast<int>(reader.SampleRate()) * reader.Channels();
-  for (;;) {
-    const snipwave::SampleBuffer b = reader.ReadSamples(chunk);
-    if (b.empty()) break;
-    writer.WriteSamples(b);
-  }
-  writer.CloseFile();
-  reader.CloseFile();
+  snipwave::bench::TranscodeWith(writer, in, out);
 }
 
 // Runs Transcode in a child; returns its peak resident memory in kB.

@@ -9,6 +9,7 @@
 #include "components/audio/TAudioFile2.h"
 
 #include "../BenchSteps.h"
+#include "TranscodeLoop.h"
 
 namespace fs = std::filesystem;
 using snipwave::bench::Clock;
@@ -33,20 +34,10 @@ std::string MakeInput(const fs::path& dir) {
 
 // The cut job's loop: chunks of rate x channels frames from the reader.
 void Encode(const std::string& in, const std::string& out, int flacLevel, int opusKbps) {
-  snipwave::TAudioFile2 reader, writer;
+  snipwave::TAudioFile2 writer;
   writer.SetFlacFormat(flacLevel, 16);
   writer.SetOpusFormat(opusKbps, true, false, 0);
-  reader.OpenFile(in);
-  writer.SetPcmFormat(static_cast<int>(reader.SampleRate()), reader.Channels());
-  writer.CreateOutputFile(out);
-  const int chunk = static_cast<int>(reader.SampleRate()) * reader.Channels();
-  for (;;) {
-    const snipwave::SampleBuffer b = reader.ReadSamples(chunk);
-    if (b.empty()) break;
-    writer.WriteSamples(b);
-  }
-  writer.CloseFile();
-  reader.CloseFile();
+  snipwave::bench::TranscodeWith(writer, in, out);
 }
 
 void Compare(const char* what, const std::string& ours, const std::string& theirs, const std::string& toolCommand,

@@ -22,6 +22,7 @@
 #include "waveform/PeakCache.h"
 
 #include "../BenchSteps.h"
+#include "DecodePeaks.h"
 
 namespace fs = std::filesystem;
 using snipwave::bench::Clock;
@@ -29,20 +30,6 @@ using snipwave::bench::Run;
 using snipwave::bench::Seconds;
 
 namespace {
-
-// The peaks alone: the decode the scan would do anyway.
-void PeaksOnly(const std::string& path) {
-  snipwave::TAudioFile2 reader;
-  reader.OpenFile(path);
-  snipwave::BlockPeaks blocks(snipwave::WaveformPeaks::kBaseFrames, reader.Channels());
-  std::vector<snipwave::PeakPair> peaks;
-  for (;;) {
-    const snipwave::SampleBuffer b = reader.ReadSamples(1 << 16);
-    if (b.empty()) break;
-    blocks.Add(b.data(), b.size() / static_cast<std::size_t>(reader.Channels()), peaks);
-  }
-  blocks.Finish(peaks);
-}
 
 // The window's scan: peaks and loudness from one decode, on the scan thread.
 snipwave::loudness::Loudness ScanWithLoudness(const std::string& path) {
@@ -84,7 +71,8 @@ int main(int argc, char** argv) {
   const Timing ffmpeg = Time(RUSAGE_CHILDREN, [&] {
     Run("ffmpeg -hide_banner -nostats -loglevel error -i '" + hour + "' -af ebur128=peak=true -f null -");
   });
-  const Timing peaks = Time(RUSAGE_SELF, [&] { PeaksOnly(hour); });
+  // The peaks alone: the decode the scan does anyway.
+  const Timing peaks = Time(RUSAGE_SELF, [&] { snipwave::bench::DecodePeaks(hour); });
   snipwave::loudness::Loudness level;
   const Timing scan = Time(RUSAGE_SELF, [&] { level = ScanWithLoudness(hour); });
   const Timing alone = Time(RUSAGE_SELF, [&] {

@@ -30,6 +30,7 @@
 #include "waveform/PeakCache.h"
 
 #include "../BenchSteps.h"
+#include "DecodePeaks.h"
 #include "../convert/BenchProcess.h"
 
 namespace fs = std::filesystem;
@@ -49,21 +50,6 @@ std::string MakeThreeHours(const fs::path& dir, const std::string& hour) {
         path.string() + "'");
   }
   return path.string();
-}
-
-// Decode and cut into blocks, as the `peaks` command does.
-std::size_t Peaks(const std::string& path) {
-  snipwave::TAudioFile2 reader;
-  reader.OpenFile(path);
-  snipwave::BlockPeaks blocks(snipwave::WaveformPeaks::kBaseFrames, reader.Channels());
-  std::vector<snipwave::PeakPair> peaks;
-  for (;;) {
-    const snipwave::SampleBuffer b = reader.ReadSamples(1 << 16);
-    if (b.empty()) break;
-    blocks.Add(b.data(), b.size() / static_cast<std::size_t>(reader.Channels()), peaks);
-  }
-  blocks.Finish(peaks);
-  return peaks.size();
 }
 
 // Three hours of 44.1 kHz stereo 16-bit PCM (1.9 GB).
@@ -147,7 +133,7 @@ int main(int argc, char** argv) {
   Run("ffmpeg -hide_banner -loglevel error -i '" + hour + "' -f null - ");
   const double ffmpegSeconds = Seconds(t);
   t = Clock::now();
-  const std::size_t count = Peaks(hour);
+  const std::size_t count = snipwave::bench::DecodePeaks(hour);
   const double peaksSeconds = Seconds(t);
   std::printf("peaks of 60 min MP3: %.2f s (%zu blocks of 256); ffmpeg -f null: %.2f s; ratio %.2f (goal <= 1.2)\n",
               peaksSeconds, count, ffmpegSeconds, peaksSeconds / ffmpegSeconds);
