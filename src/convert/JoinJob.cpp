@@ -227,7 +227,7 @@ void JoinRun::PlanLevels(unsigned outputRate, int outputChannels) {
   level::SeamMixer::OverlapGain overlapGain;
   if (levels.match != level::MatchLoudness::Off) {
     overlapGain = [=](const std::vector<float>& mixed) {
-      level::TruePeakScan scan(outputChannels);
+      level::TruePeakScan scan(outputChannels, static_cast<int>(outputRate));
       scan.Add(mixed.data(), mixed.size() / std::size_t(outputChannels));
       const double peak = scan.PeakDb();
       return peak > levels.truePeakDbtp ? loudness::DbToAmplitude(levels.truePeakDbtp - peak) : 1.0;

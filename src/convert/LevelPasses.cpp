@@ -22,9 +22,9 @@ loudness::Loudness MeasureRange(IAudioFile2& reader, const QString& source, std:
     rate = sourceRate;
     channels = reader.Channels();
   }
-  // libebur128 for the loudness, the level library's polyphase scan for the true peak.
+  // libebur128 for the loudness, the level library's scan for the true peak.
   loudness::LoudnessMeter meter(static_cast<int>(rate), channels, source.toStdString(), false);
-  level::TruePeakScan peak(channels);
+  level::TruePeakScan peak(channels, static_cast<int>(rate));
   // The range in the frames read: a converted rate scales it.
   const std::int64_t wanted = sourceRate == rate ? end - begin
                                                  : static_cast<std::int64_t>((end - begin) * double(rate) / sourceRate);

@@ -1,34 +1,36 @@
 #pragma once
 
-#include <array>
 #include <cstddef>
-#include <vector>
+#include <memory>
+
+namespace snipwave::audio {
+class Resampler;
+}
 
 namespace snipwave::level {
 
 // The true peak of interleaved float frames (BS.1770: the highest magnitude
-// of the signal oversampled 4 times): each sample and the three points
-// between it and the next, interpolated by a 12-tap windowed sinc per phase
-// (Hann window over +-6 samples). A polyphase filter of 36 products per
-// sample: a fraction of what a general resampler costs, for a measure that a
-// gain is held under.
+// of the signal oversampled to at least 192 kHz), read as the loudness meter
+// and FFmpeg's ebur128 filter read it: libswresample's filter up to
+// 192 kHz, then the highest magnitude. A gain held under a ceiling by this
+// measure stays under it by theirs.
 class TruePeakScan {
  public:
-  explicit TruePeakScan(int channels);
+  // `sampleRate`: of the frames given, in Hz.
+  TruePeakScan(int channels, int sampleRate);
+  ~TruePeakScan();
   void Add(const float* interleaved, std::size_t frames);
   // dBTP of the highest channel; -infinity for silence. The frames after
-  // the last are taken as silence.
-  double PeakDb() const;
-
-  static constexpr int kTaps = 12;
+  // the last are taken as silence (the filter's tail is read too).
+  double PeakDb();
 
  private:
-  void Scan(std::vector<float>& history, double& peak) const;
+  void Take(int produced);
 
   int channels_;
-  std::array<std::array<float, kTaps>, 3> phases_{};
-  std::vector<std::vector<float>> history_;  // per channel: the last kTaps - 1 samples, then new ones
-  std::vector<double> peaks_;
+  std::unique_ptr<audio::Resampler> upsampler_;  // none at 192 kHz and above
+  float peak_ = 0;
+  bool flushed_ = false;
 };
 
 }  // namespace snipwave::level

@@ -34,7 +34,7 @@ class LevelCommands : public ::testing::Test {
   // A stereo 16-bit WAV made by sox: `synth` arguments after the length.
   QString Sox(const QString& name, double seconds, const QStringList& synth) {
     const QString path = dir.file(name);
-    const CommandResult r = RunCommand("sox", QStringList{"-n", "-r", QString::number(kRate), "-c", "2", "-b", "16",
+    const CommandResult r = RunCommand("sox", QStringList{"-R", "-n", "-r", QString::number(kRate), "-c", "2", "-b", "16",
                                                           path, "synth", QString::number(seconds)} + synth);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     return path;

@@ -35,8 +35,7 @@ QString LameFixture(const QString& name, const QString& wav, const QStringList& 
   const QString temp = QString("%1.%2.part").arg(path).arg(QCoreApplication::applicationPid());
   const CommandResult r = RunCommand("lame", QStringList{"--quiet"} + args + QStringList{wav, temp});
   EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-  QFile::rename(temp, path);
-  QFile::remove(temp);
+  PublishFile(temp, path);
   return path;
 }
 
@@ -57,8 +56,7 @@ QString DenseWav() {
   const CommandResult r = RunCommand("sox", {"-R", "-n", "-r", "44100", "-c", "2", "-b", "16", temp, "synth", "20",
                                              "sawtooth", "1000:3000", "sawtooth", "1500:5000", "gain", "-6"});
   EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-  QFile::rename(temp, path);
-  QFile::remove(temp);
+  PublishFile(temp, path);
   return path;
 }
 QString FfmpegCbr() { return ChirpFixture("lossless-ff.mp3", 8.0, 44100, 2, {"-c:a", "libmp3lame", "-b:a", "160k"}); }

@@ -553,8 +553,7 @@ QString TaggedSource(const QString& type) {
     r.exitCode = 0;
   }
   EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-  QFile::rename(temp, path);  // fails when a twin was first: its file is the same
-  QFile::remove(temp);
+  PublishFile(temp, path);
   return path;
 }
 

@@ -2,6 +2,7 @@
 // miss their crest by a known amount, in chunks of any size.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -23,17 +24,20 @@ TEST(TruePeakScan, FindsTheCrestBetweenSamples) {
     SCOPED_TRACE(c.cyclesPerSample);
     constexpr double kAmplitude = 0.5;
     std::vector<float> stereo;
-    for (int n = 0; n < 44100; ++n) {
-      const float v = static_cast<float>(kAmplitude * std::sin(2 * std::numbers::pi * c.cyclesPerSample * n + c.phase));
+    constexpr int kFrames = 44100, kRamp = 441;  // 10 ms ramps: a hard onset rings above the tone's crest
+    for (int n = 0; n < kFrames; ++n) {
+      const double ramp = std::min({1.0, double(n) / kRamp, double(kFrames - 1 - n) / kRamp});
+      const float v =
+          static_cast<float>(ramp * kAmplitude * std::sin(2 * std::numbers::pi * c.cyclesPerSample * n + c.phase));
       stereo.push_back(v);
       stereo.push_back(v * 0.25f);  // the peak is the louder channel's
     }
-    TruePeakScan scan(2);
+    TruePeakScan scan(2, 44100);
     for (std::size_t at = 0; at < stereo.size() / 2; at += c.chunk)
       scan.Add(stereo.data() + at * 2, std::min(c.chunk, stereo.size() / 2 - at));
     EXPECT_NEAR(scan.PeakDb(), 20 * std::log10(kAmplitude), 0.15);
   }
-  EXPECT_EQ(TruePeakScan(1).PeakDb(), -std::numeric_limits<double>::infinity());
+  EXPECT_EQ(TruePeakScan(1, 44100).PeakDb(), -std::numeric_limits<double>::infinity());
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <QTemporaryFile>
 #include <QCoreApplication>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #ifndef SNIPWAVE_FIXTURE_DIR
@@ -115,12 +116,20 @@ QString CachedFixture(const QString& name, const QString& recipeText, const std:
                                          .arg(QCoreApplication::applicationPid())
                                          .arg(QString::fromLatin1(recipe), nameInfo.suffix()));
   make(temp);
-  QFile::rename(temp, path);  // atomic; a racing twin wrote the same bytes
-  QFile::remove(temp);
+  PublishFile(temp, path);
   return path;
 }
 
 }  // namespace
+
+void PublishFile(const QString& temp, const QString& path) {
+  // rename(2) replaces the name in one step on every file system; QFile::rename
+  // falls back to copying where hard links are refused, and a process that
+  // reads the name meanwhile sees half a file. A racing twin wrote the same
+  // bytes, so replacing its file changes nothing.
+  if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(path).constData()) != 0)
+    QFile::remove(temp);
+}
 
 QString Fixture(const QString& name, const QStringList& ffmpegArgs) {
   return CachedFixture(name, ffmpegArgs.join('\x1f'),

@@ -38,6 +38,11 @@ ProbeInfo FfprobeInfo(const QString& path);
 // path is appended). Creation is atomic, so parallel tests may ask at once.
 QString Fixture(const QString& name, const QStringList& ffmpegArgs);
 
+// Gives the finished file `temp` the name `path` at once, so that parallel
+// test processes never read a fixture half written (`temp` must be in the
+// same folder and named for this process).
+void PublishFile(const QString& temp, const QString& path);
+
 // A fixture file made once per build tree by another tool (sox, lame): `args`
 // gives the tool's arguments for the output path it is passed. Cached and
 // created like Fixture.

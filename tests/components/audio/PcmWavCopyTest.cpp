@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -38,11 +39,10 @@ QString SoxFixture(const QString& name, const QStringList& format, const QString
   const QString path = QDir(QFileInfo(Fixture("sox-anchor.wav", {"-f", "lavfi", "-i", "anullsrc=d=0.01"})).path())
                            .filePath("sox-" + name);
   if (QFileInfo::exists(path)) return path;
-  const QString temp = path + ".part.wav";
+  const QString temp = QString("%1.%2.part.wav").arg(path).arg(QCoreApplication::applicationPid());
   const CommandResult r = RunCommand("sox", QStringList{"-n"} + format + QStringList{temp} + effects);
   EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-  QFile::rename(temp, path);
-  QFile::remove(temp);
+  PublishFile(temp, path);
   return path;
 }
 
