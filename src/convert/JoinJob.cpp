@@ -10,6 +10,7 @@
 
 #include "components/audio/AudioInterfaces.h"
 #include "convert/CutJob.h"
+#include "convert/JoinCopyLevels.h"
 #include "convert/LevelPasses.h"
 #include "convert/LosslessMp3.h"
 #include "convert/OutputCheck.h"
@@ -94,8 +95,9 @@ class JoinRun {
   void Put(SampleBuffer& buffer, int row);
   RowResult AppendRow(int row, unsigned outputRate, int outputChannels);
   std::vector<std::unique_ptr<Mp3FrameSource>> FrameSourcesOfRows();
+  std::optional<JoinCopyLevels> PlanCopyLevels(unsigned outputRate, int outputChannels);
   std::int64_t JoinByFrameCopy(const std::vector<std::unique_ptr<Mp3FrameSource>>& sources,
-                               const QString& temporaryPath, int& rowsDone);
+                               const JoinCopyLevels& levels, const QString& temporaryPath, int& rowsDone);
   void ReportProgress(int row, std::int64_t rowDone, std::int64_t rowFrames) {
     observer_.Progress({row, rowDone, rowFrames, acc_, total_});
   }
@@ -352,16 +354,41 @@ std::vector<std::unique_ptr<Mp3FrameSource>> JoinRun::FrameSourcesOfRows() {
   return sources;
 }
 
+// How the frame copy carries the level choices; nothing (the summary says
+// why, when there is a reason) when the join must be re-encoded.
+std::optional<JoinCopyLevels> JoinRun::PlanCopyLevels(unsigned outputRate, int outputChannels) {
+  const level::LevelChoices& levels = request_.choices.level;
+  if (!levels.ChangesJoin()) {
+    JoinCopyLevels plain;
+    plain.reencodeHead.assign(request_.rows.size(), 0);
+    plain.reencodeTail.assign(request_.rows.size(), 0);
+    plain.gainSteps.assign(request_.rows.size(), 0);
+    return plain;
+  }
+  QString reason;
+  std::optional<JoinCopyLevels> plan =
+      PlanJoinCopyLevels(request_.rows, levels, outputRate, outputChannels, *set_.reader, stop_, &reason);
+  if (!plan) {
+    if (!reason.isEmpty()) report_.frameCopyNotes << "The join was re-encoded, no MP3 frames kept: " + reason + ".";
+    return std::nullopt;
+  }
+  report_.levelNotes << plan->levelNotes;
+  report_.frameCopyNotes << plan->frameCopyNotes;
+  return plan;
+}
+
 // The join as one frame copy; returns the output frames written and sets
 // the rows' status as the row-by-row join does.
 std::int64_t JoinRun::JoinByFrameCopy(const std::vector<std::unique_ptr<Mp3FrameSource>>& sources,
-                                      const QString& temporaryPath, int& rowsDone) {
+                                      const JoinCopyLevels& levels, const QString& temporaryPath, int& rowsDone) {
   const int rows = static_cast<int>(request_.rows.size());
   std::vector<Mp3CopyRange> ranges;
   for (int row = 0; row < rows; ++row) {
     const JobRow& record = request_.rows[static_cast<std::size_t>(row)];
     for (const auto& s : sources)
-      if (s->Path() == record.source) ranges.push_back({s.get(), record.begin, record.end});
+      if (s->Path() == record.source)
+        ranges.push_back({s.get(), record.begin, record.end, levels.reencodeHead[std::size_t(row)],
+                          levels.reencodeTail[std::size_t(row)], levels.gainSteps[std::size_t(row)]});
     observer_.RowStatus(row, kJoiningStatus);
   }
   const auto keepGoing = [this](double share) {
@@ -369,7 +396,7 @@ std::int64_t JoinRun::JoinByFrameCopy(const std::vector<std::unique_ptr<Mp3Frame
     observer_.Progress({0, acc_, total_, acc_, total_});
     return !stop_.stop_requested();
   };
-  const mp3copy::CopyOutcome outcome = WriteMp3Copy(ranges, *set_.reader, false, temporaryPath, keepGoing);
+  const mp3copy::CopyOutcome outcome = WriteMp3Copy(ranges, *set_.reader, false, temporaryPath, keepGoing, levels.edgeLevel);
   std::int64_t rowEnd = 0;
   for (int row = 0; row < rows; ++row) {
     const JobRow& record = request_.rows[static_cast<std::size_t>(row)];
@@ -418,14 +445,16 @@ void JoinRun::Run() {
   const level::LevelChoices& levels = request_.choices.level;
   bool keepFrames =
       request_.choices.output.type == OutputType::Mp3 && request_.choices.keepMp3Frames && set_.encoder;
-  if (keepFrames && levels.ChangesJoin()) {
-    // Every sample a fade, a crossfade or a gain touches is decoded and encoded again.
-    report_.frameCopyNotes << "The join was re-encoded, no MP3 frames kept: its level choices (fades, crossfades or "
-                              "matched loudness) change its samples.";
+  if (const std::optional<QString> why = UncopyableLevels(levels, rows.size()); keepFrames && why) {
+    report_.frameCopyNotes << "The join was re-encoded, no MP3 frames kept: " + *why + ".";
     keepFrames = false;
   }
-  const std::vector<std::unique_ptr<Mp3FrameSource>> frameSources =
+  std::vector<std::unique_ptr<Mp3FrameSource>> frameSources =
       keepFrames ? FrameSourcesOfRows() : std::vector<std::unique_ptr<Mp3FrameSource>>{};
+  // Fades and whole-step gains ride on the frame copy; else every sample is decoded and encoded again.
+  std::optional<JoinCopyLevels> copyLevels;
+  if (!frameSources.empty()) copyLevels = PlanCopyLevels(outputRate, outputChannels);
+  if (!copyLevels) frameSources.clear();
   // Written under a temporary name beside the chosen one: an existing file
   // is replaced only by the finished output, and a failure leaves it whole.
   PendingOutputFile output(outputPath);
@@ -433,7 +462,7 @@ void JoinRun::Run() {
   int rowsDone = 0;
   try {
     if (!frameSources.empty()) {
-      written = JoinByFrameCopy(frameSources, output.TemporaryPath(), rowsDone);
+      written = JoinByFrameCopy(frameSources, *copyLevels, output.TemporaryPath(), rowsDone);
     } else {
       if (levels.ChangesJoin()) PlanLevels(outputRate, outputChannels);
       writer.CreateOutputFile(SystemPath(output.TemporaryPath()), 0);
