@@ -60,6 +60,7 @@ class LoudnessMeter {
   std::string what_;
   std::unique_ptr<audio::Resampler> upsampler_;  // set when the true peak is measured
   float upsampledPeak_ = 0;
+  float samplePeak_ = 0;  // the highest |sample| of all channels
 };
 
 // Decibels of an amplitude ratio (-infinity for 0).
