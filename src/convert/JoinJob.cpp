@@ -11,6 +11,7 @@
 #include "components/audio/AudioInterfaces.h"
 #include "convert/CutJob.h"
 #include "convert/JoinCopyLevels.h"
+#include "convert/KeptRanges.h"
 #include "convert/LevelPasses.h"
 #include "convert/LosslessMp3.h"
 #include "convert/OutputCheck.h"
@@ -92,6 +93,8 @@ class JoinRun {
   void StartMeasuring(unsigned outputRate, int outputChannels);
   void GainRow(int row);
   void StopMeasuring();
+  loudness::Loudness MeasureRow(IAudioFile2& reader, std::size_t row, unsigned outputRate, int outputChannels);
+  std::optional<KeptRange> TakeKept(int row);
   void Put(SampleBuffer& buffer, int row);
   RowResult AppendRow(int row, unsigned outputRate, int outputChannels);
   std::vector<std::unique_ptr<Mp3FrameSource>> FrameSourcesOfRows();
@@ -125,18 +128,59 @@ class JoinRun {
   std::vector<std::promise<loudness::Loudness>> measures_;
   std::vector<std::shared_future<loudness::Loudness>> measured_;
   std::optional<double> matchTarget_;
+  // Each range's frames from its measure, when the budget had room: written
+  // from there, not decoded again.
+  std::vector<std::optional<KeptRange>> kept_;
+  KeptBudget keptBudget_;
   std::jthread measurer_;  // last: stopped and joined before the measures go
 };
 
+// Opens `reader` on the row's range as the join reads it: at its first frame,
+// converted to the output's rate and channels. Returns the rates' ratio.
+RateRatio OpenRow(IAudioFile2& reader, const JobRow& record, unsigned outputRate, int outputChannels) {
+  detail::CloseIfOpen(&reader);
+  detail::RequireRegularFile(record.source);
+  reader.OpenFile(SystemPath(record.source), 0, 1);
+  reader.SeekSample(record.begin, 3);
+  const RateRatio ratio(reader.SampleRate(), outputRate);
+  reader.SetPcmFormat(static_cast<int>(outputRate), outputChannels);
+  return ratio;
+}
+
+// Output frames a read: one second of them per channel.
+std::int64_t ChunkFrames(unsigned outputRate, int outputChannels) { return std::int64_t(outputChannels) * outputRate; }
+
+// The row's loudness, read as the join reads it; its frames are kept for the
+// writing when the budget has room.
+loudness::Loudness JoinRun::MeasureRow(IAudioFile2& reader, std::size_t row, unsigned outputRate, int outputChannels) {
+  const JobRow& record = request_.rows[row];
+  const RateRatio ratio = OpenRow(reader, record, outputRate, outputChannels);
+  const std::int64_t len = record.end - record.begin;
+  return MeasureAndKeep(reader, outputRate, outputChannels, len > 0 ? ratio.ToOutput(len) : 0,
+                        ChunkFrames(outputRate, outputChannels), record.source, keptBudget_, kept_[row]);
+}
+
+// The row's kept frames, once its measure is done; nothing when they were
+// not kept (or the join stops meanwhile).
+std::optional<KeptRange> JoinRun::TakeKept(int row) {
+  if (measured_.empty()) return std::nullopt;
+  const std::size_t r = static_cast<std::size_t>(row);
+  while (measured_[r].wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
+    if (stop_.stop_requested()) return std::nullopt;
+  std::optional<KeptRange> kept = std::move(kept_[r]);
+  kept_[r].reset();
+  return kept;
+}
+
 void JoinRun::StartMeasuring(unsigned outputRate, int outputChannels) {
   measures_.resize(request_.rows.size());
+  kept_.resize(request_.rows.size());
   for (auto& promise : measures_) measured_.push_back(promise.get_future().share());
   const auto measureAll = [this, outputRate, outputChannels](IAudioFile2& reader, std::stop_token stop) {
     for (std::size_t r = 0; r < request_.rows.size(); ++r) {
       if (stop.stop_requested() || stop_.stop_requested()) return;
-      const JobRow& row = request_.rows[r];
       try {
-        measures_[r].set_value(MeasureRange(reader, row.source, row.begin, row.end, outputRate, outputChannels));
+        measures_[r].set_value(MeasureRow(reader, r, outputRate, outputChannels));
       } catch (...) {
         detail::CloseIfOpen(&reader);
         measures_[r].set_exception(std::current_exception());
@@ -263,35 +307,42 @@ void JoinRun::Put(SampleBuffer& buffer, int row) {
 RowResult JoinRun::AppendRow(int row, unsigned outputRate, int outputChannels) {
   const JobRow& record = request_.rows[static_cast<std::size_t>(row)];
   IAudioFile2& reader = *set_.reader;
-    const std::int64_t len = record.end - record.begin;
+  const std::int64_t len = record.end - record.begin;
+  // A matched range was read once for its measure: written from what it kept.
+  std::optional<KeptRange> kept = TakeKept(row);
   std::optional<RateRatio> sourceRatio;
-  try {
-    detail::CloseIfOpen(&reader);
-    detail::RequireRegularFile(record.source);
-    reader.OpenFile(SystemPath(record.source), 0, 1);
-    reader.SeekSample(record.begin, 3);
-    sourceRatio.emplace(reader.SampleRate(), outputRate);
-    reader.SetPcmFormat(static_cast<int>(outputRate), outputChannels);
-  } catch (...) {
-    sourceFailure_ = std::current_exception();
-    return {};
+  if (kept) {
+    sourceRatio.emplace(kept->sourceRate, outputRate);
+  } else {
+    try {
+      sourceRatio.emplace(OpenRow(reader, record, outputRate, outputChannels));
+    } catch (...) {
+      sourceFailure_ = std::current_exception();
+      return {};
+    }
   }
   const RateRatio& ratio = *sourceRatio;
 
   // The range in output frames; the last read asks only for what is left of
   // it, so the row contributes exactly its range and nothing past the end mark.
   const std::int64_t wanted = len > 0 ? ratio.ToOutput(len) : 0;
-  const std::int64_t chunk = std::int64_t(outputChannels) * outputRate;
+  const std::int64_t chunk = ChunkFrames(outputRate, outputChannels);
   std::int64_t written = 0;  // output frames of this row
   std::int64_t sum = 0;      // source frames of this row consumed
+  std::size_t nextKept = 0;
   while (written < wanted) {
     if (stop_.stop_requested()) break;
     SampleBuffer buffer;
-    try {
-      buffer = reader.ReadSamples(static_cast<int>(std::min(chunk, wanted - written)));
-    } catch (...) {
-      sourceFailure_ = std::current_exception();
-      return {};
+    if (kept) {
+      if (nextKept == kept->chunks.size()) break;
+      buffer = std::move(kept->chunks[nextKept++]);
+    } else {
+      try {
+        buffer = reader.ReadSamples(static_cast<int>(std::min(chunk, wanted - written)));
+      } catch (...) {
+        sourceFailure_ = std::current_exception();
+        return {};
+      }
     }
     if (buffer.empty()) break;  // the source ended before the end mark
     written += static_cast<std::int64_t>(buffer.size()) / std::max(1, outputChannels);
@@ -302,8 +353,13 @@ RowResult JoinRun::AppendRow(int row, unsigned outputRate, int outputChannels) {
     Put(buffer, row);
   }
   RowResult result{written >= wanted ? std::max<std::int64_t>(len, 0) : sum, std::max<std::int64_t>(len, 0),
-                   reader.SampleRate(), reader.DamagedFrames(), written};
-  detail::CloseIfOpen(&reader);
+                   kept ? kept->sourceRate : reader.SampleRate(), kept ? kept->damagedFrames : reader.DamagedFrames(),
+                   written};
+  if (kept) {
+    keptBudget_.Give(kept->bytes);
+  } else {
+    detail::CloseIfOpen(&reader);
+  }
   return result;
 }
 
