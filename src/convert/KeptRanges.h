@@ -40,7 +40,7 @@ class KeptBudget {
 // One pass over a join's range: reads `wanted` frames from `reader`, opened
 // on the source, seeked to the range and set to the output's `rate` and
 // `channels` (`chunkFrames` a read, as the join writes them), and measures them
-// (libebur128, and the level library's scan for the true peak). The chunks
+// (the loudness meter, and the level library's scan for the true peak). The chunks
 // are kept in `kept` when the budget has room for all `wanted` frames.
 // Reads until the source ends when it ends early. Throws what the reader or
 // the meter throws (nothing is kept then); leaves the reader closed.

@@ -12,11 +12,11 @@ class Resampler;
 namespace snipwave::loudness {
 
 // The loudness of a stretch of audio. Silence (nothing above the absolute
-// gate) has no integrated loudness: -infinity, as libebur128 reports it.
+// gate) has no integrated loudness: -infinity.
 struct Loudness {
   double integratedLufs = 0;   // LUFS, gated (BS.1770-4)
   double rangeLu = 0;          // LU, EBU Tech 3342
-  double truePeakDbtp = 0;     // dBTP, the highest of the channels (4x oversampled)
+  double truePeakDbtp = 0;     // dBTP, the highest of the channels (upsampled to 192 kHz)
   double samplePeakDbfs = 0;   // dBFS, the highest sample value of the channels
 };
 
@@ -28,11 +28,10 @@ struct Loudness {
 class LoudnessMeter {
  public:
   // `truePeak` false leaves the true peak out (reported as the sample
-  // peak): the 4x oversampling is most of the meter's work, and a caller
+  // peak): the upsampling is about half of the meter's work, and a caller
   // with a true-peak scan of its own does not need it twice. The true peak
   // is the highest sample of the audio upsampled to 192000 Hz by
-  // libswresample, as FFmpeg's ebur128 filter takes it; libebur128's own
-  // oversampling costs more than decoding the audio. (The filter's last few
+  // libswresample, as FFmpeg's ebur128 filter takes it. (The filter's last few
   // samples of delay are not flushed: a peak in the final ~0.1 ms may be
   // seen only as its sample peak.)
   LoudnessMeter(int sampleRate, int channels, std::string what, bool truePeak = true);
