@@ -11,6 +11,7 @@
 #include <sys/resource.h>
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -35,7 +36,13 @@ namespace {
 snipwave::loudness::Loudness ScanWithLoudness(const std::string& path) {
   snipwave::PeakCache cache;
   snipwave::PeakScanner* scanner = cache.Scan(QString::fromStdString(path));
-  while (!scanner->Finished()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  // Asleep until the scan ends, as the window's event loop is: processEvents
+  // with a time limit polls without sleeping, which would be timed as the measure.
+  QEventLoop loop;
+  QObject::connect(&cache, &snipwave::PeakCache::PeaksChanged, &loop, [&] {
+    if (scanner->Finished()) loop.quit();
+  });
+  if (!scanner->Finished()) loop.exec();
   return scanner->Loudness().value_or(snipwave::loudness::Loudness{});
 }
 

@@ -10,6 +10,8 @@
 
 #include "components/audio/AudioInterfaces.h"
 #include "convert/CutJob.h"
+#include "convert/JoinCopyLevels.h"
+#include "convert/KeptRanges.h"
 #include "convert/LevelPasses.h"
 #include "convert/LosslessMp3.h"
 #include "convert/OutputCheck.h"
@@ -91,11 +93,14 @@ class JoinRun {
   void StartMeasuring(unsigned outputRate, int outputChannels);
   void GainRow(int row);
   void StopMeasuring();
+  loudness::Loudness MeasureRow(IAudioFile2& reader, std::size_t row, unsigned outputRate, int outputChannels);
+  std::optional<KeptRange> TakeKept(int row);
   void Put(SampleBuffer& buffer, int row);
   RowResult AppendRow(int row, unsigned outputRate, int outputChannels);
   std::vector<std::unique_ptr<Mp3FrameSource>> FrameSourcesOfRows();
+  std::optional<JoinCopyLevels> PlanCopyLevels(unsigned outputRate, int outputChannels);
   std::int64_t JoinByFrameCopy(const std::vector<std::unique_ptr<Mp3FrameSource>>& sources,
-                               const QString& temporaryPath, int& rowsDone);
+                               const JoinCopyLevels& levels, const QString& temporaryPath, int& rowsDone);
   void ReportProgress(int row, std::int64_t rowDone, std::int64_t rowFrames) {
     observer_.Progress({row, rowDone, rowFrames, acc_, total_});
   }
@@ -123,18 +128,59 @@ class JoinRun {
   std::vector<std::promise<loudness::Loudness>> measures_;
   std::vector<std::shared_future<loudness::Loudness>> measured_;
   std::optional<double> matchTarget_;
+  // Each range's frames from its measure, when the budget had room: written
+  // from there, not decoded again.
+  std::vector<std::optional<KeptRange>> kept_;
+  KeptBudget keptBudget_;
   std::jthread measurer_;  // last: stopped and joined before the measures go
 };
 
+// Opens `reader` on the row's range as the join reads it: at its first frame,
+// converted to the output's rate and channels. Returns the rates' ratio.
+RateRatio OpenRow(IAudioFile2& reader, const JobRow& record, unsigned outputRate, int outputChannels) {
+  detail::CloseIfOpen(&reader);
+  detail::RequireRegularFile(record.source);
+  reader.OpenFile(SystemPath(record.source), 0, 1);
+  reader.SeekSample(record.begin, 3);
+  const RateRatio ratio(reader.SampleRate(), outputRate);
+  reader.SetPcmFormat(static_cast<int>(outputRate), outputChannels);
+  return ratio;
+}
+
+// Output frames a read: one second of them per channel.
+std::int64_t ChunkFrames(unsigned outputRate, int outputChannels) { return std::int64_t(outputChannels) * outputRate; }
+
+// The row's loudness, read as the join reads it; its frames are kept for the
+// writing when the budget has room.
+loudness::Loudness JoinRun::MeasureRow(IAudioFile2& reader, std::size_t row, unsigned outputRate, int outputChannels) {
+  const JobRow& record = request_.rows[row];
+  const RateRatio ratio = OpenRow(reader, record, outputRate, outputChannels);
+  const std::int64_t len = record.end - record.begin;
+  return MeasureAndKeep(reader, outputRate, outputChannels, len > 0 ? ratio.ToOutput(len) : 0,
+                        ChunkFrames(outputRate, outputChannels), record.source, keptBudget_, kept_[row]);
+}
+
+// The row's kept frames, once its measure is done; nothing when they were
+// not kept (or the join stops meanwhile).
+std::optional<KeptRange> JoinRun::TakeKept(int row) {
+  if (measured_.empty()) return std::nullopt;
+  const std::size_t r = static_cast<std::size_t>(row);
+  while (measured_[r].wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
+    if (stop_.stop_requested()) return std::nullopt;
+  std::optional<KeptRange> kept = std::move(kept_[r]);
+  kept_[r].reset();
+  return kept;
+}
+
 void JoinRun::StartMeasuring(unsigned outputRate, int outputChannels) {
   measures_.resize(request_.rows.size());
+  kept_.resize(request_.rows.size());
   for (auto& promise : measures_) measured_.push_back(promise.get_future().share());
   const auto measureAll = [this, outputRate, outputChannels](IAudioFile2& reader, std::stop_token stop) {
     for (std::size_t r = 0; r < request_.rows.size(); ++r) {
       if (stop.stop_requested() || stop_.stop_requested()) return;
-      const JobRow& row = request_.rows[r];
       try {
-        measures_[r].set_value(MeasureRange(reader, row.source, row.begin, row.end, outputRate, outputChannels));
+        measures_[r].set_value(MeasureRow(reader, r, outputRate, outputChannels));
       } catch (...) {
         detail::CloseIfOpen(&reader);
         measures_[r].set_exception(std::current_exception());
@@ -261,35 +307,42 @@ void JoinRun::Put(SampleBuffer& buffer, int row) {
 RowResult JoinRun::AppendRow(int row, unsigned outputRate, int outputChannels) {
   const JobRow& record = request_.rows[static_cast<std::size_t>(row)];
   IAudioFile2& reader = *set_.reader;
-    const std::int64_t len = record.end - record.begin;
+  const std::int64_t len = record.end - record.begin;
+  // A matched range was read once for its measure: written from what it kept.
+  std::optional<KeptRange> kept = TakeKept(row);
   std::optional<RateRatio> sourceRatio;
-  try {
-    detail::CloseIfOpen(&reader);
-    detail::RequireRegularFile(record.source);
-    reader.OpenFile(SystemPath(record.source), 0, 1);
-    reader.SeekSample(record.begin, 3);
-    sourceRatio.emplace(reader.SampleRate(), outputRate);
-    reader.SetPcmFormat(static_cast<int>(outputRate), outputChannels);
-  } catch (...) {
-    sourceFailure_ = std::current_exception();
-    return {};
+  if (kept) {
+    sourceRatio.emplace(kept->sourceRate, outputRate);
+  } else {
+    try {
+      sourceRatio.emplace(OpenRow(reader, record, outputRate, outputChannels));
+    } catch (...) {
+      sourceFailure_ = std::current_exception();
+      return {};
+    }
   }
   const RateRatio& ratio = *sourceRatio;
 
   // The range in output frames; the last read asks only for what is left of
   // it, so the row contributes exactly its range and nothing past the end mark.
   const std::int64_t wanted = len > 0 ? ratio.ToOutput(len) : 0;
-  const std::int64_t chunk = std::int64_t(outputChannels) * outputRate;
+  const std::int64_t chunk = ChunkFrames(outputRate, outputChannels);
   std::int64_t written = 0;  // output frames of this row
   std::int64_t sum = 0;      // source frames of this row consumed
+  std::size_t nextKept = 0;
   while (written < wanted) {
     if (stop_.stop_requested()) break;
     SampleBuffer buffer;
-    try {
-      buffer = reader.ReadSamples(static_cast<int>(std::min(chunk, wanted - written)));
-    } catch (...) {
-      sourceFailure_ = std::current_exception();
-      return {};
+    if (kept) {
+      if (nextKept == kept->chunks.size()) break;
+      buffer = std::move(kept->chunks[nextKept++]);
+    } else {
+      try {
+        buffer = reader.ReadSamples(static_cast<int>(std::min(chunk, wanted - written)));
+      } catch (...) {
+        sourceFailure_ = std::current_exception();
+        return {};
+      }
     }
     if (buffer.empty()) break;  // the source ended before the end mark
     written += static_cast<std::int64_t>(buffer.size()) / std::max(1, outputChannels);
@@ -300,8 +353,13 @@ RowResult JoinRun::AppendRow(int row, unsigned outputRate, int outputChannels) {
     Put(buffer, row);
   }
   RowResult result{written >= wanted ? std::max<std::int64_t>(len, 0) : sum, std::max<std::int64_t>(len, 0),
-                   reader.SampleRate(), reader.DamagedFrames(), written};
-  detail::CloseIfOpen(&reader);
+                   kept ? kept->sourceRate : reader.SampleRate(), kept ? kept->damagedFrames : reader.DamagedFrames(),
+                   written};
+  if (kept) {
+    keptBudget_.Give(kept->bytes);
+  } else {
+    detail::CloseIfOpen(&reader);
+  }
   return result;
 }
 
@@ -352,16 +410,41 @@ std::vector<std::unique_ptr<Mp3FrameSource>> JoinRun::FrameSourcesOfRows() {
   return sources;
 }
 
+// How the frame copy carries the level choices; nothing (the summary says
+// why, when there is a reason) when the join must be re-encoded.
+std::optional<JoinCopyLevels> JoinRun::PlanCopyLevels(unsigned outputRate, int outputChannels) {
+  const level::LevelChoices& levels = request_.choices.level;
+  if (!levels.ChangesJoin()) {
+    JoinCopyLevels plain;
+    plain.reencodeHead.assign(request_.rows.size(), 0);
+    plain.reencodeTail.assign(request_.rows.size(), 0);
+    plain.gainSteps.assign(request_.rows.size(), 0);
+    return plain;
+  }
+  QString reason;
+  std::optional<JoinCopyLevels> plan =
+      PlanJoinCopyLevels(request_.rows, levels, outputRate, outputChannels, *set_.reader, stop_, &reason);
+  if (!plan) {
+    if (!reason.isEmpty()) report_.frameCopyNotes << "The join was re-encoded, no MP3 frames kept: " + reason + ".";
+    return std::nullopt;
+  }
+  report_.levelNotes << plan->levelNotes;
+  report_.frameCopyNotes << plan->frameCopyNotes;
+  return plan;
+}
+
 // The join as one frame copy; returns the output frames written and sets
 // the rows' status as the row-by-row join does.
 std::int64_t JoinRun::JoinByFrameCopy(const std::vector<std::unique_ptr<Mp3FrameSource>>& sources,
-                                      const QString& temporaryPath, int& rowsDone) {
+                                      const JoinCopyLevels& levels, const QString& temporaryPath, int& rowsDone) {
   const int rows = static_cast<int>(request_.rows.size());
   std::vector<Mp3CopyRange> ranges;
   for (int row = 0; row < rows; ++row) {
     const JobRow& record = request_.rows[static_cast<std::size_t>(row)];
     for (const auto& s : sources)
-      if (s->Path() == record.source) ranges.push_back({s.get(), record.begin, record.end});
+      if (s->Path() == record.source)
+        ranges.push_back({s.get(), record.begin, record.end, levels.reencodeHead[std::size_t(row)],
+                          levels.reencodeTail[std::size_t(row)], levels.gainSteps[std::size_t(row)]});
     observer_.RowStatus(row, kJoiningStatus);
   }
   const auto keepGoing = [this](double share) {
@@ -369,7 +452,7 @@ std::int64_t JoinRun::JoinByFrameCopy(const std::vector<std::unique_ptr<Mp3Frame
     observer_.Progress({0, acc_, total_, acc_, total_});
     return !stop_.stop_requested();
   };
-  const mp3copy::CopyOutcome outcome = WriteMp3Copy(ranges, *set_.reader, false, temporaryPath, keepGoing);
+  const mp3copy::CopyOutcome outcome = WriteMp3Copy(ranges, *set_.reader, false, temporaryPath, keepGoing, levels.edgeLevel);
   std::int64_t rowEnd = 0;
   for (int row = 0; row < rows; ++row) {
     const JobRow& record = request_.rows[static_cast<std::size_t>(row)];
@@ -418,14 +501,16 @@ void JoinRun::Run() {
   const level::LevelChoices& levels = request_.choices.level;
   bool keepFrames =
       request_.choices.output.type == OutputType::Mp3 && request_.choices.keepMp3Frames && set_.encoder;
-  if (keepFrames && levels.ChangesJoin()) {
-    // Every sample a fade, a crossfade or a gain touches is decoded and encoded again.
-    report_.frameCopyNotes << "The join was re-encoded, no MP3 frames kept: its level choices (fades, crossfades or "
-                              "matched loudness) change its samples.";
+  if (const std::optional<QString> why = UncopyableLevels(levels, rows.size()); keepFrames && why) {
+    report_.frameCopyNotes << "The join was re-encoded, no MP3 frames kept: " + *why + ".";
     keepFrames = false;
   }
-  const std::vector<std::unique_ptr<Mp3FrameSource>> frameSources =
+  std::vector<std::unique_ptr<Mp3FrameSource>> frameSources =
       keepFrames ? FrameSourcesOfRows() : std::vector<std::unique_ptr<Mp3FrameSource>>{};
+  // Fades and whole-step gains ride on the frame copy; else every sample is decoded and encoded again.
+  std::optional<JoinCopyLevels> copyLevels;
+  if (!frameSources.empty()) copyLevels = PlanCopyLevels(outputRate, outputChannels);
+  if (!copyLevels) frameSources.clear();
   // Written under a temporary name beside the chosen one: an existing file
   // is replaced only by the finished output, and a failure leaves it whole.
   PendingOutputFile output(outputPath);
@@ -433,7 +518,7 @@ void JoinRun::Run() {
   int rowsDone = 0;
   try {
     if (!frameSources.empty()) {
-      written = JoinByFrameCopy(frameSources, output.TemporaryPath(), rowsDone);
+      written = JoinByFrameCopy(frameSources, *copyLevels, output.TemporaryPath(), rowsDone);
     } else {
       if (levels.ChangesJoin()) PlanLevels(outputRate, outputChannels);
       writer.CreateOutputFile(SystemPath(output.TemporaryPath()), 0);

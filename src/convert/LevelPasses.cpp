@@ -22,7 +22,7 @@ loudness::Loudness MeasureRange(IAudioFile2& reader, const QString& source, std:
     rate = sourceRate;
     channels = reader.Channels();
   }
-  // libebur128 for the loudness, the level library's scan for the true peak.
+  // The meter for the loudness, the level library's scan for the true peak.
   loudness::LoudnessMeter meter(static_cast<int>(rate), channels, source.toStdString(), false);
   level::TruePeakScan peak(channels, static_cast<int>(rate));
   // The range in the frames read: a converted rate scales it.

@@ -8,6 +8,7 @@
 #include "components/audio/AudioInterfaces.h"
 #include "components/audio/PcmWavCopy.h"
 #include "components/mp3copy/GlobalGain.h"
+#include "convert/GainSteps.h"
 #include "convert/JobSupport.h"
 #include "convert/LevelPasses.h"
 #include "convert/LosslessMp3.h"
@@ -191,22 +192,6 @@ std::pair<loudness::Loudness, level::RangeGain> NormalisingGain(const JobRow& ro
   return {measured, gain};
 }
 
-// How far a gain carried by whole global-gain steps may lie from the one
-// asked: the tolerance matched loudness is held to.
-constexpr double kGainStepToleranceDb = 0.5;
-
-// The whole steps of the MP3 global gain nearest `gain` that keep the true
-// peak under the ceiling, or nothing when they lie further from it than the
-// tolerance.
-std::optional<int> GlobalGainSteps(const loudness::Loudness& measured, const level::RangeGain& gain,
-                                   double ceilingDbtp) {
-  const double step = mp3copy::kGlobalGainStepDb;
-  int steps = static_cast<int>(std::lround(gain.gainDb / step));
-  if (steps * step > gain.gainDb && measured.truePeakDbtp + steps * step > ceilingDbtp) --steps;
-  if (std::abs(steps * step - gain.gainDb) > kGainStepToleranceDb) return std::nullopt;
-  return steps;
-}
-
 // The range decoded and re-encoded through the set's writer, or an MP3
 // source's frames copied when the choices keep them; reader and writer
 // closed at the end. A failing write throws naming the final path.
@@ -237,20 +222,9 @@ void EncodeRow(const JobRow& row, const JobChoices& choices, RowComponents& set,
     if (keepFrames && steps) {
       gainSteps = *steps;
       gainDb = *steps * mp3copy::kGlobalGainStepDb;
-      if (*steps != 0)
-        o.frameCopyNotes << QString("%1: its gain is %2%3 dB (%4 dB asked), %5 whole steps of the MP3 frames' global "
-                                  "gain, carried by the kept frames.")
-                              .arg(row.source)
-                              .arg(gainDb >= 0 ? "+" : "")
-                              .arg(gainDb, 0, 'f', 2)
-                              .arg(gain.gainDb, 0, 'f', 2)
-                              .arg(*steps);
+      if (*steps != 0) o.frameCopyNotes << CarriedGainNote(row.source, *steps, gain.gainDb);
     } else if (keepFrames && !steps) {
-      o.frameCopyNotes << ReencodedNote(
-          row.source, QString("its normalising gain of %1 dB lies more than %2 dB from whole 1.505 dB steps of the "
-                              "MP3 global gain")
-                          .arg(gain.gainDb, 0, 'f', 2)
-                          .arg(kGainStepToleranceDb));
+      o.frameCopyNotes << ReencodedNote(row.source, UncarriedGainReason("normalising gain", gain.gainDb));
       keepFrames = false;
     }
   }

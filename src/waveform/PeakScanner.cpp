@@ -10,6 +10,7 @@
 
 #include "components/audio/SketchReader.h"
 #include "components/audio/TAudioFile2.h"
+#include "components/loudness/MeterThread.h"
 
 namespace snipwave {
 
@@ -119,22 +120,23 @@ void PeakScanner::Run() {
     });
 
     BlockPeaks blocks(WaveformPeaks::kBaseFrames, channels);
-    loudness::LoudnessMeter meter(rate, channels, QFile::encodeName(path_).toStdString());
+    // The measure takes each block on a thread of its own: the peaks go on at the decode's pace.
+    loudness::MeterThread meter(rate, channels, QFile::encodeName(path_).toStdString());
     std::vector<PeakPair> batch;
     QElapsedTimer sinceBatch;
     sinceBatch.start();
     bool first = true;
     while (!cancel_) {
-      const SampleBuffer buffer = reader.ReadSamples(kReadFrames);
+      SampleBuffer buffer = reader.ReadSamples(kReadFrames);
       const std::size_t frames = buffer.size() / static_cast<std::size_t>(channels);
       const bool last = frames == 0;
       std::optional<loudness::Loudness> level;
       if (last) {
         blocks.Finish(batch);
-        level = meter.Result();
+        level = meter.Finish();
       } else {
         blocks.Add(buffer.data(), frames, batch);
-        meter.Add(buffer.data(), frames);
+        meter.Add(std::move(buffer));
       }
       if (last || first || sinceBatch.elapsed() >= kBatchMs) {
         post([this, peaks = std::move(batch), last, level] {

@@ -20,7 +20,8 @@ namespace snipwave {
 // and Peaks() first appears holding only that sketch: a whole-file overview
 // within a fraction of a second, which the exact peaks replace from the
 // start onwards. The same decode feeds the file's loudness measure (EBU
-// R128), which is there once the scan has read the whole file. The peaks object is created, appended
+// R128, on a thread of its own beside the scan), which is there once the scan
+// has read the whole file. The peaks object is created, appended
 // to and read on the thread that owns the scanner only. Destroying the
 // scanner cancels the scan and waits for the worker.
 class PeakScanner final : public QObject {

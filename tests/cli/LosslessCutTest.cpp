@@ -121,6 +121,21 @@ float MaxJump(const std::vector<float>& x, std::size_t from, std::size_t to, int
   return worst;
 }
 
+// The integrated loudness of frames [begin, end) of `path`, as ffmpeg's ebur128 filter measures it.
+double Lufs(const QString& path, std::int64_t begin, std::int64_t end) {
+  const CommandResult r = RunCommand(
+      "ffmpeg", {"-hide_banner", "-nostats", "-i", path, "-af",
+                 QString("atrim=start_sample=%1:end_sample=%2,ebur128").arg(begin).arg(end), "-f", "null", "-"});
+  const QString text = QString::fromUtf8(r.err);
+  return QRegularExpression(R"(I:\s+(-?[0-9.]+) LUFS)").match(text, text.lastIndexOf("Summary:")).captured(1).toDouble();
+}
+
+double Rms(const std::vector<float>& x, std::size_t from, std::size_t to) {
+  double sum = 0;
+  for (std::size_t i = from; i < to; ++i) sum += double(x[i]) * x[i];
+  return std::sqrt(sum / double(to - from));
+}
+
 class LosslessCut : public ::testing::Test {
  protected:
   LosslessCut() {
@@ -227,11 +242,7 @@ TEST_F(LosslessCut, FadesReencodeOnlyTheFramesTheyCover) {
   EXPECT_EQ(MaxError(got, expected, (fadeIn + edge) * 2, (end - begin - fadeOut - edge) * 2), 0.0f);
   EXPECT_GE(CopiedShare(source, cut, begin, end), 0.75);
   // The first and last 10 ms lie where the linear fades are below 2 % and 4 %.
-  const auto rms = [](const std::vector<float>& x, std::size_t from, std::size_t to) {
-    double sum = 0;
-    for (std::size_t i = from; i < to; ++i) sum += double(x[i]) * x[i];
-    return std::sqrt(sum / double(to - from));
-  };
+  const auto rms = Rms;
   const std::size_t n = got.size(), ten = 441 * 2;
   EXPECT_LT(rms(got, 0, ten), 0.05 * rms(expected, 0, ten));
   EXPECT_LT(rms(got, n - ten, n), 0.08 * rms(expected, n - ten, n));
@@ -242,13 +253,7 @@ TEST_F(LosslessCut, FadesReencodeOnlyTheFramesTheyCover) {
 // the decode is the source's samples times 2^(steps/4); a gain between steps
 // re-encodes the range and says why.
 TEST_F(LosslessCut, NormaliseCarriesWholeStepsInTheGlobalGain) {
-  const auto lufs = [](const QString& path, std::int64_t begin, std::int64_t end) {
-    const CommandResult r = RunCommand(
-        "ffmpeg", {"-hide_banner", "-nostats", "-i", path, "-af",
-                   QString("atrim=start_sample=%1:end_sample=%2,ebur128").arg(begin).arg(end), "-f", "null", "-"});
-    const QString text = QString::fromUtf8(r.err);
-    return QRegularExpression(R"(I:\s+(-?[0-9.]+) LUFS)").match(text, text.lastIndexOf("Summary:")).captured(1).toDouble();
-  };
+  const auto lufs = Lufs;
   struct Case {
     const char* name;
     QString (*source)();
@@ -451,6 +456,82 @@ TEST_F(LosslessCut, TheSettingKeepsFramesAndSourcesThatCannotAreRecodedWithTheRe
   EXPECT_TRUE(r.err.contains(square.toUtf8() + " was re-encoded from 0:00.2") &&
               r.err.contains("its MP3 frames not kept there: they open or close with short blocks"))
       << r.err.toStdString();
+}
+
+// A join keeping its frames under level choices: the joined file's fades
+// re-encode only the frames they cover, a matched gain of whole 1.505 dB steps
+// rides in the copied frames' global gain, and what a frame copy cannot carry
+// (a crossfade, a gain between steps) re-encodes the join with the reason.
+TEST_F(LosslessCut, JoinCarriesFadesAndWholeStepGainsInItsKeptFrames) {
+  OutputFormat(8, 2);
+  const QString source = LameCbr();
+  const std::vector<float> whole = DecodeWithFfmpeg(source);
+  // One range twice, both matched by the same gain; 122 MP3 frames long, so
+  // that the second one's frames fall on the first one's grid.
+  const std::int64_t begin = 10000, end = begin + 122 * 1152, n = 2 * (end - begin);
+  const QString range = QString("%1@%2:%3").arg(source).arg(begin).arg(end);
+  const QStringList ranges = {range, range};
+  const double loudness = Lufs(source, begin, end);
+  const auto join = [&](const QStringList& options, CommandResult& r) {
+    const QString out = dir.file(QString("joined%1.mp3").arg(++cuts));
+    r = RunCommand(kProgram, QStringList{"join", "--lossless", "--yes", "--out", out} + options + ranges);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    return out;
+  };
+  struct Case {
+    const char* name;
+    QStringList options;
+    int steps;            // the gain carried by the kept frames
+    const char* message;  // what stderr says
+    bool kept;
+  } cases[] = {
+      {"fades", {"--fade-in", "500", "--fade-out", "300", "--edge-fade", "5"}, 0, "", true},
+      {"4 steps down, with a fade-in",
+       {"--fade-in", "500", "--loudness", QString::number(loudness - 4 * 1.50515, 'f', 2)},
+       -4,
+       "-4 whole steps of the MP3 frames' global gain, carried by the kept frames",
+       true},
+      {"between two steps",
+       {"--loudness", QString::number(loudness - 4.5 * 1.50515, 'f', 2)},
+       0,
+       "lies more than 0.5 dB from whole 1.505 dB steps of the MP3 global gain",
+       false},
+      {"crossfade",
+       {"--crossfade", "100"},
+       0,
+       "no MP3 frames kept: its crossfades mix the ranges on both sides of each seam",
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CommandResult r;
+    const QString out = join(c.options, r);
+    EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
+    if (!c.kept) {
+      EXPECT_LT(CopiedShare(source, out, begin, end), 0.1);
+      continue;
+    }
+    EXPECT_FALSE(r.err.contains("no MP3 frames kept")) << r.err.toStdString();
+    ASSERT_EQ(GaplessFrames(out, 2), n);
+    const std::vector<float> got = DecodeWithFfmpeg(out);
+    const std::vector<float> once(whole.begin() + begin * 2, whole.begin() + end * 2);
+    std::vector<float> expected = once;
+    expected.insert(expected.end(), once.begin(), once.end());
+    for (float& v : expected) v = static_cast<float>(v * std::pow(2.0, c.steps / 4.0));
+    ASSERT_EQ(got.size(), expected.size());
+    const std::size_t edge = 4 * 1152, fadeIn = 22050, fadeOut = c.steps == 0 ? 13230 : 0;
+    // Past the fade-in, before the fade-out, away from the seam's re-encoded frames.
+    const float tolerance = c.steps == 0 ? 0.0f : 1e-5f;
+    EXPECT_LE(MaxError(got, expected, (fadeIn + edge) * 2, (n / 2 - edge) * 2), tolerance);
+    EXPECT_LE(MaxError(got, expected, (n / 2 + edge) * 2, (n - fadeOut - edge) * 2), tolerance);
+    // Only the frames under the fades and at the seam are re-encoded;
+    // frames with a gain are the source's but for their global gain.
+    if (c.steps == 0) EXPECT_GE(CopiedShare(source, out, begin, end), 0.8);
+    // The first 10 ms lie where the linear fade-in is below 2 %.
+    const std::size_t ten = 441 * 2;
+    EXPECT_LT(Rms(got, 0, ten), 0.05 * Rms(expected, 0, ten));
+    if (fadeOut > 0) EXPECT_LT(Rms(got, got.size() - ten, got.size()), 0.08 * Rms(expected, got.size() - ten, got.size()));
+  }
 }
 
 }  // namespace

@@ -16,6 +16,7 @@ namespace snipwave::test {
 struct FfmpegLoudness {
   double integratedLufs = 0;
   double truePeakDbtp = 0;
+  double rangeLu = 0;
 };
 
 // `before`: filters in front of the measure (e.g. an atrim for a range).
@@ -34,7 +35,7 @@ inline FfmpegLoudness MeasureWithFfmpeg(const QString& path, const QString& befo
     if (number.endsWith("inf")) return -std::numeric_limits<double>::infinity();
     return number.toDouble();
   };
-  return {value("I"), value("Peak")};
+  return {value("I"), value("Peak"), value("LRA")};
 }
 
 }  // namespace snipwave::test

@@ -12,27 +12,26 @@ class Resampler;
 namespace snipwave::loudness {
 
 // The loudness of a stretch of audio. Silence (nothing above the absolute
-// gate) has no integrated loudness: -infinity, as libebur128 reports it.
+// gate) has no integrated loudness: -infinity.
 struct Loudness {
   double integratedLufs = 0;   // LUFS, gated (BS.1770-4)
   double rangeLu = 0;          // LU, EBU Tech 3342
-  double truePeakDbtp = 0;     // dBTP, the highest of the channels (4x oversampled)
+  double truePeakDbtp = 0;     // dBTP, the highest of the channels (upsampled to 192 kHz)
   double samplePeakDbfs = 0;   // dBFS, the highest sample value of the channels
 };
 
 // Measures interleaved float32 frames (samples in [-1, 1]) at one rate and
-// channel count, block by block as they are read. Channels 1 and 2 are left
-// and right (mono counted once); from 3 on the ITU layout L R C LFE Ls Rs,
-// the LFE left out. Throws snipwave::Error naming `what` (a path) when
-// libebur128 refuses the format or runs out of memory.
+// channel count, block by block as they are read (KWeightedBlocks). Channels
+// 1 and 2 are left and right (mono counted once); from 3 on the ITU layout
+// L R C LFE Ls Rs, the LFE left out. Throws snipwave::Error naming `what` (a
+// path) for a rate or channel count that is no audio format.
 class LoudnessMeter {
  public:
   // `truePeak` false leaves the true peak out (reported as the sample
-  // peak): the 4x oversampling is most of the meter's work, and a caller
+  // peak): the upsampling is about half of the meter's work, and a caller
   // with a true-peak scan of its own does not need it twice. The true peak
   // is the highest sample of the audio upsampled to 192000 Hz by
-  // libswresample, as FFmpeg's ebur128 filter takes it; libebur128's own
-  // oversampling costs more than decoding the audio. (The filter's last few
+  // libswresample, as FFmpeg's ebur128 filter takes it. (The filter's last few
   // samples of delay are not flushed: a peak in the final ~0.1 ms may be
   // seen only as its sample peak.)
   LoudnessMeter(int sampleRate, int channels, std::string what, bool truePeak = true);
@@ -45,7 +44,7 @@ class LoudnessMeter {
 
   // The loudness of several stretches measured apart as if they were one
   // (an album of tracks): integrated and range over the blocks of all, the
-  // highest of the peaks. libebur128 gates the 400 ms blocks of all together,
+  // highest of the peaks. The 400 ms blocks of all are gated together,
   // whatever each meter's rate. No meters: silence (-infinity).
   static Loudness Combined(const std::vector<const LoudnessMeter*>& meters);
 
@@ -53,13 +52,14 @@ class LoudnessMeter {
   int Channels() const { return channels_; }
 
  private:
-  struct State;  // owns libebur128's state
+  struct State;  // the K-weighted energies
   std::unique_ptr<State> state_;
   int sampleRate_;
   int channels_;
   std::string what_;
   std::unique_ptr<audio::Resampler> upsampler_;  // set when the true peak is measured
   float upsampledPeak_ = 0;
+  float samplePeak_ = 0;  // the highest |sample| of all channels
 };
 
 // Decibels of an amplitude ratio (-infinity for 0).

@@ -9,7 +9,7 @@
 namespace snipwave::loudness {
 
 namespace {
-// Frames per read: libebur128 works in 100 ms steps anyway; a larger block
+// Frames per read: the meter works in 100 ms steps anyway; a larger block
 // only saves calls.
 constexpr int kReadFrames = 1 << 16;
 // The reader's exact seek (see IAudioFile2::SeekSample).

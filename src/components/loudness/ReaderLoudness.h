@@ -25,7 +25,7 @@ void FeedOpenReader(IAudioFile2& reader, LoudnessMeter& meter, std::int64_t begi
                     const std::function<bool(std::int64_t done)>& keepGoing = {});
 
 // A value of a measure as it is shown: nothing where the audio was silent
-// (libebur128 gives -infinity: no block above the absolute gate, or no
+// (the meter gives -infinity: no block above the absolute gate, or no
 // sample above zero), else the value.
 std::optional<double> Shown(double value);
 
