@@ -16,7 +16,6 @@ namespace snipwave::test {
 struct FfmpegLoudness {
   double integratedLufs = 0;
   double truePeakDbtp = 0;
-  double rangeLu = 0;
 };
 
 // `before`: filters in front of the measure (e.g. an atrim for a range).
@@ -35,7 +34,7 @@ inline FfmpegLoudness MeasureWithFfmpeg(const QString& path, const QString& befo
     if (number.endsWith("inf")) return -std::numeric_limits<double>::infinity();
     return number.toDouble();
   };
-  return {value("I"), value("Peak"), value("LRA")};
+  return {value("I"), value("Peak")};
 }
 
 }  // namespace snipwave::test

@@ -1,11 +1,12 @@
 #include "LoudnessMeter.h"
 
+#include <ebur128.h>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
 #include "components/audio/Resampler.h"
-#include "components/loudness/KWeightedBlocks.h"
 #include "platform/Error.h"
 
 namespace snipwave::loudness {
@@ -32,21 +33,19 @@ float PeakAbs(const float* x, std::size_t count, float peak) {
   return *std::max_element(lanes, lanes + 8);
 }
 
-// The weight of each channel's energy: 1 and 2 are left and right (one
-// channel alone counted once, as FFmpeg's ebur128 filter counts it); from 3
-// on the ITU layout L R C LFE Ls Rs, the LFE and any further channel left out.
-std::vector<double> ChannelWeights(int channels) {
-  if (channels <= 2) return std::vector<double>(static_cast<std::size_t>(channels), 1.0);
-  static constexpr double kLayout[] = {1.0, 1.0, 1.0, 0.0, 1.41, 1.41};
-  std::vector<double> weights(static_cast<std::size_t>(channels), 0.0);
-  for (int c = 0; c < channels && c < 6; ++c) weights[static_cast<std::size_t>(c)] = kLayout[c];
-  return weights;
+void Check(int rc, const char* step, const std::string& what) {
+  if (rc == EBUR128_SUCCESS) return;
+  const std::string reason = rc == EBUR128_ERROR_NOMEM ? "out of memory" : std::string(step) + " failed (libebur128 error " + std::to_string(rc) + ")";
+  throw Error::Failed(kMeasure, what, reason);
 }
 
 }  // namespace
 
 struct LoudnessMeter::State {
-  KWeightedBlocks blocks;
+  ebur128_state* handle = nullptr;
+  ~State() {
+    if (handle) ebur128_destroy(&handle);
+  }
 };
 
 LoudnessMeter::LoudnessMeter(int sampleRate, int channels, std::string what, bool truePeak)
@@ -55,18 +54,33 @@ LoudnessMeter::LoudnessMeter(int sampleRate, int channels, std::string what, boo
     throw Error::Failed(kMeasure, what_,
                         std::to_string(sampleRate) + " Hz with " + std::to_string(channels) + " channel(s) is no audio format");
   }
-  state_ = std::make_unique<State>(State{KWeightedBlocks(sampleRate, ChannelWeights(channels))});
+  state_ = std::make_unique<State>();
+  state_->handle = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate),
+                                EBUR128_MODE_I | EBUR128_MODE_LRA);
+  if (!state_->handle) throw Error::Failed(kMeasure, what_, "libebur128 cannot measure this format or is out of memory");
   if (truePeak && sampleRate < kTruePeakRate) {
     // Planar out: the peak is read plane by plane, and the interleaving is saved.
     upsampler_ = std::make_unique<audio::Resampler>(sampleRate, channels, kTruePeakRate, channels, AV_SAMPLE_FMT_FLTP,
                                                     what_);
+  }
+  if (channels == 1) {
+    // One channel counts once (not as dual mono), as FFmpeg's ebur128 filter counts it.
+    Check(ebur128_set_channel(state_->handle, 0, EBUR128_CENTER), "setting the channel", what_);
+  } else if (channels > 2) {
+    static constexpr int kLayout[] = {EBUR128_LEFT, EBUR128_RIGHT, EBUR128_CENTER, EBUR128_UNUSED,
+                                      EBUR128_LEFT_SURROUND, EBUR128_RIGHT_SURROUND};
+    for (int c = 0; c < channels && c < 6; ++c) {
+      Check(ebur128_set_channel(state_->handle, static_cast<unsigned>(c), kLayout[c]), "setting the channels", what_);
+    }
   }
 }
 
 LoudnessMeter::~LoudnessMeter() = default;
 
 void LoudnessMeter::Add(const float* interleaved, std::size_t frames) {
-  state_->blocks.Add(interleaved, frames);
+  Check(ebur128_add_frames_float(state_->handle, interleaved, frames), "adding frames", what_);
+  // The sample peak of all channels at once: libebur128's is kept per
+  // channel, one strided pass each, and only the highest is reported.
   samplePeak_ = PeakAbs(interleaved, frames * static_cast<std::size_t>(channels_), samplePeak_);
   if (!upsampler_) return;
   // Bounded steps keep the upsampler's scratch small whatever the caller passes.
@@ -83,11 +97,12 @@ void LoudnessMeter::Add(const float* interleaved, std::size_t frames) {
 
 Loudness LoudnessMeter::Result() const {
   Loudness result;
-  result.integratedLufs = KWeightedBlocks::Integrated({&state_->blocks});
-  result.rangeLu = KWeightedBlocks::Range({&state_->blocks});
+  Check(ebur128_loudness_global(state_->handle, &result.integratedLufs), "the integrated loudness", what_);
+  Check(ebur128_loudness_range(state_->handle, &result.rangeLu), "the loudness range", what_);
+  const double samplePeak = samplePeak_;
   // Upsampling only finds peaks between samples: never below the samples'.
-  result.truePeakDbtp = AmplitudeToDb(std::max(samplePeak_, upsampledPeak_));
-  result.samplePeakDbfs = AmplitudeToDb(samplePeak_);
+  result.truePeakDbtp = AmplitudeToDb(std::max<double>(samplePeak, upsampledPeak_));
+  result.samplePeakDbfs = AmplitudeToDb(samplePeak);
   return result;
 }
 
@@ -95,10 +110,12 @@ Loudness LoudnessMeter::Combined(const std::vector<const LoudnessMeter*>& meters
   Loudness result;
   result.integratedLufs = result.truePeakDbtp = result.samplePeakDbfs = -std::numeric_limits<double>::infinity();
   if (meters.empty()) return result;
-  std::vector<const KWeightedBlocks*> parts;
-  for (const LoudnessMeter* meter : meters) parts.push_back(&meter->state_->blocks);
-  result.integratedLufs = KWeightedBlocks::Integrated(parts);
-  result.rangeLu = KWeightedBlocks::Range(parts);
+  std::vector<ebur128_state*> states;
+  for (const LoudnessMeter* meter : meters) states.push_back(meter->state_->handle);
+  const std::string& what = meters.front()->what_;
+  Check(ebur128_loudness_global_multiple(states.data(), states.size(), &result.integratedLufs), "the integrated loudness",
+        what);
+  Check(ebur128_loudness_range_multiple(states.data(), states.size(), &result.rangeLu), "the loudness range", what);
   for (const LoudnessMeter* meter : meters) {
     const Loudness one = meter->Result();
     result.truePeakDbtp = std::max(result.truePeakDbtp, one.truePeakDbtp);

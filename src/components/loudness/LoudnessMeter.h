@@ -21,10 +21,10 @@ struct Loudness {
 };
 
 // Measures interleaved float32 frames (samples in [-1, 1]) at one rate and
-// channel count, block by block as they are read (KWeightedBlocks). Channels
-// 1 and 2 are left and right (mono counted once); from 3 on the ITU layout
-// L R C LFE Ls Rs, the LFE left out. Throws snipwave::Error naming `what` (a
-// path) for a rate or channel count that is no audio format.
+// channel count, block by block as they are read. Channels 1 and 2 are left
+// and right (mono counted once); from 3 on the ITU layout L R C LFE Ls Rs,
+// the LFE left out. Throws snipwave::Error naming `what` (a path) when
+// libebur128 refuses the format or runs out of memory.
 class LoudnessMeter {
  public:
   // `truePeak` false leaves the true peak out (reported as the sample
@@ -44,7 +44,7 @@ class LoudnessMeter {
 
   // The loudness of several stretches measured apart as if they were one
   // (an album of tracks): integrated and range over the blocks of all, the
-  // highest of the peaks. The 400 ms blocks of all are gated together,
+  // highest of the peaks. libebur128 gates the 400 ms blocks of all together,
   // whatever each meter's rate. No meters: silence (-infinity).
   static Loudness Combined(const std::vector<const LoudnessMeter*>& meters);
 
@@ -52,7 +52,7 @@ class LoudnessMeter {
   int Channels() const { return channels_; }
 
  private:
-  struct State;  // the K-weighted energies
+  struct State;  // owns libebur128's state
   std::unique_ptr<State> state_;
   int sampleRate_;
   int channels_;
