@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 #include "Commands.h"
 #include "OggPages.h"
@@ -225,6 +226,177 @@ TEST(OggCopy, CutsDecodeToExactlyTheirRange) {
       EXPECT_GE(outcome.packetsInRanges, 1);
       EXPECT_GE(outcome.packetsCopied, outcome.packetsInRanges * 9 / 10);
     }
+  }
+}
+
+// Joins: one chained link per range, the ranges of one source and of a
+// second source made with the same encoder settings in order.
+TEST(OggCopy, JoinsDecodeToTheirRangesInOrder) {
+  TempDir dir;
+  for (const Source& first : {Sources()[0], Sources()[2]}) {
+    SCOPED_TRACE(first.name);
+    Source second = first;
+    second.file = IsOpus(first.file) ? "oggcopy-o48s-b.opus" : "oggcopy-v44s-b.ogg";
+    second.seconds = "2";
+    const QString pathA = Make(first), pathB = Make(second);
+    const auto a = OpenSource(pathA), b = OpenSource(pathB);
+    ASSERT_TRUE(a && b);
+    ASSERT_TRUE(a->SameSetup(*b));
+    const std::vector<CopyRange> ranges = {{a.get(), a->Length() / 10, a->Length() * 3 / 10},
+                                           {a.get(), a->Length() * 6 / 10, a->Length() * 8 / 10},
+                                           {b.get(), b->Length() / 5, b->Length() / 2}};
+    std::vector<float> own, reader;
+    std::int64_t frames = 0;
+    for (const CopyRange& r : ranges) {
+      const QString path = r.source->Path();
+      const std::vector<float> o = Slice(OwnDecode(path), r.begin, r.end, first.channels);
+      const std::vector<float> d = Slice(ReaderDecode(path), r.begin, r.end, first.channels);
+      own.insert(own.end(), o.begin(), o.end());
+      reader.insert(reader.end(), d.begin(), d.end());
+      frames += r.end - r.begin;
+    }
+    const QString out = dir.file(IsOpus(pathA) ? "join.opus" : "join.ogg");
+    EXPECT_EQ(oggcopy::WriteOggCopy(ranges, out, {}).decodedFrames, frames);
+    ExpectDecodes(out, own, reader, first.tolerance);
+    EXPECT_EQ(audio::SourceDecoder(out.toStdString()).Links().size(), ranges.size());
+  }
+}
+
+// A copy's own start trim (a granule below its first page's output, a
+// pre-skip beyond the first packet) is read and kept when it is copied again.
+TEST(OggCopy, CopiesOfCopiesStayExact) {
+  TempDir dir;
+  for (const Source& s : {Sources()[0], Sources()[2]}) {
+    SCOPED_TRACE(s.name);
+    const QString path = Make(s);
+    const auto source = OpenSource(path);
+    ASSERT_TRUE(source);
+    const std::int64_t b = source->Length() / 3 + 77, e = source->Length() - 1234;
+    const QString once = dir.file(IsOpus(path) ? "once.opus" : "once.ogg");
+    oggcopy::WriteOggCopy({{source.get(), b, e}}, once, {});
+    const auto copy = OpenSource(once);
+    ASSERT_TRUE(copy);
+    ASSERT_EQ(copy->Length(), e - b);
+    const std::int64_t x = 1001, y = copy->Length() - 999;
+    const QString twice = dir.file(IsOpus(path) ? "twice.opus" : "twice.ogg");
+    oggcopy::WriteOggCopy({{copy.get(), x, y}}, twice, {});
+    ExpectDecodes(twice, Slice(OwnDecode(path), b + x, b + y, s.channels), Slice(ReaderDecode(path), b + x, b + y, s.channels),
+                  s.tolerance);
+  }
+}
+
+// Sources whose packets cannot be copied are refused with the reason.
+TEST(OggCopy, RefusesWhatItCannotCopy) {
+  TempDir dir;
+  const QString vorbis = Make(Sources()[0]), opus = Make(Sources()[2]);
+  const auto bytesOf = [](const QString& path) {
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+    return f.readAll();
+  };
+  const auto repaged = [&](const QString& path, const std::function<void(std::vector<OggPage>&)>& change) {
+    std::vector<OggPage> pages = ReadOggPages(bytesOf(path));
+    change(pages);
+    return WriteOggPages(pages);
+  };
+  const QString wav = ToolFixture("oggcopy-1s.wav", "sox", [](const QString& out) {
+    return QStringList{"-n", "-r", "44100", "-c", "1", "-b", "16", out, "synth", "1", "sine", "440"};
+  });
+  const QString flac = ToolFixture("oggcopy-1s.oga", "flac", [&](const QString& out) {
+    return QStringList{"--silent", "--ogg", "--force", "-o", out, wav};
+  });
+  const QString twoStreams = dir.file("two-streams.ogg");
+  Ffmpeg({"-i", vorbis, "-i", vorbis, "-map", "0:a", "-map", "1:a", "-c", "copy", twoStreams});
+  struct Refusal {
+    const char* name;
+    QByteArray bytes;
+    const char* reason;
+  };
+  const QByteArray whole = bytesOf(vorbis);
+  QByteArray damaged = whole;
+  damaged[damaged.size() / 2] = static_cast<char>(damaged[damaged.size() / 2] ^ 0x10);
+  const std::vector<Refusal> cases = {
+      {"chained", whole + whole, "chained Ogg file"},
+      {"two streams", bytesOf(twoStreams), "several streams side by side"},
+      {"Ogg FLAC", bytesOf(flac), "neither Vorbis nor Opus"},
+      {"WAV", bytesOf(wav), "no Ogg file"},
+      {"damaged page", damaged, "checksum"},
+      {"cut off", whole.left(whole.size() - 100), "ends in the middle of an Ogg page"},
+      {"last page without granule", repaged(vorbis, [](auto& pages) { pages.back().granule = -1; }), "no granule position"},
+      {"Opus mapping family 2", repaged(opus, [](auto& pages) { pages.front().body[18] = 2; }), "mapping family (2)"},
+  };
+  for (const Refusal& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString path = dir.file("refused");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(c.bytes);
+    f.close();
+    QString reason;
+    EXPECT_FALSE(OggCopySource::Open(path, 1000, &reason));
+    EXPECT_TRUE(reason.contains(c.reason)) << reason.toStdString();
+  }
+  // A length the packets do not give.
+  QString reason;
+  const std::int64_t length = audio::SourceDecoder(vorbis.toStdString()).LengthFrames();
+  EXPECT_FALSE(OggCopySource::Open(vorbis, length + 1, &reason));
+  EXPECT_EQ(reason, "its packets do not add up to its length");
+}
+
+// A failed write throws naming the output; ranges that cannot follow each
+// other are refused before anything is written.
+TEST(OggCopy, WriteFailuresThrowNamingThePath) {
+  TempDir dir;
+  const auto vorbis = OpenSource(Make(Sources()[0])), mono = OpenSource(Make(Sources()[1]));
+  ASSERT_TRUE(vorbis && mono);
+  QFile blocker(dir.file("file"));
+  ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  struct Failure {
+    const char* name;
+    std::vector<CopyRange> ranges;
+    QString out;
+    const char* message;
+  };
+  const std::vector<Failure> cases = {
+      {"folder is a file", {{vorbis.get(), 0, 1000}}, dir.file("file/out.ogg"), "Not a directory"},
+      {"setups differ", {{vorbis.get(), 0, 1000}, {mono.get(), 0, 1000}}, dir.file("mixed.ogg"), "encoded unlike"},
+      {"range past the end", {{vorbis.get(), 0, vorbis->Length() + 1}}, dir.file("long.ogg"), "outside the source"},
+  };
+  for (const Failure& c : cases) {
+    SCOPED_TRACE(c.name);
+    try {
+      oggcopy::WriteOggCopy(c.ranges, c.out, {});
+      ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+      EXPECT_TRUE(QString(e.what()).contains(c.out)) << e.what();
+      EXPECT_TRUE(QString(e.what()).contains(c.message)) << e.what();
+    }
+    EXPECT_FALSE(QFile::exists(c.out));
+  }
+}
+
+// Told to stop, a copy ends early as a valid file that decodes to the
+// range's first frames.
+TEST(OggCopy, StoppedCopyEndsAsAValidFile) {
+  TempDir dir;
+  for (const Source& s : {Sources()[0], Sources()[2]}) {
+    SCOPED_TRACE(s.name);
+    const QString path = Make(s);
+    const auto source = OpenSource(path);
+    ASSERT_TRUE(source);
+    const QString out = dir.file(IsOpus(path) ? "stopped.opus" : "stopped.ogg");
+    double share = -1;
+    const CopyOutcome outcome = oggcopy::WriteOggCopy({{source.get(), 1000, source->Length()}}, out, [&](double done) {
+      share = done;
+      return false;
+    });
+    EXPECT_GT(share, 0);
+    EXPECT_LT(share, 1);
+    EXPECT_GT(outcome.decodedFrames, 0);
+    EXPECT_LT(outcome.decodedFrames, source->Length() - 1000);
+    ExpectDecodes(out, Slice(OwnDecode(path), 1000, 1000 + outcome.decodedFrames, s.channels),
+                  Slice(ReaderDecode(path), 1000, 1000 + outcome.decodedFrames, s.channels), s.tolerance);
   }
 }
 
