@@ -61,6 +61,14 @@ std::optional<LinkPlan> PlanLink(const OggStream& stream, std::int64_t begin, st
     plan.last = plan.inLast + 1;
   }
   plan.firstPageOfTwo = plan.last > plan.inFirst;
+  // Both packets of the first page must fit on it (255 segments of 255
+  // bytes, each packet ending in a shorter one), or its granule would not
+  // be the second's.
+  const auto segments = [&](std::size_t p) { return stream.packets[p].size / 255 + 1; };
+  if (segments(plan.first) + segments(plan.inFirst) > 255) {
+    *reason = "its Vorbis packets there are too large for one Ogg page";
+    return std::nullopt;
+  }
   return plan;
 }
 

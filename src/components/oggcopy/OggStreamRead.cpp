@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "OggStream.h"
+#include "components/audio/OutputCountModel.h"
 #include "components/audio/PacketIndex.h"
 
 extern "C" {
@@ -19,33 +20,6 @@ std::uint32_t Le32(const std::uint8_t* p) {
 
 bool StartsWith(const std::vector<std::uint8_t>& packet, const char* magic, std::size_t size) {
   return packet.size() >= size && std::memcmp(packet.data(), magic, size) == 0;
-}
-
-// Frames (at 48 kHz) an Opus packet decodes to, from its TOC byte and, for
-// code 3, its frame count byte (RFC 6716 3.1); 0 for a packet no decoder
-// accepts. A multistream packet starts with its first stream's TOC.
-std::uint32_t OpusPacketFrames(const std::uint8_t* lead, std::uint32_t size) {
-  if (size < 1) return 0;
-  const int config = lead[0] >> 3;
-  int frameSize;
-  if (config < 12) {
-    frameSize = config % 4 == 3 ? 2880 : 480 << (config % 4);  // SILK: 10, 20, 40, 60 ms
-  } else if (config < 16) {
-    frameSize = 480 << (config & 1);  // hybrid: 10, 20 ms
-  } else {
-    frameSize = 120 << (config & 3);  // CELT: 2.5, 5, 10, 20 ms
-  }
-  int count = 1;
-  switch (lead[0] & 3) {
-    case 0: count = 1; break;
-    case 1:
-    case 2: count = 2; break;
-    default:
-      if (size < 2) return 0;
-      count = lead[1] & 0x3F;
-  }
-  const int frames = count * frameSize;
-  return frames > 5760 ? 0 : static_cast<std::uint32_t>(frames);
 }
 
 // The three Vorbis headers in the Xiph lacing libavcodec's parser reads.
@@ -243,7 +217,7 @@ bool ReadOggStream(int fd, std::int64_t size, OggStream* stream, std::string* re
     const OggPacketWalk::Packet& p = walk.packets[i];
     std::uint32_t frames = 0;
     if (stream->codec == Codec::kOpus) {
-      frames = OpusPacketFrames(p.lead, p.size);
+      frames = audio::OpusPacketFrames(p.lead, static_cast<int>(std::min(p.size, 2u)));
       if (frames == 0) {
         *reason = "one of its Opus packets is damaged";
         return false;
