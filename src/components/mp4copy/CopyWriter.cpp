@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 
 #include <QFile>
@@ -26,83 +27,82 @@ constexpr std::int64_t kPacketsPerChunk = 64;
 // Bytes read from a source and written to the output at a time.
 constexpr std::size_t kIoBytes = 1 << 20;
 
-// One range's packets in the output: source packets [first, last) copied,
-// of which `first` may be the pre-roll packet ahead of the range.
+// The copied packets: source packets [first, last), of which `first` may be
+// the pre-roll packet ahead of the range.
 struct Segment {
   const Mp4CopySource* source = nullptr;
   std::int64_t first = 0, firstInRange = 0, last = 0;
-  std::int64_t outStart = 0;   // output packet index of `first`
+  std::int64_t trailer = -1;   // a source packet copied after them, or -1
   std::int64_t mediaTime = 0;  // output media frame of the range's first frame
   std::int64_t duration = 0;   // frames
+  std::int64_t Packets() const { return last - first + (trailer >= 0); }
+  // The source packet that is output packet `i`.
+  std::int64_t SourcePacket(std::int64_t i) const { return first + i < last ? first + i : trailer; }
 };
 
-std::string Ordinal(std::size_t i) {
-  static const char* kNames[] = {"first", "second", "third", "fourth", "fifth"};
-  return i < 5 ? kNames[i] : "range " + std::to_string(i + 1) + "'s";
-}
-
-// The ranges laid out one after the other; an empty `why` when they fit.
-std::vector<Segment> Plan(const std::vector<CopyRange>& ranges, std::string* why) {
-  std::vector<Segment> plan;
-  std::int64_t out = 0;
-  for (std::size_t i = 0; i < ranges.size(); ++i) {
-    const CopyRange& r = ranges[i];
-    if (!r.source) {
-      *why = "its " + Ordinal(i) + " range has no source";
-      return {};
-    }
-    if (r.begin < 0 || r.end > r.source->Length() || r.begin > r.end) {
-      *why = "its " + Ordinal(i) + " range lies outside its source";
-      return {};
+// The ranges as one run of one source's packets; an empty `why` when they
+// make one. Ranges that continue one another in one source are one run.
+// Several runs would need an edit list of several entries: FFmpeg (5.1)
+// trims only the first edit's start and no edit's end inside a packet, so
+// such a join would not decode to its ranges.
+std::optional<Segment> Plan(const std::vector<CopyRange>& ranges, std::string* why) {
+  std::optional<CopyRange> run;
+  for (const CopyRange& r : ranges) {
+    if (!r.source || r.begin < 0 || r.end > r.source->Length() || r.begin > r.end) {
+      *why = "a range lies outside its source";
+      return std::nullopt;
     }
     if (r.begin == r.end) continue;
-    if (!plan.empty() && !r.source->SameSetup(*plan.front().source)) {
-      *why = "its " + Ordinal(i) + " range's AAC setup differs from the first's";
-      return {};
+    if (!run) {
+      run = r;
+    } else if (run->source == r.source && run->end == r.begin) {
+      run->end = r.end;
+    } else {
+      *why = "a join of separate ranges needs an edit list of several entries, which decoders do not trim exactly";
+      return std::nullopt;
     }
-    Segment s;
-    s.source = r.source;
-    const std::int64_t b = r.source->Delay() + r.begin;
-    const std::int64_t e = r.source->Delay() + r.end;
-    s.firstInRange = b / kFramesPerPacket;
-    // The decode of a packet overlaps with the one before it: that packet
-    // goes first, its own output edited out.
-    s.first = std::max<std::int64_t>(0, s.firstInRange - 1);
-    if (s.first == s.firstInRange && out > 0) {
-      *why = "its " + Ordinal(i) + " range starts in its source's first packet, which only an output's start can hold";
-      return {};
-    }
-    s.last = (e - 1) / kFramesPerPacket + 1;
-    s.outStart = out;
-    s.mediaTime = out * kFramesPerPacket + (b - s.first * kFramesPerPacket);
-    s.duration = e - b;
-    out += s.last - s.first;
-    plan.push_back(s);
   }
-  return plan;
+  if (!run) {
+    *why = "the ranges hold no audio";
+    return std::nullopt;
+  }
+  Segment s;
+  s.source = run->source;
+  const std::int64_t b = run->source->Delay() + run->begin;
+  const std::int64_t e = run->source->Delay() + run->end;
+  s.firstInRange = b / kFramesPerPacket;
+  // The decode of a packet overlaps with the one before it: that packet
+  // goes first, its own output edited out.
+  s.first = std::max<std::int64_t>(0, s.firstInRange - 1);
+  s.last = (e - 1) / kFramesPerPacket + 1;
+  s.mediaTime = b - s.first * kFramesPerPacket;
+  s.duration = e - b;
+  // FFmpeg (5.1) takes the last packet to last as long as the edit: one
+  // whose decode holds the edit's start at more than its duration from the
+  // packet's start is taken to end before the edit and dropped. A packet
+  // after it (its decode edited out) keeps it whole: the next one, or the
+  // last again at the source's end.
+  if (s.firstInRange == s.last - 1 && b - s.firstInRange * kFramesPerPacket >= s.duration) {
+    s.trailer = std::min(s.last, run->source->Packets() - 1);
+  }
+  return s;
 }
 
-// A written prefix of the plan: `packets` output packets.
+// A written prefix of the copy: its first `packets` packets and the edit
+// cut to them (duration 0: nothing of the range written yet).
 struct Written {
   std::int64_t packets = 0;
   std::vector<std::uint32_t> sizes;
-  std::vector<std::pair<std::int64_t, std::int64_t>> edits;  // media time, duration
-  std::int64_t Frames() const {
-    std::int64_t sum = 0;
-    for (const auto& e : edits) sum += e.second;
-    return sum;
-  }
+  std::int64_t mediaTime = 0, duration = 0;
 };
 
-Written Prefix(const std::vector<Segment>& plan, std::int64_t packets) {
+Written Prefix(const Segment& s, std::int64_t packets) {
   Written w;
   w.packets = packets;
-  for (const Segment& s : plan) {
-    const auto& sizes = s.source->Track().sizes;
-    for (std::int64_t p = s.first; p < s.last && s.outStart + (p - s.first) < packets; ++p) w.sizes.push_back(sizes[p]);
-    const std::int64_t end = std::min(s.mediaTime + s.duration, packets * kFramesPerPacket);
-    if (end > s.mediaTime) w.edits.emplace_back(s.mediaTime, end - s.mediaTime);
-  }
+  const auto& sizes = s.source->Track().sizes;
+  for (std::int64_t i = 0; i < packets; ++i) w.sizes.push_back(sizes[s.SourcePacket(i)]);
+  w.mediaTime = s.mediaTime;
+  w.duration = std::max<std::int64_t>(0, std::min(s.mediaTime + s.duration, packets * kFramesPerPacket) - s.mediaTime);
   return w;
 }
 
@@ -167,10 +167,9 @@ void GaplessItem(BoxWriter& b, const std::string& text) {
 
 // The moov box for a written prefix whose first packet starts at byte
 // `dataStart` of the file.
-std::vector<std::uint8_t> Moov(const Mp4Track& setup, const Written& w, std::uint64_t dataStart, bool co64,
-                               bool gapless) {
+std::vector<std::uint8_t> Moov(const Mp4Track& setup, const Written& w, std::uint64_t dataStart, bool co64) {
   const auto rate = static_cast<std::uint32_t>(setup.sampleRate);
-  const std::uint64_t presented = static_cast<std::uint64_t>(w.Frames());
+  const std::uint64_t presented = static_cast<std::uint64_t>(w.duration);
   const std::uint64_t media = static_cast<std::uint64_t>(w.packets * kFramesPerPacket);
   const bool wide = media > 0xFFFFFFFFu;
   BoxWriter b;
@@ -189,18 +188,16 @@ std::vector<std::uint8_t> Moov(const Mp4Track& setup, const Written& w, std::uin
   Matrix(b);
   b.U32(0), b.U32(0);
   b.Close();
-  if (!w.edits.empty()) {
+  if (w.duration > 0) {
     b.Open("edts");
     b.OpenFull("elst", wide, 0);
-    b.U32(static_cast<std::uint32_t>(w.edits.size()));
-    for (const auto& [mediaTime, duration] : w.edits) {
-      if (wide) {
-        b.U64(static_cast<std::uint64_t>(duration)), b.U64(static_cast<std::uint64_t>(mediaTime));
-      } else {
-        b.U32(static_cast<std::uint32_t>(duration)), b.U32(static_cast<std::uint32_t>(mediaTime));
-      }
-      b.U32(0x10000);
+    b.U32(1);
+    if (wide) {
+      b.U64(presented), b.U64(static_cast<std::uint64_t>(w.mediaTime));
+    } else {
+      b.U32(static_cast<std::uint32_t>(presented)), b.U32(static_cast<std::uint32_t>(w.mediaTime));
     }
+    b.U32(0x10000);
     b.Close();
     b.Close();
   }
@@ -254,9 +251,9 @@ std::vector<std::uint8_t> Moov(const Mp4Track& setup, const Written& w, std::uin
   b.Close();  // minf
   b.Close();  // mdia
   b.Close();  // trak
-  if (gapless && !w.edits.empty()) {
-    const auto [mediaTime, duration] = w.edits.front();
-    GaplessItem(b, audio::ItunesGaplessText(mediaTime, w.packets * kFramesPerPacket - mediaTime - duration, duration));
+  if (w.duration > 0) {
+    const std::int64_t padding = w.packets * kFramesPerPacket - w.mediaTime - w.duration;
+    GaplessItem(b, audio::ItunesGaplessText(w.mediaTime, padding, w.duration));
   }
   b.Close();
   return b.Data();
@@ -337,23 +334,21 @@ class SourceBytes {
   std::vector<std::uint8_t> bytes_;
 };
 
-// Copies output packets [from, to) of the plan.
-void CopyPackets(const std::vector<Segment>& plan, std::int64_t from, std::int64_t to, SourceBytes& in, Output& out) {
-  for (const Segment& s : plan) {
-    const std::int64_t outEnd = s.outStart + (s.last - s.first);
-    std::int64_t p = s.first + std::max<std::int64_t>(0, from - s.outStart);
-    const std::int64_t stop = s.first + std::min(outEnd, to) - s.outStart;
-    const Mp4Track& t = s.source->Track();
-    while (p < stop) {
-      // Adjacent packets in the source are read together.
-      std::int64_t q = p + 1;
-      std::size_t bytes = t.sizes[p];
-      while (q < stop && t.offsets[q] == t.offsets[q - 1] + t.sizes[q - 1] && bytes + t.sizes[q] <= kIoBytes) {
-        bytes += t.sizes[q++];
-      }
-      out.Write(in.Read(*s.source, t.offsets[p], bytes), bytes);
-      p = q;
+// Copies output packets [from, to) of the segment.
+void CopyPackets(const Segment& s, std::int64_t from, std::int64_t to, SourceBytes& in, Output& out) {
+  const Mp4Track& t = s.source->Track();
+  for (std::int64_t i = from; i < to;) {
+    // Packets adjacent in the source are read together.
+    const std::int64_t p = s.SourcePacket(i);
+    std::int64_t j = i + 1;
+    std::size_t bytes = t.sizes[p];
+    for (std::int64_t q = p + 1; j < to && s.SourcePacket(j) == q && t.offsets[q] == t.offsets[q - 1] + t.sizes[q - 1] &&
+                                 bytes + t.sizes[q] <= kIoBytes;
+         ++j, ++q) {
+      bytes += t.sizes[q];
     }
+    out.Write(in.Read(*s.source, t.offsets[p], bytes), bytes);
+    i = j;
   }
 }
 
@@ -369,31 +364,31 @@ CopyOutcome WriteMp4Copy(const std::vector<CopyRange>& ranges, const QString& ou
                          const std::function<bool(double)>& keepGoing) {
   const std::string path = outputPath.toStdString();
   std::string why;
-  const std::vector<Segment> plan = Plan(ranges, &why);
-  if (!why.empty()) throw Error::Failed("Cannot write", path, "the packets cannot be copied: " + why);
-  if (plan.empty()) throw Error::Failed("Cannot write", path, "the ranges hold no audio");
-  const Mp4Track& setup = plan.front().source->Track();
-  const bool gapless = plan.size() == 1;
-  const std::int64_t total = plan.back().outStart + (plan.back().last - plan.back().first);
-  const Written all = Prefix(plan, total);
+  const std::optional<Segment> plan = Plan(ranges, &why);
+  if (!plan) throw Error::Failed("Cannot write", path, "the packets cannot be copied: " + why);
+  const Segment& segment = *plan;
+  const Mp4Track& setup = segment.source->Track();
+  const std::int64_t total = segment.Packets();
+  const Written all = Prefix(segment, total);
   std::uint64_t dataBytes = 0;
   for (std::uint32_t size : all.sizes) dataBytes += size;
 
   BoxWriter ftyp;
   Ftyp(ftyp);
   const std::uint64_t head = ftyp.Data().size();
-  // The mdat header takes 16 bytes (a 64-bit size) whatever the size, so a
-  // stop can shrink it without moving the packets.
+  // The mdat header takes 16 bytes (a 64-bit size) whatever the size, and a
+  // free box follows the moov: a stop rewrites both smaller without moving
+  // the packets.
   constexpr std::uint64_t kMdatHeader = 16, kFreeBox = 8;
-  const std::uint64_t moovSize = Moov(setup, all, 0, false, gapless).size();
+  const std::uint64_t moovSize = Moov(setup, all, 0, false).size();
   const bool co64 = head + moovSize + kFreeBox + kMdatHeader + dataBytes > 0xFFFFFFFFu;
-  const std::size_t moovBytes = Moov(setup, all, 0, co64, gapless).size();
+  const std::size_t moovBytes = Moov(setup, all, 0, co64).size();
   const std::uint64_t dataStart = head + moovBytes + kFreeBox + kMdatHeader;
 
   Output out(outputPath);
   const auto writeHeader = [&](const Written& w, std::uint64_t bytes) {
     std::vector<std::uint8_t> h = ftyp.Data();
-    const std::vector<std::uint8_t> moov = Moov(setup, w, dataStart, co64, gapless);
+    const std::vector<std::uint8_t> moov = Moov(setup, w, dataStart, co64);
     h.insert(h.end(), moov.begin(), moov.end());
     BoxWriter tail;
     tail.U32(static_cast<std::uint32_t>(kFreeBox + moovBytes - moov.size()));
@@ -415,23 +410,20 @@ CopyOutcome WriteMp4Copy(const std::vector<CopyRange>& ranges, const QString& ou
       break;
     }
     const std::int64_t to = std::min(total, written + kPacketsPerChunk);
-    CopyPackets(plan, written, to, in, out);
+    CopyPackets(segment, written, to, in, out);
     for (std::int64_t p = written; p < to; ++p) writtenBytes += all.sizes[p];
     written = to;
   }
   out.Flush();
   if (outcome.stopped) {
-    writeHeader(Prefix(plan, written), writtenBytes);
+    writeHeader(Prefix(segment, written), writtenBytes);
     out.Truncate(dataStart + writtenBytes);
   }
   out.Close();
-  const Written done = Prefix(plan, written);
-  outcome.decodedFrames = done.Frames();
-  for (const Segment& s : plan) {
-    const std::int64_t copied = std::clamp<std::int64_t>(written - s.outStart, 0, s.last - s.first);
-    outcome.packetsCopied += copied;
-    outcome.packetsInRanges += std::max<std::int64_t>(0, copied - (s.firstInRange - s.first));
-  }
+  outcome.decodedFrames = Prefix(segment, written).duration;
+  outcome.packetsCopied = written;
+  const std::int64_t inRange = segment.last - segment.firstInRange;
+  outcome.packetsInRanges = std::clamp<std::int64_t>(written - (segment.firstInRange - segment.first), 0, inRange);
   return outcome;
 }
 

@@ -58,30 +58,35 @@ struct CopyRange {
 struct CopyOutcome {
   std::int64_t decodedFrames = 0;    // what a conforming decoder gives: the sum of the ranges
   std::int64_t packetsInRanges = 0;  // packets whose decode falls inside the ranges
-  // Packets copied byte for byte: those in the ranges plus one packet ahead
-  // of each range (the decoder's overlap-add needs it; its output is edited
-  // out), so this may exceed packetsInRanges.
+  // Packets copied byte for byte: those in the ranges plus the packet ahead
+  // of the range (the decoder's overlap-add needs it) and, for a range
+  // inside one packet, one after it (see WriteMp4Copy); their output is
+  // edited out. This may exceed packetsInRanges by two.
   std::int64_t packetsCopied = 0;
   bool stopped = false;  // keepGoing said no; the file ends where copying stopped
 };
 
 // Writes the ranges, in order, as one M4A file at `outputPath` (a cut: one
-// range): ftyp "M4A ", then moov (one AAC track, the first range's sample
-// description copied unchanged, one edit-list entry per range, movie and
-// media time scales = the sample rate so every edit is exact), then mdat
-// with the packets copied byte for byte. A single-range output also gets
-// the iTunes gapless item (iTunSMPB); it cannot describe several edits, so a
-// join has the edit list only. Ranges after the first need SameSetup() with
-// the first and a packet ahead of their start (a range starting in its
-// source's first packet can only open the output). keepGoing(share 0..1)
-// false: stop, the file then ends where it stopped (still valid, its edits
-// cut to what was written). Throws snipwave::Error naming the path and
-// operation; a failed write may leave a partial file.
+// range): ftyp "M4A ", then moov (one AAC track, the source's sample
+// description copied unchanged, a one-entry edit list, movie and media time
+// scales = the sample rate so the edit is exact, iTunes' gapless item
+// iTunSMPB with the same delay, padding and length for players that read
+// no edit list), then mdat with the packets copied byte for byte: from the
+// packet before the one holding the range's first frame (its output is
+// edited out; the decode after it equals the source's) to the one holding
+// its last (and, for a range inside one packet, a packet after it, which
+// FFmpeg's edit-list handling needs to keep that packet). Ranges must make one run of one source: ranges that continue
+// one another join into one; separate ranges would need an edit list of
+// several entries, which FFmpeg's decoder (5.1) does not trim exactly (it
+// trims the first edit's start only), and are refused (see RangesRefusal).
+// keepGoing(share 0..1) false: stop, the file then ends where it stopped
+// (still valid, its edit cut to what was written). Throws snipwave::Error
+// naming the path and operation; a failed write may leave a partial file.
 CopyOutcome WriteMp4Copy(const std::vector<CopyRange>& ranges, const QString& outputPath,
                          const std::function<bool(double)>& keepGoing);
 
-// Why `ranges` cannot be written as one copy, as a clause ("its second range
-// starts in its source's first packet"); empty when they can.
+// Why `ranges` cannot be written as one copy, as a clause ("a range lies
+// outside its source"); empty when they can.
 QString RangesRefusal(const std::vector<CopyRange>& ranges);
 
 }  // namespace snipwave::mp4copy

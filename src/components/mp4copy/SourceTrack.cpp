@@ -297,11 +297,17 @@ void ReadSampleTable(const std::vector<Box>& stbl, Mp4Track* track) {
   if (stts.size < 8) Damaged();
   const std::uint32_t runs = Be32(stts.body + 4);
   if (runs > (stts.size - 8) / 8) Damaged();
+  // Muxers give the last packet the duration left of the audio; it still
+  // decodes to a whole packet, which the edit list or gapless comment trims.
   std::uint64_t timed = 0;
   for (std::uint32_t i = 0; i < runs; ++i) {
     const std::uint32_t n = Be32(stts.body + 8 + 8 * i);
-    if (n > 0 && Be32(stts.body + 12 + 8 * i) != kFramesPerPacket) Refuse("its packets are not all 1024 frames long");
+    const std::uint32_t delta = Be32(stts.body + 12 + 8 * i);
     timed += n;
+    const bool last = n == 1 && timed == count;
+    if (n > 0 && delta != kFramesPerPacket && !(last && delta > 0 && delta < kFramesPerPacket)) {
+      Refuse("its packets are not all 1024 frames long");
+    }
   }
   if (timed != count) Damaged();
 
@@ -367,16 +373,19 @@ std::unique_ptr<Mp4Track> Parse(int fd) {
   const Box* elst = edts ? FindBox(Children(*edts), "elst") : nullptr;
   std::vector<EditEntry> edits;
   if (elst) edits = ReadEditList(*elst);
+  for (const EditEntry& edit : edits) {
+    if (edit.mediaTime < 0) Refuse("its edit list has an empty edit (silence ahead of the audio)");
+  }
   if (edits.size() > 1) Refuse("its edit list has several entries");
   if (edits.size() == 1) {
     const EditEntry& edit = edits[0];
-    if (edit.mediaTime < 0) Refuse("its edit list has an empty edit");
     if (edit.rate != 0x10000) Refuse("its edit list changes the playback rate");
     track->delay = edit.mediaTime;
     if (edit.duration > 0) {
-      const __int128 scaled = static_cast<__int128>(edit.duration) * facts.rate;
-      if (scaled % movieScale != 0) Refuse("its edit does not end on a sample frame");
-      length = static_cast<std::int64_t>(std::min<__int128>(scaled / movieScale, total));
+      // In the movie's time scale (often milliseconds), rounded to the
+      // nearest frame as the demuxer rounds it.
+      const __int128 scaled = (static_cast<__int128>(edit.duration) * facts.rate + movieScale / 2) / movieScale;
+      length = static_cast<std::int64_t>(std::min<__int128>(scaled, total));
     }
   } else if (const auto gapless = ItunesGapless(moov)) {
     // As the reader: a delay or length beyond these is no gapless comment.
