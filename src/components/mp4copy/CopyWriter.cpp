@@ -247,6 +247,16 @@ std::vector<std::uint8_t> Moov(const Mp4Track& setup, const Written& w, std::uin
     at += w.sizes[p];
   }
   b.Close();
+  if (w.packets > 0) {
+    // Every packet needs the one before it decoded first ("roll" distance
+    // -1), which tells a seeking player to start a packet early.
+    b.OpenFull("sgpd", 1, 0);
+    b.Type("roll"), b.U32(2), b.U32(1), b.U16(0xFFFF);
+    b.Close();
+    b.OpenFull("sbgp", 0, 0);
+    b.Type("roll"), b.U32(1), b.U32(static_cast<std::uint32_t>(w.packets)), b.U32(1);
+    b.Close();
+  }
   b.Close();  // stbl
   b.Close();  // minf
   b.Close();  // mdia

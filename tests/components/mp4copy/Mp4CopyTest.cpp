@@ -216,6 +216,14 @@ TEST(Mp4Copy, RefusesWhatACopyCannotExpress) {
   }
 }
 
+TEST(Mp4Copy, SameSetupComparesTheAacConfiguration) {
+  auto stereo = Open(Aac("mc-44k-2.m4a", 44100, 2));
+  auto again = Open(Aac("mc-44k-2b.m4a", 44100, 2));
+  auto mono = Open(Aac("mc-48k-1.m4a", 48000, 1));
+  EXPECT_TRUE(stereo->SameSetup(*again));
+  EXPECT_FALSE(stereo->SameSetup(*mono));
+}
+
 TEST(Mp4Copy, WriteFailureNamesThePath) {
   TempDir dir;
   auto copy = Open(Aac("mc-44k-2.m4a", 44100, 2));
