@@ -372,10 +372,11 @@ std::unique_ptr<Mp4Track> Parse(int fd) {
   const std::int64_t total = static_cast<std::int64_t>(track->sizes.size()) * kFramesPerPacket;
 
   std::int64_t length = total;
-  const Box* edts = FindBox(audio.trakBoxes, "edts");
-  const Box* elst = edts ? FindBox(Children(*edts), "elst") : nullptr;
   std::vector<EditEntry> edits;
-  if (elst) edits = ReadEditList(*elst);
+  if (const Box* edts = FindBox(audio.trakBoxes, "edts")) {
+    const std::vector<Box> edtsBoxes = Children(*edts);
+    if (const Box* elst = FindBox(edtsBoxes, "elst")) edits = ReadEditList(*elst);
+  }
   for (const EditEntry& edit : edits) {
     if (edit.mediaTime < 0) Refuse("its edit list has an empty edit (silence ahead of the audio)");
   }
