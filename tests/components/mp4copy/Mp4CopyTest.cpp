@@ -25,8 +25,11 @@ using mp4copy::Mp4CopySource;
 // bands with other noise; without it a copy decodes bit for bit as the source.
 QStringList Encoder(const QStringList& more = {}) { return QStringList{"-c:a", "aac", "-b:a", "128k", "-aac_pns", "0"} + more; }
 
-// With its edit list (1024 frames of priming).
-QString Aac(const char* name, int rate, int channels) { return ChirpFixture(name, 3.0, rate, channels, Encoder()); }
+// With its edit list (1024 frames of priming), whose duration FFmpeg gives
+// in milliseconds.
+QString Aac(const char* name, int rate, int channels, double seconds = 3.0) {
+  return ChirpFixture(name, seconds, rate, channels, Encoder());
+}
 
 // Without an edit list: nothing trims it.
 QString Untrimmed() { return ChirpFixture("mc-noedit.m4a", 3.0, 48000, 2, Encoder({"-use_editlist", "0"})); }
@@ -100,7 +103,7 @@ TEST(Mp4Copy, CutsDecodeToExactlyTheSourceFrames) {
     std::int64_t delay;
   };
   const Source sources[] = {{"stereo 44.1 kHz, edit list", Aac("mc-44k-2.m4a", 44100, 2), 1024},
-                            {"mono 48 kHz, edit list", Aac("mc-48k-1.m4a", 48000, 1), 1024},
+                            {"mono 48 kHz, edit list off the millisecond", Aac("mc-48k-1.m4a", 48000, 1, 2.3456), 1024},
                             {"gapless comment only", GaplessOnly(dir), 1024},
                             {"no trimming at all", Untrimmed(), 0}};
   const Cut cuts[] = {{0, -1},      {0, 1},        {-2, -1},        {100, 700},    {5000, 5001},
