@@ -39,6 +39,8 @@ bool FlacCopySource::SameSetup(const FlacCopySource& other) const {
 
 namespace {
 
+constexpr int kFramesPerQuestion = 16;  // copied frames between two calls of keepGoing
+
 // One source frame that a range touches, and what of it the output takes.
 struct Item {
   std::size_t range = 0;
@@ -108,7 +110,7 @@ class SourceReader {
   // The bytes of frame `index` and its parsed header; its samples go to
   // `samples` (replacing what was there). Throws when the file no longer
   // holds the frame Open found there.
-  const std::uint8_t* Frame(std::size_t index, FrameHeader* header, Samples& samples) {
+  const std::uint8_t* Frame(std::size_t index, FrameHeader* header, PcmBytes& samples) {
     const FlacFrame& f = source_.Stream().frames[index];
     std::size_t n = 0;
     const std::uint8_t* d = bytes_.Bytes(f.offset, static_cast<std::size_t>(f.size), &n);
@@ -144,20 +146,20 @@ CopyOutcome WriteFlacCopy(const std::vector<CopyRange>& ranges, const QString& o
   outcome.packetsInRanges = static_cast<std::int64_t>(items.size());
   FlacOutput out(outputPath, setup);
   std::unique_ptr<SourceReader> reader;
-  Samples decoded;
-  Samples pending;  // samples of the stretch to re-encode, interleaved
-  const auto channels = static_cast<std::size_t>(setup.channels);
+  PcmBytes decoded;
+  PcmBytes pending;  // PCM of the stretch to re-encode
+  const auto frameBytes = static_cast<std::size_t>(setup.channels) * static_cast<std::size_t>(SampleWidth(setup.bitsPerSample));
 
   auto flushPending = [&] {
     if (pending.empty()) return;
-    const auto count = static_cast<std::int64_t>(pending.size() / channels);
+    const auto count = static_cast<std::int64_t>(pending.size() / frameBytes);
     const auto frames = EncodeFrames(setup, pending.data(), count, compressionLevel, path);
     std::size_t at = 0;
     for (const auto& f : frames) {
       const auto h = ParseFrameHeader(f.data(), f.size());
       if (!h) throw Error::Failed("Encoding the edges of", path, "the FLAC encoder wrote an invalid frame header");
       out.AppendFrame(f.data(), f.size(), *h, pending.data() + at);
-      at += static_cast<std::size_t>(h->blockSize) * channels;
+      at += static_cast<std::size_t>(h->blockSize) * frameBytes;
     }
     pending.clear();
   };
@@ -172,15 +174,17 @@ CopyOutcome WriteFlacCopy(const std::vector<CopyRange>& ranges, const QString& o
       flushPending();
       out.AppendFrame(bytes, static_cast<std::size_t>(source.Stream().frames[item.frame].size), header, decoded.data());
       ++outcome.packetsCopied;
-      const bool lastItem = k + 1 == items.size();
-      if (!lastItem && keepGoing && !keepGoing(static_cast<double>(out.Samples()) / static_cast<double>(total))) {
+      // Asked every so many frames: a frame is copied in microseconds.
+      const bool ask = keepGoing && outcome.packetsCopied % kFramesPerQuestion == 0 && k + 1 < items.size();
+      if (ask && !keepGoing(static_cast<double>(out.Samples()) / static_cast<double>(total))) {
         outcome.stopped = true;
         break;
       }
     } else {
       const std::int64_t first = source.Stream().frames[item.frame].firstSample;
-      pending.insert(pending.end(), decoded.begin() + static_cast<std::ptrdiff_t>((item.from - first) * setup.channels),
-                     decoded.begin() + static_cast<std::ptrdiff_t>((item.to - first) * setup.channels));
+      const auto step = static_cast<std::int64_t>(frameBytes);
+      pending.insert(pending.end(), decoded.begin() + static_cast<std::ptrdiff_t>((item.from - first) * step),
+                     decoded.begin() + static_cast<std::ptrdiff_t>((item.to - first) * step));
     }
   }
   if (!outcome.stopped) flushPending();

@@ -27,6 +27,8 @@ struct SourceKind {
   int block;  // flac -b
 };
 
+void PrintTo(const SourceKind& kind, std::ostream* os) { *os << kind.name; }
+
 // 20 seconds of a sine sweep made by sox at the given width, so that a 24-bit
 // source has low bits of its own.
 QString SweepWav(int bits, int channels) {
@@ -162,6 +164,14 @@ TEST(FlacCopyTest, JoinRenumbersFramesOfSeveralSourcesContinuously) {
   EXPECT_GE(outcome.packetsCopied, 0.9 * double(outcome.packetsInRanges));
   ExpectFlacTestPasses(out);
   EXPECT_TRUE(FlacDecode(out, 16) == expected);
+
+  // The output, variable-blocksize and of mixed block sizes, is itself a source.
+  const auto again = OpenSource(out, 16, 2);
+  ASSERT_TRUE(again);
+  const QString recut = dir.file("recut.flac");
+  WriteFlacCopy({{again.get(), 40000, 120000}}, recut, {});
+  ExpectFlacTestPasses(recut);
+  EXPECT_TRUE(FlacDecode(recut, 16) == Slice(expected, 2, 40000, 120000));
 }
 
 TEST(FlacCopyTest, StoppingEndsAValidFileWhereItStopped) {
@@ -173,7 +183,7 @@ TEST(FlacCopyTest, StoppingEndsAValidFileWhereItStopped) {
   const QString out = dir.file("stopped.flac");
   int asked = 0;
   const CopyOutcome outcome =
-      WriteFlacCopy({{source.get(), 777, 600000}}, out, [&](double) { return ++asked < 20; });
+      WriteFlacCopy({{source.get(), 777, 600000}}, out, [&](double) { return ++asked < 3; });
   EXPECT_TRUE(outcome.stopped);
   EXPECT_GT(outcome.decodedFrames, 0);
   EXPECT_LT(outcome.decodedFrames, 600000 - 777);
