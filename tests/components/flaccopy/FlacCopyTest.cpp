@@ -191,6 +191,28 @@ TEST(FlacCopyTest, StoppingEndsAValidFileWhereItStopped) {
   EXPECT_TRUE(FlacDecode(out, 16) == Slice(SourceSamples(path, 16), 2, 777, 777 + outcome.decodedFrames));
 }
 
+TEST(FlacCopyTest, ID3TagsAroundTheStreamAreSkipped) {
+  const SourceKind kind{"s16-mono-1152", 16, 1, 1152};
+  const QString plain = FlacFixture(kind);
+  TempDir dir;
+  const QString tagged = dir.file("tagged.flac");
+  {
+    QFile in(plain), out(tagged);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly));
+    out.write(QByteArray("ID3\x03\x00\x00\x00\x00\x00\x0A", 10) + QByteArray(10, '\0'));  // ID3v2, 10 bytes of body
+    out.write(in.readAll());
+    out.write(QByteArray("TAG") + QByteArray(125, ' '));  // ID3v1
+  }
+  const auto& all = SourceSamples(plain, 16);
+  QString reason;
+  const auto source = FlacCopySource::Open(tagged, std::int64_t(all.size()), &reason);
+  ASSERT_TRUE(source) << reason.toStdString();
+  const QString out = dir.file("cut.flac");
+  WriteFlacCopy({{source.get(), 5000, source->Length()}}, out, {});
+  ExpectFlacTestPasses(out);
+  EXPECT_TRUE(FlacDecode(out, 16) == Slice(all, 1, 5000, source->Length()));
+}
+
 TEST(FlacCopyTest, SourcesThatCannotBeCopiedAreRefusedWithAReason) {
   TempDir dir;
   const SourceKind good{"s16-stereo-4096", 16, 2, 4096};
