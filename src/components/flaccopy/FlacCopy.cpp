@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <future>
 
+#include "CopyPlan.h"
 #include "FlacOutput.h"
 #include "FlacStream.h"
 #include "FrameCodec.h"
@@ -41,51 +42,6 @@ namespace {
 
 constexpr int kFramesPerQuestion = 16;       // copied frames between two calls of keepGoing
 constexpr std::size_t kBatchFrames = 64;      // frames read and decoded together
-
-// One source frame that a range touches, and what of it the output takes.
-struct Item {
-  std::size_t range = 0;
-  std::size_t frame = 0;      // index in the range's source
-  std::int64_t from = 0, to = 0;  // source sample frames taken, within the frame
-  bool copy = false;          // the whole frame goes out byte for byte
-};
-
-// The frames the ranges touch, in output order, each marked for copying when
-// the range holds it whole. A stretch to re-encode that would make a block
-// shorter than the format allows before the last takes in the frame after it.
-std::vector<Item> PlanItems(const std::vector<CopyRange>& ranges) {
-  std::vector<Item> items;
-  for (std::size_t r = 0; r < ranges.size(); ++r) {
-    const FlacStream& s = ranges[r].source->Stream();
-    if (ranges[r].begin >= ranges[r].end) continue;
-    const std::size_t first = s.FrameAt(ranges[r].begin), last = s.FrameAt(ranges[r].end - 1);
-    for (std::size_t i = first; i <= last; ++i) {
-      const FlacFrame& f = s.frames[i];
-      Item item{r, i, std::max(ranges[r].begin, f.firstSample), std::min(ranges[r].end, f.firstSample + f.blockSize)};
-      item.copy = item.from == f.firstSample && item.to == f.firstSample + f.blockSize;
-      items.push_back(item);
-    }
-  }
-  for (std::size_t i = 0; i + 1 < items.size(); ++i)
-    if (items[i].copy && items[i].to - items[i].from < kMinBlockSize) items[i].copy = false;
-  for (std::size_t i = 0; i < items.size();) {
-    if (items[i].copy) {
-      ++i;
-      continue;
-    }
-    std::size_t j = i;
-    std::int64_t run = 0;
-    while (j < items.size() && !items[j].copy) run += items[j].to - items[j].from, ++j;
-    while (run < kMinBlockSize && j < items.size()) {
-      items[j].copy = false;
-      run += items[j].to - items[j].from;
-      ++j;
-      while (j < items.size() && !items[j].copy) run += items[j].to - items[j].from, ++j;
-    }
-    i = j;
-  }
-  return items;
-}
 
 void CheckRanges(const std::vector<CopyRange>& ranges, const std::string& path) {
   if (ranges.empty()) throw Error::Failed("Copying FLAC frames to", path, "there is nothing to copy");
