@@ -14,6 +14,7 @@
 
 #include "Commands.h"
 #include "TempDir.h"
+#include "components/audio/TAudioFile2.h"
 #include "components/flaccopy/FlacCopy.h"
 #include "platform/Error.h"
 
@@ -110,6 +111,11 @@ TEST_P(FlacCutTest, CutsDecodeToExactlyTheRangeAndCopyTheWholeFrames) {
   ASSERT_TRUE(source);
   const std::int64_t L = source->Length(), bs = kind.block;
   ASSERT_EQ(L, 20 * 44100);
+  {
+    TAudioFile2 reader;  // positions are the app's reader's frames
+    reader.OpenFile(path.toStdString());
+    EXPECT_EQ(reader.LengthSamples(), L);
+  }
   struct Cut {
     const char* what;
     std::int64_t begin, end;
