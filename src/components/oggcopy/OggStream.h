@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "OggCopy.h"
+
+namespace snipwave::oggcopy {
+
+// A run of one packet's bytes inside one page body: `size` bytes at file
+// byte `offset`. A packet continued across pages has one piece per page.
+struct PacketPiece {
+  std::int64_t offset = 0;
+  std::uint32_t size = 0;
+};
+
+// One audio packet of the source: where its bytes lie and the frames its
+// decode yields when every packet is decoded from the stream's first (the
+// decode timeline below). Vorbis: 0 for the first audio packet, else
+// previous block size / 4 + this block size / 4; Opus: its TOC's frames.
+struct AudioPacket {
+  std::uint32_t firstPiece = 0;  // index into OggStream::pieces
+  std::uint32_t pieceCount = 0;
+  std::uint32_t size = 0;        // bytes
+  std::uint32_t frames = 0;      // decoded frames
+  std::int64_t start = 0;        // first decoded frame on the decode timeline
+  std::int64_t End() const { return start + frames; }
+};
+
+// The packets of a single-link Ogg Vorbis or Opus stream, and where the
+// reader's frames lie on its decode timeline: reader frame f is timeline
+// frame f + origin, for f in [0, length).
+struct OggStream {
+  Codec codec = Codec::kVorbis;
+  int sampleRate = 0;  // Hz; Opus: 48000
+  int channels = 0;
+  // Header packets as the source has them: Vorbis identification, comment,
+  // setup; Opus: OpusHead, OpusTags.
+  std::vector<std::vector<std::uint8_t>> headers;
+  std::vector<PacketPiece> pieces;
+  std::vector<AudioPacket> packets;
+  std::int64_t origin = 0;  // timeline frame of reader frame 0
+  std::int64_t length = 0;  // reader frames
+};
+
+// The pages and packets of an Ogg file that holds one logical stream,
+// before its codec is looked at.
+struct OggPacketWalk {
+  std::uint32_t serial = 0;
+  std::vector<PacketPiece> pieces;
+  struct Packet {
+    std::uint32_t firstPiece = 0, pieceCount = 0, size = 0;
+    std::uint32_t page = 0;  // index of the page it is completed on
+  };
+  std::vector<Packet> packets;  // every complete packet, headers included
+  struct Page {
+    std::int64_t granule = -1;
+    std::uint32_t packetsEnded = 0;  // packets completed on it and on the pages before
+    bool endOfStream = false;
+  };
+  std::vector<Page> pages;
+};
+
+// Walks the pages of the file open at `fd`, `size` bytes: one logical
+// stream, pages in sequence with valid checksums and nothing between them,
+// packets reassembled. False with `reason` set to a clause ("it is a chained
+// Ogg file") when the file is no single plain Ogg stream.
+bool WalkOggPackets(int fd, std::int64_t size, OggPacketWalk* walk, std::string* reason);
+
+// Reads the bytes of the packet made of `pieceCount` pieces from
+// `firstPiece` on out of `fd`; false when the file has become shorter.
+bool ReadPacket(int fd, const std::vector<PacketPiece>& pieces, std::uint32_t firstPiece, std::uint32_t pieceCount,
+                std::vector<std::uint8_t>* out);
+
+}  // namespace snipwave::oggcopy
