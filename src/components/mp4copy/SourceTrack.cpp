@@ -39,11 +39,8 @@ const Box& Need(const std::vector<Box>& boxes, const char* type) {
   return *box;
 }
 
-// Reads the moov box of the file; refuses fragmented files.
-std::vector<std::uint8_t> ReadMoov(int fd) {
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) Refuse("it cannot be read");
-  const std::uint64_t fileSize = static_cast<std::uint64_t>(st.st_size);
+// Reads the moov box of the file (`fileSize` bytes); refuses fragmented files.
+std::vector<std::uint8_t> ReadMoov(int fd, std::uint64_t fileSize) {
   std::uint64_t at = 0;
   std::vector<std::uint8_t> moov;
   bool sawMoov = false;
@@ -60,12 +57,9 @@ std::vector<std::uint8_t> ReadMoov(int fd) {
     } else if (size == 0) {
       size = fileSize - at;
     }
-    if (size < headerSize || size > fileSize - at) {
-      // Trailing bytes that are no box (a stray tag, zeros) end the scan,
-      // as they end the demuxer's; a box cut short is damage.
-      if (sawMoov && size >= headerSize) Damaged();
-      break;
-    }
+    // Trailing bytes that are no box (a stray tag, zeros) or a box cut
+    // short (the file's end lost) end the scan, as they end the demuxer's.
+    if (size < headerSize || size > fileSize - at) break;
     if (std::memcmp(head + 4, "moof", 4) == 0) Refuse("it is a fragmented MP4 file");
     if (std::memcmp(head + 4, "moov", 4) == 0) {
       if (sawMoov) Refuse("it holds several movie boxes");
@@ -283,13 +277,14 @@ AscFacts ReadSampleDescription(const Box& stsd, Mp4Track* track) {
   return CheckAudioSpecificConfig(track->audioSpecificConfig);
 }
 
-void ReadSampleTable(const std::vector<Box>& stbl, Mp4Track* track) {
+void ReadSampleTable(const std::vector<Box>& stbl, std::uint64_t fileSize, Mp4Track* track) {
   const Box& stsz = Need(stbl, "stsz");
   if (stsz.size < 12) Damaged();
   const std::uint32_t constant = Be32(stsz.body + 4);
   const std::uint32_t count = Be32(stsz.body + 8);
   if (constant == 0 && count > (stsz.size - 12) / 4) Damaged();
-  if (count > kMaxMoovBytes) Damaged();
+  // Every packet takes at least a byte of the file.
+  if (count > fileSize) Damaged();
   track->sizes.resize(count);
   for (std::uint32_t i = 0; i < count; ++i) track->sizes[i] = constant ? constant : Be32(stsz.body + 12 + 4 * i);
 
@@ -343,10 +338,18 @@ void ReadSampleTable(const std::vector<Box>& stbl, Mp4Track* track) {
     }
   }
   if (sample != count) Damaged();
+  for (std::size_t i = 0; i < count; ++i) {
+    if (static_cast<std::uint64_t>(track->offsets[i]) + track->sizes[i] > fileSize) {
+      Refuse("its packets run past the end of the file");
+    }
+  }
 }
 
 std::unique_ptr<Mp4Track> Parse(int fd) {
-  const std::vector<std::uint8_t> moovBytes = ReadMoov(fd);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) Refuse("it cannot be read");
+  const auto fileSize = static_cast<std::uint64_t>(st.st_size);
+  const std::vector<std::uint8_t> moovBytes = ReadMoov(fd, fileSize);
   std::vector<Box> top;
   if (!ReadBoxes(moovBytes.data(), moovBytes.size(), &top) || top.size() != 1) Damaged();
   const std::vector<Box> moov = Children(top[0]);
@@ -365,14 +368,15 @@ std::unique_ptr<Mp4Track> Parse(int fd) {
   if (mdhd.size < 24) Damaged();
   const std::uint32_t mediaScale = Be32(mdhd.body + (mdhd.body[0] == 1 ? 20 : 12));
   if (mediaScale != static_cast<std::uint32_t>(facts.rate)) Refuse("its track's time scale is not its sample rate");
-  ReadSampleTable(audio.stblBoxes, track.get());
+  ReadSampleTable(audio.stblBoxes, fileSize, track.get());
   const std::int64_t total = static_cast<std::int64_t>(track->sizes.size()) * kFramesPerPacket;
 
   std::int64_t length = total;
-  const Box* edts = FindBox(audio.trakBoxes, "edts");
-  const Box* elst = edts ? FindBox(Children(*edts), "elst") : nullptr;
   std::vector<EditEntry> edits;
-  if (elst) edits = ReadEditList(*elst);
+  if (const Box* edts = FindBox(audio.trakBoxes, "edts")) {
+    const std::vector<Box> edtsBoxes = Children(*edts);
+    if (const Box* elst = FindBox(edtsBoxes, "elst")) edits = ReadEditList(*elst);
+  }
   for (const EditEntry& edit : edits) {
     if (edit.mediaTime < 0) Refuse("its edit list has an empty edit (silence ahead of the audio)");
   }

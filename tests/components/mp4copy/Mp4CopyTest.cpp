@@ -25,8 +25,11 @@ using mp4copy::Mp4CopySource;
 // bands with other noise; without it a copy decodes bit for bit as the source.
 QStringList Encoder(const QStringList& more = {}) { return QStringList{"-c:a", "aac", "-b:a", "128k", "-aac_pns", "0"} + more; }
 
-// With its edit list (1024 frames of priming).
-QString Aac(const char* name, int rate, int channels) { return ChirpFixture(name, 3.0, rate, channels, Encoder()); }
+// With its edit list (1024 frames of priming), whose duration FFmpeg gives
+// in milliseconds.
+QString Aac(const char* name, int rate, int channels, double seconds = 3.0) {
+  return ChirpFixture(name, seconds, rate, channels, Encoder());
+}
 
 // Without an edit list: nothing trims it.
 QString Untrimmed() { return ChirpFixture("mc-noedit.m4a", 3.0, 48000, 2, Encoder({"-use_editlist", "0"})); }
@@ -100,7 +103,7 @@ TEST(Mp4Copy, CutsDecodeToExactlyTheSourceFrames) {
     std::int64_t delay;
   };
   const Source sources[] = {{"stereo 44.1 kHz, edit list", Aac("mc-44k-2.m4a", 44100, 2), 1024},
-                            {"mono 48 kHz, edit list", Aac("mc-48k-1.m4a", 48000, 1), 1024},
+                            {"mono 48 kHz, edit list off the millisecond", Aac("mc-48k-1.m4a", 48000, 1, 2.3456), 1024},
                             {"gapless comment only", GaplessOnly(dir), 1024},
                             {"no trimming at all", Untrimmed(), 0}};
   const Cut cuts[] = {{0, -1},      {0, 1},        {-2, -1},        {100, 700},    {5000, 5001},
@@ -137,6 +140,10 @@ TEST(Mp4Copy, BoxLayoutMatchesTheCut) {
   const std::int64_t padding = outcome.packetsCopied * 1024 - mediaTime - 20000;
   EXPECT_EQ(atoms.Freeform("iTunSMPB").toStdString(), audio::ItunesGaplessText(mediaTime, padding, 20000));
   EXPECT_EQ(atoms.Body("moov/trak/mdia/minf/stbl/stsd"), M4aAtoms(src).Body("moov/trak/mdia/minf/stbl/stsd"));
+  // Tags are written afterwards by TagLib, which grows the moov and moves
+  // the packets: the copy must stay exact.
+  audio::WriteItunesGapless(out.toStdString(), mediaTime, padding, 20000);
+  ExpectSourceFrames(out, src, 10000, 30000);
 }
 
 TEST(Mp4Copy, RangesThatContinueOneAnotherJoinAndSeparateOnesAreRefused) {
@@ -174,6 +181,14 @@ TEST(Mp4Copy, StoppedCopyEndsAsAValidShorterFile) {
 
 TEST(Mp4Copy, RefusesWhatACopyCannotExpress) {
   const QString wav = ChirpFixture("mc-src.wav", 3.0, 44100, 2);
+  TempDir dir;
+  const QString cutShort = dir.file("cut-short.m4a");
+  {
+    QFile whole(Fixture("mc-faststart.m4a", {"-i", wav, "-c:a", "aac", "-movflags", "+faststart"}));
+    QFile part(cutShort);
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly) && part.open(QIODevice::WriteOnly));
+    part.write(whole.read(whole.size() * 2 / 3));
+  }
   struct Case {
     const char* name;
     QString path;
@@ -189,6 +204,7 @@ TEST(Mp4Copy, RefusesWhatACopyCannotExpress) {
       {"empty edit", Fixture("mc-late.m4a", {"-itsoffset", "0.5", "-i", wav, "-c:a", "aac"}), 0, "empty edit"},
       {"wrong length", Aac("mc-44k-2.m4a", 44100, 2), 1, "do not add up"},
       {"not MP4", wav, 0, "movie box"},
+      {"cut short", cutShort, 0, "past the end"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -201,6 +217,14 @@ TEST(Mp4Copy, RefusesWhatACopyCannotExpress) {
     EXPECT_EQ(Mp4CopySource::Open(c.path, length + c.lengthOffset, &why), nullptr);
     EXPECT_TRUE(why.contains(c.reason)) << why.toStdString();
   }
+}
+
+TEST(Mp4Copy, SameSetupComparesTheAacConfiguration) {
+  auto stereo = Open(Aac("mc-44k-2.m4a", 44100, 2));
+  auto again = Open(Aac("mc-44k-2b.m4a", 44100, 2));
+  auto mono = Open(Aac("mc-48k-1.m4a", 48000, 1));
+  EXPECT_TRUE(stereo->SameSetup(*again));
+  EXPECT_FALSE(stereo->SameSetup(*mono));
 }
 
 TEST(Mp4Copy, WriteFailureNamesThePath) {
