@@ -20,9 +20,29 @@ int WmaFrameLength(int sampleRate, int version) {
   return 2048;
 }
 
-// Frames (at 48 kHz) an Opus packet decodes to, from its TOC byte and, for
-// code 3, its frame count byte; 0 for a packet no decoder accepts (longer
-// than 120 ms, or too short to hold what its TOC announces).
+// Block size of a FLAC frame from its header (sync code, block size code,
+// the frame or sample number in UTF-8-like coding, then an optional explicit
+// size); 0 when the packet does not start with a frame header.
+std::uint32_t FlacBlockFrames(const std::uint8_t* data, int size) {
+  if (size < 5 || data[0] != 0xFF || (data[1] & 0xFE) != 0xF8) return 0;
+  const int code = data[2] >> 4;
+  if (code == 1) return 192;
+  if (code >= 2 && code <= 5) return 576u << (code - 2);
+  if (code >= 8) return 256u << (code - 8);
+  if (code == 0) return 0;
+  // Explicit size after the coded number: its length is given by the first
+  // byte's leading ones (one byte when it has none).
+  int ones = 0;
+  for (std::uint8_t lead = data[4]; lead & 0x80; lead = static_cast<std::uint8_t>(lead << 1)) ++ones;
+  if (ones == 1 || ones > 7) return 0;  // 10xxxxxx is no lead byte
+  const int numberBytes = ones == 0 ? 1 : ones;
+  const int at = 4 + numberBytes;
+  if (code == 6) return at < size ? data[at] + 1u : 0;
+  return at + 1 < size ? (static_cast<std::uint32_t>(data[at]) << 8 | data[at + 1]) + 1u : 0;
+}
+
+}  // namespace
+
 std::uint32_t OpusPacketFrames(const std::uint8_t* data, int size) {
   if (size < 1) return 0;
   const int config = data[0] >> 3;
@@ -46,29 +66,6 @@ std::uint32_t OpusPacketFrames(const std::uint8_t* data, int size) {
   const int frames = count * frameSize;
   return frames > 5760 ? 0 : static_cast<std::uint32_t>(frames);
 }
-
-// Block size of a FLAC frame from its header (sync code, block size code,
-// the frame or sample number in UTF-8-like coding, then an optional explicit
-// size); 0 when the packet does not start with a frame header.
-std::uint32_t FlacBlockFrames(const std::uint8_t* data, int size) {
-  if (size < 5 || data[0] != 0xFF || (data[1] & 0xFE) != 0xF8) return 0;
-  const int code = data[2] >> 4;
-  if (code == 1) return 192;
-  if (code >= 2 && code <= 5) return 576u << (code - 2);
-  if (code >= 8) return 256u << (code - 8);
-  if (code == 0) return 0;
-  // Explicit size after the coded number: its length is given by the first
-  // byte's leading ones (one byte when it has none).
-  int ones = 0;
-  for (std::uint8_t lead = data[4]; lead & 0x80; lead = static_cast<std::uint8_t>(lead << 1)) ++ones;
-  if (ones == 1 || ones > 7) return 0;  // 10xxxxxx is no lead byte
-  const int numberBytes = ones == 0 ? 1 : ones;
-  const int at = 4 + numberBytes;
-  if (code == 6) return at < size ? data[at] + 1u : 0;
-  return at + 1 < size ? (static_cast<std::uint32_t>(data[at]) << 8 | data[at + 1]) + 1u : 0;
-}
-
-}  // namespace
 
 bool OutputCountModel::Supports(int codecId) {
   switch (codecId) {

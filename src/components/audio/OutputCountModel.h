@@ -11,6 +11,12 @@ struct AVVorbisParseContext;
 
 namespace snipwave::audio {
 
+// Frames (at 48 kHz) an Opus packet of `size` bytes decodes to, from its TOC
+// byte and, for code 3, its frame count byte (RFC 6716 3.1; a multistream
+// packet starts with its first stream's TOC); 0 for a packet no decoder
+// accepts (longer than 120 ms, or too short to hold what its TOC announces).
+std::uint32_t OpusPacketFrames(const std::uint8_t* data, int size);
+
 // Predicts, packet by packet and without decoding, how many frames libavcodec
 // yields for a stream read from its start, so that the length of a file is
 // exact from one demux pass:

@@ -115,6 +115,10 @@ bool WalkOggPackets(int fd, std::int64_t size, OggPacketWalk* walk, std::string*
         open = true;
       }
       if (lace == 255 && i + 1 < segments) continue;
+      const std::int64_t pieceInPage = pieceStart - offset;
+      for (std::uint32_t k = 0; k < pieceSize && partial.size + k < 2; ++k) {
+        partial.lead[partial.size + k] = page[static_cast<std::size_t>(pieceInPage) + k];
+      }
       walk->pieces.push_back({pieceStart, pieceSize});
       ++partial.pieceCount;
       partial.size += pieceSize;

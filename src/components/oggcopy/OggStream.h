@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "OggCopy.h"
+#include "components/audio/UniqueFd.h"
 
 namespace snipwave::oggcopy {
 
@@ -32,6 +33,7 @@ struct AudioPacket {
 // reader's frames lie on its decode timeline: reader frame f is timeline
 // frame f + origin, for f in [0, length).
 struct OggStream {
+  audio::UniqueFd file;  // the source, open for reading
   Codec codec = Codec::kVorbis;
   int sampleRate = 0;  // Hz; Opus: 48000
   int channels = 0;
@@ -52,6 +54,7 @@ struct OggPacketWalk {
   struct Packet {
     std::uint32_t firstPiece = 0, pieceCount = 0, size = 0;
     std::uint32_t page = 0;  // index of the page it is completed on
+    std::uint8_t lead[2] = {0, 0};  // its first bytes (the codecs' durations are read there)
   };
   std::vector<Packet> packets;  // every complete packet, headers included
   struct Page {
@@ -72,5 +75,17 @@ bool WalkOggPackets(int fd, std::int64_t size, OggPacketWalk* walk, std::string*
 // `firstPiece` on out of `fd`; false when the file has become shorter.
 bool ReadPacket(int fd, const std::vector<PacketPiece>& pieces, std::uint32_t firstPiece, std::uint32_t pieceCount,
                 std::vector<std::uint8_t>* out);
+
+// Reads the single-link Vorbis or Opus stream of the file open at `fd`
+// (`size` bytes): its headers, its packets with their decoded frames, and
+// where the audio reader's frames lie on the decode timeline, trimmed from
+// the granule positions as the reader trims them (libvorbisfile's rules for
+// Vorbis, opusdec's for Opus). False with `reason` set to a clause when its
+// packets cannot be copied.
+bool ReadOggStream(int fd, std::int64_t size, OggStream* stream, std::string* reason);
+
+// The OpusHead fields that shape the decoder: channels, mapping family and,
+// for families other than 0, the stream counts and the channel mapping.
+std::vector<std::uint8_t> OpusDecoderSetup(const std::vector<std::uint8_t>& opusHead);
 
 }  // namespace snipwave::oggcopy
