@@ -3,7 +3,7 @@
 # UndefinedBehaviorSanitizer in their own build folder, then runs each for a
 # while over the seed corpus in fuzz/corpus/<target>.
 #
-#   scripts/fuzz.sh [SECONDS] [TARGET...]     TARGET: skin settings audio mp3copy mp4copy oggcopy cue labels listfile (default: all)
+#   scripts/fuzz.sh [SECONDS] [TARGET...]     TARGET: skin settings audio mp3copy mp4copy oggcopy flaccopy cue labels listfile (default: all)
 #
 # SECONDS per target defaults to 60. New interesting inputs collect in
 # $BUILD_DIR/corpus/<target> (kept between runs, never in the repository); a
@@ -19,7 +19,7 @@ JOBS=${JOBS:-$(nproc)}
 SECONDS_EACH=${1:-60}
 shift || true
 TARGETS=("$@")
-[ ${#TARGETS[@]} -gt 0 ] || TARGETS=(skin settings audio mp3copy mp4copy oggcopy cue labels listfile)
+[ ${#TARGETS[@]} -gt 0 ] || TARGETS=(skin settings audio mp3copy mp4copy oggcopy flaccopy cue labels listfile)
 
 # -O1 -g1: the sanitizers see the same code, and the build takes about half as long.
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
@@ -38,7 +38,7 @@ if [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
 # Longest input per target: audio stays small enough for the reader's scan
 # cache to hash the whole file, so a rewrite of the input is never mistaken
 # for the previous one.
-declare -A MAX_LEN=([skin]=16384 [settings]=4096 [audio]=8192 [mp3copy]=16384 [mp4copy]=16384 [oggcopy]=8192 [cue]=4096 [labels]=4096 [listfile]=16384)
+declare -A MAX_LEN=([skin]=16384 [settings]=4096 [audio]=8192 [mp3copy]=16384 [mp4copy]=16384 [oggcopy]=8192 [flaccopy]=16384 [cue]=4096 [labels]=4096 [listfile]=16384)
 
 status=0
 for target in "${TARGETS[@]}"; do

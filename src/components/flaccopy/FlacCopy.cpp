@@ -1,7 +1,7 @@
 #include "FlacCopy.h"
 
 #include <algorithm>
-#include <map>
+#include <future>
 
 #include "FlacOutput.h"
 #include "FlacStream.h"
@@ -38,6 +38,9 @@ bool FlacCopySource::SameSetup(const FlacCopySource& other) const {
 }
 
 namespace {
+
+constexpr int kFramesPerQuestion = 16;       // copied frames between two calls of keepGoing
+constexpr std::size_t kBatchFrames = 64;      // frames read and decoded together
 
 // One source frame that a range touches, and what of it the output takes.
 struct Item {
@@ -96,37 +99,59 @@ void CheckRanges(const std::vector<CopyRange>& ranges, const std::string& path) 
   }
 }
 
-// Reads, checks and decodes the frames of one source after the other.
+// A source frame as read for the output: its bytes, header and samples.
+struct ReadFrame {
+  std::vector<std::uint8_t> bytes;
+  FrameHeader header;
+  PcmBytes pcm;
+};
+
+// Reads and checks the frames of one source, and decodes them on two
+// threads: FLAC frames decode independently, and decoding is most of a
+// copy's work (the output's MD5 needs every sample).
 class SourceReader {
  public:
   explicit SourceReader(const FlacCopySource& source)
       : source_(source), path_(source.Path().toStdString()), bytes_(source.Path()),
-        decoder_(source.Stream().info, path_) {}
+        decoders_{FrameDecoder(source.Stream().info, path_), FrameDecoder(source.Stream().info, path_)} {}
 
   const FlacCopySource& Source() const { return source_; }
 
-  // The bytes of frame `index` and its parsed header; its samples go to
-  // `samples` (replacing what was there). Throws when the file no longer
-  // holds the frame Open found there.
-  const std::uint8_t* Frame(std::size_t index, FrameHeader* header, Samples& samples) {
+  // Reads frame `index` into `out` (bytes and header). Throws when the file
+  // no longer holds the frame Open found there.
+  void Read(std::size_t index, ReadFrame& out) {
     const FlacFrame& f = source_.Stream().frames[index];
     std::size_t n = 0;
     const std::uint8_t* d = bytes_.Bytes(f.offset, static_cast<std::size_t>(f.size), &n);
     const auto h = n == static_cast<std::size_t>(f.size) ? ParseFrameHeader(d, n) : std::nullopt;
     if (!h || h->blockSize != f.blockSize || Crc16(d, n) != 0)
       throw Error::Failed("Copying FLAC frames of", path_, "the file has changed since it was opened");
-    samples.clear();
-    if (decoder_.Decode(d, n, samples) != f.blockSize)
-      throw Error::Failed("Copying FLAC frames of", path_, "a frame decodes to another length than its header says");
-    *header = *h;
-    return d;
+    out.bytes.assign(d, d + n);
+    out.header = *h;
+  }
+
+  // Decodes the frames read into `frames` (the first half on a second thread).
+  void Decode(std::vector<ReadFrame>& frames, std::size_t count) {
+    const std::size_t half = count / 2;
+    auto decodeSome = [&](FrameDecoder& decoder, std::size_t from, std::size_t to) {
+      for (std::size_t i = from; i < to; ++i) {
+        ReadFrame& f = frames[i];
+        f.pcm.clear();
+        if (decoder.Decode(f.bytes.data(), f.bytes.size(), f.pcm) != f.header.blockSize)
+          throw Error::Failed("Copying FLAC frames of", path_, "a frame decodes to another length than its header says");
+      }
+    };
+    std::future<void> helper;
+    if (half > 0) helper = std::async(std::launch::async, decodeSome, std::ref(decoders_[1]), 0, half);
+    decodeSome(decoders_[0], half, count);
+    if (helper.valid()) helper.get();
   }
 
  private:
   const FlacCopySource& source_;
   std::string path_;
   SourceBytes bytes_;
-  FrameDecoder decoder_;
+  FrameDecoder decoders_[2];
 };
 
 }  // namespace
@@ -144,44 +169,54 @@ CopyOutcome WriteFlacCopy(const std::vector<CopyRange>& ranges, const QString& o
   outcome.packetsInRanges = static_cast<std::int64_t>(items.size());
   FlacOutput out(outputPath, setup);
   std::unique_ptr<SourceReader> reader;
-  Samples decoded;
-  Samples pending;  // samples of the stretch to re-encode, interleaved
-  const auto channels = static_cast<std::size_t>(setup.channels);
+  std::vector<ReadFrame> batch(kBatchFrames);
+  PcmBytes pending;  // PCM of the stretch to re-encode
+  const auto frameBytes = static_cast<std::size_t>(setup.channels) * static_cast<std::size_t>(SampleWidth(setup.bitsPerSample));
 
   auto flushPending = [&] {
     if (pending.empty()) return;
-    const auto count = static_cast<std::int64_t>(pending.size() / channels);
+    const auto count = static_cast<std::int64_t>(pending.size() / frameBytes);
     const auto frames = EncodeFrames(setup, pending.data(), count, compressionLevel, path);
     std::size_t at = 0;
     for (const auto& f : frames) {
       const auto h = ParseFrameHeader(f.data(), f.size());
       if (!h) throw Error::Failed("Encoding the edges of", path, "the FLAC encoder wrote an invalid frame header");
       out.AppendFrame(f.data(), f.size(), *h, pending.data() + at);
-      at += static_cast<std::size_t>(h->blockSize) * channels;
+      at += static_cast<std::size_t>(h->blockSize) * frameBytes;
     }
     pending.clear();
   };
 
-  for (std::size_t k = 0; k < items.size(); ++k) {
-    const Item& item = items[k];
-    const FlacCopySource& source = *ranges[item.range].source;
+  for (std::size_t k = 0; k < items.size() && !outcome.stopped;) {
+    // A batch: the next frames of one source, read, then decoded together.
+    const FlacCopySource& source = *ranges[items[k].range].source;
+    std::size_t end = k;
+    while (end < items.size() && end - k < kBatchFrames && ranges[items[end].range].source == &source) ++end;
     if (!reader || &reader->Source() != &source) reader = std::make_unique<SourceReader>(source);
-    FrameHeader header;
-    const std::uint8_t* bytes = reader->Frame(item.frame, &header, decoded);
-    if (item.copy) {
-      flushPending();
-      out.AppendFrame(bytes, static_cast<std::size_t>(source.Stream().frames[item.frame].size), header, decoded.data());
-      ++outcome.packetsCopied;
-      const bool lastItem = k + 1 == items.size();
-      if (!lastItem && keepGoing && !keepGoing(static_cast<double>(out.Samples()) / static_cast<double>(total))) {
-        outcome.stopped = true;
-        break;
+    for (std::size_t i = k; i < end; ++i) reader->Read(items[i].frame, batch[i - k]);
+    reader->Decode(batch, end - k);
+
+    for (std::size_t i = k; i < end; ++i) {
+      const Item& item = items[i];
+      const ReadFrame& frame = batch[i - k];
+      if (item.copy) {
+        flushPending();
+        out.AppendFrame(frame.bytes.data(), frame.bytes.size(), frame.header, frame.pcm.data());
+        ++outcome.packetsCopied;
+        // Asked every so many frames: a frame is copied in microseconds.
+        const bool ask = keepGoing && outcome.packetsCopied % kFramesPerQuestion == 0 && i + 1 < items.size();
+        if (ask && !keepGoing(static_cast<double>(out.Samples()) / static_cast<double>(total))) {
+          outcome.stopped = true;
+          break;
+        }
+      } else {
+        const std::int64_t first = source.Stream().frames[item.frame].firstSample;
+        const auto step = static_cast<std::int64_t>(frameBytes);
+        pending.insert(pending.end(), frame.pcm.begin() + static_cast<std::ptrdiff_t>((item.from - first) * step),
+                       frame.pcm.begin() + static_cast<std::ptrdiff_t>((item.to - first) * step));
       }
-    } else {
-      const std::int64_t first = source.Stream().frames[item.frame].firstSample;
-      pending.insert(pending.end(), decoded.begin() + static_cast<std::ptrdiff_t>((item.from - first) * setup.channels),
-                     decoded.begin() + static_cast<std::ptrdiff_t>((item.to - first) * setup.channels));
     }
+    k = end;
   }
   if (!outcome.stopped) flushPending();
   out.Finish();

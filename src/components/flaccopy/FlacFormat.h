@@ -18,6 +18,9 @@ std::uint8_t Crc8(const std::uint8_t* data, std::size_t size);
 // (big-endian) is 0.
 std::uint16_t Crc16(const std::uint8_t* data, std::size_t size, std::uint16_t crc = 0);
 
+// Bytes of one sample in PCM as FLAC's MD5 takes it (little-endian, signed).
+inline constexpr int SampleWidth(int bitsPerSample) { return (bitsPerSample + 7) / 8; }
+
 inline constexpr int kStreamInfoSize = 34;  // bytes of the STREAMINFO block's body
 inline constexpr int kMinBlockSize = 16;    // the smallest block allowed before the last
 

@@ -47,7 +47,7 @@ void FlacOutput::Fail(const char* operation) {
 }
 
 void FlacOutput::AppendFrame(const std::uint8_t* frame, std::size_t size, const FrameHeader& header,
-                             const std::int32_t* samples) {
+                             const std::uint8_t* pcm) {
   const std::vector<std::uint8_t> head = RenumberedHeader(frame, header, static_cast<std::uint64_t>(samples_));
   const std::uint8_t* body = frame + header.size;
   const std::size_t bodySize = size - static_cast<std::size_t>(header.size) - 2;
@@ -65,16 +65,9 @@ void FlacOutput::AppendFrame(const std::uint8_t* frame, std::size_t size, const 
   lastBlock_ = header.blockSize;
   ++frames_;
 
-  // MD5 of the samples as little-endian words of (bits + 7) / 8 bytes.
-  const int width = (info_.bitsPerSample + 7) / 8;
-  const std::size_t values = static_cast<std::size_t>(header.blockSize) * static_cast<std::size_t>(info_.channels);
-  md5Bytes_.resize(values * static_cast<std::size_t>(width));
-  std::uint8_t* out = md5Bytes_.data();
-  for (std::size_t i = 0; i < values; ++i) {
-    const auto v = static_cast<std::uint32_t>(samples[i]);
-    for (int b = 0; b < width; ++b) *out++ = static_cast<std::uint8_t>(v >> (8 * b));
-  }
-  av_md5_update(md5_.get(), md5Bytes_.data(), md5Bytes_.size());
+  av_md5_update(md5_.get(), pcm,
+                static_cast<std::size_t>(header.blockSize) * static_cast<std::size_t>(info_.channels) *
+                    static_cast<std::size_t>(SampleWidth(info_.bitsPerSample)));
   samples_ += header.blockSize;
   if (buffer_.size() >= kFlushBytes) Flush();
 }

@@ -29,10 +29,9 @@ class FlacOutput {
 
   // Appends the frame at `frame` (`size` bytes, header to CRC-16; `header` as
   // parsed from it), numbered from the output's current sample on: only its
-  // header and CRCs change. `samples`: what it decodes to, interleaved
-  // (header.blockSize sample frames), for the output's MD5.
-  void AppendFrame(const std::uint8_t* frame, std::size_t size, const FrameHeader& header,
-                   const std::int32_t* samples);
+  // header and CRCs change. `pcm`: what it decodes to (header.blockSize
+  // sample frames, in the MD5's layout: see PcmBytes), for the output's MD5.
+  void AppendFrame(const std::uint8_t* frame, std::size_t size, const FrameHeader& header, const std::uint8_t* pcm);
 
   std::int64_t Samples() const { return samples_; }  // sample frames written
 
@@ -47,7 +46,6 @@ class FlacOutput {
   QString path_;
   StreamInfo info_;
   std::vector<std::uint8_t> buffer_;  // bytes not yet handed to the file
-  std::vector<std::uint8_t> md5Bytes_;
   std::unique_ptr<AVMD5, void (*)(void*)> md5_;
   std::int64_t samples_ = 0;
   std::int64_t frames_ = 0;

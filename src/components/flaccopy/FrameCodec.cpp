@@ -1,6 +1,7 @@
 #include "FrameCodec.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "components/audio/AvError.h"
@@ -44,13 +45,20 @@ FrameDecoder::FrameDecoder(const StreamInfo& info, std::string path)
   ctx_->extradata = static_cast<std::uint8_t*>(
       av::CheckAlloc(av_mallocz(kStreamInfoSize + AV_INPUT_BUFFER_PADDING_SIZE), "Decoding FLAC frames of", path_));
   ctx_->extradata_size = kStreamInfoSize;
-  WriteStreamInfo(info, ctx_->extradata);
+  // Only the rate, channels and bits matter here: libavcodec refuses blocks
+  // above the stated largest, and a copy's re-encoded blocks (or a loose
+  // source's) may be larger.
+  StreamInfo bounds = info;
+  bounds.minBlockSize = kMinBlockSize;
+  bounds.maxBlockSize = 65535;
+  bounds.minFrameSize = bounds.maxFrameSize = 0;
+  WriteStreamInfo(bounds, ctx_->extradata);
   av::Check(avcodec_open2(ctx_.get(), codec, nullptr), "Decoding FLAC frames of", path_);
   packet_.reset(av::CheckAlloc(av_packet_alloc(), "Decoding FLAC frames of", path_));
   decoded_.reset(av::CheckAlloc(av_frame_alloc(), "Decoding FLAC frames of", path_));
 }
 
-int FrameDecoder::Decode(const std::uint8_t* frame, std::size_t size, Samples& out) {
+int FrameDecoder::Decode(const std::uint8_t* frame, std::size_t size, PcmBytes& out) {
   av_packet_unref(packet_.get());
   av::Check(av_new_packet(packet_.get(), static_cast<int>(size)), "Decoding FLAC frames of", path_);
   std::memcpy(packet_->data, frame, size);
@@ -59,10 +67,6 @@ int FrameDecoder::Decode(const std::uint8_t* frame, std::size_t size, Samples& o
   const AVFrame& f = *decoded_;
   if (f.ch_layout.nb_channels != channels_)
     throw Error::Failed("Decoding FLAC frames of", path_, "a frame has another channel count");
-  const int n = f.nb_samples;
-  const std::size_t at = out.size();
-  out.resize(at + static_cast<std::size_t>(n) * static_cast<std::size_t>(channels_));
-  std::int32_t* dst = out.data() + at;
   const auto format = static_cast<AVSampleFormat>(f.format);
   const bool planar = av_sample_fmt_is_planar(format);
   const AVSampleFormat packed = av_get_packed_sample_fmt(format);
@@ -70,23 +74,29 @@ int FrameDecoder::Decode(const std::uint8_t* frame, std::size_t size, Samples& o
   const int shift = (packed == AV_SAMPLE_FMT_S16 ? 16 : 32) - bits_;
   if ((packed != AV_SAMPLE_FMT_S16 && packed != AV_SAMPLE_FMT_S32) || shift < 0)
     throw Error::Failed("Decoding FLAC frames of", path_, "the decoder gave an unexpected sample format");
-  for (int c = 0; c < channels_; ++c) {
-    const std::uint8_t* plane = planar ? f.extended_data[c] : f.extended_data[0];
-    const int stride = planar ? 1 : channels_;
-    const int first = planar ? 0 : c;
-    if (packed == AV_SAMPLE_FMT_S16) {
-      const auto* s = reinterpret_cast<const std::int16_t*>(plane);
-      for (int i = 0; i < n; ++i) dst[i * channels_ + c] = s[first + i * stride] >> shift;
-    } else {
-      const auto* s = reinterpret_cast<const std::int32_t*>(plane);
-      for (int i = 0; i < n; ++i) dst[i * channels_ + c] = s[first + i * stride] >> shift;
+  const int width = SampleWidth(bits_);
+  const std::size_t values = static_cast<std::size_t>(f.nb_samples) * static_cast<std::size_t>(channels_);
+  const std::size_t at = out.size();
+  out.resize(at + values * static_cast<std::size_t>(width));
+  std::uint8_t* dst = out.data() + at;
+  if (!planar && packed == AV_SAMPLE_FMT_S16 && shift == 0 && std::endian::native == std::endian::little) {
+    std::memcpy(dst, f.extended_data[0], values * 2);  // already the MD5's layout
+  } else {
+    for (std::size_t i = 0; i < values; ++i) {
+      const std::size_t c = i % static_cast<std::size_t>(channels_), k = i / static_cast<std::size_t>(channels_);
+      const std::uint8_t* plane = planar ? f.extended_data[c] : f.extended_data[0];
+      const std::size_t index = planar ? k : i;
+      const std::int32_t v = packed == AV_SAMPLE_FMT_S16 ? reinterpret_cast<const std::int16_t*>(plane)[index] >> shift
+                                                         : reinterpret_cast<const std::int32_t*>(plane)[index] >> shift;
+      for (int b = 0; b < width; ++b) *dst++ = static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * b));
     }
   }
+  const int n = f.nb_samples;
   av_frame_unref(decoded_.get());
   return n;
 }
 
-std::vector<std::vector<std::uint8_t>> EncodeFrames(const StreamInfo& info, const std::int32_t* samples,
+std::vector<std::vector<std::uint8_t>> EncodeFrames(const StreamInfo& info, const std::uint8_t* pcm,
                                                     std::int64_t frameCount, int compressionLevel,
                                                     const std::string& path) {
   const char* op = "Encoding the edges of";
@@ -123,6 +133,7 @@ std::vector<std::vector<std::uint8_t>> EncodeFrames(const StreamInfo& info, cons
     }
   };
   const int shift = wide ? 32 - info.bitsPerSample : 0;
+  const int width = SampleWidth(info.bitsPerSample);
   for (std::int64_t done = 0; done < frameCount;) {
     const int n = static_cast<int>(std::min<std::int64_t>(blockSize, frameCount - done));
     av_frame_unref(frame.get());
@@ -131,15 +142,17 @@ std::vector<std::vector<std::uint8_t>> EncodeFrames(const StreamInfo& info, cons
     frame->sample_rate = info.sampleRate;
     av::Check(av_channel_layout_copy(&frame->ch_layout, &ctx->ch_layout), op, path);
     av::Check(av_frame_get_buffer(frame.get(), 0), op, path);
-    const std::int32_t* src = samples + done * channels;
     const std::size_t values = static_cast<std::size_t>(n) * static_cast<std::size_t>(channels);
-    if (wide) {
-      auto* dst = reinterpret_cast<std::int32_t*>(frame->data[0]);
-      for (std::size_t i = 0; i < values; ++i)
-        dst[i] = static_cast<std::int32_t>(static_cast<std::uint32_t>(src[i]) << shift);
-    } else {
-      auto* dst = reinterpret_cast<std::int16_t*>(frame->data[0]);
-      for (std::size_t i = 0; i < values; ++i) dst[i] = static_cast<std::int16_t>(src[i]);
+    const std::uint8_t* src = pcm + static_cast<std::size_t>(done * channels) * static_cast<std::size_t>(width);
+    for (std::size_t i = 0; i < values; ++i, src += width) {
+      std::uint32_t v = 0;
+      for (int b = 0; b < width; ++b) v |= static_cast<std::uint32_t>(src[b]) << (8 * b);
+      const int unused = 32 - 8 * width;
+      const auto value = static_cast<std::int32_t>(v << unused) >> unused;  // sign-extended
+      if (wide)
+        reinterpret_cast<std::int32_t*>(frame->data[0])[i] = static_cast<std::int32_t>(static_cast<std::uint32_t>(value) << shift);
+      else
+        reinterpret_cast<std::int16_t*>(frame->data[0])[i] = static_cast<std::int16_t>(value);
     }
     av::Check(avcodec_send_frame(ctx.get(), frame.get()), op, path);
     drain();
@@ -150,17 +163,12 @@ std::vector<std::vector<std::uint8_t>> EncodeFrames(const StreamInfo& info, cons
 
   // The encoder is lossless by design; a frame that does not give back its
   // samples would break the copy's one promise, so check.
-  // Its blocks may be larger than the source's largest.
-  StreamInfo checkInfo = info;
-  checkInfo.minBlockSize = kMinBlockSize;
-  checkInfo.maxBlockSize = 65535;
-  checkInfo.minFrameSize = checkInfo.maxFrameSize = 0;
-  FrameDecoder check(checkInfo, path);
-  Samples back;
-  back.reserve(static_cast<std::size_t>(frameCount * channels));
+  FrameDecoder check(info, path);
+  PcmBytes back;
+  const auto bytes = static_cast<std::size_t>(frameCount * channels) * static_cast<std::size_t>(width);
+  back.reserve(bytes);
   for (const auto& f : frames) check.Decode(f.data(), f.size(), back);
-  if (back.size() != static_cast<std::size_t>(frameCount * channels) ||
-      !std::equal(back.begin(), back.end(), samples))
+  if (back.size() != bytes || !std::equal(back.begin(), back.end(), pcm))
     throw Error::Failed(op, path, "the FLAC encoder did not give back the samples it was given");
   return frames;
 }

@@ -10,9 +10,9 @@
 
 namespace snipwave::flaccopy {
 
-// Sample values as FLAC codes them (a 24-bit sample lies in -2^23..2^23-1),
-// interleaved, `channels` values per sample frame.
-using Samples = std::vector<std::int32_t>;
+// Samples as FLAC's MD5 takes them: interleaved (`channels` per sample
+// frame), each a little-endian signed word of SampleWidth(bits) bytes.
+using PcmBytes = std::vector<std::uint8_t>;
 
 // libavcodec's FLAC decoder set up for one stream, fed one whole frame at a
 // time. Throws snipwave::Error naming `path` on failure.
@@ -21,7 +21,7 @@ class FrameDecoder {
   FrameDecoder(const StreamInfo& info, std::string path);
   // Decodes the frame at `frame` (`size` bytes) and appends its samples to
   // `out`; returns its block size (sample frames).
-  int Decode(const std::uint8_t* frame, std::size_t size, Samples& out);
+  int Decode(const std::uint8_t* frame, std::size_t size, PcmBytes& out);
 
  private:
   av::CodecContextPtr ctx_;
@@ -32,14 +32,14 @@ class FrameDecoder {
   std::string path_;
 };
 
-// Encodes `frameCount` sample frames at `samples` as FLAC frames with
+// Encodes `frameCount` sample frames of PCM at `pcm` as FLAC frames with
 // libavcodec's encoder at `compressionLevel` (0..12) and the stream's bits
 // per sample, in blocks of near equal size of at most 4608 sample frames
 // (none below kMinBlockSize unless the whole is). Each returned frame is
 // whole (header to CRC-16) and numbered as the encoder numbers them, from 0;
 // every one is decoded again and checked against its samples. Throws
 // snipwave::Error naming `path` on failure.
-std::vector<std::vector<std::uint8_t>> EncodeFrames(const StreamInfo& info, const std::int32_t* samples,
+std::vector<std::vector<std::uint8_t>> EncodeFrames(const StreamInfo& info, const std::uint8_t* pcm,
                                                     std::int64_t frameCount, int compressionLevel,
                                                     const std::string& path);
 

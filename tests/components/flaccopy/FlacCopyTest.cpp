@@ -27,6 +27,8 @@ struct SourceKind {
   int block;  // flac -b
 };
 
+void PrintTo(const SourceKind& kind, std::ostream* os) { *os << kind.name; }
+
 // 20 seconds of a sine sweep made by sox at the given width, so that a 24-bit
 // source has low bits of its own.
 QString SweepWav(int bits, int channels) {
@@ -162,6 +164,14 @@ TEST(FlacCopyTest, JoinRenumbersFramesOfSeveralSourcesContinuously) {
   EXPECT_GE(outcome.packetsCopied, 0.9 * double(outcome.packetsInRanges));
   ExpectFlacTestPasses(out);
   EXPECT_TRUE(FlacDecode(out, 16) == expected);
+
+  // The output, variable-blocksize and of mixed block sizes, is itself a source.
+  const auto again = OpenSource(out, 16, 2);
+  ASSERT_TRUE(again);
+  const QString recut = dir.file("recut.flac");
+  WriteFlacCopy({{again.get(), 40000, 120000}}, recut, {});
+  ExpectFlacTestPasses(recut);
+  EXPECT_TRUE(FlacDecode(recut, 16) == Slice(expected, 2, 40000, 120000));
 }
 
 TEST(FlacCopyTest, StoppingEndsAValidFileWhereItStopped) {
@@ -173,12 +183,34 @@ TEST(FlacCopyTest, StoppingEndsAValidFileWhereItStopped) {
   const QString out = dir.file("stopped.flac");
   int asked = 0;
   const CopyOutcome outcome =
-      WriteFlacCopy({{source.get(), 777, 600000}}, out, [&](double) { return ++asked < 20; });
+      WriteFlacCopy({{source.get(), 777, 600000}}, out, [&](double) { return ++asked < 3; });
   EXPECT_TRUE(outcome.stopped);
   EXPECT_GT(outcome.decodedFrames, 0);
   EXPECT_LT(outcome.decodedFrames, 600000 - 777);
   ExpectFlacTestPasses(out);
   EXPECT_TRUE(FlacDecode(out, 16) == Slice(SourceSamples(path, 16), 2, 777, 777 + outcome.decodedFrames));
+}
+
+TEST(FlacCopyTest, ID3TagsAroundTheStreamAreSkipped) {
+  const SourceKind kind{"s16-mono-1152", 16, 1, 1152};
+  const QString plain = FlacFixture(kind);
+  TempDir dir;
+  const QString tagged = dir.file("tagged.flac");
+  {
+    QFile in(plain), out(tagged);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly));
+    out.write(QByteArray("ID3\x03\x00\x00\x00\x00\x00\x0A", 10) + QByteArray(10, '\0'));  // ID3v2, 10 bytes of body
+    out.write(in.readAll());
+    out.write(QByteArray("TAG") + QByteArray(125, ' '));  // ID3v1
+  }
+  const auto& all = SourceSamples(plain, 16);
+  QString reason;
+  const auto source = FlacCopySource::Open(tagged, std::int64_t(all.size()), &reason);
+  ASSERT_TRUE(source) << reason.toStdString();
+  const QString out = dir.file("cut.flac");
+  WriteFlacCopy({{source.get(), 5000, source->Length()}}, out, {});
+  ExpectFlacTestPasses(out);
+  EXPECT_TRUE(FlacDecode(out, 16) == Slice(all, 1, 5000, source->Length()));
 }
 
 TEST(FlacCopyTest, SourcesThatCannotBeCopiedAreRefusedWithAReason) {
