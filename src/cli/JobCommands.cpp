@@ -22,6 +22,7 @@
 #include "convert/LevelSettings.h"
 #include "level/FadeCurve.h"
 #include "convert/OutputNames.h"
+#include "convert/PacketCopy.h"
 #include "convert/RealRowComponents.h"
 #include "convert/SilenceSplit.h"
 #include "platform/FileHelpers.h"
@@ -400,6 +401,9 @@ JobChoices ChoicesOf(const JobArguments& parsed, const SettingsStore& settingsFi
   choices.keepMp3Frames =
       output.type == OutputType::Mp3 &&
       (parsed.lossless || settingsFile.ReadBool(settings::section::kMp3, settings::key::kLossless, false));
+  choices.keepPackets =
+      CopiesPackets(output.type) &&
+      (parsed.lossless || settingsFile.ReadBool(PacketCopySection(output.type), settings::key::kLossless, false));
   choices.replayGain =
       parsed.replayGain || settingsFile.ReadBool(settings::section::kLevel, settings::key::kReplayGain, false);
   return choices;
