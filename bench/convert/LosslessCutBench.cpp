@@ -3,12 +3,16 @@
 // cut:
 //
 //   cut 5 of 10 minutes OGG   snipwave cut --lossless  vs ffmpeg -c copy     goal <= 1.00
+//                             snipwave cut --lossless  vs ffmpeg -c copy, then sync --data
 //                             snipwave cut --lossless  vs snipwave cut (re-encoding)
 //   ... the same for OPUS, M4A (AAC) and FLAC.
 //
 // ffmpeg -ss -t -c copy cuts on packet boundaries and trims nothing; the
 // packet copy is exact to the sample and gives the output its name only
-// once its data is on the disk. Each side is its own process, best wall time
+// once its data is on the disk (an fsync), which plain ffmpeg never waits
+// for; the line against ffmpeg followed by `sync --data` of its output
+// compares like with like (on a busy disk the wait is most of the time of a
+// copy). Each side is its own process, best wall time
 // of three, run in turn. The sources (44.1 kHz stereo, Opus 48 kHz) are made
 // once into $SNIPWAVE_BENCH_DIR (default: a folder beside this executable)
 // with oggenc, opusenc, ffmpeg's AAC encoder and flac from one ffmpeg-made
@@ -82,7 +86,7 @@ int main(int argc, char** argv) {
   auto clearOut = [&workspace] { workspace.ClearOut(); };
   struct Line {
     const char* format;
-    RunResult copy, ffmpeg, reencode;
+    RunResult copy, ffmpeg, ffmpegSynced, reencode;
   };
   std::vector<Line> lines;
   for (const Format& f : formats) {
@@ -95,18 +99,20 @@ int main(int argc, char** argv) {
     const QStringList cut = {"cut", "--format", f.name, "--out", out};
     const auto [copy, reencode] = BestAlternating(clearOut, workspace.snipwave, cut + QStringList{"--lossless", range},
                                                   cut + QStringList{range});
-    const RunResult ffmpeg =
-        Best(clearOut, "ffmpeg",
-             {"-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-ss", QString::number(kBegin), "-i", f.source,
-              "-t", QString::number(kLength), "-map", "0:a", "-c", "copy",
-              QDir(out).filePath(QString("ffmpeg.") + f.name)});
+    const QStringList ffmpegArgs = {"-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-ss",
+                                    QString::number(kBegin), "-i", f.source, "-t", QString::number(kLength),
+                                    "-map", "0:a", "-c", "copy", QDir(out).filePath(QString("ffmpeg.") + f.name)};
+    const RunResult ffmpeg = Best(clearOut, "ffmpeg", ffmpegArgs);
+    const RunResult ffmpegSynced =
+        Best(clearOut, "bash", QStringList{"-c", "ffmpeg \"$@\" && sync --data \"${@: -1}\"", "bash"} + ffmpegArgs);
     clearOut();
-    if (!copy.ok || !reencode.ok || !ffmpeg.ok) return 1;
-    lines.push_back({f.name, copy, ffmpeg, reencode});
+    if (!copy.ok || !reencode.ok || !ffmpeg.ok || !ffmpegSynced.ok) return 1;
+    lines.push_back({f.name, copy, ffmpeg, ffmpegSynced, reencode});
   }
   std::printf("\nload average %.2f; best of three runs, wall time\n", LoadAverage());
   for (const Line& l : lines) {
     PrintRatio(l.format, "snipwave cut --lossless", l.copy, "ffmpeg -ss -t -c copy", l.ffmpeg, 1.0);
+    PrintRatio(l.format, "snipwave cut --lossless", l.copy, "ffmpeg -c copy + sync --data", l.ffmpegSynced, 1.0);
     PrintRatio(l.format, "snipwave cut --lossless", l.copy, "snipwave cut (re-encoding)", l.reencode, 0);
   }
   return 0;
