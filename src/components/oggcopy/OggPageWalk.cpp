@@ -3,7 +3,7 @@
 #include <array>
 #include <cstring>
 
-#include "OggStream.h"
+#include "OggPageWalk.h"
 #include "components/audio/OggLayout.h"
 
 namespace snipwave::oggcopy {
