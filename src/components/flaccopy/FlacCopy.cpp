@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <future>
 
+#include "CopyPlan.h"
 #include "FlacOutput.h"
 #include "FlacStream.h"
 #include "FrameCodec.h"
@@ -40,52 +41,7 @@ bool FlacCopySource::SameSetup(const FlacCopySource& other) const {
 namespace {
 
 constexpr int kFramesPerQuestion = 16;       // copied frames between two calls of keepGoing
-constexpr std::size_t kBatchFrames = 64;      // frames read and decoded together
-
-// One source frame that a range touches, and what of it the output takes.
-struct Item {
-  std::size_t range = 0;
-  std::size_t frame = 0;      // index in the range's source
-  std::int64_t from = 0, to = 0;  // source sample frames taken, within the frame
-  bool copy = false;          // the whole frame goes out byte for byte
-};
-
-// The frames the ranges touch, in output order, each marked for copying when
-// the range holds it whole. A stretch to re-encode that would make a block
-// shorter than the format allows before the last takes in the frame after it.
-std::vector<Item> PlanItems(const std::vector<CopyRange>& ranges) {
-  std::vector<Item> items;
-  for (std::size_t r = 0; r < ranges.size(); ++r) {
-    const FlacStream& s = ranges[r].source->Stream();
-    if (ranges[r].begin >= ranges[r].end) continue;
-    const std::size_t first = s.FrameAt(ranges[r].begin), last = s.FrameAt(ranges[r].end - 1);
-    for (std::size_t i = first; i <= last; ++i) {
-      const FlacFrame& f = s.frames[i];
-      Item item{r, i, std::max(ranges[r].begin, f.firstSample), std::min(ranges[r].end, f.firstSample + f.blockSize)};
-      item.copy = item.from == f.firstSample && item.to == f.firstSample + f.blockSize;
-      items.push_back(item);
-    }
-  }
-  for (std::size_t i = 0; i + 1 < items.size(); ++i)
-    if (items[i].copy && items[i].to - items[i].from < kMinBlockSize) items[i].copy = false;
-  for (std::size_t i = 0; i < items.size();) {
-    if (items[i].copy) {
-      ++i;
-      continue;
-    }
-    std::size_t j = i;
-    std::int64_t run = 0;
-    while (j < items.size() && !items[j].copy) run += items[j].to - items[j].from, ++j;
-    while (run < kMinBlockSize && j < items.size()) {
-      items[j].copy = false;
-      run += items[j].to - items[j].from;
-      ++j;
-      while (j < items.size() && !items[j].copy) run += items[j].to - items[j].from, ++j;
-    }
-    i = j;
-  }
-  return items;
-}
+constexpr std::size_t kBatchFrames = 64;      // frames read, then decoded, together
 
 void CheckRanges(const std::vector<CopyRange>& ranges, const std::string& path) {
   if (ranges.empty()) throw Error::Failed("Copying FLAC frames to", path, "there is nothing to copy");
@@ -106,14 +62,20 @@ struct ReadFrame {
   PcmBytes pcm;
 };
 
-// Reads and checks the frames of one source, and decodes them on two
-// threads: FLAC frames decode independently, and decoding is most of a
-// copy's work (the output's MD5 needs every sample).
+// The next frames the ranges touch in one source, read together and
+// decoded on another thread while the batch before them is written.
+struct Batch {
+  const FlacCopySource* source = nullptr;
+  std::size_t first = 0, end = 0;  // items [first, end)
+  std::vector<ReadFrame> frames;   // one per item
+};
+
+// Reads and checks the frames of one source and decodes them.
 class SourceReader {
  public:
   explicit SourceReader(const FlacCopySource& source)
       : source_(source), path_(source.Path().toStdString()), bytes_(source.Path()),
-        decoders_{FrameDecoder(source.Stream().info, path_), FrameDecoder(source.Stream().info, path_)} {}
+        decoder_(source.Stream().info, path_) {}
 
   const FlacCopySource& Source() const { return source_; }
 
@@ -130,28 +92,21 @@ class SourceReader {
     out.header = *h;
   }
 
-  // Decodes the frames read into `frames` (the first half on a second thread).
-  void Decode(std::vector<ReadFrame>& frames, std::size_t count) {
-    const std::size_t half = count / 2;
-    auto decodeSome = [&](FrameDecoder& decoder, std::size_t from, std::size_t to) {
-      for (std::size_t i = from; i < to; ++i) {
-        ReadFrame& f = frames[i];
-        f.pcm.clear();
-        if (decoder.Decode(f.bytes.data(), f.bytes.size(), f.pcm) != f.header.blockSize)
-          throw Error::Failed("Copying FLAC frames of", path_, "a frame decodes to another length than its header says");
-      }
-    };
-    std::future<void> helper;
-    if (half > 0) helper = std::async(std::launch::async, decodeSome, std::ref(decoders_[1]), 0, half);
-    decodeSome(decoders_[0], half, count);
-    if (helper.valid()) helper.get();
+  // Decodes the frames of `batch` (one thread at a time).
+  void Decode(Batch& batch) {
+    for (std::size_t i = 0; i < batch.end - batch.first; ++i) {
+      ReadFrame& f = batch.frames[i];
+      f.pcm.clear();
+      if (decoder_.Decode(f.bytes.data(), f.bytes.size(), f.pcm) != f.header.blockSize)
+        throw Error::Failed("Copying FLAC frames of", path_, "a frame decodes to another length than its header says");
+    }
   }
 
  private:
   const FlacCopySource& source_;
   std::string path_;
   SourceBytes bytes_;
-  FrameDecoder decoders_[2];
+  FrameDecoder decoder_;
 };
 
 }  // namespace
@@ -169,7 +124,6 @@ CopyOutcome WriteFlacCopy(const std::vector<CopyRange>& ranges, const QString& o
   outcome.packetsInRanges = static_cast<std::int64_t>(items.size());
   FlacOutput out(outputPath, setup);
   std::unique_ptr<SourceReader> reader;
-  std::vector<ReadFrame> batch(kBatchFrames);
   PcmBytes pending;  // PCM of the stretch to re-encode
   const auto frameBytes = static_cast<std::size_t>(setup.channels) * static_cast<std::size_t>(SampleWidth(setup.bitsPerSample));
 
@@ -187,36 +141,59 @@ CopyOutcome WriteFlacCopy(const std::vector<CopyRange>& ranges, const QString& o
     pending.clear();
   };
 
-  for (std::size_t k = 0; k < items.size() && !outcome.stopped;) {
-    // A batch: the next frames of one source, read, then decoded together.
-    const FlacCopySource& source = *ranges[items[k].range].source;
-    std::size_t end = k;
-    while (end < items.size() && end - k < kBatchFrames && ranges[items[end].range].source == &source) ++end;
-    if (!reader || &reader->Source() != &source) reader = std::make_unique<SourceReader>(source);
-    for (std::size_t i = k; i < end; ++i) reader->Read(items[i].frame, batch[i - k]);
-    reader->Decode(batch, end - k);
+  // Reads the batch of items from `first` on (empty at the end).
+  auto readBatch = [&](std::size_t first, Batch& batch) {
+    batch.first = batch.end = first;
+    if (first >= items.size()) return;
+    batch.source = ranges[items[first].range].source;
+    while (batch.end < items.size() && batch.end - first < kBatchFrames &&
+           ranges[items[batch.end].range].source == batch.source)
+      ++batch.end;
+    if (!reader || &reader->Source() != batch.source) reader = std::make_unique<SourceReader>(*batch.source);
+    batch.frames.resize(kBatchFrames);
+    for (std::size_t i = first; i < batch.end; ++i) reader->Read(items[i].frame, batch.frames[i - first]);
+  };
 
-    for (std::size_t i = k; i < end; ++i) {
+  // Writes a decoded batch; false when keepGoing said stop.
+  auto writeBatch = [&](const Batch& batch) {
+    for (std::size_t i = batch.first; i < batch.end; ++i) {
       const Item& item = items[i];
-      const ReadFrame& frame = batch[i - k];
+      const ReadFrame& frame = batch.frames[i - batch.first];
       if (item.copy) {
         flushPending();
         out.AppendFrame(frame.bytes.data(), frame.bytes.size(), frame.header, frame.pcm.data());
         ++outcome.packetsCopied;
         // Asked every so many frames: a frame is copied in microseconds.
         const bool ask = keepGoing && outcome.packetsCopied % kFramesPerQuestion == 0 && i + 1 < items.size();
-        if (ask && !keepGoing(static_cast<double>(out.Samples()) / static_cast<double>(total))) {
-          outcome.stopped = true;
-          break;
-        }
+        if (ask && !keepGoing(static_cast<double>(out.Samples()) / static_cast<double>(total))) return false;
       } else {
-        const std::int64_t first = source.Stream().frames[item.frame].firstSample;
+        const std::int64_t first = batch.source->Stream().frames[item.frame].firstSample;
         const auto step = static_cast<std::int64_t>(frameBytes);
         pending.insert(pending.end(), frame.pcm.begin() + static_cast<std::ptrdiff_t>((item.from - first) * step),
                        frame.pcm.begin() + static_cast<std::ptrdiff_t>((item.to - first) * step));
       }
     }
-    k = end;
+    return true;
+  };
+
+  // Decoding (most of a copy's work: the output's MD5 needs every sample) runs
+  // one batch ahead on a second thread, while this one reads and writes.
+  Batch batches[2];
+  Batch* current = &batches[0];
+  Batch* next = &batches[1];
+  readBatch(0, *current);
+  if (current->end > current->first) reader->Decode(*current);
+  while (current->end > current->first) {
+    readBatch(current->end, *next);
+    std::future<void> decoding;
+    if (next->end > next->first)
+      decoding = std::async(std::launch::async, [r = reader.get(), next] { r->Decode(*next); });
+    if (!writeBatch(*current)) {
+      outcome.stopped = true;
+      break;  // the future waits for the decode it runs
+    }
+    if (decoding.valid()) decoding.get();
+    std::swap(current, next);
   }
   if (!outcome.stopped) flushPending();
   out.Finish();

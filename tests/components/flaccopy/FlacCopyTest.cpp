@@ -5,10 +5,16 @@
 
 #include <QFile>
 #include <QMap>
+#include <csignal>
 #include <cstring>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "Commands.h"
 #include "TempDir.h"
+#include "components/audio/TAudioFile2.h"
 #include "components/flaccopy/FlacCopy.h"
 #include "platform/Error.h"
 
@@ -105,6 +111,11 @@ TEST_P(FlacCutTest, CutsDecodeToExactlyTheRangeAndCopyTheWholeFrames) {
   ASSERT_TRUE(source);
   const std::int64_t L = source->Length(), bs = kind.block;
   ASSERT_EQ(L, 20 * 44100);
+  {
+    TAudioFile2 reader;  // positions are the app's reader's frames
+    reader.OpenFile(path.toStdString());
+    EXPECT_EQ(reader.LengthSamples(), L);
+  }
   struct Cut {
     const char* what;
     std::int64_t begin, end;
@@ -282,6 +293,31 @@ TEST(FlacCopyTest, BadWritesThrowNamingTheOutput) {
       EXPECT_NE(std::string(e.what()).find(w.out.toStdString()), std::string::npos) << e.what();
     }
   }
+}
+
+// A file-size limit (as a full disk) in mid-copy, in a child process.
+TEST(FlacCopyTest, FileSizeLimitMidCopyThrowsNamingTheOutputAndReason) {
+  const auto source = OpenSource(FlacFixture({"s16-stereo-4096", 16, 2, 4096}), 16, 2);
+  ASSERT_TRUE(source);
+  TempDir dir;
+  const QString out = dir.file("limited.flac");
+  const pid_t child = fork();
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{1500000, 1500000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    try {
+      WriteFlacCopy({{source.get(), 100, source->Length()}}, out, {});
+    } catch (const Error& e) {
+      const std::string text = e.what();
+      _exit(text.find(out.toStdString()) != std::string::npos && text.find("too large") != std::string::npos ? 0 : 2);
+    }
+    _exit(1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: no error, 2: the error names neither the file nor the reason";
 }
 
 }  // namespace
