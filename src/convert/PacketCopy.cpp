@@ -172,12 +172,15 @@ QString PacketRangesRefusal(const std::vector<PacketRange>& ranges, OutputType t
   return mp4copy::RangesRefusal(RangesOf<mp4copy::CopyRange, mp4copy::Mp4CopySource>(ranges));
 }
 
-QString PacketShareNote(const QString& outputPath, const PacketOutcome& outcome, int ranges) {
-  return QString("%1: %2 of %3 packets in %4 copied byte for byte.")
+QString PacketShareNote(const QString& outputPath, const PacketOutcome& outcome, int ranges, int reencoded) {
+  return QString("%1: %2 of %3 packets in %4 copied byte for byte%5.")
       .arg(outputPath)
       .arg(outcome.packetsCopied)
       .arg(outcome.packetsInRanges)
-      .arg(ranges == 1 ? QString("the range") : QString("the %1 ranges").arg(ranges));
+      .arg(ranges == 1 ? QString("the range") : QString("the %1 ranges").arg(ranges))
+      .arg(reencoded == 0   ? QString()
+           : reencoded == 1 ? QString(" (those of the one re-encoded range among them)")
+                            : QString(" (those of the %1 re-encoded ranges among them)").arg(reencoded));
 }
 
 QString PacketReencodedNote(const QString& path, const QString& reason) {

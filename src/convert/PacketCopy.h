@@ -89,8 +89,10 @@ PacketOutcome WritePacketCopy(const std::vector<PacketRange>& ranges, const Outp
 QString PacketRangesRefusal(const std::vector<PacketRange>& ranges, OutputType type);
 
 // For the job's summary: "<output>: 812 of 812 packets in the range copied
-// byte for byte." (`ranges`: "in the 3 ranges" for a join of three).
-QString PacketShareNote(const QString& outputPath, const PacketOutcome& outcome, int ranges);
+// byte for byte." (`ranges`: "in the 3 ranges" for a join of three, of
+// which `reencoded` were re-encoded on their own before their packets were
+// copied: the note says they are among them).
+QString PacketShareNote(const QString& outputPath, const PacketOutcome& outcome, int ranges, int reencoded = 0);
 // "<file> was re-encoded: <reason>."
 QString PacketReencodedNote(const QString& path, const QString& reason);
 

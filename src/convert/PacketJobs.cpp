@@ -270,7 +270,8 @@ bool PacketJoin::Run(const QString& temporaryPath, PacketJoinResult& result) {
     observer_.RowStatus(static_cast<int>(r), kFinishStatus);
   }
   report_.frameCopyNotes << notes;
-  report_.frameCopyNotes << PacketShareNote(request_.outputPath, outcome, static_cast<int>(ranges.size()));
+  report_.frameCopyNotes << PacketShareNote(request_.outputPath, outcome, static_cast<int>(ranges.size()),
+                                            static_cast<int>(notes.size()));
   result.written = outcome.decodedFrames;
   result.rate = static_cast<unsigned>(format_.rate);
   return true;
