@@ -22,6 +22,7 @@
 #include "convert/LevelSettings.h"
 #include "level/FadeCurve.h"
 #include "convert/OutputNames.h"
+#include "convert/PacketCopy.h"
 #include "convert/RealRowComponents.h"
 #include "convert/SilenceSplit.h"
 #include "platform/FileHelpers.h"
@@ -48,6 +49,7 @@ const char* const kJobCommandsUsage =
     "  --format F          output type: mp3 (default), wav, wma, ogg, flac, opus, m4a (AAC)\n"
     "                      or alac (Apple Lossless in .m4a)\n"
     "  --lossless          MP3 to MP3: the source's frames copied, only the edges re-encoded\n"
+    "                      OGG, OPUS, M4A, FLAC: the source's packets copied, the range trimmed\n"
     "  --no-tags           outputs get no tags from their sources\n"
     "  --replaygain        outputs get ReplayGain 2.0 tags (track; a cut's also album)\n"
     "  --yes               (join) replace an existing FILE without asking\n"
@@ -126,6 +128,14 @@ const char* const kCommonHelp =
     "               needs the output's sample rate and channels to be the source's, else\n"
     "               the range is re-encoded and stderr says why ([mp3] lossless=1 in the\n"
     "               settings file does the same for every job)\n"
+    "               OGG (Vorbis), OPUS, M4A (AAC) and FLAC of a source of the same codec,\n"
+    "               rate and channels: the source's packets copied byte for byte and the\n"
+    "               container told where the range begins and ends (FLAC: whole frames\n"
+    "               copied, the edges re-encoded losslessly); other sources, fades and\n"
+    "               gains re-encode and stderr says why; stderr gives the share of packets\n"
+    "               copied ([ogg], [opus], [m4a], [flac] lossless=1 do the same). A join\n"
+    "               re-encodes a range that does not fit on its own and copies that\n"
+    "               (an M4A join of several ranges is re-encoded whole)\n"
     "  PATH@BEGIN:END  the range [BEGIN, END) in sample frames of the source; either may be\n"
     "               left empty (the start, the file's length); PATH alone means the whole file\n"
     "  Ctrl+C       stops after the current chunk (so do SIGTERM and SIGHUP); the file\n"
@@ -400,6 +410,9 @@ JobChoices ChoicesOf(const JobArguments& parsed, const SettingsStore& settingsFi
   choices.keepMp3Frames =
       output.type == OutputType::Mp3 &&
       (parsed.lossless || settingsFile.ReadBool(settings::section::kMp3, settings::key::kLossless, false));
+  choices.keepPackets =
+      CopiesPackets(output.type) &&
+      (parsed.lossless || settingsFile.ReadBool(PacketCopySection(output.type), settings::key::kLossless, false));
   choices.replayGain =
       parsed.replayGain || settingsFile.ReadBool(settings::section::kLevel, settings::key::kReplayGain, false);
   return choices;

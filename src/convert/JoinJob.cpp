@@ -17,6 +17,7 @@
 #include "convert/OutputCheck.h"
 #include "convert/OutputNames.h"
 #include "convert/OutputTags.h"
+#include "convert/PacketJobs.h"
 #include "convert/ReplayGain.h"
 #include "platform/Error.h"
 #include "platform/FileHelpers.h"
@@ -516,9 +517,16 @@ void JoinRun::Run() {
   PendingOutputFile output(outputPath);
   std::int64_t written = 0;  // output frames given to the writer
   int rowsDone = 0;
+  unsigned writtenRate = outputRate;  // the rate of `written`
+  PacketJoinResult packets;
   try {
     if (!frameSources.empty()) {
       written = JoinByFrameCopy(frameSources, *copyLevels, output.TemporaryPath(), rowsDone);
+    } else if (JoinByPackets(request_, set_, observer_, stop_, report_, output.TemporaryPath(), outputRate,
+                             outputChannels, packets)) {
+      written = packets.written;
+      writtenRate = packets.rate;
+      rowsDone = packets.rowsDone;
     } else {
       if (levels.ChangesJoin()) PlanLevels(outputRate, outputChannels);
       writer.CreateOutputFile(SystemPath(output.TemporaryPath()), 0);
@@ -581,7 +589,7 @@ void JoinRun::Run() {
   detail::TagOutput(request_.choices.tagWriter, output.TemporaryPath(), outputPath, tags, report_);
   std::optional<QString> checkFailure;
   if (set_.checker && !sourceFailure_)
-    checkFailure = detail::CheckOutputLength(*set_.checker, output.TemporaryPath(), outputPath, written, outputRate);
+    checkFailure = detail::CheckOutputLength(*set_.checker, output.TemporaryPath(), outputPath, written, writtenRate);
   if (sourceFailure_) {
     // A source that failed ends the job, as any component failure does.
     // The rows joined so far are kept under the final name; a file the join

@@ -15,6 +15,7 @@
 #include "convert/OutputCheck.h"
 #include "convert/OutputNames.h"
 #include "convert/OutputTags.h"
+#include "convert/PacketJobs.h"
 #include "convert/ReplayGain.h"
 #include "level/OutputShape.h"
 #include "platform/FileHelpers.h"
@@ -209,6 +210,7 @@ void EncodeRow(const JobRow& row, const JobChoices& choices, RowComponents& set,
   // Written under a temporary name; the job names it when it is the row's turn,
   // and a failure below leaves no file behind.
   o.output = std::make_unique<PendingOutputFile>(o.plannedPath);
+  if (CutRowByPackets(row, choices, reader, control, o)) return;
   const level::LevelChoices& levels = choices.level;
   bool keepFrames = choices.keepMp3Frames && choices.output.type == OutputType::Mp3 && set.encoder;
   double gainDb = 0;

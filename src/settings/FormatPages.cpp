@@ -96,6 +96,27 @@ int BitsOf(const QComboBox* list) {
 
 bool SameKey(const KeyDefaults& a, const KeyDefaults& b) { return a.section == b.section && a.key == b.key; }
 
+// "Keep the frames (no re-encoding)": the packet copy of a source of the
+// page's own format; `codec` names what is copied.
+QCheckBox* KeepFrames(const char* name, const QString& codec, QWidget* parent) {
+  auto* box = new QCheckBox("Keep the frames (no re-encoding)", parent);
+  box->setObjectName(name);
+  box->setToolTip(codec + " sources whose frequency and channels the output keeps: the packets inside each range are "
+                          "copied as they are and the container records where the range begins and ends, so the "
+                          "output is exact to the sample without a second generation of loss. Other sources are "
+                          "re-encoded as set above.");
+  return box;
+}
+
+bool StoredFlag(const SettingsStore* store, const KeyDefaults& key) {
+  return store ? store->ReadBool(key.section, key.key, key.dialogDefault != 0) : key.dialogDefault != 0;
+}
+
+void WriteFlagIfChanged(SettingsStore& store, const KeyDefaults& key, bool checked) {
+  if (checked != store.ReadBool(key.section, key.key, key.dialogDefault != 0))
+    store.WriteBool(key.section, key.key, checked);
+}
+
 }  // namespace
 
 FormatPages::FormatPages(QTabWidget* pages) {
@@ -111,6 +132,8 @@ FormatPages::FormatPages(QTabWidget* pages) {
     AddRow(grid, 1, "Bit Per Sample: ", cb_flac_bit, group);
     grid->addWidget(Note("Lossless at the source's frequency and channels; a higher compression gives a "
                          "smaller file, not another sound.", group), 2, 0, 1, 3);
+    cb_flac_lossless = KeepFrames("cb_flac_lossless", "FLAC", group);
+    grid->addWidget(cb_flac_lossless, 3, 0, 1, 3);
   });
   Page(pages, "TabSheet6", "OPUS", [this](QWidget* group, QGridLayout* grid) {
     ud_opus_bitrate = Kbps("ud_opus_bitrate", settings::kOpusKbpsMin, settings::kOpusKbpsMax, group);
@@ -124,12 +147,16 @@ FormatPages::FormatPages(QTabWidget* pages) {
     AddRow(grid, 3, "Channel: ", cb_opus_channel, group);
     grid->addWidget(Note("Always 48000 Hz: other frequencies are resampled. 6 Kbps - speech at its "
                          "smallest, 510 Kbps - the most Opus keeps.", group), 4, 0, 1, 3);
+    cb_opus_lossless = KeepFrames("cb_opus_lossless", "Opus", group);
+    grid->addWidget(cb_opus_lossless, 5, 0, 1, 3);
   });
   Page(pages, "TabSheet7", "M4A", [this](QWidget* group, QGridLayout* grid) {
     ud_m4a_bitrate = Kbps("ud_m4a_bitrate", settings::kAacKbpsMin, settings::kAacKbpsMax, group);
     AddRow(grid, 0, "AAC Bitrate: ", ud_m4a_bitrate, group);
     grid->addWidget(Note("AAC in M4A at the source's frequency and channels; players that honour the "
                          "gapless information play exactly the range.", group), 1, 0, 1, 3);
+    cb_m4a_lossless = KeepFrames("cb_m4a_lossless", "AAC", group);
+    grid->addWidget(cb_m4a_lossless, 2, 0, 1, 3);
   });
   Page(pages, "TabSheet8", "ALAC", [this](QWidget* group, QGridLayout* grid) {
     cb_alac_bit = List("cb_alac_bit", kBitTexts, group);
@@ -152,6 +179,9 @@ void FormatPages::Load(const SettingsStore* store) {
   cb_opus_channel->setCurrentIndex(Bounded(store, defaults::kOpusChannel, 0, settings::kOpusChannelMax));
   ud_m4a_bitrate->setValue(Bounded(store, defaults::kM4aBitrate, settings::kAacKbpsMin, settings::kAacKbpsMax));
   cb_alac_bit->setCurrentIndex(BitIndex(store, defaults::kAlacBit));
+  cb_flac_lossless->setChecked(StoredFlag(store, defaults::kFlacLossless));
+  cb_opus_lossless->setChecked(StoredFlag(store, defaults::kOpusLossless));
+  cb_m4a_lossless->setChecked(StoredFlag(store, defaults::kM4aLossless));
 }
 
 void FormatPages::SetFactoryValues() { Load(nullptr); }
@@ -178,6 +208,9 @@ void FormatPages::Write(SettingsStore& store) const {
     if (value != store.ReadInteger(key.section, key.key, key.dialogDefault))
       store.WriteInteger(key.section, key.key, value);
   }
+  WriteFlagIfChanged(store, defaults::kFlacLossless, cb_flac_lossless->isChecked());
+  WriteFlagIfChanged(store, defaults::kOpusLossless, cb_opus_lossless->isChecked());
+  WriteFlagIfChanged(store, defaults::kM4aLossless, cb_m4a_lossless->isChecked());
 }
 
 }  // namespace snipwave

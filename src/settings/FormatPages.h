@@ -23,7 +23,8 @@ class FormatPages {
   void SetFactoryValues();
   // Writes each key whose control differs from what the file reads for it,
   // in settings::kNewFormatWriteOrder; a file that never held these keys and
-  // whose controls show the defaults stays as it is. A failed write throws.
+  // whose controls show the defaults stays as it is. The "lossless" flags
+  // are written only when they change. A failed write throws.
   void Write(SettingsStore& store) const;
 
  private:
@@ -35,6 +36,9 @@ class FormatPages {
   QComboBox* cb_opus_channel = nullptr;  // [opus] "channel": as the source / mono / stereo
   QSpinBox* ud_m4a_bitrate = nullptr;    // [m4a] "bitrate", kbit/s
   QComboBox* cb_alac_bit = nullptr;      // [alac] "bit", 16 / 24
+  QCheckBox* cb_flac_lossless = nullptr;  // [flac] "lossless"
+  QCheckBox* cb_opus_lossless = nullptr;  // [opus] "lossless"
+  QCheckBox* cb_m4a_lossless = nullptr;   // [m4a] "lossless"
 };
 
 }  // namespace snipwave

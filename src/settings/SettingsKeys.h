@@ -65,6 +65,9 @@ inline constexpr std::string_view kNameTemplate = "NameTemplate";
 inline constexpr std::string_view kStartWithLastList = "StartWithLastList";
 // [mp3]: 1 copies the source's MP3 frames inside a range instead of
 // re-encoding them (default 0), when source and output formats agree.
+// [ogg], [opus], [m4a], [flac]: 1 copies the source's compressed packets
+// (Vorbis, Opus, AAC, FLAC) into an output of its own format instead of
+// re-encoding them (default 0), when rate and channels agree.
 inline constexpr std::string_view kLossless = "lossless";
 // [Silence]: a silence stays below "ThresholdDb" dBFS (0 or below) for at
 // least "MinSeconds" seconds (above 0); decimal numbers with a point.
@@ -209,6 +212,11 @@ inline constexpr KeyDefaults kOpusApplication{section::kOpus, key::kApplication,
 inline constexpr KeyDefaults kOpusChannel{section::kOpus, key::kChannel, 0, 0};
 inline constexpr KeyDefaults kM4aBitrate{section::kM4a, key::kBitrate, 192, 192};
 inline constexpr KeyDefaults kAlacBit{section::kAlac, key::kBit, 16, 16};
+// "lossless" flags (0/1) of the formats whose packets can be copied.
+inline constexpr KeyDefaults kOggLossless{section::kOgg, key::kLossless, 0, 0};
+inline constexpr KeyDefaults kOpusLossless{section::kOpus, key::kLossless, 0, 0};
+inline constexpr KeyDefaults kM4aLossless{section::kM4a, key::kLossless, 0, 0};
+inline constexpr KeyDefaults kFlacLossless{section::kFlac, key::kLossless, 0, 0};
 }  // namespace defaults
 
 // The order in which the settings dialog's OK writes every format key.

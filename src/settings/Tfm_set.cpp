@@ -164,6 +164,7 @@ void Tfm_set::FormShow() {
   SettingsStore* store = Store();
   cb_keep_tags->setChecked(!store || store->ReadBool(settings::section::kFormat, settings::key::kKeepTags, true));
   cb_mp3_lossless->setChecked(store && store->ReadBool(settings::section::kMp3, settings::key::kLossless, false));
+  cb_ogg_lossless->setChecked(store && store->ReadBool(settings::section::kOgg, settings::key::kLossless, false));
   const QString names = store ? store->ReadString(settings::section::kFormat, settings::key::kNameTemplate, "") : "";
   edt_name_template->setText(names.trimmed().isEmpty() ? QString(NameTemplate::kDefaultText) : names);
   cb_last_list->setChecked(store && store->ReadBool(settings::section::kFormat, settings::key::kStartWithLastList, false));
@@ -268,6 +269,9 @@ void Tfm_set::btn_okClick() {
   const bool lossless = cb_mp3_lossless->isChecked();
   if (lossless != store->ReadBool(settings::section::kMp3, settings::key::kLossless, false))
     store->WriteBool(settings::section::kMp3, settings::key::kLossless, lossless);
+  const bool oggLossless = cb_ogg_lossless->isChecked();
+  if (oggLossless != store->ReadBool(settings::section::kOgg, settings::key::kLossless, false))
+    store->WriteBool(settings::section::kOgg, settings::key::kLossless, oggLossless);
   // The default stays out of a file that has no template.
   const std::optional<NameTemplate> stored = NameTemplate::Parse(
       store->ReadString(settings::section::kFormat, settings::key::kNameTemplate, ""));
@@ -299,6 +303,7 @@ void Tfm_set::SetFactoryValues(bool wavMode) {
   cb_keep_tags->setChecked(true);
   edt_name_template->setText(NameTemplate::kDefaultText);
   cb_mp3_lossless->setChecked(false);
+  cb_ogg_lossless->setChecked(false);
   cb_last_list->setChecked(false);
   ShowSilenceValues(SilenceValues{});
   formatPages_->SetFactoryValues();

@@ -161,6 +161,7 @@ class Tfm_set final : public QDialog {
   QLineEdit* edt_name_template = nullptr;  // [Format] "NameTemplate"
   QCheckBox* cb_last_list = nullptr;  // [Format] "StartWithLastList"
   QCheckBox* cb_mp3_lossless = nullptr;  // [mp3] "lossless"
+  QCheckBox* cb_ogg_lossless = nullptr;  // [ogg] "lossless"
 
   // The group "Split at silences": what "Split at silences" takes for a silence.
   QDoubleSpinBox* ud_silence_threshold = nullptr;  // [Silence] "ThresholdDb", dBFS

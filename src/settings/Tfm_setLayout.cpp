@@ -306,10 +306,18 @@ QWidget* Tfm_set::BuildOggPage() {
   vbrGrid->addWidget(Note("If quality enabled, the bitrate just affects the convertation ", vbr), 3, 0, 1, 4);
   vbrGrid->addWidget(Note("speed and the quality of the result file, not decide. ", vbr), 4, 0, 1, 4);
 
+  cb_ogg_lossless = new QCheckBox("Keep the frames (no re-encoding)", page);
+  cb_ogg_lossless->setObjectName("cb_ogg_lossless");
+  cb_ogg_lossless->setToolTip(
+      "Ogg Vorbis sources whose frequency and channels are the ones above: the packets inside each range are "
+      "copied as they are and the Ogg pages record where the range begins and ends, so the output is exact to "
+      "the sample without a second generation of loss. Other sources are re-encoded as set above.");
+
   auto* layout = new QVBoxLayout(page);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(general);
   layout->addWidget(vbr);
+  layout->addWidget(cb_ogg_lossless);
   layout->addStretch();
   return page;
 }

@@ -8,6 +8,7 @@
 #include "convert/LevelSettings.h"
 #include "convert/OutputConfiguration.h"
 #include "convert/OutputNames.h"
+#include "convert/PacketCopy.h"
 #include "platform/FileHelpers.h"
 #include "platform/FileNames.h"
 #include "platform/MulDiv.h"
@@ -137,6 +138,9 @@ JobChoices ChoicesOf(const MainState& state, const JobOptions& options, const Ou
   choices.keepMp3Frames =
       output.type == OutputType::Mp3 && state.AudioFile2LameEnc &&
       ReadFlag(state, options.keepMp3Frames, settings::section::kMp3, settings::key::kLossless, false);
+  choices.keepPackets =
+      CopiesPackets(output.type) &&
+      ReadFlag(state, options.keepPackets, PacketCopySection(output.type), settings::key::kLossless, false);
   choices.replayGain =
       ReadFlag(state, options.replayGain, settings::section::kLevel, settings::key::kReplayGain, false);
   choices.tagWriter = options.tagWriter;

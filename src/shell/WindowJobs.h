@@ -24,6 +24,9 @@ struct JobOptions {
   ITagWriter* tagWriter = nullptr;  // unset: the TagLib writer
   // Unset: [mp3] "lossless" (default off).
   std::optional<bool> keepMp3Frames;
+  // OGG, OPUS, M4A and FLAC outputs: copy the packets of sources of their
+  // own codec. Unset: "lossless" of the output format's section (default off).
+  std::optional<bool> keepPackets;
   // Unset: [Level] "ReplayGain" (default off).
   std::optional<bool> replayGain;
   // Rows cut at once. Unset: [Format] "Jobs" (default: the processor cores).

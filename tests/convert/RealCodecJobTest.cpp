@@ -715,3 +715,49 @@ TEST(RealJobCheck, AnOutputShorterThanWrittenFailsItsCheckAndIsReported) {
 
 }  // namespace
 }  // namespace snipwave::test
+
+namespace snipwave::test {
+namespace {
+
+// The window's cut and join with "lossless" in the output format's section:
+// the packets are copied, the output reads back at exactly the range's
+// length, and the summary says the share copied.
+TEST(RealPacketCopy, WindowJobsCopyPacketsWhenTheFormatsSectionSaysSo) {
+  struct Case {
+    const char* name;
+    int formatIndex;
+    std::string_view section;
+    QString source;
+  };
+  const Case cases[] = {
+      {"OGG", 3, sec::kOgg, ChirpFixture("window-packets.ogg", 6.0, 44100, 2, {"-c:a", "libvorbis", "-q:a", "4"})},
+      {"FLAC", 4, sec::kFlac, ChirpFixture("window-packets.flac", 6.0, 44100, 2, {"-c:a", "flac", "-sample_fmt", "s16"})},
+      {"OPUS", 5, sec::kOpus, ChirpFixture("window-packets.opus", 6.0, 48000, 2, {"-c:a", "libopus"})},
+      {"M4A", 6, sec::kM4a, ChirpFixture("window-packets.m4a", 6.0, 44100, 2, {"-c:a", "aac"})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const bool join : {false, true}) {
+      RealHarness h;
+      h.format.index = c.formatIndex;
+      h.settings.WriteBool(c.section, key::kLossless, true);
+      h.AddRow(c.source, 20000, 150000);
+      JobReport report;
+      if (join) {
+        h.dialogs.saveAnswers.push_back(h.out("mix"));
+        Join(h.state, {QString(), &report});
+      } else {
+        Cut(h.state, {QString(), &report});
+      }
+      ASSERT_EQ(report.writtenFiles.size(), 1);
+      EXPECT_TRUE(report.checkFailures.isEmpty()) << report.checkFailures.join('\n').toStdString();
+      EXPECT_EQ(h.list.CellText(0, kStatusCell), "Finish");
+      const QString share = report.writtenFiles[0] + ": ";
+      EXPECT_TRUE(JobSummaryLines(report).filter(share).filter("copied byte for byte").size() == 1)
+          << JobSummaryLines(report).join('\n').toStdString();
+    }
+  }
+}
+
+}  // namespace
+}  // namespace snipwave::test

@@ -249,6 +249,10 @@ TEST_F(SettingsDialogTest, TagAndFrameChoicesHaveTheirDefaultsAndAreStoredOnlyWh
   };
   for (const Choice& c : {Choice{"cb_keep_tags", settings::section::kFormat, settings::key::kKeepTags, true},
                           Choice{"cb_mp3_lossless", settings::section::kMp3, settings::key::kLossless, false},
+                          Choice{"cb_ogg_lossless", settings::section::kOgg, settings::key::kLossless, false},
+                          Choice{"cb_opus_lossless", settings::section::kOpus, settings::key::kLossless, false},
+                          Choice{"cb_m4a_lossless", settings::section::kM4a, settings::key::kLossless, false},
+                          Choice{"cb_flac_lossless", settings::section::kFlac, settings::key::kLossless, false},
                           Choice{"cb_last_list", settings::section::kFormat, settings::key::kStartWithLastList, false}}) {
     SCOPED_TRACE(c.control);
     Shown([&] {
@@ -266,6 +270,14 @@ TEST_F(SettingsDialogTest, TagAndFrameChoicesHaveTheirDefaultsAndAreStoredOnlyWh
     EXPECT_EQ(store->ReadBool(c.section, c.key, !c.byDefault), c.byDefault);
   }
   EXPECT_EQ(Check("cb_mp3_lossless")->parentWidget()->objectName(), "TabSheet2");  // on the MP3 page
+  // Each packet copy's choice on its own format's page.
+  for (const auto& [control, page] : {std::pair{"cb_ogg_lossless", "TabSheet4"}, std::pair{"cb_flac_lossless", "TabSheet5"},
+                                      std::pair{"cb_opus_lossless", "TabSheet6"}, std::pair{"cb_m4a_lossless", "TabSheet7"}}) {
+    const QWidget* w = Check(control);
+    while (w && w->objectName() != page) w = w->parentWidget();
+    EXPECT_NE(w, nullptr) << control;
+    EXPECT_EQ(Check(control)->text(), "Keep the frames (no re-encoding)");
+  }
 }
 
 TEST_F(SettingsDialogTest, NameTemplateIsStoredWhenChangedAndABadOneKeepsTheDialogOpenWritingNothing) {
