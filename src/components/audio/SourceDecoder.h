@@ -120,8 +120,6 @@ class SourceDecoder {
   std::uint32_t FramesDecodedAlone(AVPacket& packet, int* rate) const;
   void RefuseUnmodelledAac(const AVPacket& first, std::uint32_t expected) const;
   void ApplyMp4Ends(PacketIndex& index, std::int64_t sampleTableDuration, bool trimmedByDemuxer) const;
-  void ApplyVorbisGranules(PacketIndex& index, const OggLayout& layout) const;
-  void ApplyOpusFlacGranules(PacketIndex& index, const OggLayout& layout) const;
   void SeekPcm(std::int64_t frame);
   void Rewind();
   void EnsureInput();

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "OggStream.h"
+#include "components/audio/OggGranuleTrims.h"
 #include "components/audio/OutputCountModel.h"
 #include "components/audio/PacketIndex.h"
 
@@ -85,35 +86,21 @@ bool FindGranules(const OggPacketWalk& walk, std::int64_t headerCount, Granules*
   return true;
 }
 
-// The reader's trims (SourceDecoder's Ogg granule rules) applied to `index`.
+// The reader's trims applied to `index`: the same rules, so that frame 0 of
+// the copy's positions is the reader's frame 0.
 void TrimAsReader(Codec codec, const Granules& g, std::int64_t preSkip, audio::PacketIndex& index) {
-  const std::int64_t decoded = index.TotalFrames();
-  const auto firstPackets = static_cast<std::size_t>(g.packetsToFirst);
-  if (codec == Codec::kOpus) {
-    const std::int64_t firstEnd = index.OutputOffset(firstPackets);
-    const std::int64_t startGranule = g.firstIsLast ? 0 : g.firstGranule - firstEnd;
-    const std::int64_t start = std::clamp<std::int64_t>(preSkip + std::max<std::int64_t>(0, -startGranule), 0, decoded);
-    const std::int64_t end = std::clamp<std::int64_t>(g.lastGranule - startGranule, start, decoded);
-    index.TrimFront(start);
-    index.TrimToLength(end - start);
-    return;
-  }
-  // Vorbis, as libvorbisfile: audio packets sharing the last header page
-  // only prime the decoder; the first page's granule trims the front of that
-  // page's last packet; the last page's granule is the end.
-  const auto headerPackets = static_cast<std::size_t>(g.audioOnHeaderPage);
-  const std::int64_t primed = headerPackets > 0 ? index.OutputOffset(headerPackets + 1) : 0;
-  std::int64_t end = primed + g.lastGranule;
-  std::int64_t beforeZero = 0;
-  if (!g.firstIsLast) {
-    const std::int64_t firstEnd = index.OutputOffset(firstPackets);
-    end = firstEnd + g.lastGranule - g.firstGranule;
-    beforeZero = firstEnd - primed - g.firstGranule;
-  }
-  end = std::clamp<std::int64_t>(end, primed, decoded);
-  index.TrimFront(primed);
-  const std::int64_t dropped = beforeZero > 0 ? index.TrimPacketFront(firstPackets - 1, beforeZero) : 0;
-  index.TrimToLength(std::max<std::int64_t>(0, end - primed - dropped));
+  audio::OggLayout layout;
+  layout.codec = codec == Codec::kOpus ? audio::OggCodec::kOpus : audio::OggCodec::kVorbis;
+  layout.preSkip = codec == Codec::kOpus ? preSkip : 0;
+  layout.audioPacketsOnHeaderPage = g.audioOnHeaderPage;
+  layout.firstGranule = g.firstGranule;
+  layout.audioPacketsToFirstGranule = g.packetsToFirst;
+  layout.firstPageIsLast = g.firstIsLast;
+  layout.lastGranule = g.lastGranule;
+  if (codec == Codec::kOpus)
+    audio::TrimOpusFlacByGranules(index, layout);
+  else
+    audio::TrimVorbisByGranules(index, layout);
 }
 
 bool ReadHeaders(int fd, const OggPacketWalk& walk, OggStream* stream, std::string* reason) {
