@@ -21,15 +21,8 @@ namespace {
 // 10 minutes of 16-bit stereo 44.1 kHz: a tone with noise, which neither
 // encoder can make trivially small.
 std::string MakeInput(const fs::path& dir) {
-  const fs::path path = dir / "encode-10min.wav";
-  if (!fs::exists(path)) {
-    std::printf("making %s ...\n", path.c_str());
-    std::fflush(stdout);
-    Run("ffmpeg -hide_banner -loglevel error -y -f lavfi -i \"sine=f=440:r=44100:d=600\" -f lavfi -i "
-        "\"anoisesrc=r=44100:a=0.1:d=600\" -filter_complex \"[0][1]amerge=inputs=2\" -ac 2 -fflags +bitexact -flags:a +bitexact -c:a pcm_s16le '" +
-        path.string() + "'");
-  }
-  return path.string();
+  return snipwave::bench::MakeToneWithNoise(dir / "encode-10min.wav", 600,
+                                            "-fflags +bitexact -flags:a +bitexact -c:a pcm_s16le");
 }
 
 // The cut job's loop: chunks of rate x channels frames from the reader.

@@ -28,14 +28,10 @@ namespace {
 
 // 10 minutes of 16-bit stereo 44.1 kHz, a tone with noise, as `flac -5` writes it.
 std::string MakeInput(const fs::path& dir) {
-  const fs::path wav = dir / "flaccopy-10min.wav", flac = dir / "flaccopy-10min.flac";
+  const fs::path flac = dir / "flaccopy-10min.flac";
   if (!fs::exists(flac)) {
-    std::printf("making %s ...\n", flac.c_str());
-    std::fflush(stdout);
-    Run("ffmpeg -hide_banner -loglevel error -y -f lavfi -i \"sine=f=440:r=44100:d=600\" -f lavfi -i "
-        "\"anoisesrc=r=44100:a=0.1:d=600\" -filter_complex \"[0][1]amerge=inputs=2\" -ac 2 -c:a pcm_s16le '" +
-        wav.string() + "'");
-    Run("flac -s -f -5 -o '" + flac.string() + "' '" + wav.string() + "'");
+    const std::string wav = snipwave::bench::MakeToneWithNoise(dir / "flaccopy-10min.wav", 600, "-c:a pcm_s16le");
+    Run("flac -s -f -5 -o '" + flac.string() + "' '" + wav + "'");
     fs::remove(wav);
   }
   return flac.string();
