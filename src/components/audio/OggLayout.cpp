@@ -1,5 +1,10 @@
 #include "OggLayout.h"
 
+extern "C" {
+#include <libavutil/bswap.h>
+#include <libavutil/crc.h>
+}
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -121,21 +126,14 @@ std::optional<OggLayout> StreamStart(int fd, const Page& page) {
 }  // namespace
 
 std::uint32_t OggPageChecksum(const std::uint8_t* page, std::size_t size) {
-  static const auto table = [] {
-    std::array<std::uint32_t, 256> t{};
-    for (std::uint32_t i = 0; i < 256; ++i) {
-      std::uint32_t r = i << 24;
-      for (int k = 0; k < 8; ++k) r = (r & 0x80000000u) ? (r << 1) ^ 0x04C11DB7u : r << 1;
-      t[i] = r;
-    }
-    return t;
-  }();
-  std::uint32_t crc = 0;
-  for (std::size_t i = 0; i < size; ++i) {
-    const std::uint8_t byte = (i >= 22 && i < 26) ? 0 : page[i];
-    crc = (crc << 8) ^ table[((crc >> 24) ^ byte) & 0xFF];
-  }
-  return crc;
+  // libavutil's table-driven CRC (its non-reflected IEEE polynomial is
+  // Ogg's); the checksum field itself counts as zeros.
+  static const AVCRC* const table = av_crc_get_table(AV_CRC_32_IEEE);
+  static constexpr std::uint8_t kZeros[4] = {};
+  std::uint32_t crc = av_crc(table, 0, page, std::min<std::size_t>(size, 22));
+  if (size > 22) crc = av_crc(table, crc, kZeros, std::min<std::size_t>(size, 26) - 22);
+  if (size > 26) crc = av_crc(table, crc, page + 26, size - 26);
+  return av_bswap32(crc);  // libavutil keeps a big-endian CRC byte-swapped
 }
 
 std::optional<OggLayout> ReadOggLayout(int fd, std::int64_t begin, std::int64_t end) {
