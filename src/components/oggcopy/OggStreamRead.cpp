@@ -234,17 +234,19 @@ bool ReadOggStream(int fd, std::int64_t size, OggStream* stream, std::string* re
   // Reader frames must be one run of the timeline for a copy to give them.
   stream->length = index.TotalFrames();
   bool originSet = false;
+  std::int64_t offset = 0;  // reader frames before packet i (a running OutputOffset)
   for (std::size_t i = 0; i < index.Size(); ++i) {
     const audio::PacketOutput out = index.Output(i);
     if (out.Kept() == 0) continue;
     const std::int64_t at = stream->packets[i].start + out.front;
     if (!originSet) {
-      stream->origin = at - index.OutputOffset(i);
+      stream->origin = at - offset;
       originSet = true;
-    } else if (at != stream->origin + index.OutputOffset(i)) {
+    } else if (at != stream->origin + offset) {
       *reason = "its first page trims audio from the middle of its start, which a copy cannot repeat";
       return false;
     }
+    offset += out.Kept();
   }
   if (!originSet) {
     *reason = "it holds no audio";
