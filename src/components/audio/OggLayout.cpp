@@ -24,17 +24,6 @@ std::uint32_t Le32(const std::uint8_t* p) {
          static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
-bool ReadAt(int fd, std::int64_t offset, void* data, std::size_t size) {
-  auto* out = static_cast<std::uint8_t*>(data);
-  while (size > 0) {
-    const ssize_t got = ::pread(fd, out, size, offset);
-    if (got <= 0) return false;
-    out += got;
-    size -= static_cast<std::size_t>(got);
-    offset += got;
-  }
-  return true;
-}
 
 struct Page {
   std::int64_t offset = 0;
@@ -124,6 +113,18 @@ std::optional<OggLayout> StreamStart(int fd, const Page& page) {
 }
 
 }  // namespace
+
+bool ReadAt(int fd, std::int64_t offset, void* data, std::size_t size) {
+  auto* out = static_cast<std::uint8_t*>(data);
+  while (size > 0) {
+    const ssize_t got = ::pread(fd, out, size, offset);
+    if (got <= 0) return false;
+    out += got;
+    size -= static_cast<std::size_t>(got);
+    offset += got;
+  }
+  return true;
+}
 
 std::uint32_t OggPageChecksum(const std::uint8_t* page, std::size_t size) {
   // libavutil's table-driven CRC (its non-reflected IEEE polynomial is

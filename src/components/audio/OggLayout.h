@@ -62,6 +62,10 @@ struct OggLinkRange {
 // The links of an Ogg file in order (empty when no Ogg page is found).
 std::vector<OggLinkRange> FindOggLinks(int fd);
 
+// Reads `size` bytes at `offset` of an open file, however many reads that
+// takes; false when the file ends first or a read fails.
+bool ReadAt(int fd, std::int64_t offset, void* data, std::size_t size);
+
 // The Ogg page checksum (CRC-32, polynomial 0x04C11DB7, not reflected, the
 // checksum field taken as zero).
 std::uint32_t OggPageChecksum(const std::uint8_t* page, std::size_t size);

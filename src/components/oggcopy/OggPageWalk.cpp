@@ -18,16 +18,6 @@ std::uint32_t Le32(const std::uint8_t* p) {
          static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
-bool ReadAt(int fd, std::int64_t offset, std::uint8_t* out, std::size_t size) {
-  while (size > 0) {
-    const ssize_t got = ::pread(fd, out, size, offset);
-    if (got <= 0) return false;
-    out += got;
-    size -= static_cast<std::size_t>(got);
-    offset += got;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -41,7 +31,7 @@ bool WalkOggPackets(int fd, std::int64_t size, OggPacketWalk* walk, std::string*
   std::uint32_t packetsEnded = 0;
   for (std::int64_t offset = 0; offset < size;) {
     std::array<std::uint8_t, kHeaderBytes> h{};
-    if (size - offset < static_cast<std::int64_t>(kHeaderBytes) || !ReadAt(fd, offset, h.data(), h.size())) {
+    if (size - offset < static_cast<std::int64_t>(kHeaderBytes) || !audio::ReadAt(fd, offset, h.data(), h.size())) {
       *reason = "it ends in the middle of an Ogg page";
       return false;
     }
@@ -53,7 +43,7 @@ bool WalkOggPackets(int fd, std::int64_t size, OggPacketWalk* walk, std::string*
     std::size_t pageSize = kHeaderBytes + segments;
     page.assign(h.begin(), h.end());
     page.resize(pageSize);
-    if (!ReadAt(fd, offset + static_cast<std::int64_t>(kHeaderBytes), page.data() + kHeaderBytes, segments)) {
+    if (!audio::ReadAt(fd, offset + static_cast<std::int64_t>(kHeaderBytes), page.data() + kHeaderBytes, segments)) {
       *reason = "it ends in the middle of an Ogg page";
       return false;
     }
@@ -61,7 +51,7 @@ bool WalkOggPackets(int fd, std::int64_t size, OggPacketWalk* walk, std::string*
     for (std::size_t i = 0; i < segments; ++i) body += page[kHeaderBytes + i];
     page.resize(pageSize + body);
     if (offset + static_cast<std::int64_t>(pageSize + body) > size ||
-        !ReadAt(fd, offset + static_cast<std::int64_t>(pageSize), page.data() + pageSize, body)) {
+        !audio::ReadAt(fd, offset + static_cast<std::int64_t>(pageSize), page.data() + pageSize, body)) {
       *reason = "it ends in the middle of an Ogg page";
       return false;
     }
@@ -152,7 +142,7 @@ bool ReadPacket(int fd, const std::vector<PacketPiece>& pieces, std::uint32_t fi
   for (std::uint32_t i = firstPiece; i < firstPiece + pieceCount; ++i) {
     const std::size_t at = out->size();
     out->resize(at + pieces[i].size);
-    if (pieces[i].size > 0 && !ReadAt(fd, pieces[i].offset, out->data() + at, pieces[i].size)) return false;
+    if (pieces[i].size > 0 && !audio::ReadAt(fd, pieces[i].offset, out->data() + at, pieces[i].size)) return false;
   }
   return true;
 }
