@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include "platform/DataFolder.h"
+#include "platform/FileHelpers.h"
 #include "platform/HookedSlot.h"
 #include "settings/ProductLinks.h"
 #include "settings/SettingsKeys.h"
@@ -65,6 +66,10 @@ const QRect kPicturePlace(35, 106, 401, 161);
 const QString kWaveformObject = QStringLiteral("wave");
 const QString kSplitterObject = QStringLiteral("split");
 constexpr int kWaveformRefreshMs = 40;
+// A temporary copy of the kept list or the settings file this old is no
+// write in progress (one takes milliseconds) but the leftover of a run that
+// was killed in the middle of it.
+constexpr std::int64_t kStaleTemporarySeconds = 60;
 
 // Where the file and help menus open when the skin has no such button: just
 // below the menu strip, in client pixels.
@@ -527,6 +532,8 @@ void Tfm_main::FormShow() {
   state_.SettingsFile = settingsFile_.get();
   Edt_dir->setText(state_.SettingsFile->ReadString(settings::section::kFormat, settings::key::kDir,
                                                    DefaultOutputFolder()));
+  for (const QString& kept : {ListFileCommands::SavedListPath(), settingsFile_->FilePath()})
+    RemoveStaleReplacements(kept, kStaleTemporarySeconds);
 
   state_.TrackCount = 0;
   state_.LastSelectedRow = 0;
