@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QHeaderView>
 #include <QCoreApplication>
 #include <QDir>
 #include <QGroupBox>
@@ -764,17 +763,12 @@ void Tfm_main::AddFromCommandLine(const QStringList& paths) {
 
 void Tfm_main::FitListColumns() {
   const QList<int> widths = TrackListWidget::ColumnWidths();
-  QHeaderView* header = lv->header();
-  int others = 0;
-  for (int c = 1; c < widths.size(); ++c) {
-    // The titles are the list's own; a column never cuts its title off.
-    const int width = std::max(widths[c], header->sectionSizeHint(c));
-    lv->setColumnWidth(c, width);
-    others += width;
-  }
-  const int room = lv->viewport()->width() - others;
-  // The name column gives way before the list needs a scroll bar across.
-  lv->setColumnWidth(0, std::max(header->sectionSizeHint(0), room));
+  // The first placement is at the skin's layout size: there every column
+  // has its own width. A list made wider with the window gives the room it
+  // gained to the name column; a narrower one scrolls across.
+  if (listLayoutWidth_ < 0) listLayoutWidth_ = lv->width();
+  for (int c = 1; c < widths.size(); ++c) lv->setColumnWidth(c, widths[c]);
+  lv->setColumnWidth(0, widths[0] + std::max(0, lv->width() - listLayoutWidth_));
 }
 
 void Tfm_main::ApplySkinPalette() {
