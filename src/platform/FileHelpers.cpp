@@ -12,6 +12,7 @@
 #include <dirent.h>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,6 +26,18 @@ std::optional<struct stat> StatOf(const QString& path) {
   if (path.isEmpty() || ::stat(FileNameBytes(path).constData(), &st) != 0) return std::nullopt;
   return st;
 }
+
+// What a file that is not a regular one is, for messages.
+const char* KindOf(mode_t mode) {
+  return S_ISDIR(mode)    ? "a folder"
+         : S_ISFIFO(mode) ? "a named pipe"
+         : S_ISSOCK(mode) ? "a socket"
+         : S_ISCHR(mode)  ? "a character device"
+         : S_ISBLK(mode)  ? "a block device"
+                          : "not a regular file";
+}
+
+QString SystemReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 }  // namespace
 
@@ -44,16 +57,41 @@ std::optional<QString> NotARegularFile(const QString& path) {
   struct stat st {};
   if (path.isEmpty() || ::stat(FileNameBytes(path).constData(), &st) != 0) {
     const int error = errno;
-    return path + ": " + QString::fromLocal8Bit(std::strerror(error)) + ".";
+    return path + ": " + SystemReason(error) + ".";
   }
   if (S_ISREG(st.st_mode)) return std::nullopt;
-  const char* what = S_ISDIR(st.st_mode)    ? "a folder"
-                     : S_ISFIFO(st.st_mode) ? "a named pipe"
-                     : S_ISSOCK(st.st_mode) ? "a socket"
-                     : S_ISCHR(st.st_mode)  ? "a character device"
-                     : S_ISBLK(st.st_mode)  ? "a block device"
-                                            : "not a regular file";
-  return path + " is " + what + ", not an audio file.";
+  return path + " is " + KindOf(st.st_mode) + ", not an audio file.";
+}
+
+int OpenRegularFileForReading(const QString& path, QString& why) {
+  const QByteArray name = FileNameBytes(path);
+  struct stat st {};
+  const auto irregular = [&why](mode_t mode) {
+    if (S_ISREG(mode)) return false;
+    why = QStringLiteral("it is %1, not a regular file").arg(QLatin1String(KindOf(mode)));
+    return true;
+  };
+  if (path.isEmpty() || ::stat(name.constData(), &st) != 0) {
+    why = SystemReason(path.isEmpty() ? ENOENT : errno);
+    return -1;
+  }
+  if (irregular(st.st_mode)) return -1;
+  // Non-blocking, and looked at again once open: another kind of file may
+  // have taken the name in between.
+  const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    why = SystemReason(errno);
+    return -1;
+  }
+  const bool failed = ::fstat(fd, &st) != 0;
+  if (failed) why = SystemReason(errno);
+  if (failed || irregular(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  // A regular file never blocks: plain reads from here on.
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
 }
 
 bool SameFile(const QString& a, const QString& b) {
@@ -155,7 +193,7 @@ QString WithTrailingSeparator(const QString& folder) {
   return folder + NativeSeparator();
 }
 
-bool ReplaceFileAtomically(const QString& path, const std::string& content) {
+bool ReplaceFileAtomically(const QString& path, const std::string& content, QString* why) {
   const QByteArray target = QFile::encodeName(path);
   QByteArray tempName = target + ".XXXXXX";
   // A write past a file-size limit raises SIGXFSZ, which would kill the
@@ -164,34 +202,68 @@ bool ReplaceFileAtomically(const QString& path, const std::string& content) {
   ignore.sa_handler = SIG_IGN;
   sigaction(SIGXFSZ, &ignore, &previous);
   auto restore = [&] { sigaction(SIGXFSZ, &previous, nullptr); };
+  // The first failure's reason is the one told.
+  int error = 0;
+  const auto failed = [&error](int code) {
+    if (error == 0) error = code != 0 ? code : EIO;
+  };
 
   const int fd = mkstemp(tempName.data());
   if (fd < 0) {
+    failed(errno);
     restore();
+    if (why) *why = SystemReason(error);
     return false;
   }
-  bool ok = true;
   const char* data = content.data();
   std::size_t left = content.size();
-  while (ok && left > 0) {
+  while (error == 0 && left > 0) {
     const ssize_t n = ::write(fd, data, left);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
+    if (n < 0) failed(errno);
+    else if (n == 0) failed(ENOSPC);
     else {
       data += n;
       left -= static_cast<std::size_t>(n);
     }
   }
-  if (ok && ::fsync(fd) != 0) ok = false;
+  if (error == 0 && ::fsync(fd) != 0) failed(errno);
   // Keep the permissions of the file being replaced; a new file gets the usual 0644.
   struct stat st {};
   const mode_t mode = (::stat(target.constData(), &st) == 0) ? (st.st_mode & 07777) : 0644;
-  if (ok && ::fchmod(fd, mode) != 0) ok = false;
-  if (::close(fd) != 0) ok = false;
-  if (ok && ::rename(tempName.constData(), target.constData()) != 0) ok = false;
-  if (!ok) ::unlink(tempName.constData());
+  if (error == 0 && ::fchmod(fd, mode) != 0) failed(errno);
+  if (::close(fd) != 0) failed(errno);
+  if (error == 0 && ::rename(tempName.constData(), target.constData()) != 0) failed(errno);
+  if (error != 0) ::unlink(tempName.constData());
   restore();
-  return ok;
+  if (error != 0 && why) *why = SystemReason(error);
+  return error == 0;
+}
+
+int RemoveStaleReplacements(const QString& path, std::int64_t minimumAgeSeconds) {
+  const QFileInfo target(path);
+  const QString folder = target.absolutePath();
+  const QString prefix = target.fileName() + QLatin1Char('.');
+  const auto isTemporaryName = [&prefix](const QString& name) {
+    if (name.size() != prefix.size() + 6 || !name.startsWith(prefix)) return false;
+    for (qsizetype i = prefix.size(); i < name.size(); ++i) {
+      const char16_t c = name[i].unicode();
+      if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'))) return false;
+    }
+    return true;
+  };
+  const std::int64_t now = static_cast<std::int64_t>(::time(nullptr));
+  int removed = 0;
+  for (const QString& name : ListFolderEntries(folder)) {
+    if (!isTemporaryName(name)) continue;
+    const QByteArray bytes = FileNameBytes(QDir(folder).filePath(name));
+    struct stat st {};
+    // lstat: a link is not ours, whatever it leads to.
+    if (::lstat(bytes.constData(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (now - static_cast<std::int64_t>(st.st_mtime) < minimumAgeSeconds) continue;
+    if (::unlink(bytes.constData()) == 0) ++removed;
+  }
+  return removed;
 }
 
 }  // namespace snipwave

@@ -17,6 +17,11 @@ bool PathExists(const QString& path);    // anything at all (links followed)
 // and what it is ("... is a named pipe, not a file."). Never blocks: a pipe
 // or a device is recognised by its type, not by opening it.
 std::optional<QString> NotARegularFile(const QString& path);
+// Opens a regular file (or a link to one) for reading without ever blocking:
+// its kind is looked at before it is opened and again once it is open. The
+// descriptor, which the caller closes; or -1 with `why` saying what is wrong
+// ("it is a named pipe, not a regular file", or the system's reason).
+int OpenRegularFileForReading(const QString& path, QString& why);
 // True when both paths exist and are the same file: the same device and
 // inode, whatever links (hard or symbolic) lead to it.
 bool SameFile(const QString& a, const QString& b);
@@ -44,7 +49,15 @@ QString WithTrailingSeparator(const QString& folder);
 // Replaces the whole content of a file so that a crash, a full disk or any
 // write error never leaves a half-written file: the data goes to a temporary
 // file in the same folder, is flushed to disk, and is renamed over the target.
-// On failure the old file is untouched and the temporary one removed; returns false.
-bool ReplaceFileAtomically(const QString& path, const std::string& content);
+// The temporary file is named after the target: "<path>.XXXXXX" (six
+// letters or digits). On failure the old file is untouched, the temporary one
+// removed, `why` (when given) gets the system's reason, and it returns false.
+bool ReplaceFileAtomically(const QString& path, const std::string& content, QString* why = nullptr);
+// Removes what a ReplaceFileAtomically of `path` cut short (a kill, a power
+// cut) left beside it: regular files named exactly "<path>.XXXXXX" whose last
+// change lies at least `minimumAgeSeconds` back; a younger one may be another
+// running program's write in progress. Links and folders of that name stay.
+// Returns how many were removed.
+int RemoveStaleReplacements(const QString& path, std::int64_t minimumAgeSeconds);
 
 }  // namespace snipwave

@@ -60,10 +60,16 @@ void MainProgram::InstallApplicationHooks(HookedApplication& app) {
   app.SetHelpKeyHook([this] { fm_main_->ApplicationEvents1HelpKey(); });
 }
 
+void NameTheApplication() {
+  QApplication::setApplicationName(QStringLiteral("Snipwave"));
+  // Not setApplicationDisplayName: the window system would append it to
+  // every title ("Information — Snipwave").
+  QGuiApplication::setDesktopFileName(QStringLiteral("snipwave"));
+}
+
 int RunProgram(int& argc, char** argv) {
   HookedApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Snipwave"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Snipwave"));
+  NameTheApplication();
   MainProgram program(MainProgram::RealComponents());
   program.InstallApplicationHooks(app);
   program.fm_main().show();

@@ -43,7 +43,12 @@ class MainProgram {
   std::unique_ptr<Tfm_set> fm_set_;
 };
 
-// The window program: application titled "Snipwave", the four windows, the loop.
+// Names the application "Snipwave" for the desktop (its settings and data
+// folders, the task bar, the desktop entry "snipwave.desktop"). No window
+// title carries the name: each window shows exactly its own title.
+void NameTheApplication();
+
+// The window program: application named "Snipwave", the four windows, the loop.
 int RunProgram(int& argc, char** argv);
 
 }  // namespace snipwave

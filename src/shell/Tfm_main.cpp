@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QHeaderView>
 #include <QCoreApplication>
 #include <QDir>
 #include <QGroupBox>
@@ -15,6 +14,7 @@
 #include <QTimer>
 
 #include "platform/DataFolder.h"
+#include "platform/FileHelpers.h"
 #include "platform/HookedSlot.h"
 #include "settings/ProductLinks.h"
 #include "settings/SettingsKeys.h"
@@ -65,6 +65,10 @@ const QRect kPicturePlace(35, 106, 401, 161);
 const QString kWaveformObject = QStringLiteral("wave");
 const QString kSplitterObject = QStringLiteral("split");
 constexpr int kWaveformRefreshMs = 40;
+// A temporary copy of the kept list or the settings file this old is no
+// write in progress (one takes milliseconds) but the leftover of a run that
+// was killed in the middle of it.
+constexpr std::int64_t kStaleTemporarySeconds = 60;
 
 // Where the file and help menus open when the skin has no such button: just
 // below the menu strip, in client pixels.
@@ -527,6 +531,8 @@ void Tfm_main::FormShow() {
   state_.SettingsFile = settingsFile_.get();
   Edt_dir->setText(state_.SettingsFile->ReadString(settings::section::kFormat, settings::key::kDir,
                                                    DefaultOutputFolder()));
+  for (const QString& kept : {ListFileCommands::SavedListPath(), settingsFile_->FilePath()})
+    RemoveStaleReplacements(kept, kStaleTemporarySeconds);
 
   state_.TrackCount = 0;
   state_.LastSelectedRow = 0;
@@ -757,17 +763,12 @@ void Tfm_main::AddFromCommandLine(const QStringList& paths) {
 
 void Tfm_main::FitListColumns() {
   const QList<int> widths = TrackListWidget::ColumnWidths();
-  QHeaderView* header = lv->header();
-  int others = 0;
-  for (int c = 1; c < widths.size(); ++c) {
-    // The titles are the list's own; a column never cuts its title off.
-    const int width = std::max(widths[c], header->sectionSizeHint(c));
-    lv->setColumnWidth(c, width);
-    others += width;
-  }
-  const int room = lv->viewport()->width() - others;
-  // The name column gives way before the list needs a scroll bar across.
-  lv->setColumnWidth(0, std::max(header->sectionSizeHint(0), room));
+  // The first placement is at the skin's layout size: there every column
+  // has its own width. A list made wider with the window gives the room it
+  // gained to the name column; a narrower one scrolls across.
+  if (listLayoutWidth_ < 0) listLayoutWidth_ = lv->width();
+  for (int c = 1; c < widths.size(); ++c) lv->setColumnWidth(c, widths[c]);
+  lv->setColumnWidth(0, widths[0] + std::max(0, lv->width() - listLayoutWidth_));
 }
 
 void Tfm_main::ApplySkinPalette() {

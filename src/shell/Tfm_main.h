@@ -116,7 +116,7 @@ class Tfm_main final : public QWidget {
   // Where the skin places the plain control `name` now (its "control"
   // object, following the window's size), or `fallback` without one.
   QRect ControlPlace(const QString& name, const QRect& fallback);
-  // Columns at least as wide as their titles; the name column takes the rest.
+  // The list's own column widths; the name column takes what the list grew by.
   void FitListColumns();
   void ApplySkinPalette();
   void RestoreWindowSize();
@@ -165,6 +165,7 @@ class Tfm_main final : public QWidget {
   bool startupDone_ = false;
   bool showHandled_ = false;
   bool layoutPlaced_ = false;
+  int listLayoutWidth_ = -1;  // the list's width at the skin's layout size, once placed
   QSize sizeAtStart_;  // the size start-up gave the window; kept only when it changed
   int waveHeightAtStart_ = 0;  // the splitter's height read at start-up; kept only when it changed
   int shownTransport_ = -1;  // what play/pause show: -1 unknown, else Playing + 2 * Paused

@@ -6,9 +6,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <optional>
+#include <unistd.h>
 
 #include "platform/Error.h"
 #include "platform/FileHelpers.h"
@@ -167,8 +169,13 @@ ListDocument ParseListFile(const QByteArray& text, const QString& listFilePath) 
   ListDocument list;
   const QDir folder = QFileInfo(listFilePath).absoluteDir();
   for (int i = 0; i < array.size(); ++i) list.rows.push_back(ParseRow(array.at(i), i, folder, listFilePath));
-  if (root.Has("selected"))
-    list.selected = static_cast<int>(root.Integer("selected", -1, static_cast<std::int64_t>(list.rows.size()) - 1));
+  if (root.Has("selected")) {
+    // An empty list is a list all the same: its "selected" may be -1 or 0
+    // (the first row it would have) and selects nothing.
+    const std::int64_t last = std::max<std::int64_t>(static_cast<std::int64_t>(list.rows.size()) - 1, 0);
+    list.selected = static_cast<int>(root.Integer("selected", -1, last));
+    if (list.rows.empty()) list.selected = -1;
+  }
   const QJsonValue output = root.Value("output");
   if (!output.isUndefined()) {
     if (!output.isObject()) Refuse(listFilePath, QStringLiteral("\"output\" is not an object"));
@@ -180,10 +187,17 @@ ListDocument ParseListFile(const QByteArray& text, const QString& listFilePath) 
 }
 
 ListDocument ReadListFile(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly))
+  // Only a regular file is opened: opening a named pipe would wait for a
+  // writer, and the window with it.
+  QString why;
+  const int fd = OpenRegularFileForReading(path, why);
+  if (fd < 0) throw Error::Failed("Open list file", QDir::toNativeSeparators(path).toStdString(), why.toStdString());
+  QFile file;
+  if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
     throw Error::Failed("Open list file", QDir::toNativeSeparators(path).toStdString(),
                         file.errorString().toStdString());
+  }
   if (file.size() > kMaxListFileBytes)
     Refuse(path, QStringLiteral("it is larger than %1 MB").arg(kMaxListFileBytes / (1024 * 1024)));
   // At most one byte more than the limit: a file growing meanwhile is caught too.
@@ -197,9 +211,9 @@ ListDocument ReadListFile(const QString& path) {
 }
 
 void WriteListFile(const QString& path, const ListDocument& list) {
-  if (!ReplaceFileAtomically(path, ListFileText(list, path).toStdString()))
-    throw Error::Failed("Write list file", QDir::toNativeSeparators(path).toStdString(),
-                        "the file cannot be written there");
+  QString why;
+  if (!ReplaceFileAtomically(path, ListFileText(list, path).toStdString(), &why))
+    throw Error::Failed("Write list file", QDir::toNativeSeparators(path).toStdString(), why.toStdString());
 }
 
 }  // namespace snipwave

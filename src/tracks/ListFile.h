@@ -54,11 +54,13 @@ QByteArray ListFileText(const ListDocument& list, const QString& listFilePath);
 // row 3: \"end\" lies past \"length\".".
 ListDocument ParseListFile(const QByteArray& text, const QString& listFilePath);
 
-// ParseListFile of the file at `path`, refused above kMaxListFileBytes.
+// ParseListFile of the file at `path`, refused above kMaxListFileBytes and
+// when it is not a regular file (a named pipe is never opened: it would wait
+// for a writer).
 ListDocument ReadListFile(const QString& path);
 
 // Writes the list atomically (a temporary file renamed over the old one);
-// throws snipwave::Error naming the file when it cannot.
+// throws snipwave::Error naming the file and the system's reason when it cannot.
 void WriteListFile(const QString& path, const ListDocument& list);
 
 }  // namespace snipwave

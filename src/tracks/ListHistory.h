@@ -4,6 +4,8 @@
 #include <QString>
 #include <QUndoStack>
 #include <functional>
+#include <memory>
+#include <vector>
 
 #include "tracks/ListSnapshot.h"
 
@@ -15,6 +17,11 @@ namespace snipwave {
 // redoing the "after". The step's name is the command's ("Add files",
 // "Set begin", ...), shown in the Edit menu.
 //
+// What the steps hold is shared: a row that an edit left as it was is one
+// copy for every list that has it, and a step's "before" is the list the
+// previous step left. A step so costs about the rows it changed, and the
+// history keeps at most kMaxSteps of them (the oldest go first).
+//
 // What counts as an edit: a change of a record or of a row's caption, range,
 // length or size. The status cell ("Playing", "Finish", ...) and the
 // selection alone are not edits, so previews and jobs never make steps; they
@@ -25,6 +32,7 @@ namespace snipwave {
 class ListHistory final : public QObject {
  public:
   static inline const QString kUnnamedStep = QStringLiteral("Edit list");
+  static constexpr int kMaxSteps = 1000;
 
   explicit ListHistory(MainState& state, QObject* parent = nullptr);
   ~ListHistory() override;
@@ -51,23 +59,34 @@ class ListHistory final : public QObject {
   const QUndoStack& Stack() const { return stack_; }
   QUndoStack& Stack() { return stack_; }
 
+  // A list as the steps keep it: its rows shared with the other lists kept.
+  struct KeptRow {
+    Timerec record;
+    TrackRowTexts texts;
+  };
+  struct KeptList {
+    std::vector<std::shared_ptr<const KeptRow>> rows;
+    int selected = -1;
+    int lastSelected = 0;
+  };
+  using KeptListPtr = std::shared_ptr<const KeptList>;
+
  private:
   class Step;
+  // The list as it is now, sharing each row it has in common with `like`;
+  // `like` itself when nothing changed.
+  KeptListPtr Keep(const KeptListPtr& like) const;
   // Keeps a change nobody recorded as a step, so that undo never drops it.
   void KeepUnrecorded();
-  void Push(const QString& step, ListSnapshot before, ListSnapshot after);
-  void Restore(const ListSnapshot& snapshot);
+  void Push(const QString& step, KeptListPtr before, KeptListPtr after);
+  void Restore(const KeptListPtr& list);
 
   MainState& state_;
   QUndoStack stack_;
-  ListSnapshot baseline_;  // the list when the history last looked
+  KeptListPtr baseline_;  // the list when the history last looked
   int depth_ = 0;          // Records running (nested through the event loop)
   bool restoring_ = false;
   bool keepQueued_ = false;
 };
-
-// Whether two snapshots differ by an edit (records, captions, ranges,
-// lengths, sizes), leaving the status cells and the selection aside.
-bool SameEdits(const ListSnapshot& a, const ListSnapshot& b);
 
 }  // namespace snipwave

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -75,13 +76,16 @@ TEST(FileHelpers, AtomicReplaceWritesAndKeepsPermissions) {
 
 TEST(FileHelpers, AtomicReplaceFailureLeavesOldFileWhole) {
   test::TempDir dir;
-  // A folder standing where the file should be.
+  // A folder standing where the file should be; the system's reason is told.
   QDir().mkdir(dir.file("ini"));
-  EXPECT_FALSE(ReplaceFileAtomically(dir.file("ini"), "data"));
+  QString why;
+  EXPECT_FALSE(ReplaceFileAtomically(dir.file("ini"), "data", &why));
+  EXPECT_EQ(why, "Is a directory");
   EXPECT_TRUE(FolderExists(dir.file("ini")));
   // A file standing where the folder should be.
   WriteAll(dir.file("notafolder"), "x");
-  EXPECT_FALSE(ReplaceFileAtomically(dir.file("notafolder/settings.ini"), "data"));
+  EXPECT_FALSE(ReplaceFileAtomically(dir.file("notafolder/settings.ini"), "data", &why));
+  EXPECT_EQ(why, "Not a directory");
 
   // A file-size limit hit mid-write, in a child so the limit stays there.
   const QString path = dir.file("big.ini");
@@ -90,14 +94,54 @@ TEST(FileHelpers, AtomicReplaceFailureLeavesOldFileWhole) {
   if (child == 0) {
     rlimit limit{100, 100};
     setrlimit(RLIMIT_FSIZE, &limit);
-    _exit(ReplaceFileAtomically(path, std::string(10000, 'z')) ? 1 : 0);
+    QString reason;
+    _exit(ReplaceFileAtomically(path, std::string(10000, 'z'), &reason) ? 1 : reason == "File too large" ? 0 : 2);
   }
   int status = 0;
   waitpid(child, &status, 0);
   ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "the write must report failure";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the write must report failure, as too large";
   EXPECT_EQ(ReadAll(path), "old content\n");
   EXPECT_EQ(QDir(dir.path()).entryList({"big.ini*"}, QDir::Files | QDir::Hidden).size(), 1);
+}
+
+TEST(FileHelpers, StaleReplacementsAreRemovedAndNothingElse) {
+  test::TempDir dir;
+  const QString kept = dir.file("Snipwave-list.json");
+  WriteAll(kept, "{}");
+  const auto aged = [](const QString& file, int seconds) {
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addSecs(-seconds), QFileDevice::FileModificationTime));
+  };
+  enum Kind { File, Folder, Link };
+  const struct {
+    const char* name;
+    Kind kind;
+    int age;  // seconds since its last change
+    bool removed;
+  } cases[] = {
+      {"Snipwave-list.json.a1B2c3", File, 3600, true},   // cut short an hour ago
+      {"Snipwave-list.json.Zz09yx", File, 61, true},
+      {"Snipwave-list.json.q7W8e9", File, 0, false},     // perhaps being written right now
+      {"Snipwave-list.json.a1B2c", File, 3600, false},   // not the pattern
+      {"Snipwave-list.json.a1B2c34", File, 3600, false},
+      {"Snipwave-list.json.a1-2c3", File, 3600, false},
+      {"Other.json.a1B2c3", File, 3600, false},
+      {"Snipwave-list.json.f0lder", Folder, 3600, false},
+      {"Snipwave-list.json.l1nk00", Link, 3600, false},
+  };
+  for (const auto& c : cases) {
+    const QString file = dir.file(c.name);
+    if (c.kind == Folder) QDir().mkdir(file);
+    else if (c.kind == Link) QFile::link(kept, file);
+    else WriteAll(file, "half a list");
+    if (c.kind == File) aged(file, c.age);
+  }
+  aged(kept, 3600);
+  EXPECT_EQ(RemoveStaleReplacements(kept, 60), 2);
+  for (const auto& c : cases) EXPECT_EQ(QFileInfo::exists(dir.file(c.name)), !c.removed) << c.name;
+  EXPECT_EQ(ReadAll(kept), "{}");
 }
 
 TEST(FileNames, EveryByteSequenceSurvivesTheRoundTrip) {

@@ -2,11 +2,19 @@
 // the program was killed, saved to and opened from list files to the same
 // frames, and a file that cannot be used changes nothing.
 #include <QComboBox>
+#include <QDateTime>
 #include <QFile>
 #include <QProcess>
+#include <fcntl.h>
+#include <functional>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include "Commands.h"
+#include "FileContents.h"
 #include "MainWindowFixture.h"
+#include "platform/FileNames.h"
 #include "preview/RowSplit.h"
 #include "settings/SettingsKeys.h"
 #include "shell/ListFileCommands.h"
@@ -112,14 +120,92 @@ TEST_F(MainWindowListFile, AListThatCannotBeUsedChangesNothingAndSaysWhy) {
   changed.rows.push_back(ListFileRow{b, 44100, 44101, 0, 44101, {}, {}});
   WriteListFile(sources.file("changed.json"), changed);
 
-  for (const QString& list : {junk, sources.file("changed.json")}) {
+  // An empty list is a list, one with nothing to open.
+  WriteAll(sources.file("empty.json"), R"({"format":"snipwave-list","version":1,"selected":0,"rows":[]})");
+
+  const struct {
+    QString list, says;
+  } cases[] = {{junk, junk},
+               {sources.file("changed.json"), b},
+               {sources.file("empty.json"), "The list holds no rows; the list stays as it is."}};
+  for (const auto& c : cases) {
     dialogs->shown.clear();
-    dialogs->openAnswers = {{list}};
+    dialogs->openAnswers = {{c.list}};
     TriggerMenuItem("OpenList1");
     EXPECT_EQ(TakeListSnapshot(state()), before);
     ASSERT_EQ(dialogs->infoTexts().size(), 1);
-    EXPECT_TRUE(dialogs->infoTexts()[0].contains(list == junk ? junk : b)) << dialogs->infoTexts()[0].toStdString();
+    EXPECT_TRUE(dialogs->infoTexts()[0].contains(c.says)) << dialogs->infoTexts()[0].toStdString();
   }
+}
+
+TEST_F(MainWindowListFile, ANamedPipeIsRefusedAtOnceByOpenListAndAtStart) {
+  // Should the window open the pipe for reading, a writer waiting at the
+  // other end lets the open return (to an empty read) instead of hanging the
+  // test; once the command is done, the writer is let go either way.
+  const auto refusedAtOnce = [this](const QString& pipe, const std::function<void()>& command) {
+    const QByteArray name = FileNameBytes(pipe);
+    std::thread writer([name] {
+      const int fd = ::open(name.constData(), O_WRONLY | O_CLOEXEC);
+      if (fd >= 0) ::close(fd);
+    });
+    command();
+    const int reader = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    writer.join();
+    ::close(reader);
+    ASSERT_EQ(dialogs->infoTexts().size(), 1);
+    EXPECT_EQ(dialogs->infoTexts()[0],
+              "Open list file \"" + pipe + "\": it is a named pipe, not a regular file") << dialogs->infoTexts()[0].toStdString();
+  };
+  MakeSources();
+  window().AddFromCommandLine({a});
+  const ListSnapshot before = TakeListSnapshot(state());
+  const QString pipe = sources.file("list.json");
+  ASSERT_EQ(::mkfifo(FileNameBytes(pipe).constData(), 0600), 0);
+  refusedAtOnce(pipe, [&] {
+    dialogs->openAnswers = {{pipe}};
+    TriggerMenuItem("OpenList1");
+  });
+  EXPECT_EQ(TakeListSnapshot(state()), before);
+
+  // "Start with the last list" on a kept list that is a pipe.
+  program.reset();
+  const QString kept = ListFileCommands::SavedListPath();
+  QFile::remove(kept);
+  ASSERT_EQ(::mkfifo(FileNameBytes(kept).constData(), 0600), 0);
+  SettingsStore(configDir.file("Snipwave.ini")).WriteBool(settings::section::kFormat,
+                                                           settings::key::kStartWithLastList, true);
+  refusedAtOnce(kept, [&] {
+    Start(Options{});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs->infoTexts().isEmpty(); }, 10000));
+  });
+  EXPECT_EQ(state().TrackCount, 0);
+}
+
+TEST_F(MainWindowListFile, AKeptListThatCannotBeWrittenSaysWhy) {
+  MakeSources();
+  const QString kept = ListFileCommands::SavedListPath();
+  ASSERT_TRUE(QDir().mkpath(kept));  // a folder where the kept list goes
+  window().AddFromCommandLine({a});
+  window().ListFiles().SaveNow();
+  ASSERT_EQ(dialogs->infoTexts().size(), 1);
+  EXPECT_EQ(dialogs->infoTexts()[0],
+            "The list could not be kept as you work: Write list file \"" + kept + "\": Is a directory");
+}
+
+TEST_F(MainWindowListFile, AStartRemovesWhatAKilledSaveLeftButNotASaveInProgress) {
+  program.reset();
+  const QString kept = ListFileCommands::SavedListPath();
+  const QStringList stale{kept + ".Ab12Cd", configDir.file("Snipwave.ini.x9Y8z7")};
+  const QString fresh = kept + ".Qr34St";  // another window's save, under way
+  for (const QString& file : stale + QStringList{fresh}) WriteAll(file, "half a list");
+  for (const QString& file : stale) {
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addSecs(-120), QFileDevice::FileModificationTime));
+  }
+  Start(Options{});
+  for (const QString& file : stale) EXPECT_FALSE(QFileInfo::exists(file)) << file.toStdString();
+  EXPECT_TRUE(QFileInfo::exists(fresh));
 }
 
 TEST_F(MainWindowListFile, ReopenLastListBringsBackTheListAClearEmptied) {

@@ -96,7 +96,7 @@ TEST(ListFile, BadInputIsRefusedNamingTheFileAndTheFault) {
                 QByteArray(kMaxListText + 1, 'x') + "\"}").constData()),
        "\"title\" is longer than"},
       {tooMany, "102 rows, but the list holds at most 101"},
-      {R"({"format":"snipwave-list","version":1,"rows":[],"selected":0})", "\"selected\" is 0, outside -1 to -1"},
+      {R"({"format":"snipwave-list","version":1,"rows":[],"selected":1})", "\"selected\" is 1, outside -1 to 0"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.says);
@@ -119,5 +119,30 @@ TEST(ListFile, AFileLargerThanTheLimitIsRefusedUnread) {
   } catch (const Error& e) {
     EXPECT_EQ(QString::fromUtf8(e.what()),
               "The list file \"" + path + "\" cannot be used: it is larger than 10 MB.");
+  }
+}
+
+TEST(ListFile, AnEmptyListIsAListWhateverRowItsSelectionNames) {
+  for (const char* selected : {"", R"(,"selected":-1)", R"(,"selected":0)"}) {
+    SCOPED_TRACE(selected);
+    const QByteArray text = QByteArray(R"({"format":"snipwave-list","version":1,"rows":[])") + selected + "}";
+    EXPECT_EQ(Refusal(text), "");
+    const ListDocument list = ParseListFile(text, "/lists/empty.json");
+    EXPECT_TRUE(list.rows.empty());
+    EXPECT_EQ(list.selected, -1);
+  }
+}
+
+TEST(ListFile, AWriteThatFailsSaysWhy) {
+  TempDir dir;
+  QFile file(dir.file("notafolder"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.close();
+  const QString path = dir.file("notafolder/list.json");
+  try {
+    WriteListFile(path, ListDocument{});
+    FAIL() << "written";
+  } catch (const Error& e) {
+    EXPECT_EQ(QString::fromUtf8(e.what()), "Write list file \"" + path + "\": Not a directory");
   }
 }

@@ -1,6 +1,7 @@
 // The skin that ships beside the executable: its layout "From" offers every
 // object the program binds or dispatches, leaves the plain controls' places
-// free, and looks right (a picture of it is written for review).
+// free, and looks right (pictures of it are written for review, into
+// $SNIPWAVE_REVIEW_DIR when set).
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -16,6 +17,7 @@
 #include <QWidget>
 
 #include "SkinClicker.h"
+#include "TempDir.h"
 #include "components/skin/SkinSurface.h"
 #include "components/skin/TSkin.h"
 
@@ -201,8 +203,14 @@ TEST_F(ShippedSkin, WritesAPictureForReview) {
   text("showpos", "50%");
   window.show();
   QApplication::processEvents();
-  const QDir out(SNIPWAVE_RUNTIME_DIR "/..");
-  EXPECT_TRUE(window.grab().save(out.filePath("skin-preview.png")));
+  // The pictures go to the test's own folder, or where SNIPWAVE_REVIEW_DIR
+  // says when someone wants to look at them.
+  test::TempDir temporary;
+  const QString review = qEnvironmentVariable("SNIPWAVE_REVIEW_DIR");
+  const QDir out(review.isEmpty() ? temporary.path() : review);
+  const QImage shown = window.grab().toImage();
+  ASSERT_TRUE(shown.save(out.filePath("skin-preview.png")));
+  EXPECT_EQ(QImage(out.filePath("skin-preview.png")).size(), shown.size());
 
   // The pointer on "add", then "cut" held down; and the file menu as the
   // window pops it up.
@@ -233,7 +241,8 @@ TEST_F(ShippedSkin, WritesAPictureForReview) {
   painter.drawImage(hover.width() + 10, 0, pressed);
   painter.drawImage(hover.width() * 2 + 20, 0, popup);
   painter.end();
-  EXPECT_TRUE(states.save(out.filePath("skin-preview-states.png")));
+  ASSERT_TRUE(states.save(out.filePath("skin-preview-states.png")));
+  EXPECT_EQ(QImage(out.filePath("skin-preview-states.png")).size(), states.size());
 }
 
 }  // namespace
