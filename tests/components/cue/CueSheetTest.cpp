@@ -133,7 +133,14 @@ TEST(CueSheet, TimesMapToTheNearestFrameExactlyAtMultiplesOf75) {
 
 TEST(CueSheet, FileIsFoundBesideTheSheetAlsoUnderAnotherExtension) {
   test::TempDir dir;
-  for (const char* name : {"rip.flac", "rip.mp3", "rip.log", "other.wav"}) QFile(dir.file(name)).open(QIODevice::WriteOnly);
+  QDir(dir.path()).mkdir("Album");
+  for (const char* name : {"rip.flac", "rip.mp3", "rip.log", "other.wav", "Album/01 Song.flac", "02 Song.wav"})
+    QFile(dir.file(name)).open(QIODevice::WriteOnly);
+  // Windows folders as written, or their tail, under another extension.
+  EXPECT_EQ(FindCueAudioFile(dir.path(), "Album\\01 Song.wav"), dir.file("Album/01 Song.flac"));
+  EXPECT_EQ(FindCueAudioFile(dir.path(), "D:\\Rips\\Album\\01 Song.wav"), dir.file("Album/01 Song.flac"));
+  EXPECT_EQ(FindCueAudioFile(dir.path(), "Other\\02 Song.flac"), dir.file("02 Song.wav"));
+  EXPECT_EQ(FindCueAudioFile(dir.path(), "Album\\rip.wav"), dir.file("rip.mp3"));
   EXPECT_EQ(FindCueAudioFile(dir.path(), "other.wav"), dir.file("other.wav"));
   EXPECT_EQ(FindCueAudioFile(dir.path(), "C:\\Rips\\other.wav"), dir.file("other.wav"));
   EXPECT_EQ(FindCueAudioFile(dir.path(), "RIP.wav"), dir.file("rip.mp3"));  // one the reader reads first
