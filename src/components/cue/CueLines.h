@@ -19,11 +19,12 @@ struct CueLineTrack {
 
 struct CueLines {
   std::vector<CueLineTrack> tracks;  // every TRACK in order, data tracks too
-  // The sheet for libcue, UTF-8 and NUL-terminated: line for line the same
-  // (so libcue's line numbers stay the sheet's), each line libcue takes in
-  // the one form it reads whole (keywords upper case, texts quoted, inner
-  // quotation marks as apostrophes, data modes it does not know as
-  // MODE1/2352, a final line end) and every line it has no use for empty.
+  // The sheet for libcue, UTF-8: one line here for each line of the sheet,
+  // the lines libcue is asked for (TITLE, PERFORMER, REM DATE, FILE, TRACK,
+  // INDEX) in the one form it reads whole (keywords in upper case, texts
+  // quoted with any inner quotation mark as an apostrophe, every data mode as
+  // MODE1/2352, a FILE named by its line number), every other line empty,
+  // and a line end after the last.
   QByteArray forLibcue;
 };
 
