@@ -15,7 +15,7 @@ using namespace snipwave;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::vector<CueTrack> tracks;
   try {
-    tracks = ParseCueSheet(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
+    tracks = ParseCueSheet(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size))).tracks;
   } catch (const Error&) {
     return 0;
   }

@@ -86,9 +86,10 @@ const char* const kCutHelp =
     "               trailing silence stay with the first and last part\n"
     "  --silence-db D   a silence stays below D dBFS (default -50)\n"
     "  --silence-min S  and lasts at least S seconds (default 0.5)\n"
-    "  --cue SHEET.cue  the rows are the sheet's tracks: each from its INDEX 01 to the\n"
+    "  --cue SHEET.cue  the rows are the sheet's audio tracks: each from its INDEX 01 to the\n"
     "               next track's (or its FILE's end), FILEs looked for beside the sheet\n"
-    "               (also under another extension); no PATH is given then\n"
+    "               (also under another extension); data tracks are skipped and named;\n"
+    "               no PATH is given then\n"
     "  --labels LABELS.txt  the rows are the labelled ranges (start<TAB>end<TAB>label,\n"
     "               seconds) of the one SOURCE given\n";
 const char* const kJoinHelp =

@@ -16,9 +16,15 @@ namespace snipwave {
 bool ListSheetRows(IAudioFile2& reader, const QString& cuePath, const QString& labelPath, const QString& source,
                    std::vector<JobRow>& rows, QTextStream& err) {
   try {
-    const std::vector<SheetRange> ranges =
-        cuePath.isEmpty() ? LabelRanges(ReadLabelFile(labelPath), source)
-                          : CueSheetRanges(ReadCueSheet(cuePath), QFileInfo(cuePath).absolutePath());
+    QStringList notes;  // of the sheet, said once its rows are known
+    std::vector<SheetRange> ranges;
+    if (cuePath.isEmpty()) {
+      ranges = LabelRanges(ReadLabelFile(labelPath), source);
+    } else {
+      const CueSheet sheet = ReadCueSheet(cuePath);
+      ranges = CueSheetRanges(sheet.tracks, QFileInfo(cuePath).absolutePath());
+      notes = sheet.notes;
+    }
     QHash<QString, int> rates;  // of each source, for the rows' begin times
     const std::vector<FramedRange> framed = FrameRanges(ranges, [&reader, &rates](const QString& path) {
       // A pipe or a device would block the reader: refused before any open.
@@ -41,6 +47,7 @@ bool ListSheetRows(IAudioFile2& reader, const QString& cuePath, const QString& l
       row.beginMs = rate > 0 ? MulDiv64(range.begin, 1000, rate) : 0;
       rows.push_back(row);
     }
+    for (const QString& note : notes) err << cuePath << ": " << note << Qt::endl;
   } catch (const std::exception& e) {
     err << e.what() << Qt::endl;
     return false;

@@ -83,13 +83,18 @@ void SheetCommands::ImportCueSheet() {
   if (chosen.isEmpty()) return;
   const QString sheet = chosen.front();
   std::vector<SheetRange> ranges;
+  QStringList notes;
   try {
-    ranges = CueSheetRanges(ReadCueSheet(sheet), QFileInfo(sheet).absolutePath());
+    const CueSheet read = ReadCueSheet(sheet);
+    ranges = CueSheetRanges(read.tracks, QFileInfo(sheet).absolutePath());
+    notes = read.notes;
   } catch (const Error& e) {
     state_.Dialogs->ShowInformation(QString::fromUtf8(e.what()));
     return;
   }
-  tracks_.AddRanges(ranges, sheet);
+  if (tracks_.AddRanges(ranges, sheet) && !notes.isEmpty())
+    state_.Dialogs->ShowInformation(QDir::toNativeSeparators(sheet) + QStringLiteral(" was imported.\r") +
+                                    notes.join(QLatin1Char('\r')));
 }
 
 void SheetCommands::ImportLabels() {

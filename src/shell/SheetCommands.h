@@ -14,7 +14,8 @@ class SheetCommands {
  public:
   SheetCommands(MainState& state, TrackListCommands& tracks) : state_(state), tracks_(tracks) {}
 
-  // "Import cue sheet…": one row per TRACK of each FILE.
+  // "Import cue sheet…": one row per audio TRACK of each FILE; the data
+  // tracks left out are named in a message after the import.
   void ImportCueSheet();
   // "Export cue sheet…": says when a mark moved to the sheet's 1/75 s or an
   // end could not be kept.

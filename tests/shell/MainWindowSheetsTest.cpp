@@ -89,6 +89,55 @@ TEST_F(MainWindowSheets, ASheetBecomesRowsThatCutIntoExactlyItsTracksNamedAndTag
   EXPECT_NE(begins[0], begins[1]);
 }
 
+TEST_F(MainWindowSheets, ARippersSheetImportsAndCutsItsAudioTracksAndNamesTheDataTrackSkipped) {
+  // Tracks in FLACs under Album/, the sheet naming the WAVs of the rip with
+  // Windows folders; an enhanced CD's data track after the audio.
+  ASSERT_TRUE(QDir(dir.path()).mkdir("Album"));
+  const QString first = dir.file("Album/01 Song.flac");
+  const QString second = dir.file("Album/02 Other.flac");
+  Ffmpeg({"-i", wav, "-af", "atrim=end_sample=66150", first});
+  Ffmpeg({"-i", wav, "-af", "atrim=start_sample=66150", second});
+  Write("rip.cue",
+        "REM DISCID 2A0B0C0D\r\nREM COMMENT \"ExactAudioCopy v1.6\"\r\nPERFORMER \"Band\"\r\nTITLE \"Enhanced\"\r\n"
+        "FILE \"Album\\01 Song.wav\" WAVE\r\n  TRACK 01 AUDIO\r\n    TITLE \"Song\"\r\n    FLAGS DCP\r\n    INDEX 01 00:00:00\r\n"
+        "  TRACK 02 AUDIO\r\n    TITLE \"Other\"\r\n    INDEX 00 00:01:00\r\n"
+        "FILE \"Album\\02 Other.wav\" WAVE\r\n    INDEX 01 00:00:00\r\n"
+        "  TRACK 03 AUDIO\r\n    TITLE \"Third\"\r\n    INDEX 01 00:00:30\r\n"
+        "  TRACK 04 MODE1/2352\r\n    INDEX 01 00:03:00\r\n");
+  Import("ImportCue1", {{dir.file("rip.cue")}});
+  const QStringList info = dialogs->infoTexts();
+  ASSERT_EQ(state().TrackCount, 3) << info.join('\n').toStdString();
+  ASSERT_EQ(info.size(), 1);
+  EXPECT_TRUE(info[0].contains("Track 4 is a data track (MODE1/2352) and was skipped.")) << info[0].toStdString();
+  const struct {
+    QString file;
+    std::int64_t begin;
+    std::int64_t end;
+    QString name;
+  } rows[] = {{first, 0, 66150, "01 Song.wav"}, {second, 0, 30 * 588, "02 Other.wav"}, {second, 30 * 588, 66150, "03 Third.wav"}};
+  for (int row = 0; row < 3; ++row) {
+    SCOPED_TRACE(row);
+    EXPECT_EQ(Record(row).FilePath, QDir::toNativeSeparators(rows[row].file));
+    EXPECT_EQ(Record(row).BeginSample, rows[row].begin);
+    EXPECT_EQ(Record(row).EndSample, rows[row].end);
+  }
+
+  TempDir out;
+  state().SettingsFile->WriteString(settings::section::kFormat, settings::key::kDir, out.path());
+  state().SettingsFile->WriteString(settings::section::kFormat, settings::key::kNameTemplate, "{n:2} {title}");
+  window().cm_Format->setCurrentIndex(1);  // WAV
+  Click("cut");
+  WaitForJob();
+  ASSERT_EQ(QDir(out.path()).entryList(QDir::Files), (QStringList{"01 Song.wav", "02 Other.wav", "03 Third.wav"}));
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name.toStdString());
+    const std::vector<float> source = DecodeWithFfmpeg(row.file);
+    const std::vector<float> part = DecodeWithFfmpeg(out.file(row.name));
+    ASSERT_EQ(part.size(), std::size_t(2 * (row.end - row.begin)));
+    for (std::size_t k = 0; k < part.size(); ++k) ASSERT_EQ(part[k], source[std::size_t(2 * row.begin) + k]) << k;
+  }
+}
+
 TEST_F(MainWindowSheets, BadFilesChangeNothingAndSayWhy) {
   Import("ImportCue1", {{dir.file("rec.cue")}});
   ASSERT_EQ(state().TrackCount, 2);
@@ -103,7 +152,7 @@ TEST_F(MainWindowSheets, BadFilesChangeNothingAndSayWhy) {
     QString file;
     const char* says;
   } cases[] = {
-      {"ImportCue1", dir.file("junk.cue"), "cannot parse"},
+      {"ImportCue1", dir.file("junk.cue"), "line 1: \"xxxxxxxxxx"},
       {"ImportCue1", dir.file("long.cue"), "track 1 (1.000 s to 3.013 s) does not lie within rec.wav"},
       {"ImportLabels1", dir.file("comma.txt"), "line 2: \"1,5\" is not a time"},
       {"ImportLabels1", dir.file("long.txt"), "label 1 (0.500 s to 3.500 s) does not lie within rec.wav"},

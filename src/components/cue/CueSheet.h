@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <vector>
 
@@ -14,9 +15,12 @@ struct CueTrack {
   int number = 0;          // TRACK nn
   QString file;            // the FILE it belongs to, as the sheet writes it
   std::int64_t start = 0;  // its INDEX 01
-  // The next track's INDEX 01 in the same FILE; -1: the track runs to the
-  // file's end. An INDEX 00 (pregap) of the next track stays in this one.
+  // The next track's INDEX 01 under the same FILE line; -1: the track runs to
+  // the file's end. An INDEX 00 (pregap) of the next track stays in this one.
   std::int64_t end = -1;
+  // The end is a data track's start, which may lie past the end of the audio
+  // file (a rip holds the audio only): the track ends at whichever is first.
+  bool endAtMost = false;
   QString title;  // the track's TITLE; empty: none
   // Title, Artist (the track's PERFORMER, else the sheet's), Album (the
   // sheet's TITLE), AlbumArtist (the sheet's PERFORMER), Track, Date (REM
@@ -25,12 +29,20 @@ struct CueTrack {
   bool operator==(const CueTrack&) const = default;
 };
 
-// The audio tracks of a sheet, in its order. Throws Error with the reason
-// (no sheet libcue accepts, no track, a track without INDEX 01, a data track,
-// tracks of one FILE out of order).
-std::vector<CueTrack> ParseCueSheet(const QByteArray& bytes);
+struct CueSheet {
+  std::vector<CueTrack> tracks;  // its audio tracks, in its order
+  QStringList notes;             // for the user: the data tracks left out
+};
+
+// The audio tracks of a sheet; its data tracks (MODE1/2352 and the like, as
+// on an enhanced CD) are left out and named in the notes. Each FILE line
+// starts a file of its own, also one naming a file named before. Throws
+// Error with the reason: a line that cannot be read (see ReadCueLines), a
+// sheet libcue refuses or does not read as its lines say, no audio track,
+// tracks of one FILE out of order.
+CueSheet ParseCueSheet(const QByteArray& bytes);
 
 // The same for the file at `path`; the Error names the path.
-std::vector<CueTrack> ReadCueSheet(const QString& path);
+CueSheet ReadCueSheet(const QString& path);
 
 }  // namespace snipwave

@@ -81,7 +81,7 @@ std::vector<Label> ParseLabels(const QByteArray& bytes) {
 }
 
 std::vector<Label> ReadLabelFile(const QString& path) {
-  const QByteArray bytes = ReadSheetFile(path);
+  const QByteArray bytes = ReadSheetFile(path, "a label file");
   try {
     return ParseLabels(bytes);
   } catch (const Error& e) {

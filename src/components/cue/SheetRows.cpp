@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <map>
 
 #include "components/cue/CueAudioFile.h"
@@ -37,8 +38,8 @@ std::vector<SheetRange> CueSheetRanges(const std::vector<CueTrack>& tracks, cons
                         .toStdString());
       at = found.emplace(track.file, QDir::toNativeSeparators(path)).first;
     }
-    ranges.push_back({at->second, track.start, track.end, kCueFramesPerSecond, track.title, track.tags,
-                      QStringLiteral("track %1").arg(track.number)});
+    ranges.push_back({at->second, track.start, track.end, track.endAtMost, kCueFramesPerSecond, track.title,
+                      track.tags, QStringLiteral("track %1").arg(track.number)});
   }
   return ranges;
 }
@@ -49,7 +50,7 @@ std::vector<SheetRange> LabelRanges(const std::vector<Label>& labels, const QStr
   for (const Label& label : labels) {
     TagSet tags;
     tags.Set(TagField::Title, label.text);
-    ranges.push_back({source, label.beginUs, label.endUs, 1'000'000, label.text, tags,
+    ranges.push_back({source, label.beginUs, label.endUs, false, 1'000'000, label.text, tags,
                       QStringLiteral("label %1").arg(++number)});
   }
   return ranges;
@@ -65,8 +66,9 @@ std::vector<FramedRange> FrameRanges(const std::vector<SheetRange>& ranges,
     const SourceFacts& source = at->second;
     if (source.sampleRate <= 0) throw Error("The sample rate of \"" + range.path.toStdString() + "\" is unknown.");
     const std::int64_t begin = UnitsToFrames(range.begin, range.unitsPerSecond, source.sampleRate);
-    const std::int64_t end =
+    std::int64_t end =
         range.end < 0 ? source.length : UnitsToFrames(range.end, range.unitsPerSecond, source.sampleRate);
+    if (range.endAtMost) end = std::min(end, source.length);
     const QString name = QFileInfo(range.path).fileName();
     if (begin >= source.length || end > source.length)
       throw Error(QStringLiteral("%1 (%2 to %3) does not lie within %4, which is %5 long.")

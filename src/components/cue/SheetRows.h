@@ -17,6 +17,7 @@ struct SheetRange {
   QString path;            // the source, absolute
   std::int64_t begin = 0;  // units
   std::int64_t end = -1;   // units; -1: the source's end
+  bool endAtMost = false;  // an end past the source's end is the source's end
   int unitsPerSecond = 1;
   QString title;
   TagSet tags;
@@ -49,7 +50,7 @@ std::vector<SheetRange> LabelRanges(const std::vector<Label>& labels, const QStr
 // Each range in frames: its times mapped to the nearest frame of its source
 // (exact for a cue sheet at rates that are multiples of 75). `probe` is asked
 // once per source and may throw. Throws Error when a range begins at or past
-// its source's end or ends past it.
+// its source's end or ends past it (unless its end is only an upper bound).
 std::vector<FramedRange> FrameRanges(const std::vector<SheetRange>& ranges,
                                      const std::function<SourceFacts(const QString& path)>& probe);
 

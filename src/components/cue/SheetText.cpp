@@ -28,14 +28,14 @@ QString DecodeSheetText(const QByteArray& bytes) {
   return text;
 }
 
-QByteArray ReadSheetFile(const QString& path, qint64 maxBytes) {
+QByteArray ReadSheetFile(const QString& path, const char* what, qint64 maxBytes) {
   const std::string shown = path.toStdString();
   const QFileInfo info(path);
   if (!info.exists()) throw Error::Failed("Read", shown, "the file does not exist");
   if (!info.isFile()) throw Error::Failed("Read", shown, "not a regular file");
   if (info.size() > maxBytes)
     throw Error::Failed("Read", shown,
-                        "the file is " + std::to_string(info.size()) + " bytes long, more than a sheet can be (" +
+                        "the file is " + std::to_string(info.size()) + " bytes long, more than " + what + " can be (" +
                             std::to_string(maxBytes) + ")");
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) throw Error::Failed("Read", shown, file.errorString().toStdString());

@@ -13,8 +13,9 @@ QString DecodeSheetText(const QByteArray& bytes);
 
 // Reads a small text file whole. Throws Error naming the path when it cannot
 // be read or is larger than `maxBytes` (a cue sheet or label file is a few
-// kilobytes; anything huge is not one).
-QByteArray ReadSheetFile(const QString& path, qint64 maxBytes = 1 << 20);
+// kilobytes; anything huge is not one); `what` names the kind of file there
+// ("a cue sheet", "a label file").
+QByteArray ReadSheetFile(const QString& path, const char* what, qint64 maxBytes = 1 << 20);
 
 // Writes `bytes` to `path` atomically (a temporary file, then renamed), so a
 // failure leaves any earlier file as it was. Throws Error naming the path.

@@ -2,14 +2,21 @@
 // several FILEs), sheets that must be refused, and sheets written and read back.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
+#include <QTemporaryFile>
+#include <atomic>
+#include <cstdio>
+#include <thread>
 
 #include "TempDir.h"
 #include "components/cue/CueAudioFile.h"
 #include "components/cue/CueSheet.h"
 #include "components/cue/CueTime.h"
 #include "components/cue/CueWriter.h"
+#include "components/cue/LibcueParse.h"
 #include "components/cue/SheetRows.h"
 #include "platform/Error.h"
 
@@ -61,7 +68,7 @@ TEST(CueSheet, RealWorldSheetsGiveEachTrackItsIndex01ToTheNext) {
   };
   for (const RealSheet& sheet : sheets) {
     SCOPED_TRACE(sheet.name);
-    const std::vector<CueTrack> read = ParseCueSheet(sheet.bytes);
+    const std::vector<CueTrack> read = ParseCueSheet(sheet.bytes).tracks;
     ASSERT_EQ(read.size(), sheet.tracks.size());
     for (std::size_t i = 0; i < read.size(); ++i) {
       EXPECT_EQ(read[i].file, sheet.tracks[i].file);
@@ -77,7 +84,7 @@ TEST(CueSheet, TagsComeFromTheTrackAndTheSheet) {
       "REM GENRE \"Jazz Rock\"\nREM DATE 1999\nPERFORMER \"Band\"\nTITLE \"Album\"\nFILE a.wav WAVE\n"
       "TRACK 01 AUDIO\nTITLE \"One\"\nPERFORMER \"Guest\"\nINDEX 01 00:00:00\n"
       "TRACK 02 AUDIO\nTITLE \"Two\"\nREM GENRE Other\nINDEX 01 00:10:00\n";
-  const std::vector<CueTrack> tracks = ParseCueSheet(sheet);
+  const std::vector<CueTrack> tracks = ParseCueSheet(sheet).tracks;
   ASSERT_EQ(tracks.size(), 2u);
   const TagSet& first = tracks[0].tags;
   EXPECT_EQ(first.Get(TagField::Title), "One");
@@ -91,18 +98,93 @@ TEST(CueSheet, TagsComeFromTheTrackAndTheSheet) {
   EXPECT_EQ(tracks[1].tags.Get(TagField::Track), "2");
 }
 
+QByteArray HundredTracks() {
+  QByteArray sheet = "FILE a.wav WAVE\n";
+  for (int i = 0; i < 100; ++i) sheet += QStringLiteral("TRACK %1 AUDIO\nINDEX 01 %2:00:00\n").arg(i + 1).arg(i).toUtf8();
+  return sheet;
+}
+
+TEST(CueSheet, RippersSheetsGiveTheirAudioTracksAndNameTheDataTracksLeftOut) {
+  const struct {
+    const char* name;
+    QByteArray bytes;
+    std::vector<Expected> tracks;
+    std::vector<bool> endAtMost;
+    QStringList notes;
+  } sheets[] = {
+      // An enhanced CD ripped to one image: the data track's start ends the
+      // audio before it, at most (the image holds the audio only).
+      {"data track in the audio FILE",
+       "REM DISCID 0A0B0C0D\nREM COMMENT \"ExactAudioCopy v1.6\"\nCATALOG 0000000000000\nFILE \"Album\\Range.wav\" WAVE\n"
+       "  TRACK 01 AUDIO\n    FLAGS DCP\n    ISRC ABCDE1234567\n    INDEX 01 00:00:00\n"
+       "  TRACK 02 AUDIO\n    INDEX 00 00:59:00\n    INDEX 01 01:00:00\n"
+       "  TRACK 03 MODE1/2352\n    TITLE \"Data\"\n    INDEX 01 03:00:00\n",
+       {{"Album\\Range.wav", 0, 4500, ""}, {"Album\\Range.wav", 4500, 13500, ""}},
+       {false, true},
+       {"Track 3 is a data track (MODE1/2352) and was skipped."}},
+      // Modes libcue does not know, a data track first, a FILE of its own.
+      {"data tracks in FILEs of their own",
+       "FILE disc.bin BINARY\nTRACK 01 CDI/2352\nINDEX 01 00:00:00\nFILE a.wav WAVE\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n"
+       "FILE extra.bin BINARY\nTRACK 03 MODE2/2324\nINDEX 01 00:00:00\n",
+       {{"a.wav", 0, -1, ""}},
+       {false},
+       {"Track 1 is a data track (CDI/2352) and was skipped.", "Track 3 is a data track (MODE2/2324) and was skipped."}},
+      // Each FILE line is a file of its own, also when it names one named before.
+      {"the same FILE twice",
+       "FILE \"a.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nFILE \"a.wav\" WAVE\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n",
+       {{"a.wav", 0, -1, ""}, {"a.wav", 0, -1, ""}},
+       {false, false},
+       {}},
+      // Hand-written: lower case, texts without or with inner quotation
+      // marks, a title ending in a backslash, no line end at the end.
+      {"hand-written",
+       "file a.wav wave\ntrack 01 audio\ntitle My Song\nindex 01 00:00:00\n"
+       "track 02 audio\ntitle \"The \"Best\" Song\"\nindex 01 00:01:00\ntrack 03 audio\ntitle \"Back\\\"\n"
+       "performer \"P\"\nindex 01 00:02:00",
+       {{"a.wav", 0, 75, "My Song"}, {"a.wav", 75, 150, "The 'Best' Song"}, {"a.wav", 150, -1, "Back\\"}},
+       {false, false, false},
+       {}},
+  };
+  for (const auto& sheet : sheets) {
+    SCOPED_TRACE(sheet.name);
+    const CueSheet read = ParseCueSheet(sheet.bytes);
+    EXPECT_EQ(read.notes, sheet.notes);
+    ASSERT_EQ(read.tracks.size(), sheet.tracks.size());
+    for (std::size_t i = 0; i < read.tracks.size(); ++i) {
+      EXPECT_EQ(read.tracks[i].file, sheet.tracks[i].file);
+      EXPECT_EQ(read.tracks[i].start, sheet.tracks[i].start);
+      EXPECT_EQ(read.tracks[i].end, sheet.tracks[i].end);
+      EXPECT_EQ(read.tracks[i].endAtMost, sheet.endAtMost[i]);
+      EXPECT_EQ(read.tracks[i].title, sheet.tracks[i].title);
+    }
+  }
+  const CueSheet last = ParseCueSheet(sheets[3].bytes);
+  EXPECT_EQ(last.tracks[2].tags.Get(TagField::Artist), "P");
+}
+
 TEST(CueSheet, MalformedSheetsAreRefusedWithTheReason) {
   const struct {
     QByteArray bytes;
     const char* reason;
   } cases[] = {
-      {"", "cannot parse"},
-      {QByteArray(4096, '\xFF'), "cannot parse"},
-      {"TITLE \"x\"\n", "cannot parse"},
-      {"FILE a.wav WAVE\nTRACK 01 AUDIO\nINDEX 00 00:00:00\n", "no INDEX 01"},
+      {"", "lists no TRACK"},
+      {QByteArray(4096, '\xFF'), "line 1: \"\u00FF\u00FF"},
+      {"TITLE \"x\"\n", "lists no TRACK"},
+      {"FILE a.wav WAVE\nTRACK 01 AUDIO\nINDEX 00 00:00:00\n", "track 1 has no INDEX 01"},
       {"FILE a.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 00:05:00\nTRACK 02 AUDIO\nINDEX 01 00:01:00\n", "before track 1"},
-      {"FILE a.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n", "data track"},
+      {"FILE a.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n", "no audio track (track 1 is a data track"},
       {QByteArray("FILE a.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n\0x", 51), "NUL"},
+      // What libcue would merge, swallow or misread without a word to the caller.
+      {HundredTracks(), "line 200: the sheet lists more than 99 tracks"},
+      {"FILE a.wav WAVE\nTRACK 01 AUDIO\nTITLE \"One\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nTITLE \"Two\"\nINDEX 01 01:00:00\n",
+       "line 3: its quotation mark"},
+      {"FILE a.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK 02 AUDIO\nINDEX 01 -1:00:00\n",
+       "line 5: track 2's INDEX 01 \"-1:00:00\" is not a time"},
+      {QByteArray("FILE a.wav WAVE\n").repeated(2000) + "TRACK 01 AUDIO\nINDEX 01 00:00:00\n", "line 1: no TRACK follows"},
+      {"FILE a.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRAK 02 AUDIO\nINDEX 01 01:00:00\n",
+       "line 4: \"TRAK\" is not a cue sheet command"},
+      {"FILE a.wav WAVE\nTRACK 01 AUIDO\nINDEX 01 00:00:00\n", "line 2: \"AUIDO\" is not a track mode"},
+      {"TRACK 01 AUDIO\nINDEX 01 00:00:00\n", "line 1: TRACK comes before any FILE"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.reason);
@@ -133,12 +215,20 @@ TEST(CueSheet, TimesMapToTheNearestFrameExactlyAtMultiplesOf75) {
 
 TEST(CueSheet, FileIsFoundBesideTheSheetAlsoUnderAnotherExtension) {
   test::TempDir dir;
-  for (const char* name : {"rip.flac", "rip.mp3", "rip.log", "other.wav"}) QFile(dir.file(name)).open(QIODevice::WriteOnly);
+  QDir(dir.path()).mkdir("Album");
+  for (const char* name : {"rip.flac", "rip.mp3", "rip.log", "other.wav", "Album/01 Song.flac", "02 Song.wav"})
+    QFile(dir.file(name)).open(QIODevice::WriteOnly);
+  // Windows folders as written, or their tail, under another extension.
+  EXPECT_EQ(FindCueAudioFile(dir.path(), "Album\\01 Song.wav"), dir.file("Album/01 Song.flac"));
+  EXPECT_EQ(FindCueAudioFile(dir.path(), "D:\\Rips\\Album\\01 Song.wav"), dir.file("Album/01 Song.flac"));
+  EXPECT_EQ(FindCueAudioFile(dir.path(), "Other\\02 Song.flac"), dir.file("02 Song.wav"));
+  EXPECT_EQ(FindCueAudioFile(dir.path(), "Album\\rip.wav"), dir.file("rip.mp3"));
   EXPECT_EQ(FindCueAudioFile(dir.path(), "other.wav"), dir.file("other.wav"));
   EXPECT_EQ(FindCueAudioFile(dir.path(), "C:\\Rips\\other.wav"), dir.file("other.wav"));
   EXPECT_EQ(FindCueAudioFile(dir.path(), "RIP.wav"), dir.file("rip.mp3"));  // one the reader reads first
   EXPECT_EQ(FindCueAudioFile(dir.path(), "missing.wav"), "");
-  const std::vector<CueTrack> tracks = ParseCueSheet("FILE \"missing.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n");
+  const std::vector<CueTrack> tracks =
+      ParseCueSheet("FILE \"missing.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n").tracks;
   EXPECT_THROW(CueSheetRanges(tracks, dir.path()), Error);
 }
 
@@ -153,7 +243,7 @@ TEST(CueSheet, WrittenSheetReadsBackToTheSameFramesAndSaysWhatMoved) {
                                 {wav, 0, 588 * 75, length, 44100, QString::fromUtf8("Fïrst"), tags}};
   const WrittenCueSheet exact = WriteCueSheet(rows, dir.path());
   EXPECT_TRUE(exact.notes.isEmpty()) << exact.notes.join('\n').toStdString();
-  const std::vector<CueTrack> back = ParseCueSheet(exact.text);
+  const std::vector<CueTrack> back = ParseCueSheet(exact.text).tracks;
   ASSERT_EQ(back.size(), 2u);
   EXPECT_EQ(back[0].file, "a.wav");  // relative to the sheet
   EXPECT_EQ(back[0].title, QString::fromUtf8("Fïrst"));
@@ -168,7 +258,48 @@ TEST(CueSheet, WrittenSheetReadsBackToTheSameFramesAndSaysWhatMoved) {
   ASSERT_EQ(rounded.notes.size(), 2);
   EXPECT_TRUE(rounded.notes[0].startsWith("1 of 2 track starts moved")) << rounded.notes[0].toStdString();
   EXPECT_TRUE(rounded.notes[1].contains("runs to the file's end")) << rounded.notes[1].toStdString();
-  EXPECT_EQ(CueToSampleFrames(ParseCueSheet(rounded.text)[1].start, 44100), 588 * 76);
+  EXPECT_EQ(CueToSampleFrames(ParseCueSheet(rounded.text).tracks[1].start, 44100), 588 * 76);
+}
+
+TEST(CueSheet, LibcueIsCalledOneThreadAtATimeAndNeverPrints) {
+  // Its parser lives in globals: sheets read at once on four threads must
+  // each come back as written.
+  std::vector<std::thread> threads;
+  std::atomic<int> wrong{0};
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([t, &wrong] {
+      const QByteArray sheet = QStringLiteral("FILE t%1.wav WAVE\nTRACK 01 AUDIO\nTITLE \"T%1\"\nINDEX 01 00:00:00\n"
+                                              "TRACK 02 AUDIO\nINDEX 01 00:%1:00\n")
+                                   .arg(t + 1, 2, 10, QLatin1Char('0'))
+                                   .toUtf8();
+      for (int i = 0; i < 1000; ++i) {
+        const CueSheet read = ParseCueSheet(sheet);
+        if (read.tracks.size() != 2 || read.tracks[1].start != 75 * (t + 1) ||
+            read.tracks[0].title != QStringLiteral("T%1").arg(t + 1, 2, 10, QLatin1Char('0')))
+          ++wrong;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(wrong, 0);
+
+  // What libcue prints comes back to the caller; stderr stays empty.
+  QTemporaryFile err;
+  ASSERT_TRUE(err.open());
+  std::fflush(stderr);
+  const int saved = ::dup(STDERR_FILENO);
+  ::dup2(err.handle(), STDERR_FILENO);
+  const LibcueParse parse = ParseWithLibcue("FILE a.wav WAVE\nTRACK 01 AUDIO\nINDEX 01 -1:00:00\nBAD\n");
+  std::fflush(stderr);
+  ::dup2(saved, STDERR_FILENO);
+  ::close(saved);
+  EXPECT_EQ(QFile(err.fileName()).size(), 0);
+  EXPECT_TRUE(parse.messages.contains("bad character '-'")) << parse.messages.join('|').toStdString();
+
+  for (const char* line : {"12: syntax error", "bad character 'x'", "too many tracks", "too many indexes", ""})
+    EXPECT_TRUE(IsLibcueMessage(line)) << line;
+  for (const char* line : {"[flac @ 0x55d0] invalid sync code", "QObject::connect: no such signal", "bad character"})
+    EXPECT_FALSE(IsLibcueMessage(line)) << line;
 }
 
 }  // namespace
