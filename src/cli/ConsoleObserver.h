@@ -36,6 +36,7 @@ class ConsoleObserver final : public IJobObserver {
  public:
   ConsoleObserver(int rows, bool assumeYes, const StopSignals& stopSignals, std::stop_source stop);
   void RowStatus(int row, const QString& status) override;
+  void RowRestored(int) override { NoteSignal(); }
   void Progress(const JobProgress& progress) override;
   void Message(const QString& text) override;
   bool AskOverwrite(const QString& question) override;

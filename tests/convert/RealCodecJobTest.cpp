@@ -419,7 +419,7 @@ TEST(RealJobErrors, UnwritableOutputFolderLeavesEarlierFilesIntact) {
   EXPECT_FALSE(h.writer.IsOpen());
   EXPECT_FALSE(h.state.Converting);
   EXPECT_TRUE(h.format.enabled);
-  EXPECT_EQ(h.list.CellText(0, kStatusCell), "Cutting");
+  EXPECT_EQ(h.list.CellText(0, kStatusCell), "unconverted");
   EXPECT_EQ(h.launcher.folders, QStringList{blocked + "/"});
   QFile f(blocked);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -481,7 +481,7 @@ TEST(RealJobErrors, AFailingRowEndsAParallelCutWhereOneRowAtATimeWould) {
     }
     const std::vector<QStringList> expected = {{"unconverted", "Cutting", "Finish"},
                                                {"unconverted", "Cutting", "Finish"},
-                                               {"unconverted", "Cutting"},
+                                               {"unconverted", "Cutting", "unconverted"},
                                                {"unconverted"},
                                                {"unconverted"}};
     EXPECT_EQ(shown, expected);
