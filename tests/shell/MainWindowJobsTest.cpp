@@ -213,6 +213,37 @@ TEST_F(MainWindowJobs, AParallelCutGivesTheFilesAndStatusesOfOneRowAtATime) {
   EXPECT_TRUE(parallel.decoded == serial.decoded) << "the same samples in every file";
 }
 
+TEST_F(MainWindowJobs, StopDuringTheSecondOfThreeRowsCutAtOnceEndsAsOneRowAtATimeWould) {
+  TempDir out;
+  Settings().WriteString(sec::kFormat, key::kDir, out.path());
+  Settings().WriteInteger(sec::kFormat, key::kJobs, 2);  // the default on two cores
+  const QString shortWav = ChirpFixture("jobs-short.wav", 1.0, 44100, 2);
+  const QString longMp3 =
+      ChirpFixture("cli-ten-minutes.mp3", 600.0, 22050, 1, {"-c:a", "libmp3lame", "-b:a", "32k"});
+  AddRows({shortWav, longMp3, longMp3}, 0);  // MP3
+  // Outputs being written: temporary files holding audio past their start.
+  const auto writing = [&] {
+    int files = 0;
+    for (const QFileInfo& f : QDir(out.path()).entryInfoList(QDir::Files | QDir::Hidden))
+      files += f.fileName().contains(".snipwave-") && f.size() > 65536;
+    return files;
+  };
+
+  Click("cut");
+  // Stopped while the second row is the one cut and the third is written too.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Statuses()[1] == "Cutting" && writing() == 2; }, 120000));
+  Click("stop");
+  WaitForJob();
+
+  EXPECT_EQ(Statuses(), (QStringList{"Finish", "Finish", "unconverted"}));
+  const QString longOut = "Cut_" + QFileInfo(longMp3).completeBaseName() + ".mp3";
+  EXPECT_EQ(FilesIn(out.path()), (QStringList{longOut, "Cut_" + QFileInfo(shortWav).completeBaseName() + ".mp3"}));
+  const std::size_t frames = DecodeWithFfmpeg(out.file(longOut)).size() / 2;
+  EXPECT_GT(frames, 0u);
+  EXPECT_LT(frames, 600u * 44100u / 2);
+  EXPECT_TRUE(dialogs->infoTexts().isEmpty()) << dialogs->infoTexts().join('\n').toStdString();
+}
+
 // Ctrl+click on the given rows of the list: an extended selection made as the user makes it.
 void CtrlClickRows(TrackListWidget* list, std::initializer_list<int> rows) {
   for (int row : rows) {
