@@ -666,6 +666,7 @@ class FrameDroppingWriter : public IAudioFile2 {
   bool CheckMp3Format(int r, int b, int c) override { return inner_.CheckMp3Format(r, b, c); }
   bool CheckOggFormat(int r, int c, int n, int mx, int mn) override { return inner_.CheckOggFormat(r, c, n, mx, mn); }
   void SetWavFormat(int r, int c, int b) override { inner_.SetWavFormat(r, c, b); }
+  std::optional<WavFormatValues> WavFormat() const override { return inner_.WavFormat(); }
   void SetMp3Encoder(IAudioFile2LameEnc* encoder) override { inner_.SetMp3Encoder(encoder); }
   void SetOggFormat(int r, int c, int n, int mx, int mn, int q) override { inner_.SetOggFormat(r, c, n, mx, mn, q); }
   void SetWmaProfile(int profile) override { inner_.SetWmaProfile(profile); }

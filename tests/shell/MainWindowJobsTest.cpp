@@ -244,6 +244,52 @@ TEST_F(MainWindowJobs, StopDuringTheSecondOfThreeRowsCutAtOnceEndsAsOneRowAtATim
   EXPECT_TRUE(dialogs->infoTexts().isEmpty()) << dialogs->infoTexts().join('\n').toStdString();
 }
 
+// A job whose settings set nothing for the encoder's VBR ("enable vbr" other
+// than 0 and 1, edited by hand) or the WAV format (mode "best suited") leaves
+// what the window's last job set: the next job's files are made with it.
+TEST_F(MainWindowJobs, WhatTheSettingsLeaveUnsetStaysAsTheLastJobSetIt) {
+  const QString source = ChirpFixture("jobs-mp3.wav", 3.0, 44100, 2);
+  const auto bytes = [](const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  };
+  const auto isVbr = [&](const QString& path) { return bytes(path).contains("Xing"); };  // CBR: "Info"
+  const auto wavFormat = [](const QString& path) {
+    const CommandResult probe = RunCommand("ffprobe", {"-v", "error", "-show_entries", "stream=sample_rate,channels,"
+                                                       "bits_per_sample", "-of", "csv=p=0", path});
+    return QString::fromUtf8(probe.out.trimmed());
+  };
+  struct Case {
+    int format;
+    std::vector<std::tuple<std::string_view, std::string_view, int>> first, then;  // section, key, value
+    std::function<QString(const QString&)> made;
+    QString expected;
+  };
+  const QList<Case> cases = {
+      {0, {{sec::kMp3, key::kEnableVbr, 1}, {sec::kMp3, key::kVbrQuality, 0}}, {{sec::kMp3, key::kEnableVbr, 2}},
+       [&](const QString& file) { return isVbr(file) ? "VBR" : bytes(file).contains("Info") ? "CBR" : "?"; }, "VBR"},
+      {1, {{sec::kWav, key::kMode, 2}, {sec::kWav, key::kFrequency, 2}, {sec::kWav, key::kChannel, 0},
+           {sec::kWav, key::kBit, 0}},
+       {{sec::kWav, key::kMode, 1}}, wavFormat, "11025,1,8"},
+  };
+  AddRows({source}, 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected.toStdString());
+    window().cm_Format->setCurrentIndex(c.format);
+    QStringList made;
+    for (const auto* settings : {&c.first, &c.then}) {
+      TempDir out;
+      Settings().WriteString(sec::kFormat, key::kDir, out.path());
+      for (const auto& [section, name, value] : *settings) Settings().WriteInteger(section, name, value);
+      Click("cut");
+      WaitForJob();
+      ASSERT_EQ(FilesIn(out.path()).size(), 1);
+      made << c.made(out.file(FilesIn(out.path())[0]));
+    }
+    EXPECT_EQ(made.join(" then ").toStdString(), (c.expected + " then " + c.expected).toStdString());
+  }
+}
+
 // Ctrl+click on the given rows of the list: an extended selection made as the user makes it.
 void CtrlClickRows(TrackListWidget* list, std::initializer_list<int> rows) {
   for (int row : rows) {
