@@ -13,7 +13,11 @@
 #include <QtEndian>
 #include <algorithm>
 #include <csignal>
+#include <poll.h>
+#include <pty.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "Commands.h"
 #include "TempDir.h"
@@ -276,6 +280,57 @@ TEST_F(JobCommands, SigtermDuringALongCutLeavesACompleteFileUnderItsName) {
     if (c.writing == 2)
       EXPECT_EQ(DecodeWithFfmpeg(out(c.kept[0])).size(), 2u * 4410u);
   }
+}
+
+// A signal before the output is opened (here while the overwrite question
+// waits on the terminal) ends the command at once, with a message and exit
+// status 128 + its number; the file to replace and the folder stay as they were.
+TEST_F(JobCommands, SignalBeforeTheOutputIsOpenedEndsWithAMessageAndWritesNothing) {
+  Write(out("mix.wav"), "old");
+  const QByteArray program = kProgram.toUtf8(), target = out("mix.wav").toUtf8(), source = Wav().toUtf8();
+  int terminal = -1;
+  const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::execl(program.constData(), "snipwave", "join", "--format", "wav", "--out", target.constData(),
+            source.constData(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // Everything the terminal shows, until `seen` holds `text` or it closes.
+  QByteArray shown;
+  const auto readUntil = [&](const char* text, int ms) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!shown.contains(text) && waited.elapsed() < ms) {
+      pollfd ready{terminal, POLLIN, 0};
+      if (::poll(&ready, 1, 100) <= 0) continue;
+      char bytes[256];
+      const ssize_t got = ::read(terminal, bytes, sizeof bytes);
+      if (got <= 0) break;  // the program has ended
+      shown.append(bytes, got);
+    }
+  };
+  readUntil("[y/N]", 60000);
+  ASSERT_TRUE(shown.contains("File has existed. Overwrite? [y/N]")) << shown.toStdString();
+  ::kill(pid, SIGTERM);
+  readUntil("written.", 10000);
+  int status = 0;
+  QElapsedTimer waited;
+  waited.start();
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (waited.elapsed() > 10000) {  // still waiting for an answer: end it
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      break;
+    }
+    QThread::msleep(5);
+  }
+  ::close(terminal);
+  ASSERT_TRUE(WIFEXITED(status)) << shown.toStdString();
+  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+  EXPECT_TRUE(shown.contains("Stopped before anything was written.")) << shown.toStdString();
+  EXPECT_EQ(Read(out("mix.wav")), "old");
+  EXPECT_EQ(QDir(out()).entryList(QDir::Files | QDir::Hidden), QStringList{"mix.wav"});
 }
 
 TEST_F(JobCommands, CutWithJobsMatchesOneRowAtATime) {
