@@ -1,8 +1,11 @@
 #include "cli/ConsoleObserver.h"
 
 #include <QTextStream>
+#include <cerrno>
 #include <cstdio>
 #include <iterator>
+#include <optional>
+#include <poll.h>
 #include <unistd.h>
 
 #include "convert/CutJob.h"
@@ -16,6 +19,26 @@ volatile std::sig_atomic_t stopSignal = 0;
 void OnStopSignal(int signal) {
   if (stopSignal == 0) stopSignal = signal;
   std::signal(signal, SIG_DFL);
+}
+
+// One line typed on the terminal, without its end. Nothing once a stop
+// signal has come (looked at every 100 ms while nothing is typed, since the
+// signal may come just before a read would start and not interrupt it).
+std::optional<QString> ReadAnswer(const StopSignals& stopSignals) {
+  QByteArray line;
+  for (;;) {
+    if (stopSignals.Signal()) return std::nullopt;
+    pollfd typed{STDIN_FILENO, POLLIN, 0};
+    const int ready = ::poll(&typed, 1, 100);
+    if (ready < 0 && errno != EINTR) break;
+    if (ready <= 0) continue;
+    char c = 0;
+    const ssize_t got = ::read(STDIN_FILENO, &c, 1);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0 || c == '\n') break;
+    line += c;
+  }
+  return QString::fromLocal8Bit(line);
 }
 }  // namespace
 
@@ -71,7 +94,12 @@ bool ConsoleObserver::AskOverwrite(const QString& question) {
     return false;
   }
   err << question << " [y/N] " << Qt::flush;
-  const QString answer = QTextStream(stdin).readLine().trimmed().toLower();
+  const std::optional<QString> typed = ReadAnswer(signals_);
+  if (!typed) {
+    err << Qt::endl;
+    return false;
+  }
+  const QString answer = typed->trimmed().toLower();
   return answer == "y" || answer == "yes";
 }
 

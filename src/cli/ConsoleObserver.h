@@ -31,11 +31,13 @@ class StopSignals {
 // stderr is a terminal, and a stop signal turned into a stop of the job at
 // its next report (the file being written is completed under its name).
 // The overwrite question is answered yes by --yes, else asked on the
-// terminal, else (no terminal) answered no.
+// terminal (a stop signal meanwhile answers no at once), else (no terminal)
+// answered no.
 class ConsoleObserver final : public IJobObserver {
  public:
   ConsoleObserver(int rows, bool assumeYes, const StopSignals& stopSignals, std::stop_source stop);
   void RowStatus(int row, const QString& status) override;
+  void RowRestored(int) override { NoteSignal(); }
   void Progress(const JobProgress& progress) override;
   void Message(const QString& text) override;
   bool AskOverwrite(const QString& question) override;

@@ -140,7 +140,8 @@ const char* const kCommonHelp =
     "  PATH@BEGIN:END  the range [BEGIN, END) in sample frames of the source; either may be\n"
     "               left empty (the start, the file's length); PATH alone means the whole file\n"
     "  Ctrl+C       stops after the current chunk (so do SIGTERM and SIGHUP); the file\n"
-    "               being written is completed under its name, nothing half-written stays\n"
+    "               being written is completed under its name, nothing half-written stays;\n"
+    "               before any file is written it stops at once\n"
     "\n"
     "Messages go to stderr, the written files to stdout, one per line; a path holding a\n"
     "control character (or starting with ') is quoted as ls quotes it: '/music/a'$'\\n''b.mp3'.\n"
@@ -366,9 +367,10 @@ bool ListSources(IAudioFile2& reader, const QList<SourceArgument>& sources, std:
 }
 
 // Replaces each row by the rows of its sounding parts. False (with the
-// message) when a source cannot be scanned or the parts are too many.
-bool SplitRowsAtSilence(IAudioFile2& reader, const SilenceRule& rule, std::vector<JobRow>& rows, QTextStream& err,
-                        int& status) {
+// message) when a source cannot be scanned or the parts are too many; false
+// without one when a stop signal ended the scan.
+bool SplitRowsAtSilence(IAudioFile2& reader, const SilenceRule& rule, const StopSignals& stopSignals,
+                        std::vector<JobRow>& rows, QTextStream& err, int& status) {
   std::vector<JobRow> parts;
   for (const JobRow& row : rows) {
     std::vector<std::int64_t> points;
@@ -376,8 +378,9 @@ bool SplitRowsAtSilence(IAudioFile2& reader, const SilenceRule& rule, std::vecto
     try {
       reader.OpenFile(SystemPath(row.source), 0, 1);
       rate = reader.SampleRate();
-      points = FindSilenceSplits(reader, row.begin, row.end, rule);
+      points = FindSilenceSplits(reader, row.begin, row.end, rule, [&](double) { return !stopSignals.Signal(); });
       reader.CloseFile();
+      if (stopSignals.Signal()) return false;
     } catch (const std::exception& e) {
       err << e.what() << Qt::endl;
       status = 1;
@@ -458,6 +461,14 @@ int RunJob(JobKind kind, const QStringList& arguments) {
     out << help;
     return 0;
   }
+  // From here on a stop signal ends the command with a message and its exit
+  // status: before the job, at the next step (nothing is written then); in
+  // the job, after its current chunk.
+  StopSignals stopSignals;
+  const auto stoppedEarly = [&] {
+    err << "Stopped before anything was written." << Qt::endl;
+    return 128 + stopSignals.Signal();
+  };
   // A full disk or a file-size limit must fail the write with a message,
   // not end the process with SIGXFSZ.
   std::signal(SIGXFSZ, SIG_IGN);
@@ -477,11 +488,14 @@ int RunJob(JobKind kind, const QStringList& arguments) {
   if (!parsed->cue.isEmpty() || !parsed->labels.isEmpty()) {
     if (!ListSheetRows(*probe.reader, parsed->cue, parsed->labels,
                        parsed->sources.isEmpty() ? QString() : AbsoluteNative(parsed->sources.front().path), rows, err))
-      return 1;
+      return stopSignals.Signal() ? stoppedEarly() : 1;
   } else if (!ListSources(*probe.reader, parsed->sources, rows, err, status)) {
-    return status;
+    return stopSignals.Signal() ? stoppedEarly() : status;
   }
-  if (parsed->splitAtSilence && !SplitRowsAtSilence(*probe.reader, parsed->silence, rows, err, status)) return status;
+  if (stopSignals.Signal()) return stoppedEarly();
+  if (parsed->splitAtSilence &&
+      !SplitRowsAtSilence(*probe.reader, parsed->silence, stopSignals, rows, err, status))
+    return stopSignals.Signal() ? stoppedEarly() : status;
 
   const OutputType type = *OutputTypeFromIndex(parsed->formatIndex);
   OutputSetup setup;
@@ -520,10 +534,10 @@ int RunJob(JobKind kind, const QStringList& arguments) {
     for (std::size_t i = 0; i < rows.size(); ++i) rows[i].track = static_cast<int>(i) + 1;
   }
 
-  StopSignals stopSignals;
   std::stop_source stop;
   ConsoleObserver observer(static_cast<int>(rows.size()), parsed->yes, stopSignals, stop);
   JobReport report;
+  if (stopSignals.Signal()) return stoppedEarly();
   if (kind == JobKind::Cut) {
     const CutRequest request{rows, choices, WithTrailingSeparator(outPath), parsed->jobs};
     report = RunCut(request, MakeRealRowComponents, observer, stop.get_token());
@@ -536,6 +550,8 @@ int RunJob(JobKind kind, const QStringList& arguments) {
       return 1;
     }
     const JoinTarget target = CheckJoinTarget(rows, request.outputPath, observer);
+    // A signal while the question was asked answers it: nothing is replaced.
+    if (stopSignals.Signal()) return stoppedEarly();
     if (target == JoinTarget::Refused || target == JoinTarget::Cancelled) return 1;
     request.replacing = target == JoinTarget::Replace;
     RowComponents set = MakeRealRowComponents();

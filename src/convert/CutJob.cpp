@@ -33,7 +33,34 @@ class RowEnd {
   RowEnd(const CutRequest& request, const std::vector<RowPlan>& plans, IJobObserver& observer, JobReport& report)
       : request_(request), plans_(plans), observer_(observer), report_(report) {}
 
+  // A failing row does not keep "Cutting": it is "Short" when what its
+  // source gave before failing was kept under its name, else it shows again
+  // what it showed before the job (nothing of it was kept).
   void Finish(int row, RowOutcome& outcome, std::int64_t jobDone, std::int64_t jobFrames) {
+    try {
+      End(row, outcome, jobDone, jobFrames);
+    } catch (...) {
+      if (outcome.output && outcome.output->Committed()) observer_.RowStatus(row, kShortStatus);
+      else observer_.RowRestored(row);
+      throw;
+    }
+  }
+
+  // The album values over every output measured, added to each one's tags
+  // (written again in full under its final name).
+  void WriteAlbumGain() {
+    if (album_.empty()) return;
+    std::vector<const loudness::LoudnessMeter*> meters;
+    for (const AlbumMember& member : album_) meters.push_back(member.loudness.get());
+    const loudness::Loudness album = loudness::LoudnessMeter::Combined(meters);
+    for (AlbumMember& member : album_) {
+      detail::SetAlbumGain(member.tags.replayGain, album);
+      detail::TagOutput(request_.choices.tagWriter, member.path, member.path, member.tags, report_);
+    }
+  }
+
+ private:
+  void End(int row, RowOutcome& outcome, std::int64_t jobDone, std::int64_t jobFrames) {
     const JobRow& source = request_.rows[static_cast<std::size_t>(row)];
     const RowPlan& plan = plans_[static_cast<std::size_t>(row)];
     if (plan.outputPath.isEmpty() || !outcome.goneMessage.isEmpty()) {
@@ -59,7 +86,7 @@ class RowEnd {
     if (outcome.checkFailure)
       report_.checkFailures << outcome.checkFailure->replace(plan.outputPath, output.FinalPath());
     // What was read from a failing source is kept, complete, as the row's
-    // file; the job ends there. The row keeps "Cutting".
+    // file; the job ends there.
     if (outcome.sourceFailure) std::rethrow_exception(outcome.sourceFailure);
     observer_.Progress({row, outcome.count, outcome.count, jobDone, jobFrames});
     const bool shortened = !outcome.stopped && outcome.done < outcome.count;
@@ -73,20 +100,6 @@ class RowEnd {
     }
   }
 
-  // The album values over every output measured, added to each one's tags
-  // (written again in full under its final name).
-  void WriteAlbumGain() {
-    if (album_.empty()) return;
-    std::vector<const loudness::LoudnessMeter*> meters;
-    for (const AlbumMember& member : album_) meters.push_back(member.loudness.get());
-    const loudness::Loudness album = loudness::LoudnessMeter::Combined(meters);
-    for (AlbumMember& member : album_) {
-      detail::SetAlbumGain(member.tags.replayGain, album);
-      detail::TagOutput(request_.choices.tagWriter, member.path, member.path, member.tags, report_);
-    }
-  }
-
- private:
   struct AlbumMember {
     QString path;
     TagSet tags;

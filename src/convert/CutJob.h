@@ -22,10 +22,14 @@ namespace snipwave {
 // and its messages. Outputs are written under temporary names and named when
 // complete.
 //
-// A stop starts no further row; a row being cut ends after its current chunk
-// and is kept, complete, under its name. A component failure ends the job at
-// its row, as one row at a time would: the report says why (`Failed`), the
-// rows after it are dropped, and every reader and writer is closed.
+// A stop starts no further row; the row being cut (with several at once: the
+// lowest one not done when the stop came) ends after its current chunk and is
+// kept, complete, under its name, with "Finish". Rows after it that were cut
+// at once are dropped: no file of theirs is left and their status is never
+// touched. A component failure ends the job at its row, as one row at a time
+// would: the report says why (`Failed`), the rows after it are dropped, and
+// every reader and writer is closed. The failing row is "Short" when what its
+// source gave before failing was kept, else it is restored (RowRestored).
 JobReport RunCut(const CutRequest& request, const RowComponentsFactory& makeSet, IJobObserver& observer,
                  std::stop_token stop = {});
 

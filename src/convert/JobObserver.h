@@ -24,6 +24,10 @@ class IJobObserver {
   // A row's status text: "Cutting" or "Joining" when its turn comes, then
   // its outcome ("Finish", "Short", "Check failed").
   virtual void RowStatus(int row, const QString& status) = 0;
+  // Nothing the job made of the row is kept (its output failed, or the whole
+  // join's did): the row shows again what it showed before the job, so that
+  // no row still says it is being cut or joined once the job has ended.
+  virtual void RowRestored(int row) = 0;
   virtual void Progress(const JobProgress& progress) = 0;
   // Something the user must read (a source that is gone, one that ended
   // early); the job goes on once the call returns.

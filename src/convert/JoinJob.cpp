@@ -11,6 +11,7 @@
 #include "components/audio/AudioInterfaces.h"
 #include "convert/CutJob.h"
 #include "convert/JoinCopyLevels.h"
+#include "convert/JoinRowStatuses.h"
 #include "convert/KeptRanges.h"
 #include "convert/LevelPasses.h"
 #include "convert/LosslessMp3.h"
@@ -539,13 +540,13 @@ void JoinRun::Run() {
             GainRow(row);
           } catch (...) {
             sourceFailure_ = std::current_exception();
-            break;  // the row keeps "Joining"
+            break;
           }
           mixer_->BeginRange(overlaps_[static_cast<std::size_t>(row)]);
         }
         const RowResult result = AppendRow(row, outputRate, outputChannels);
         if (mixer_) mixer_->EndRange();
-        if (sourceFailure_) break;  // the row keeps "Joining"
+        if (sourceFailure_) break;
         written += result.written;
         rowsDone = row + 1;
         if (result.damaged > 0) report_.damagedSources.append({record.source, result.damaged});
@@ -637,10 +638,12 @@ JobReport RunJoin(const JoinRequest& request, RowComponents& set, IJobObserver& 
     report.end = JobEnd::Completed;
     return report;
   }
+  JoinRowStatuses statuses(observer);
   detail::RunReportingFailure(report, "join", [&] {
-    JoinRun(request, set, observer, stop, report).Run();
+    JoinRun(request, set, statuses, stop, report).Run();
     report.end = stop.stop_requested() ? JobEnd::Aborted : JobEnd::Completed;
   });
+  if (report.end == JobEnd::Failed) statuses.SettleFailure(report.writtenFiles.contains(request.outputPath));
   detail::CloseAfterJob({set.reader.get(), set.writer.get()}, report);
   return report;
 }

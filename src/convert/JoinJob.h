@@ -37,7 +37,9 @@ JoinTarget CheckJoinTarget(const std::vector<JobRow>& rows, const QString& outpu
 // written under a temporary name beside its final one, which it gets only
 // when complete (an existing file is replaced only then). A component failure
 // ends the join (`Failed`); what a failing source let it write is kept under
-// the final name unless a file was to be replaced.
+// the final name unless a file was to be replaced. No row stays "Joining"
+// after a failure: the failing row is "Short" when part of it was kept, and
+// when nothing is kept every row is restored (RowRestored).
 JobReport RunJoin(const JoinRequest& request, RowComponents& set, IJobObserver& observer, std::stop_token stop = {});
 
 inline constexpr const char* kJoiningStatus = "Joining";

@@ -73,6 +73,11 @@ OutputSetup ConfigureMp3(const SettingsStore& store, IAudioFile2& writer, IAudio
     mp3.vbrQuality = PlainInteger(store, keys::kMp3VbrQuality);
   }
   ApplyMp3(mp3, encoder);
+  // The VBR values the encoder holds now, set here or kept from an earlier
+  // job on it: every worker's fresh encoder gets them too.
+  mp3.vbrMode = encoder.VbrMode();
+  mp3.vbrBitRate = encoder.VbrBitRate();
+  mp3.vbrQuality = encoder.VbrQuality();
   if (!writer.CheckMp3Format(encoder.SampleRate(), encoder.BitRate(), encoder.Channels()))
     return OutputSetup::Refused(kMp3NotSupported,
                                 QString("mp3: %1 Hz, %2 kbit/s, %3 channel(s)")
@@ -96,9 +101,13 @@ OutputSetup ConfigureWav(const SettingsStore& store, IAudioFile2& writer) {
         OutputConfiguration::Wav{SampleRate(store, keys::kWavFrequency), ChannelCount(store, keys::kWavChannel),
                                  ListValue(store, keys::kWavBit, settings::kSampleWidths)};
   }
-  // Any other mode ("best suited" among them) leaves the writer's own choice.
-  if (const auto& wav = setup.configuration.wav)
+  if (const auto& wav = setup.configuration.wav) {
     writer.SetWavFormat(wav->sampleRate, wav->channels, wav->bitsPerSample);
+  } else if (const std::optional<WavFormatValues> kept = writer.WavFormat()) {
+    // Any other mode ("best suited" among them) sets nothing: what an earlier
+    // job set on this writer stays, and every worker's fresh writer gets it.
+    setup.configuration.wav = OutputConfiguration::Wav{kept->sampleRate, kept->channels, kept->bitsPerSample};
+  }
   return setup;
 }
 

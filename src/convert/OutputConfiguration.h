@@ -36,14 +36,18 @@ inline constexpr const char* kWmaNotSupported = "This WMA format is not supporte
 struct OutputConfiguration {
   OutputType type = OutputType::Mp3;
   QString extension;  // as OutputExtension gives it
-  // MP3: the encoder's settings as the configuration set them; the VBR
-  // values stay as the encoder has them where unset.
+  // MP3: the encoder's settings as the configuration left them. The VBR
+  // values are read back from the encoder configured: where the settings set
+  // none ("enable vbr" other than 0 and 1), what an earlier job of the run set
+  // on that encoder.
   struct Mp3 {
     int sampleRate = 0, bitRate = 0, channels = 0, quality = 0;
     std::optional<int> vbrMode, vbrBitRate, vbrQuality;
   } mp3;
-  // WAV: the format set on the writer; none leaves the writer's own choice
-  // (the source's rate and channels, 16 bits).
+  // WAV: the format set on the writer or, where the settings set none (mode
+  // "best suited"), the one an earlier job of the run set on the writer
+  // configured; none leaves the writer's own choice (the source's rate and
+  // channels, 16 bits).
   struct Wav {
     int sampleRate = 0, channels = 0, bitsPerSample = 0;
   };

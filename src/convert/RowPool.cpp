@@ -14,6 +14,7 @@ RowPool::RowPool(const std::vector<JobRow>& rows, const std::vector<RowPlan>& pl
       finished_(rows.size(), 0), frames_(new std::atomic<std::int64_t>[rows.size()]()),
       started_(new std::atomic<bool>[rows.size()]()),
       lastNeeded_(static_cast<int>(rows.size()) - 1) {
+  onStop_.emplace(stop_, [this] { OnStop(); });
   try {
     for (RowComponents& set : sets) threads_.emplace_back([this, &set] { Work(set); });
   } catch (...) {
@@ -23,6 +24,28 @@ RowPool::RowPool(const std::vector<JobRow>& rows, const std::vector<RowPlan>& pl
 }
 
 RowPool::~RowPool() { DropAllAndJoin(); }
+
+void RowPool::NeedUpTo(int row) {
+  int last = lastNeeded_.load();
+  while (row < last && !lastNeeded_.compare_exchange_weak(last, row)) {
+  }
+}
+
+void RowPool::OnStop() {
+  {
+    const std::lock_guard lock(mutex_);
+    taking_ = false;
+    // One row at a time would be cutting the first row not done yet: that
+    // one ends as a stopped row does, every later one is of no use.
+    int current = 0;
+    while (current < next_ && finished_[static_cast<std::size_t>(current)]) ++current;
+    NeedUpTo(current);
+    // Only now do the rows in flight hear of the stop: none of them can end
+    // as stopped before the stop's row is known.
+    stopped_.store(true);
+  }
+  changed_.notify_all();
+}
 
 void RowPool::DropAllAndJoin() {
   {
@@ -47,25 +70,18 @@ bool RowPool::Started(int row) const {
 RowOutcome* RowPool::Wait(int row, const std::function<void()>& waiting) {
   const auto index = static_cast<std::size_t>(row);
   std::unique_lock lock(mutex_);
+  const auto settled = [&] { return Dropped(row) || finished_[index] || (!taking_ && row >= next_); };
   for (;;) {
-    if (stop_.stop_requested()) taking_ = false;
-    if (finished_[index] || (!taking_ && row >= next_)) break;
-    if (changed_.wait_for(lock, kReportEvery, [&] { return finished_[index] || (!taking_ && row >= next_); })) break;
+    if (settled()) break;
+    if (changed_.wait_for(lock, kReportEvery, settled)) break;
     lock.unlock();
     if (waiting) waiting();
     lock.lock();
   }
-  return finished_[index] ? &outcomes_[index] : nullptr;
+  return finished_[index] && !Dropped(row) ? &outcomes_[index] : nullptr;
 }
 
 void RowPool::Work(RowComponents& set) {
-  std::stop_callback wake(stop_, [this] {
-    {
-      const std::lock_guard lock(mutex_);
-      taking_ = false;
-    }
-    changed_.notify_all();
-  });
   for (;;) {
     int row = 0;
     {
@@ -78,17 +94,13 @@ void RowPool::Work(RowComponents& set) {
     control.started = [this, index] { started_[index].store(true); };
     control.keepGoing = [this, index, row](std::int64_t done) {
       frames_[index].store(done, std::memory_order_relaxed);
-      return !stop_.stop_requested() && !Dropped(row);
+      return !stopped_.load() && !Dropped(row);
     };
     control.abandoned = [this, row] { return Dropped(row); };
     RowOutcome outcome = CutRow(rows_[index], plans_[index], choices_, set, control);
     const bool failed = outcome.failure || outcome.sourceFailure;
-    if (failed) {
-      // One row at a time would end the job at this row: later rows are of no use.
-      int last = lastNeeded_.load();
-      while (row < last && !lastNeeded_.compare_exchange_weak(last, row)) {
-      }
-    }
+    // One row at a time would end the job at this row: later rows are of no use.
+    if (failed) NeedUpTo(row);
     {
       const std::lock_guard lock(mutex_);
       outcomes_[index] = std::move(outcome);

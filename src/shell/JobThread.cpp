@@ -18,6 +18,10 @@ class JobThread::Relay final : public IJobObserver {
     owner_.Deliver([this, row, status] { owner_.shown_->RowStatus(row, status); });
   }
 
+  void RowRestored(int row) override {
+    owner_.Deliver([this, row] { owner_.shown_->RowRestored(row); });
+  }
+
   void Progress(const JobProgress& progress) override {
     {
       const std::lock_guard lock(mutex_);

@@ -18,9 +18,21 @@
 
 namespace snipwave {
 
+int StateJobObserver::ListRow(int row) const {
+  return row >= 0 && row < static_cast<int>(listRows_.size()) ? listRows_[static_cast<std::size_t>(row)] : row;
+}
+
 void StateJobObserver::RowStatus(int row, const QString& status) {
-  if (row >= 0 && row < static_cast<int>(listRows_.size())) row = listRows_[static_cast<std::size_t>(row)];
+  row = ListRow(row);
+  before_.try_emplace(row, state_.lv->CellText(row, kStatusCell));
   state_.lv->SetCellText(row, kStatusCell, status);
+}
+
+void StateJobObserver::RowRestored(int row) {
+  const auto before = before_.find(ListRow(row));
+  if (before == before_.end()) return;  // the job never showed anything there
+  state_.lv->SetCellText(before->first, kStatusCell, before->second);
+  before_.erase(before);
 }
 
 void StateJobObserver::Progress(const JobProgress& p) {
@@ -186,6 +198,7 @@ class CountingObserver final : public IJobObserver {
  public:
   CountingObserver(IJobObserver& inner, const std::function<void(int)>& after) : inner_(inner), after_(after) {}
   void RowStatus(int row, const QString& status) override { Then([&] { inner_.RowStatus(row, status); }); }
+  void RowRestored(int row) override { Then([&] { inner_.RowRestored(row); }); }
   void Progress(const JobProgress& progress) override { Then([&] { inner_.Progress(progress); }); }
   void Message(const QString& text) override { Then([&] { inner_.Message(text); }); }
   bool AskOverwrite(const QString& question) override { return inner_.AskOverwrite(question); }

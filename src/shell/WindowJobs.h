@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <functional>
+#include <map>
 #include <optional>
 #include <stop_token>
 #include <vector>
@@ -50,21 +51,26 @@ inline constexpr const char* kPleaseSelectRows = "Please select the rows to cut.
 
 // What the window shows of a running job: the rows' status cells, the
 // progress display (a cut shows its row's share, a join the whole job's) and
-// the messages, through the dialog service.
+// the messages, through the dialog service. Each row's status text from
+// before the job is kept for RowRestored.
 class StateJobObserver final : public IJobObserver {
  public:
   // `listRows[i]` is the list row of the job's row i; empty: the same row.
   StateJobObserver(MainState& state, bool wholeJobProgress, std::vector<int> listRows = {})
       : state_(state), wholeJob_(wholeJobProgress), listRows_(std::move(listRows)) {}
   void RowStatus(int row, const QString& status) override;
+  void RowRestored(int row) override;
   void Progress(const JobProgress& progress) override;
   void Message(const QString& text) override;
   bool AskOverwrite(const QString& question) override;
 
  private:
+  int ListRow(int row) const;
+
   MainState& state_;
   bool wholeJob_;
   std::vector<int> listRows_;
+  std::map<int, QString> before_;  // list row -> its status text before the job
 };
 
 // A job the window has set up: `Converting` set, the format list disabled,

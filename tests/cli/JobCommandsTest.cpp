@@ -13,7 +13,11 @@
 #include <QtEndian>
 #include <algorithm>
 #include <csignal>
+#include <poll.h>
+#include <pty.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "Commands.h"
 #include "TempDir.h"
@@ -223,42 +227,110 @@ TEST_F(JobCommands, JoinOverAnExistingFileOnAFullDiskKeepsTheOldFile) {
 TEST_F(JobCommands, SigtermDuringALongCutLeavesACompleteFileUnderItsName) {
   const QString source = ChirpFixture("cli-ten-minutes.mp3", 600.0, 22050, 1, {"-c:a", "libmp3lame", "-b:a", "32k"});
   const QString base = QFileInfo(source).completeBaseName();
-  // One row; then three rows two at a time, stopped while both are written.
-  for (const int rowsAtOnce : {1, 2}) {
+  const QString shortRow = Wav() + "@0:4410";
+  struct Case {
+    QStringList args;
+    int writing;  // outputs being written when the signal is sent
+    QStringList kept;
+  };
+  // One row; then three rows two at a time, stopped during the second while
+  // the third is written too: the second is the row being cut, the third is
+  // dropped as one row at a time would never have started it.
+  const QList<Case> cases = {
+      {{"cut", "--format", "wav", "--out", out(), source}, 1, {"Cut_" + base + ".wav"}},
+      {{"cut", "--jobs", "2", "--format", "wav", "--out", out(), shortRow, source, source},
+       2,
+       {"Cut_" + QFileInfo(Wav()).completeBaseName() + ".wav", "Cut_" + base + ".wav"}},
+  };
+  for (const Case& c : cases) {
     for (const QString& f : QDir(out()).entryList(QDir::Files | QDir::Hidden)) QFile::remove(out(f));
     QProcess process;
-    process.start(kProgram, rowsAtOnce == 1 ? QStringList{"cut", "--format", "wav", "--out", out(), source}
-                                            : QStringList{"cut", "--jobs", "2", "--format", "wav", "--out", out(),
-                                                          source, source, source});
+    process.start(kProgram, c.args);
     ASSERT_TRUE(process.waitForStarted());
     // An output is being written once its temporary file holds audio past its header.
     QElapsedTimer waited;
     waited.start();
     const auto writing = [this] {
       int files = 0;
-      for (const QFileInfo& f : QDir(out()).entryInfoList(QDir::Files | QDir::Hidden)) files += f.size() > 65536;
+      for (const QFileInfo& f : QDir(out()).entryInfoList(QDir::Files | QDir::Hidden))
+        files += f.fileName().contains(".snipwave-") && f.size() > 65536;
       return files;
     };
-    while (writing() < rowsAtOnce && waited.elapsed() < 60000) QThread::msleep(2);
+    while (writing() < c.writing && waited.elapsed() < 60000) QThread::msleep(2);
     ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
     ASSERT_TRUE(process.waitForFinished(60000));
     EXPECT_EQ(process.exitCode(), 128 + SIGTERM) << process.readAllStandardError().toStdString();
-    const QStringList expected = rowsAtOnce == 1 ? QStringList{"Cut_" + base + ".wav"}
-                                                 : QStringList{"Cut(1)_" + base + ".wav", "Cut_" + base + ".wav"};
-    EXPECT_EQ(QDir(out()).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
-    for (const QString& name : expected) {
+    QStringList printed;
+    for (const QString& name : c.kept) printed << out(name);
+    EXPECT_EQ(Lines(process.readAllStandardOutput()), printed);
+    EXPECT_EQ(QDir(out()).entryList(QDir::Files | QDir::Hidden, QDir::Name), c.kept);
+    for (const QString& name : c.kept) {
       // Header and content agree: the data chunk's size is what follows it.
       const QByteArray bytes = Read(out(name));
       const qsizetype data = bytes.indexOf("data");
       ASSERT_GT(data, 0);
       const quint32 size = qFromLittleEndian<quint32>(bytes.constData() + data + 4);
       EXPECT_EQ(qint64(size), bytes.size() - data - 8);
-      const std::size_t frames = DecodeWithFfmpeg(out(name)).size();
-      EXPECT_EQ(frames, size / 2u);
-      EXPECT_GT(frames, 0u);
-      EXPECT_LT(frames, 600u * 22050u) << name.toStdString();
+      const std::size_t values = DecodeWithFfmpeg(out(name)).size();
+      EXPECT_EQ(values, size / 2u);
+      EXPECT_GT(values, 0u);
     }
+    // The long row stopped part of the way; the short one is whole.
+    EXPECT_LT(DecodeWithFfmpeg(out("Cut_" + base + ".wav")).size(), 600u * 22050u);
+    if (c.writing == 2)
+      EXPECT_EQ(DecodeWithFfmpeg(out(c.kept[0])).size(), 2u * 4410u);
   }
+}
+
+// A signal before the output is opened (here while the overwrite question
+// waits on the terminal) ends the command at once, with a message and exit
+// status 128 + its number; the file to replace and the folder stay as they were.
+TEST_F(JobCommands, SignalBeforeTheOutputIsOpenedEndsWithAMessageAndWritesNothing) {
+  Write(out("mix.wav"), "old");
+  const QByteArray program = kProgram.toUtf8(), target = out("mix.wav").toUtf8(), source = Wav().toUtf8();
+  int terminal = -1;
+  const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::execl(program.constData(), "snipwave", "join", "--format", "wav", "--out", target.constData(),
+            source.constData(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  // Everything the terminal shows, until `seen` holds `text` or it closes.
+  QByteArray shown;
+  const auto readUntil = [&](const char* text, int ms) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!shown.contains(text) && waited.elapsed() < ms) {
+      pollfd ready{terminal, POLLIN, 0};
+      if (::poll(&ready, 1, 100) <= 0) continue;
+      char bytes[256];
+      const ssize_t got = ::read(terminal, bytes, sizeof bytes);
+      if (got <= 0) break;  // the program has ended
+      shown.append(bytes, got);
+    }
+  };
+  readUntil("[y/N]", 60000);
+  ASSERT_TRUE(shown.contains("File has existed. Overwrite? [y/N]")) << shown.toStdString();
+  ::kill(pid, SIGTERM);
+  readUntil("written.", 10000);
+  int status = 0;
+  QElapsedTimer waited;
+  waited.start();
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (waited.elapsed() > 10000) {  // still waiting for an answer: end it
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      break;
+    }
+    QThread::msleep(5);
+  }
+  ::close(terminal);
+  ASSERT_TRUE(WIFEXITED(status)) << shown.toStdString();
+  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+  EXPECT_TRUE(shown.contains("Stopped before anything was written.")) << shown.toStdString();
+  EXPECT_EQ(Read(out("mix.wav")), "old");
+  EXPECT_EQ(QDir(out()).entryList(QDir::Files | QDir::Hidden), QStringList{"mix.wav"});
 }
 
 TEST_F(JobCommands, CutWithJobsMatchesOneRowAtATime) {

@@ -333,7 +333,9 @@ TEST(CutJob, FailureEndsTheJobAtItsRowAndClosesEverything) {
   Cut(h.state, {QString(), &report});
   EXPECT_EQ(report.end, JobEnd::Failed);
   EXPECT_EQ(h.dialogs.infoTexts(), QStringList{"Decoding \"b.mp3\": Invalid data found when processing input"});
-  EXPECT_EQ(h.status(1), "Cutting");
+  // No row says it is being cut once the job has ended: b's file holds what
+  // its source gave before failing.
+  EXPECT_EQ(h.status(1), "Short");
   EXPECT_EQ(h.status(2), "unconverted");
   // What was read before the source failed is kept, complete, under its name.
   EXPECT_EQ(QDir(h.outFolder()).entryList(QDir::Files | QDir::Hidden), (QStringList{"Cut_a.mp3", "Cut_b.mp3"}));
@@ -361,7 +363,7 @@ TEST(CutJob, FailedWriteLeavesNoFileBehind) {
   EXPECT_EQ(QDir(h.outFolder()).entryList(QDir::Files | QDir::Hidden), QStringList{"Cut_a.mp3"});
 }
 
-TEST(CutJob, OutputFileThatCannotBeCreatedLeavesTheRowCutting) {
+TEST(CutJob, OutputFileThatCannotBeCreatedLeavesTheRowAsItWas) {
   JobHarness h;
   h.AddRow("a.mp3", 0, 1000);
   // A regular file stands where the output folder should be.
@@ -371,7 +373,7 @@ TEST(CutJob, OutputFileThatCannotBeCreatedLeavesTheRowCutting) {
   JobReport report;
   Cut(h.state, {QString(), &report});
   EXPECT_EQ(report.end, JobEnd::Failed);
-  EXPECT_EQ(h.status(0), "Cutting");
+  EXPECT_EQ(h.status(0), "unconverted");
   EXPECT_FALSE(h.state.Converting);
   EXPECT_EQ(h.launcher.folders, QStringList{h.dir.file("blocked") + "/"});
   EXPECT_EQ(ReadText(h.dir.file("blocked")), "x");

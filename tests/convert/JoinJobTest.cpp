@@ -289,7 +289,7 @@ TEST(JoinJob, UnreadableSourceEndsTheJobAndOpensTheSettingsFolder) {
   EXPECT_EQ(report.end, JobEnd::Failed);
   EXPECT_EQ(h.dialogs.infoTexts(), QStringList{report.failure});
   EXPECT_EQ(h.status(0), "Finish");
-  EXPECT_EQ(h.status(1), "Joining");
+  EXPECT_EQ(h.status(1), "unconverted");  // nothing of it is in the output
   // The rows joined so far are kept, complete, under the chosen name.
   EXPECT_FALSE(h.writer.IsOpen());
   EXPECT_TRUE(QFileInfo::exists(h.dir.file("elsewhere/mix.mp3")));
@@ -297,6 +297,24 @@ TEST(JoinJob, UnreadableSourceEndsTheJobAndOpensTheSettingsFolder) {
   EXPECT_FALSE(h.state.Converting);
   EXPECT_TRUE(h.format.enabled);
   EXPECT_EQ(h.launcher.folders, QStringList{h.outFolder()});
+}
+
+TEST(JoinJob, FailedWriteLeavesNoFileAndEveryRowAsItWas) {
+  JobHarness h;
+  h.AddRow("a.mp3", 0, 100000);
+  h.AddRow("b.mp3", 0, 100000);
+  h.list.SetCellText(0, kStatusCell, "Short");  // from an earlier job
+  int writes = 0;
+  h.simWriter.onWrite = [&](const SampleBuffer&) {
+    if (++writes == 3) throw Error("Cannot write: No space left on device");
+  };
+  h.dialogs.saveAnswers.push_back(h.outFile("mix.mp3"));
+  JobReport report;
+  Join(h.state, {QString(), &report});
+  EXPECT_EQ(report.end, JobEnd::Failed);
+  EXPECT_EQ(h.status(0), "Short");
+  EXPECT_EQ(h.status(1), "unconverted");
+  EXPECT_TRUE(QDir(h.outFolder()).isEmpty());
 }
 
 TEST(JoinJob, UnreadableFirstSourceFailsBeforeAnythingIsWritten) {

@@ -19,6 +19,7 @@ namespace snipwave::test {
 // Gives a mocked encoder settings object the read-back of what was written.
 struct EncoderMemory {
   int rate = 0, bitRate = 0, channels = 0;
+  int vbrMode = -1, vbrBitRate = 128, vbrQuality = 5;  // the real encoder's own
   void Attach(MockLameEnc& enc) {
     using ::testing::Invoke;
     ON_CALL(enc, SetSampleRate).WillByDefault(Invoke([this](int v) { rate = v; }));
@@ -27,6 +28,12 @@ struct EncoderMemory {
     ON_CALL(enc, SampleRate).WillByDefault(Invoke([this] { return rate; }));
     ON_CALL(enc, BitRate).WillByDefault(Invoke([this] { return bitRate; }));
     ON_CALL(enc, Channels).WillByDefault(Invoke([this] { return channels; }));
+    ON_CALL(enc, SetVbrMode).WillByDefault(Invoke([this](int v) { vbrMode = v; }));
+    ON_CALL(enc, SetVbrBitRate).WillByDefault(Invoke([this](int v) { vbrBitRate = v; }));
+    ON_CALL(enc, SetVbrQuality).WillByDefault(Invoke([this](int v) { vbrQuality = v; }));
+    ON_CALL(enc, VbrMode).WillByDefault(Invoke([this] { return vbrMode; }));
+    ON_CALL(enc, VbrBitRate).WillByDefault(Invoke([this] { return vbrBitRate; }));
+    ON_CALL(enc, VbrQuality).WillByDefault(Invoke([this] { return vbrQuality; }));
   }
 };
 

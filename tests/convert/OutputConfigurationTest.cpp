@@ -25,6 +25,9 @@ class ConfigureOutputTest : public ::testing::Test {
     EXPECT_CALL(encoder, SampleRate()).Times(AnyNumber());
     EXPECT_CALL(encoder, BitRate()).Times(AnyNumber());
     EXPECT_CALL(encoder, Channels()).Times(AnyNumber());
+    EXPECT_CALL(encoder, VbrMode()).Times(AnyNumber());
+    EXPECT_CALL(encoder, VbrBitRate()).Times(AnyNumber());
+    EXPECT_CALL(encoder, VbrQuality()).Times(AnyNumber());
   }
   OutputSetup Apply(OutputType type) { return ApplyOutputSettings(type, settings, writer, encoder); }
 
@@ -81,7 +84,14 @@ TEST_F(ConfigureOutputTest, Mp3EnableVbrOtherThanZeroOrOneLeavesVbrUntouched) {
   // No SetVbrMode, SetVbrBitRate or SetVbrQuality: the strict mock fails on them.
   EXPECT_CALL(writer, CheckMp3Format(_, _, _)).WillOnce(Return(true));
   EXPECT_CALL(writer, SetMp3Encoder(_));
-  Apply(OutputType::Mp3);
+  memory.vbrMode = 0;  // an earlier job's VBR choice on this encoder
+  memory.vbrBitRate = 256;
+  memory.vbrQuality = 2;
+  const OutputConfiguration::Mp3 mp3 = Apply(OutputType::Mp3).configuration.mp3;
+  // What a job's fresh encoders get is that choice, as it stands on this one.
+  EXPECT_EQ(mp3.vbrMode, 0);
+  EXPECT_EQ(mp3.vbrBitRate, 256);
+  EXPECT_EQ(mp3.vbrQuality, 2);
 }
 
 TEST_F(ConfigureOutputTest, Mp3UnsupportedIsRefusedWithItsMessage) {
@@ -143,10 +153,18 @@ TEST_F(ConfigureOutputTest, WavModes) {
   EXPECT_CALL(writer, SetWavFormat(11025, 1, 8));
   Apply(OutputType::Wav);
 
-  // Best suited, and any other value: no format call at all.
-  for (int mode : {1, 3, -1}) {
-    settings.WriteInteger(sec::kWav, key::kMode, mode);
-    EXPECT_EQ(Apply(OutputType::Wav).extension, ".wav");
+  // Best suited, and any other value: no format call at all; the format the
+  // writer holds (from an earlier job, or none) is what the job's workers get.
+  for (const std::optional<WavFormatValues> held : {std::optional<WavFormatValues>(), {{11025, 1, 8}}}) {
+    EXPECT_CALL(writer, WavFormat()).Times(3).WillRepeatedly(Return(held));
+    for (int mode : {1, 3, -1}) {
+      settings.WriteInteger(sec::kWav, key::kMode, mode);
+      const OutputSetup setup = Apply(OutputType::Wav);
+      EXPECT_EQ(setup.extension, ".wav");
+      const auto& wav = setup.configuration.wav;
+      ASSERT_EQ(wav.has_value(), held.has_value());
+      if (wav) EXPECT_EQ(std::tuple(wav->sampleRate, wav->channels, wav->bitsPerSample), std::tuple(11025, 1, 8));
+    }
   }
 }
 

@@ -419,7 +419,7 @@ TEST(RealJobErrors, UnwritableOutputFolderLeavesEarlierFilesIntact) {
   EXPECT_FALSE(h.writer.IsOpen());
   EXPECT_FALSE(h.state.Converting);
   EXPECT_TRUE(h.format.enabled);
-  EXPECT_EQ(h.list.CellText(0, kStatusCell), "Cutting");
+  EXPECT_EQ(h.list.CellText(0, kStatusCell), "unconverted");
   EXPECT_EQ(h.launcher.folders, QStringList{blocked + "/"});
   QFile f(blocked);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -481,7 +481,7 @@ TEST(RealJobErrors, AFailingRowEndsAParallelCutWhereOneRowAtATimeWould) {
     }
     const std::vector<QStringList> expected = {{"unconverted", "Cutting", "Finish"},
                                                {"unconverted", "Cutting", "Finish"},
-                                               {"unconverted", "Cutting"},
+                                               {"unconverted", "Cutting", "unconverted"},
                                                {"unconverted"},
                                                {"unconverted"}};
     EXPECT_EQ(shown, expected);
@@ -666,6 +666,7 @@ class FrameDroppingWriter : public IAudioFile2 {
   bool CheckMp3Format(int r, int b, int c) override { return inner_.CheckMp3Format(r, b, c); }
   bool CheckOggFormat(int r, int c, int n, int mx, int mn) override { return inner_.CheckOggFormat(r, c, n, mx, mn); }
   void SetWavFormat(int r, int c, int b) override { inner_.SetWavFormat(r, c, b); }
+  std::optional<WavFormatValues> WavFormat() const override { return inner_.WavFormat(); }
   void SetMp3Encoder(IAudioFile2LameEnc* encoder) override { inner_.SetMp3Encoder(encoder); }
   void SetOggFormat(int r, int c, int n, int mx, int mn, int q) override { inner_.SetOggFormat(r, c, n, mx, mn, q); }
   void SetWmaProfile(int profile) override { inner_.SetWmaProfile(profile); }

@@ -73,6 +73,7 @@ class FakeReader final : public IAudioFile2 {
   bool CheckOggFormat(int, int, int, int, int) override { return true; }
   void SetPcmFormat(int, int) override {}
   void SetWavFormat(int, int, int) override {}
+  std::optional<WavFormatValues> WavFormat() const override { return std::nullopt; }
   void SetMp3Encoder(IAudioFile2LameEnc*) override {}
   void SetOggFormat(int, int, int, int, int, int) override {}
   void SetWmaProfile(int) override {}

@@ -213,6 +213,83 @@ TEST_F(MainWindowJobs, AParallelCutGivesTheFilesAndStatusesOfOneRowAtATime) {
   EXPECT_TRUE(parallel.decoded == serial.decoded) << "the same samples in every file";
 }
 
+TEST_F(MainWindowJobs, StopDuringTheSecondOfThreeRowsCutAtOnceEndsAsOneRowAtATimeWould) {
+  TempDir out;
+  Settings().WriteString(sec::kFormat, key::kDir, out.path());
+  Settings().WriteInteger(sec::kFormat, key::kJobs, 2);  // the default on two cores
+  const QString shortWav = ChirpFixture("jobs-short.wav", 1.0, 44100, 2);
+  const QString longMp3 =
+      ChirpFixture("cli-ten-minutes.mp3", 600.0, 22050, 1, {"-c:a", "libmp3lame", "-b:a", "32k"});
+  AddRows({shortWav, longMp3, longMp3}, 0);  // MP3
+  // Outputs being written: temporary files holding audio past their start.
+  const auto writing = [&] {
+    int files = 0;
+    for (const QFileInfo& f : QDir(out.path()).entryInfoList(QDir::Files | QDir::Hidden))
+      files += f.fileName().contains(".snipwave-") && f.size() > 65536;
+    return files;
+  };
+
+  Click("cut");
+  // Stopped while the second row is the one cut and the third is written too.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Statuses()[1] == "Cutting" && writing() == 2; }, 120000));
+  Click("stop");
+  WaitForJob();
+
+  EXPECT_EQ(Statuses(), (QStringList{"Finish", "Finish", "unconverted"}));
+  const QString longOut = "Cut_" + QFileInfo(longMp3).completeBaseName() + ".mp3";
+  EXPECT_EQ(FilesIn(out.path()), (QStringList{longOut, "Cut_" + QFileInfo(shortWav).completeBaseName() + ".mp3"}));
+  const std::size_t frames = DecodeWithFfmpeg(out.file(longOut)).size() / 2;
+  EXPECT_GT(frames, 0u);
+  EXPECT_LT(frames, 600u * 44100u / 2);
+  EXPECT_TRUE(dialogs->infoTexts().isEmpty()) << dialogs->infoTexts().join('\n').toStdString();
+}
+
+// A job whose settings set nothing for the encoder's VBR ("enable vbr" other
+// than 0 and 1, edited by hand) or the WAV format (mode "best suited") leaves
+// what the window's last job set: the next job's files are made with it.
+TEST_F(MainWindowJobs, WhatTheSettingsLeaveUnsetStaysAsTheLastJobSetIt) {
+  const QString source = ChirpFixture("jobs-mp3.wav", 3.0, 44100, 2);
+  const auto bytes = [](const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  };
+  const auto isVbr = [&](const QString& path) { return bytes(path).contains("Xing"); };  // CBR: "Info"
+  const auto wavFormat = [](const QString& path) {
+    const CommandResult probe = RunCommand("ffprobe", {"-v", "error", "-show_entries", "stream=sample_rate,channels,"
+                                                       "bits_per_sample", "-of", "csv=p=0", path});
+    return QString::fromUtf8(probe.out.trimmed());
+  };
+  struct Case {
+    int format;
+    std::vector<std::tuple<std::string_view, std::string_view, int>> first, then;  // section, key, value
+    std::function<QString(const QString&)> made;
+    QString expected;
+  };
+  const QList<Case> cases = {
+      {0, {{sec::kMp3, key::kEnableVbr, 1}, {sec::kMp3, key::kVbrQuality, 0}}, {{sec::kMp3, key::kEnableVbr, 2}},
+       [&](const QString& file) { return isVbr(file) ? "VBR" : bytes(file).contains("Info") ? "CBR" : "?"; }, "VBR"},
+      {1, {{sec::kWav, key::kMode, 2}, {sec::kWav, key::kFrequency, 2}, {sec::kWav, key::kChannel, 0},
+           {sec::kWav, key::kBit, 0}},
+       {{sec::kWav, key::kMode, 1}}, wavFormat, "11025,1,8"},
+  };
+  AddRows({source}, 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected.toStdString());
+    window().cm_Format->setCurrentIndex(c.format);
+    QStringList made;
+    for (const auto* settings : {&c.first, &c.then}) {
+      TempDir out;
+      Settings().WriteString(sec::kFormat, key::kDir, out.path());
+      for (const auto& [section, name, value] : *settings) Settings().WriteInteger(section, name, value);
+      Click("cut");
+      WaitForJob();
+      ASSERT_EQ(FilesIn(out.path()).size(), 1);
+      made << c.made(out.file(FilesIn(out.path())[0]));
+    }
+    EXPECT_EQ(made.join(" then ").toStdString(), (c.expected + " then " + c.expected).toStdString());
+  }
+}
+
 // Ctrl+click on the given rows of the list: an extended selection made as the user makes it.
 void CtrlClickRows(TrackListWidget* list, std::initializer_list<int> rows) {
   for (int row : rows) {

@@ -228,7 +228,7 @@ TEST_F(MainWindowStartup, ErrorDuringAJobIsShownThenTheJobIsCleanedUp) {
 
   ASSERT_EQ(dialogs->infoTexts().size(), 1);
   EXPECT_TRUE(dialogs->infoTexts()[0].contains(blocked)) << dialogs->infoTexts()[0].toStdString();
-  EXPECT_EQ(state().lv->CellText(0, kStatusCell), "Cutting");
+  EXPECT_EQ(state().lv->CellText(0, kStatusCell), "unconverted");  // nothing of it was kept
   EXPECT_TRUE(window().cm_Format->isEnabled());
   EXPECT_EQ(Shown(state().pospb).rect.width(), 0);
   EXPECT_FALSE(Shown(state().showpos).visible);

@@ -21,6 +21,7 @@ class MockAudioFile2 : public IAudioFile2 {
               (override));
   MOCK_METHOD(void, SetPcmFormat, (int sampleRate, int channels), (override));
   MOCK_METHOD(void, SetWavFormat, (int sampleRate, int channels, int bitsPerSample), (override));
+  MOCK_METHOD(std::optional<WavFormatValues>, WavFormat, (), (const, override));
   MOCK_METHOD(void, SetMp3Encoder, (IAudioFile2LameEnc * encoder), (override));
   MOCK_METHOD(void, SetOggFormat,
               (int sampleRate, int channels, int nominalKbps, int maxKbps, int minKbps, int quality), (override));

@@ -2,10 +2,17 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace snipwave {
+
+// The parameters of WAV output: bits per sample 8 or 16.
+struct WavFormatValues {
+  int sampleRate = 0, channels = 0, bitsPerSample = 0;
+  bool operator==(const WavFormatValues&) const = default;
+};
 
 // A block of PCM audio as it travels between reader, writer and player:
 // interleaved float32 samples in [-1, 1], one element per sample of one
@@ -68,6 +75,10 @@ class IAudioFile2 {
   // Writer: the format of the data written next. Reader: convert what is read next.
   virtual void SetPcmFormat(int sampleRate, int channels) = 0;
   virtual void SetWavFormat(int sampleRate, int channels, int bitsPerSample) = 0;
+  // What SetWavFormat last set (the writer keeps it from file to file);
+  // nothing before it was ever called: WAV then takes the incoming data's
+  // rate and channels at 16 bits.
+  virtual std::optional<WavFormatValues> WavFormat() const = 0;
   virtual void SetMp3Encoder(IAudioFile2LameEnc* encoder) = 0;
   // quality: 0 best ... 1000 worst; -1 = quality mode off (managed bit rate).
   virtual void SetOggFormat(int sampleRate, int channels, int nominalKbps, int maxKbps, int minKbps,

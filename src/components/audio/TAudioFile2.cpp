@@ -186,6 +186,11 @@ void TAudioFile2::SetWavFormat(int sampleRate, int channels, int bitsPerSample) 
   wav_ = {sampleRate, channels, bitsPerSample};
 }
 
+std::optional<WavFormatValues> TAudioFile2::WavFormat() const {
+  if (wav_.sampleRate == 0) return std::nullopt;
+  return WavFormatValues{wav_.sampleRate, wav_.channels, wav_.bits};
+}
+
 void TAudioFile2::SetMp3Encoder(IAudioFile2LameEnc* encoder) { mp3Encoder_ = encoder; }
 
 void TAudioFile2::SetOggFormat(int sampleRate, int channels, int nominalKbps, int maxKbps, int minKbps, int quality) {

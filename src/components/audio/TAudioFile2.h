@@ -55,6 +55,7 @@ class TAudioFile2 final : public IAudioFile2 {
 
   void SetPcmFormat(int sampleRate, int channels) override;
   void SetWavFormat(int sampleRate, int channels, int bitsPerSample) override;
+  std::optional<WavFormatValues> WavFormat() const override;
   void SetMp3Encoder(IAudioFile2LameEnc* encoder) override;
   void SetOggFormat(int sampleRate, int channels, int nominalKbps, int maxKbps, int minKbps, int quality) override;
   void SetWmaProfile(int profile) override;
