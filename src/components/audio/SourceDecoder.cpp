@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "AcceptedInputs.h"
+#include "AudioInterfaces.h"
 #include "AvError.h"
 #include "FileInput.h"
 #include "FrameToFloat.h"
@@ -42,6 +43,10 @@ std::string DamagedReason(int code) {
   if (code == AVERROR(EIO)) return "it cannot be read from the disk (" + av::ErrorText(code) + ")";
   return std::string(kDamaged) + " (" + av::ErrorText(code) + ")";
 }
+
+// FLAC can hold 4 to 32 bits per sample; libavcodec 5.1 decodes up to 24.
+constexpr int kMaxFlacBits = 24;
+constexpr const char* kWideFlac = "it is 32-bit FLAC, which cannot be read (FLAC of up to 24 bits per sample can)";
 
 }  // namespace
 
@@ -112,7 +117,9 @@ void SourceDecoder::Open(const std::optional<FileIdentity>& identity) {
   try {
     input_ = OpenInput();
   } catch (const Error&) {
-    RefuseFreeFormatMp3();  // says why, where the probe can only say "no audio file"
+    // Say why, where the probe can only say "no audio file".
+    RefuseFreeFormatMp3();
+    RefuseWideFlac();
     throw;
   }
   const AVStream* st = input_->format->streams[input_->stream];
@@ -217,6 +224,23 @@ void SourceDecoder::RefuseFreeFormatMp3() const {
   }
 }
 
+bool SourceDecoder::IsBareFlacStream(const AVFormatContext& fmt) const {
+  if (std::strcmp(fmt.iformat->name, "flac") != 0) return false;
+  std::uint8_t head[32] = {};
+  const ssize_t got = ::pread(file_.fd, head, sizeof head, range_.begin);
+  return got > 0 && StartsWithFlacFrame(head, static_cast<std::size_t>(got));
+}
+
+void SourceDecoder::RefuseWideFlac() const {
+  // libavformat 5.1 takes a 32-bit frame header for a damaged one, so a
+  // captured 32-bit stream is no FLAC at all to its probe.
+  std::uint8_t head[32] = {};
+  const ssize_t got = ::pread(file_.fd, head, sizeof head, range_.begin);
+  int bits = 0;
+  if (got > 0 && StartsWithFlacFrame(head, static_cast<std::size_t>(got), &bits) && bits > kMaxFlacBits)
+    throw Error::Failed("Cannot read", path_, kWideFlac);
+}
+
 bool SourceDecoder::IsShortMp3(const AVFormatContext& fmt) const {
   // A file of a few MP3 frames (a click, a short effect) gives the probe too
   // little to be sure of; its frames, chained to the end, are proof enough.
@@ -254,7 +278,8 @@ std::unique_ptr<SourceDecoder::Input> SourceDecoder::OpenInput() const {
   if (opened < 0) throw Error::Failed("Cannot open", path_, DamagedReason(opened));
   in->format.reset(raw);
   AVFormatContext* fmt = in->format.get();
-  if (!IsAcceptedContainer(fmt->iformat->name) || (fmt->probe_score < kMinProbeScore && !IsShortMp3(*fmt))) {
+  if (!IsAcceptedContainer(fmt->iformat->name) ||
+      (fmt->probe_score < kMinProbeScore && !IsShortMp3(*fmt) && !IsBareFlacStream(*fmt))) {
     throw Error::Failed("Cannot read", path_, kUnsupported);
   }
   const auto firstAudio = [fmt] {
@@ -294,6 +319,9 @@ void SourceDecoder::CheckStreamFormat(const AVCodecParameters& par) const {
                         "its audio is " + name +
                             ", which cannot be read (MP3, WAV, WMA, Ogg Vorbis, FLAC, AIFF, AAC and ALAC can)");
   }
+  // Its frames would all be taken for damaged ones: no samples at all.
+  if (par.codec_id == AV_CODEC_ID_FLAC && par.bits_per_raw_sample > kMaxFlacBits)
+    throw Error::Failed("Cannot read", path_, kWideFlac);
   if (par.sample_rate <= 0 || par.ch_layout.nb_channels <= 0) {
     throw Error::Failed("Cannot read", path_, "the audio stream has no valid sample rate or channel count");
   }

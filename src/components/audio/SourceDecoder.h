@@ -113,6 +113,9 @@ class SourceDecoder {
   bool IsShortMp3(const AVFormatContext& fmt) const;
   void Scan(PacketIndex& index);
   void RefuseFreeFormatMp3() const;
+  // A FLAC stream without its "fLaC" marker whose first frame header checks.
+  bool IsBareFlacStream(const AVFormatContext& fmt) const;
+  void RefuseWideFlac() const;
   void ApplyMp3InfoTag(PacketIndex& index, const std::vector<std::uint8_t>& firstPacket, bool trimmedByDemuxer) const;
   std::optional<Mp3InfoTag> InfoTagBefore(std::int64_t position) const;
   void ApplyOggGranules(PacketIndex& index) const;
