@@ -577,10 +577,11 @@ void JoinRun::Run() {
   if (request_.choices.replayGain && !sourceFailure_ && written > 0) {
     // One file: its track is its album.
     try {
-      const loudness::Loudness level =
-          detail::MeasureOutput(*set_.reader, output.TemporaryPath(), outputPath)->Result();
-      detail::SetTrackGain(tags.replayGain, level);
-      detail::SetAlbumGain(tags.replayGain, level);
+      if (const auto meter = detail::MeasureOutput(*set_.reader, output.TemporaryPath(), outputPath)) {
+        const loudness::Loudness level = meter->Result();
+        detail::SetTrackGain(tags.replayGain, level);
+        detail::SetAlbumGain(tags.replayGain, level);
+      }
     } catch (const std::exception& e) {
       report_.tagFailures << "The ReplayGain of " + outputPath + " could not be measured (" +
                                  QString::fromUtf8(e.what()) + ").";

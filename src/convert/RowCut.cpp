@@ -300,7 +300,7 @@ RowOutcome CutRow(const JobRow& row, const RowPlan& plan, const JobChoices& choi
   if (choices.replayGain && o.done > 0) {
     try {
       o.loudness = detail::MeasureOutput(*set.reader, o.output->TemporaryPath(), plan.outputPath);
-      detail::SetTrackGain(tags.replayGain, o.loudness->Result());
+      if (o.loudness) detail::SetTrackGain(tags.replayGain, o.loudness->Result());
     } catch (const std::exception& e) {
       o.tagFailures << "The ReplayGain of " + plan.outputPath + " could not be measured (" + QString::fromUtf8(e.what()) +
                            ").";

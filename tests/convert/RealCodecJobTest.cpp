@@ -759,5 +759,27 @@ TEST(RealPacketCopy, WindowJobsCopyPacketsWhenTheFormatsSectionSaysSo) {
   }
 }
 
+// One frame at 44.1 kHz makes no frame at 8 kHz: the output holds none,
+// rightly, and the row ends as an empty range's does.
+TEST(RealJobCheck, AnOutputThatResamplingLeavesEmptyPassesItsCheck) {
+  RealHarness h;
+  h.format.index = 0;  // MP3
+  h.settings.WriteInteger(sec::kMp3, key::kFrequency, 1);  // 8000 Hz
+  h.settings.WriteInteger(sec::kMp3, key::kBitrate, 3);    // 32 kbit/s
+  h.settings.WriteInteger(sec::kMp3, key::kChannel, 0);
+  h.AddRow(StereoWav(), 1000, 1001);
+  h.AddRow(StereoWav(), 1000, 1000);  // the empty range, as ever
+  JobReport report;
+  JobOptions options{QString(), &report};
+  options.replayGain = true;
+  Cut(h.state, options);
+  EXPECT_EQ(report.end, JobEnd::Completed);
+  EXPECT_TRUE(report.checkFailures.isEmpty()) << report.checkFailures.join('\n').toStdString();
+  EXPECT_TRUE(report.tagFailures.isEmpty()) << report.tagFailures.join('\n').toStdString();
+  EXPECT_EQ(h.list.CellText(0, kStatusCell), "Finish");
+  EXPECT_EQ(h.list.CellText(1, kStatusCell), "Finish");
+  EXPECT_EQ(report.writtenFiles.size(), 2);
+}
+
 }  // namespace
 }  // namespace snipwave::test

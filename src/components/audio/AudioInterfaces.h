@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Error.h"
+
 namespace snipwave {
 
 // A block of PCM audio as it travels between reader, writer and player:
@@ -34,6 +36,19 @@ class IAudioFile2LameEnc {
   virtual void SetChannels(int channels) = 0;
   virtual int BitRate() const = 0;  // kbit/s, constant bit rate
   virtual void SetBitRate(int kbps) = 0;
+};
+
+// What OpenFile throws for a file that is audio of a known format but holds
+// no sample frames (a header and nothing after it: the output of an empty
+// range). `SampleRate` is the rate its header gives.
+class NoSamplesError : public Error {
+ public:
+  NoSamplesError(const std::string& path, int sampleRate)
+      : Error(Failed("Cannot read", path, "the file holds no audio samples")), sampleRate_(sampleRate) {}
+  int SampleRate() const { return sampleRate_; }
+
+ private:
+  int sampleRate_;
 };
 
 // Reader and writer of audio files. One instance either reads a source file

@@ -139,7 +139,7 @@ void SourceDecoder::Open(const std::optional<FileIdentity>& identity) {
   decodeFromStartOnSeek_ = st->codecpar->codec_id == AV_CODEC_ID_ADPCM_IMA_QT;
   pcm_ = DirectPcmLayout();
   if (pcm_) {
-    if (pcm_->frames <= 0) throw Error::Failed("Cannot read", path_, "the file holds no audio samples");
+    if (pcm_->frames <= 0) throw NoSamplesError(path_, sampleRate_);
     return;  // nothing was read yet: the input stays for the first read
   }
   // A link of a chained file is kept under the file's identity with its
@@ -153,7 +153,7 @@ void SourceDecoder::Open(const std::optional<FileIdentity>& identity) {
   auto scanned = std::make_shared<PacketIndex>();
   Scan(*scanned);
   index_ = std::move(scanned);
-  if (index_->TotalFrames() <= 0) throw Error::Failed("Cannot read", path_, "the file holds no audio samples");
+  if (index_->TotalFrames() <= 0) throw NoSamplesError(path_, sampleRate_);
   input_.reset();  // reopened on the first read, so that reading starts exactly as a fresh decode
   if (identity && IdentifyFile(path_) == identity) ScanCache::Instance().Store(*key, index_);
 }
