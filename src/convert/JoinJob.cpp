@@ -11,6 +11,7 @@
 #include "components/audio/AudioInterfaces.h"
 #include "convert/CutJob.h"
 #include "convert/JoinCopyLevels.h"
+#include "convert/KeptDepth.h"
 #include "convert/KeptRanges.h"
 #include "convert/LevelPasses.h"
 #include "convert/LosslessMp3.h"
@@ -99,6 +100,7 @@ class JoinRun {
   void Put(SampleBuffer& buffer, int row);
   RowResult AppendRow(int row, unsigned outputRate, int outputChannels);
   std::vector<std::unique_ptr<Mp3FrameSource>> FrameSourcesOfRows();
+  OutputConfiguration OutputOfWidestSource();
   std::optional<JoinCopyLevels> PlanCopyLevels(unsigned outputRate, int outputChannels);
   std::int64_t JoinByFrameCopy(const std::vector<std::unique_ptr<Mp3FrameSource>>& sources,
                                const JoinCopyLevels& levels, const QString& temporaryPath, int& rowsDone);
@@ -484,6 +486,33 @@ std::int64_t JoinRun::JoinByFrameCopy(const std::vector<std::unique_ptr<Mp3Frame
   return outcome.decodedFrames;
 }
 
+// The output's configuration, with the frames of a FLAC or ALAC output kept:
+// the depth of the widest source (each opened once), as a cut of it has.
+OutputConfiguration JoinRun::OutputOfWidestSource() {
+  if (!KeepsSourceDepth(request_.choices)) return request_.choices.output;
+  IAudioFile2& reader = *set_.reader;
+  int widest = 0;
+  QString widestSource;
+  QStringList seen;
+  for (const JobRow& row : request_.rows) {
+    if (seen.contains(row.source)) continue;
+    seen << row.source;
+    try {
+      detail::CloseIfOpen(&reader);
+      detail::RequireRegularFile(row.source);
+      reader.OpenFile(SystemPath(row.source), 0, 1);
+    } catch (const std::exception&) {
+      continue;  // the join fails there when it reaches the row, as ever
+    }
+    if (reader.BitsPerSample() > widest) {
+      widest = reader.BitsPerSample();
+      widestSource = row.source;
+    }
+  }
+  detail::CloseIfOpen(&reader);
+  return WithSourceDepth(request_.choices, widest, widestSource, report_.frameCopyNotes).output;
+}
+
 void JoinRun::Run() {
   const std::vector<JobRow>& rows = request_.rows;
   const QString& outputPath = request_.outputPath;
@@ -499,6 +528,9 @@ void JoinRun::Run() {
 
   detail::SetWriterFormatOf(writer, rows.front().source, static_cast<int>(outputRate), outputChannels);
   writer.SetWmaProfile(kJoinWmaProfile);
+  // With the frames kept, a FLAC or ALAC output has the depth of its widest source.
+  const OutputConfiguration outputConfiguration = OutputOfWidestSource();
+  if (KeepsSourceDepth(request_.choices)) ApplyLosslessFormat(writer, outputConfiguration);
   const level::LevelChoices& levels = request_.choices.level;
   bool keepFrames =
       request_.choices.output.type == OutputType::Mp3 && request_.choices.keepMp3Frames && set_.encoder;
@@ -522,8 +554,8 @@ void JoinRun::Run() {
   try {
     if (!frameSources.empty()) {
       written = JoinByFrameCopy(frameSources, *copyLevels, output.TemporaryPath(), rowsDone);
-    } else if (JoinByPackets(request_, set_, observer_, stop_, report_, output.TemporaryPath(), outputRate,
-                             outputChannels, packets)) {
+    } else if (JoinByPackets(request_, outputConfiguration, set_, observer_, stop_, report_, output.TemporaryPath(),
+                             outputRate, outputChannels, packets)) {
       written = packets.written;
       writtenRate = packets.rate;
       rowsDone = packets.rowsDone;

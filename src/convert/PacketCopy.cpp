@@ -91,7 +91,7 @@ PacketSource::~PacketSource() = default;
 
 bool PacketSource::CanCopy(std::int64_t, std::int64_t, QString*) const { return true; }
 
-bool CopiesPackets(OutputType type) { return !PacketCopySection(type).empty(); }
+bool CopiesPackets(OutputType type) { return type != OutputType::Alac && !PacketCopySection(type).empty(); }
 
 std::string_view PacketCopySection(OutputType type) {
   switch (type) {
@@ -99,6 +99,7 @@ std::string_view PacketCopySection(OutputType type) {
     case OutputType::Opus: return settings::section::kOpus;
     case OutputType::M4a: return settings::section::kM4a;
     case OutputType::Flac: return settings::section::kFlac;
+    case OutputType::Alac: return settings::section::kAlac;
     default: return {};
   }
 }

@@ -19,8 +19,10 @@ namespace snipwave {
 
 // True for the output types whose packets can be copied (Ogg, Opus, M4a, Flac).
 bool CopiesPackets(OutputType type);
-// The settings section whose "lossless" flag turns the copy on for `type`
-// ("ogg", "opus", "m4a", "flac"); empty for the other types.
+// The settings section whose "lossless" flag keeps the frames of `type`
+// ("ogg", "opus", "m4a", "flac"; and "alac": an ALAC output, which has no
+// packet copy, then takes its source's depth, see KeptDepth.h); empty for
+// the other types.
 std::string_view PacketCopySection(OutputType type);
 
 // What the writer makes of audio at `rate` Hz with `channels` for `output`:

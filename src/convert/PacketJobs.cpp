@@ -63,8 +63,9 @@ namespace {
 // then one copy of all ranges.
 class PacketJoin {
  public:
-  PacketJoin(const JoinRequest& request, RowComponents& set, IJobObserver& observer, const std::stop_token& stop,
-             JobReport& report, unsigned outputRate, int outputChannels)
+  PacketJoin(const JoinRequest& request, const OutputConfiguration& output, RowComponents& set,
+             IJobObserver& observer, const std::stop_token& stop, JobReport& report, unsigned outputRate,
+             int outputChannels)
       : request_(request),
         rows_(request.rows),
         set_(set),
@@ -73,7 +74,7 @@ class PacketJoin {
         report_(report),
         outputRate_(outputRate),
         outputChannels_(outputChannels),
-        format_(WrittenFormat(request.choices.output, static_cast<int>(outputRate), outputChannels)) {}
+        format_(WrittenFormat(output, static_cast<int>(outputRate), outputChannels)) {}
 
   bool Run(const QString& temporaryPath, PacketJoinResult& result);
 
@@ -279,9 +280,9 @@ bool PacketJoin::Run(const QString& temporaryPath, PacketJoinResult& result) {
 
 }  // namespace
 
-bool JoinByPackets(const JoinRequest& request, RowComponents& set, IJobObserver& observer, const std::stop_token& stop,
-                   JobReport& report, const QString& temporaryPath, unsigned outputRate, int outputChannels,
-                   PacketJoinResult& result) {
+bool JoinByPackets(const JoinRequest& request, const OutputConfiguration& output, RowComponents& set,
+                   IJobObserver& observer, const std::stop_token& stop, JobReport& report, const QString& temporaryPath,
+                   unsigned outputRate, int outputChannels, PacketJoinResult& result) {
   const JobChoices& choices = request.choices;
   if (!choices.keepPackets || !CopiesPackets(choices.output.type) || request.rows.empty()) return false;
   if (choices.level.ChangesJoin()) {
@@ -289,7 +290,8 @@ bool JoinByPackets(const JoinRequest& request, RowComponents& set, IJobObserver&
                              "matched loudness) change its samples.";
     return false;
   }
-  return PacketJoin(request, set, observer, stop, report, outputRate, outputChannels).Run(temporaryPath, result);
+  return PacketJoin(request, output, set, observer, stop, report, outputRate, outputChannels)
+      .Run(temporaryPath, result);
 }
 
 }  // namespace snipwave

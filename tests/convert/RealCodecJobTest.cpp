@@ -759,6 +759,41 @@ TEST(RealPacketCopy, WindowJobsCopyPacketsWhenTheFormatsSectionSaysSo) {
   }
 }
 
+// With the frames kept ([flac] or [alac] "lossless"), a 24-bit source's
+// output has 24 bits, though "bit" says 16: exactly the source's samples.
+TEST(RealPacketCopy, WindowJobsKeepTheDepthOfTheSource) {
+  struct Case {
+    const char* name;
+    int formatIndex;
+    std::string_view section;
+    QString source;
+  };
+  const Case cases[] = {
+      {"FLAC", 4, sec::kFlac,
+       ChirpFixture("window-depth24.flac", 3.0, 96000, 2, {"-c:a", "flac", "-sample_fmt", "s32"})},
+      {"ALAC", 7, sec::kAlac,
+       ChirpFixture("window-depth24.m4a", 3.0, 96000, 2, {"-c:a", "alac", "-sample_fmt", "s32p"})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RealHarness h;
+    h.format.index = c.formatIndex;
+    h.settings.WriteBool(c.section, key::kLossless, true);
+    h.AddRow(c.source, 20000, 150000);
+    JobReport report;
+    Cut(h.state, {QString(), &report});
+    ASSERT_EQ(report.writtenFiles.size(), 1);
+    EXPECT_EQ(h.list.CellText(0, kStatusCell), "Finish");
+    const CommandResult probe = RunCommand("ffprobe", {"-v", "error", "-select_streams", "a:0", "-show_entries",
+                                                       "stream=bits_per_raw_sample", "-of", "csv=p=0",
+                                                       report.writtenFiles[0]});
+    EXPECT_EQ(probe.out.trimmed(), "24");
+    const std::vector<float> got = DecodeWithOwnTool(report.writtenFiles[0]);
+    ASSERT_EQ(got.size(), 130000u * 2);
+    EXPECT_EQ(MaxDifference(got, Frames(DecodeWithOwnTool(c.source), 2, 20000, 150000)), 0.0f);
+  }
+}
+
 // One frame at 44.1 kHz makes no frame at 8 kHz: the output holds none,
 // rightly, and the row ends as an empty range's does.
 TEST(RealJobCheck, AnOutputThatResamplingLeavesEmptyPassesItsCheck) {

@@ -108,6 +108,10 @@ class IAudioFile2 {
   virtual int DurationMs() const = 0;
   virtual int Channels() const = 0;
   virtual unsigned SampleRate() const = 0;
+  // Bits per sample of the open source when its codec is lossless (FLAC,
+  // ALAC, integer PCM: their depth; float PCM: 24); 0 for a lossy codec or
+  // when the reader cannot tell.
+  virtual int BitsPerSample() const { return 0; }
   virtual void SetInitFlag(bool on) = 0;
 };
 

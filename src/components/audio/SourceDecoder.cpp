@@ -48,6 +48,30 @@ std::string DamagedReason(int code) {
 constexpr int kMaxFlacBits = 24;
 constexpr const char* kWideFlac = "it is 32-bit FLAC, which cannot be read (FLAC of up to 24 bits per sample can)";
 
+// The depth a lossless codec carries (see SourceDecoder::BitsPerSample).
+int LosslessBits(const AVCodecParameters& par, const AVCodecContext& decoder) {
+  switch (par.codec_id) {
+    case AV_CODEC_ID_FLAC:
+    case AV_CODEC_ID_ALAC:
+      // The decoders read it from STREAMINFO or the magic cookie; a FLAC
+      // stream without STREAMINFO names it in every frame header.
+      if (par.bits_per_raw_sample > 0) return par.bits_per_raw_sample;
+      if (decoder.bits_per_raw_sample > 0) return decoder.bits_per_raw_sample;
+      return par.bits_per_coded_sample;
+    case AV_CODEC_ID_PCM_F32LE:
+    case AV_CODEC_ID_PCM_F32BE:
+    case AV_CODEC_ID_PCM_F64LE:
+    case AV_CODEC_ID_PCM_F64BE:
+      return 24;
+    default: {
+      const AVCodecDescriptor* codec = avcodec_descriptor_get(par.codec_id);
+      const bool pcm = codec && (codec->props & AV_CODEC_PROP_LOSSLESS) && std::strncmp(codec->name, "pcm_", 4) == 0;
+      if (!pcm || par.codec_id == AV_CODEC_ID_PCM_ALAW || par.codec_id == AV_CODEC_ID_PCM_MULAW) return 0;
+      return par.bits_per_raw_sample > 0 ? par.bits_per_raw_sample : av_get_exact_bits_per_sample(par.codec_id);
+    }
+  }
+}
+
 }  // namespace
 
 struct SourceDecoder::Input {
@@ -126,6 +150,7 @@ void SourceDecoder::Open(const std::optional<FileIdentity>& identity) {
   sampleRate_ = st->codecpar->sample_rate;
   channels_ = st->codecpar->ch_layout.nb_channels;
   codecName_ = avcodec_get_name(st->codecpar->codec_id);
+  bitsPerSample_ = LosslessBits(*st->codecpar, *input_->codec);
   const char* container = input_->format->iformat->name;
   isOgg_ = std::strcmp(container, "ogg") == 0;
   isMp4_ = std::strcmp(container, "mov,mp4,m4a,3gp,3g2,mj2") == 0;
