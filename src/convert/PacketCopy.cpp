@@ -82,7 +82,9 @@ std::vector<Range> RangesOf(const std::vector<PacketRange>& ranges) {
 // of each range, which its edit list trims away and which is not counted.
 template <typename Outcome>
 PacketOutcome OutcomeOf(const Outcome& o) {
-  return {o.decodedFrames, o.packetsInRanges, std::min(o.packetsCopied, o.packetsInRanges)};
+  PacketOutcome outcome{o.decodedFrames, o.packetsInRanges, std::min(o.packetsCopied, o.packetsInRanges)};
+  if constexpr (requires { o.damaged; }) outcome.damaged = o.damaged;
+  return outcome;
 }
 
 }  // namespace

@@ -76,6 +76,8 @@ struct PacketOutcome {
   std::int64_t decodedFrames = 0;    // what a conforming decoder gives: the sum of the ranges
   std::int64_t packetsInRanges = 0;  // packets whose decode falls inside the ranges
   std::int64_t packetsCopied = 0;    // of those, copied byte for byte
+  // A packet does not decode (M4A): the file ends before it, as at a stop.
+  bool damaged = false;
 };
 
 // Writes the ranges, in order, as one file at `outputPath`. Their sources

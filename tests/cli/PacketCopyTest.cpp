@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
+#include <QtEndian>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cmath>
@@ -258,6 +260,37 @@ TEST_F(PacketCopy, KeptFramesKeepTheDepthOfTheSource) {
     const std::vector<float> got = DecodeWithOwnTool(output);
     ASSERT_EQ(got.size(), c.expected.size());
     EXPECT_EQ(MaxError(got, c.expected), 0.0f);
+  }
+}
+
+// AAC whose packets are damaged in the middle (bytes of its mdat
+// overwritten): a copy would hold packets that players drop, playing the
+// rest early. The range is re-encoded instead, the damaged frames silence
+// of their length, and the summary names them.
+TEST_F(PacketCopy, DamagedAacIsReencodedWithItsDamageNamed) {
+  QFile file(M4a());
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  QByteArray bytes = file.readAll();
+  qsizetype mdat = 0;
+  while (mdat + 8 <= bytes.size() && bytes.mid(mdat + 4, 4) != "mdat")
+    mdat += qFromBigEndian<quint32>(bytes.constData() + mdat);
+  ASSERT_LT(mdat + 8, bytes.size());
+  const qsizetype middle = mdat + qFromBigEndian<quint32>(bytes.constData() + mdat) / 2;
+  for (qsizetype i = 0; i < 4000; i += 37) bytes[middle + i] = char(bytes[middle + i] ^ 0x5A);
+  const QString damaged = dir.file("damaged.m4a");
+  QFile out(damaged);
+  ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+  out.close();
+  for (const char* command : {"cut", "join"}) {
+    SCOPED_TRACE(command);
+    CommandResult r;
+    const QString output = Run(command, {"--lossless", "--format", "m4a", Range(damaged, 44100, 7 * 44100)}, r);
+    EXPECT_TRUE(r.err.contains(" damaged frames in " + damaged.toUtf8() + " were replaced by silence."))
+        << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("a packet of its range cannot be decoded") ||
+                r.err.contains("a packet in the range of " + damaged.toUtf8() + " cannot be decoded"))
+        << r.err.toStdString();
+    EXPECT_EQ(DecodeWithOwnTool(output).size(), std::size_t(6 * 44100) * 2);
   }
 }
 
