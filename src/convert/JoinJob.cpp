@@ -467,7 +467,7 @@ std::int64_t JoinRun::JoinByFrameCopy(const std::vector<std::unique_ptr<Mp3Frame
       // The copy ends where a source's bytes ran out; later rows keep their text.
       observer_.RowStatus(row, kShortStatus);
       const QString message = detail::ShortReadMessage(
-          record.source, outcome.decodedFrames - rowStart, rowEnd - rowStart,
+          record.source, record.begin, outcome.decodedFrames - rowStart, rowEnd - rowStart,
           static_cast<unsigned>(ranges[static_cast<std::size_t>(row)].source->Stream().sampleRate));
       report_.shortReads << message;
       observer_.Message(message);
@@ -585,7 +585,7 @@ void JoinRun::Run() {
         observer_.RowStatus(row, shortened ? kShortStatus : kFinishStatus);
         if (shortened) {
           const QString message =
-              detail::ShortReadMessage(record.source, result.consumed, result.length, result.sourceRate);
+              detail::ShortReadMessage(record.source, record.begin, result.consumed, result.length, result.sourceRate);
           report_.shortReads << message;
           observer_.Message(message);
         }

@@ -338,8 +338,9 @@ TEST(RealJobErrors, SourceThatShrinksWhileItIsCutEndsTheRowWithAMessage) {
   };
   Cut(h.state, options);
   ASSERT_EQ(report.shortReads.size(), 1);
-  EXPECT_TRUE(report.shortReads[0].startsWith(source + " ended after 0:0")) << report.shortReads[0].toStdString();
-  EXPECT_TRUE(report.shortReads[0].endsWith(" of 0:04.000")) << report.shortReads[0].toStdString();
+  EXPECT_TRUE(report.shortReads[0].startsWith(source + " ended at 0:0")) << report.shortReads[0].toStdString();
+  EXPECT_TRUE(report.shortReads[0].endsWith(" of the range's 0:04.000 were written."))
+      << report.shortReads[0].toStdString();
   EXPECT_EQ(h.dialogs.infoTexts(), report.shortReads);
   EXPECT_EQ(h.list.CellText(0, kStatusCell), "Short");
   // What was read is written, complete, under the output's name.
@@ -381,8 +382,11 @@ TEST(RealJobErrors, Mp3SourceThatShrinksWhileItsFramesAreCopiedEndsTheRowWithAMe
     }
     ASSERT_TRUE(cut);
     ASSERT_EQ(report.shortReads.size(), 1);
-    EXPECT_TRUE(report.shortReads[0].startsWith(source + " ended after 0:0")) << report.shortReads[0].toStdString();
-    EXPECT_TRUE(report.shortReads[0].endsWith(" of 0:15.000")) << report.shortReads[0].toStdString();
+    EXPECT_TRUE(report.shortReads[0].startsWith(source + " ended at 0:")) << report.shortReads[0].toStdString();
+    EXPECT_TRUE(report.shortReads[0].contains(", before its range (0:00.227 to 0:15.227) did: "))
+        << report.shortReads[0].toStdString();
+    EXPECT_TRUE(report.shortReads[0].endsWith(" of the range's 0:15.000 were written."))
+        << report.shortReads[0].toStdString();
     EXPECT_EQ(h.list.CellText(0, kStatusCell), "Short");
     // What was copied is written, complete, under the output's name, and no
     // temporary is left.
@@ -814,6 +818,28 @@ TEST(RealJobCheck, AnOutputThatResamplingLeavesEmptyPassesItsCheck) {
   EXPECT_EQ(h.list.CellText(0, kStatusCell), "Finish");
   EXPECT_EQ(h.list.CellText(1, kStatusCell), "Finish");
   EXPECT_EQ(report.writtenFiles.size(), 2);
+}
+
+// A FLAC source cut short after it was listed: the message says where it
+// ended and which range it was cut for, each labelled.
+TEST(RealJobErrors, ASourceCutShortNamesWhereItEndedAndItsRange) {
+  RealHarness h;
+  h.format.index = 1;  // WAV
+  const QString source = h.dir.file("short.flac");
+  ASSERT_TRUE(QFile::copy(ChirpFixture("job-src.flac", 4.0, 44100, 2, {"-c:a", "flac"}), source));
+  h.AddRow(source, 44100, -1);  // from 0:01 to its end, 0:04
+  ASSERT_TRUE(QFile::resize(source, QFileInfo(source).size() / 2));
+  h.reader.OpenFile(source.toStdString(), 0, 1);
+  const std::int64_t length = h.reader.LengthSamples();
+  h.reader.CloseFile();
+  ASSERT_GT(length, 44100);
+  JobReport report;
+  Cut(h.state, {QString(), &report});
+  const QString message = source + " ended at " + detail::PreciseTime(length, 44100, false) +
+                          ", before its range (0:01.000 to 0:04.000) did: " +
+                          detail::PreciseTime(length - 44100, 44100, false) + " of the range's 0:03.000 were written.";
+  EXPECT_EQ(report.shortReads, QStringList{message});
+  EXPECT_EQ(h.list.CellText(0, kStatusCell), "Short");
 }
 
 }  // namespace
