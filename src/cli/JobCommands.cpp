@@ -415,7 +415,7 @@ JobChoices ChoicesOf(const JobArguments& parsed, const SettingsStore& settingsFi
       output.type == OutputType::Mp3 &&
       (parsed.lossless || settingsFile.ReadBool(settings::section::kMp3, settings::key::kLossless, false));
   choices.keepPackets =
-      CopiesPackets(output.type) &&
+      !PacketCopySection(output.type).empty() &&
       (parsed.lossless || settingsFile.ReadBool(PacketCopySection(output.type), settings::key::kLossless, false));
   choices.replayGain =
       parsed.replayGain || settingsFile.ReadBool(settings::section::kLevel, settings::key::kReplayGain, false);

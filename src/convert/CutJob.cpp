@@ -94,7 +94,8 @@ class RowEnd {
     // the part of the range copied until the stop.
     observer_.RowStatus(row, outcome.checkFailure ? kCheckFailedStatus : shortened ? kShortStatus : kFinishStatus);
     if (shortened) {
-      const QString message = detail::ShortReadMessage(source.source, outcome.done, outcome.count, outcome.rate);
+      const QString message =
+          detail::ShortReadMessage(source.source, source.begin, outcome.done, outcome.count, outcome.rate);
       report_.shortReads << message;
       observer_.Message(message);
     }

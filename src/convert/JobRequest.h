@@ -40,7 +40,8 @@ struct JobChoices {
   // MP3 outputs of MP3 sources keep the source's frames (only the edges re-encoded).
   bool keepMp3Frames = false;
   // OGG (Vorbis), OPUS, M4A (AAC) and FLAC outputs of sources of their own
-  // codec, rate and channels copy the source's packets (PacketCopy.h).
+  // codec, rate and channels copy the source's packets (PacketCopy.h); FLAC
+  // and ALAC outputs take their sources' depth (KeptDepth.h).
   bool keepPackets = false;
   // Outputs get ReplayGain 2.0 tags measured from their audio: track values,
   // and album values over all outputs of a cut (a join's file: track = album).

@@ -31,9 +31,12 @@ QString PreciseTime(std::int64_t frames, unsigned rate, bool withHours) {
   return QString("%1:").arg(minutes) + tail;
 }
 
-QString ShortReadMessage(const QString& file, std::int64_t done, std::int64_t count, unsigned rate) {
-  const bool withHours = rate > 0 && count >= std::int64_t(rate) * 3600;
-  return file + " ended after " + PreciseTime(done, rate, withHours) + " of " + PreciseTime(count, rate, withHours);
+QString ShortReadMessage(const QString& file, std::int64_t begin, std::int64_t done, std::int64_t count,
+                         unsigned rate) {
+  const bool withHours = rate > 0 && begin + count >= std::int64_t(rate) * 3600;
+  const auto time = [&](std::int64_t frames) { return PreciseTime(frames, rate, withHours); };
+  return QString("%1 ended at %2, before its range (%3 to %4) did: %5 of the range's %6 were written.")
+      .arg(file, time(begin + done), time(begin), time(begin + count), time(done), time(count));
 }
 
 QString MissingSourceMessage(const QString& path) {

@@ -35,9 +35,9 @@ struct JobReport {
   QStringList cleanupFailures;
   QStringList writtenFiles;    // output files closed by the job, in order
   QStringList skippedSources;  // rows the cut skipped (source gone, no free name)
-  // Sources that ended before their range did, one message each
-  // ("<file> ended after 12:03.120 of 25:00.000"); their outputs are complete
-  // but shorter than asked.
+  // Sources that ended before their range did, one message each (see
+  // detail::ShortReadMessage); their outputs are complete but shorter than
+  // asked.
   QStringList shortReads;
   // Sources with audio that could not be decoded and was written as silence
   // of the same duration, with the number of frames replaced.
@@ -78,9 +78,12 @@ namespace detail {
 void CloseIfOpen(IAudioFile2* file);
 // MulDiv(done, 10000, count) for the 64-bit counts of a job: rounded to nearest.
 int ProgressValue(std::int64_t done, std::int64_t count);
-// "<file> ended after 12:03.120 of 25:00.000": `done` and `count` are frames
-// at `rate`; both times as h:mm:ss.mmm, or m:ss.mmm under an hour.
-QString ShortReadMessage(const QString& file, std::int64_t done, std::int64_t count, unsigned rate);
+// "<file> ended at 12:08.120, before its range (0:05.000 to 25:05.000) did:
+// 12:03.120 of the range's 25:00.000 were written." for a range of `count`
+// frames from `begin` of which `done` were read; frames at `rate`; every time
+// as h:mm:ss.mmm when the range ends after an hour, else m:ss.mmm.
+QString ShortReadMessage(const QString& file, std::int64_t begin, std::int64_t done, std::int64_t count,
+                         unsigned rate);
 // `frames` at `rate` as m:ss.mmm, or h:mm:ss.mmm `withHours`.
 QString PreciseTime(std::int64_t frames, unsigned rate, bool withHours);
 // Why a row's source cannot be cut now that it is not a regular file any more:

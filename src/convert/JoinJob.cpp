@@ -12,6 +12,7 @@
 #include "convert/CutJob.h"
 #include "convert/JoinCopyLevels.h"
 #include "convert/JoinRowStatuses.h"
+#include "convert/KeptDepth.h"
 #include "convert/KeptRanges.h"
 #include "convert/LevelPasses.h"
 #include "convert/LosslessMp3.h"
@@ -100,6 +101,7 @@ class JoinRun {
   void Put(SampleBuffer& buffer, int row);
   RowResult AppendRow(int row, unsigned outputRate, int outputChannels);
   std::vector<std::unique_ptr<Mp3FrameSource>> FrameSourcesOfRows();
+  OutputConfiguration OutputOfWidestSource();
   std::optional<JoinCopyLevels> PlanCopyLevels(unsigned outputRate, int outputChannels);
   std::int64_t JoinByFrameCopy(const std::vector<std::unique_ptr<Mp3FrameSource>>& sources,
                                const JoinCopyLevels& levels, const QString& temporaryPath, int& rowsDone);
@@ -466,7 +468,7 @@ std::int64_t JoinRun::JoinByFrameCopy(const std::vector<std::unique_ptr<Mp3Frame
       // The copy ends where a source's bytes ran out; later rows keep their text.
       observer_.RowStatus(row, kShortStatus);
       const QString message = detail::ShortReadMessage(
-          record.source, outcome.decodedFrames - rowStart, rowEnd - rowStart,
+          record.source, record.begin, outcome.decodedFrames - rowStart, rowEnd - rowStart,
           static_cast<unsigned>(ranges[static_cast<std::size_t>(row)].source->Stream().sampleRate));
       report_.shortReads << message;
       observer_.Message(message);
@@ -485,6 +487,33 @@ std::int64_t JoinRun::JoinByFrameCopy(const std::vector<std::unique_ptr<Mp3Frame
   return outcome.decodedFrames;
 }
 
+// The output's configuration, with the frames of a FLAC or ALAC output kept:
+// the depth of the widest source (each opened once), as a cut of it has.
+OutputConfiguration JoinRun::OutputOfWidestSource() {
+  if (!KeepsSourceDepth(request_.choices)) return request_.choices.output;
+  IAudioFile2& reader = *set_.reader;
+  int widest = 0;
+  QString widestSource;
+  QStringList seen;
+  for (const JobRow& row : request_.rows) {
+    if (seen.contains(row.source)) continue;
+    seen << row.source;
+    try {
+      detail::CloseIfOpen(&reader);
+      detail::RequireRegularFile(row.source);
+      reader.OpenFile(SystemPath(row.source), 0, 1);
+    } catch (const std::exception&) {
+      continue;  // the join fails there when it reaches the row, as ever
+    }
+    if (reader.BitsPerSample() > widest) {
+      widest = reader.BitsPerSample();
+      widestSource = row.source;
+    }
+  }
+  detail::CloseIfOpen(&reader);
+  return WithSourceDepth(request_.choices, widest, widestSource, report_.frameCopyNotes).output;
+}
+
 void JoinRun::Run() {
   const std::vector<JobRow>& rows = request_.rows;
   const QString& outputPath = request_.outputPath;
@@ -500,6 +529,9 @@ void JoinRun::Run() {
 
   detail::SetWriterFormatOf(writer, rows.front().source, static_cast<int>(outputRate), outputChannels);
   writer.SetWmaProfile(kJoinWmaProfile);
+  // With the frames kept, a FLAC or ALAC output has the depth of its widest source.
+  const OutputConfiguration outputConfiguration = OutputOfWidestSource();
+  if (KeepsSourceDepth(request_.choices)) ApplyLosslessFormat(writer, outputConfiguration);
   const level::LevelChoices& levels = request_.choices.level;
   bool keepFrames =
       request_.choices.output.type == OutputType::Mp3 && request_.choices.keepMp3Frames && set_.encoder;
@@ -523,8 +555,8 @@ void JoinRun::Run() {
   try {
     if (!frameSources.empty()) {
       written = JoinByFrameCopy(frameSources, *copyLevels, output.TemporaryPath(), rowsDone);
-    } else if (JoinByPackets(request_, set_, observer_, stop_, report_, output.TemporaryPath(), outputRate,
-                             outputChannels, packets)) {
+    } else if (JoinByPackets(request_, outputConfiguration, set_, observer_, stop_, report_, output.TemporaryPath(),
+                             outputRate, outputChannels, packets)) {
       written = packets.written;
       writtenRate = packets.rate;
       rowsDone = packets.rowsDone;
@@ -554,7 +586,7 @@ void JoinRun::Run() {
         observer_.RowStatus(row, shortened ? kShortStatus : kFinishStatus);
         if (shortened) {
           const QString message =
-              detail::ShortReadMessage(record.source, result.consumed, result.length, result.sourceRate);
+              detail::ShortReadMessage(record.source, record.begin, result.consumed, result.length, result.sourceRate);
           report_.shortReads << message;
           observer_.Message(message);
         }
@@ -578,10 +610,11 @@ void JoinRun::Run() {
   if (request_.choices.replayGain && !sourceFailure_ && written > 0) {
     // One file: its track is its album.
     try {
-      const loudness::Loudness level =
-          detail::MeasureOutput(*set_.reader, output.TemporaryPath(), outputPath)->Result();
-      detail::SetTrackGain(tags.replayGain, level);
-      detail::SetAlbumGain(tags.replayGain, level);
+      if (const auto meter = detail::MeasureOutput(*set_.reader, output.TemporaryPath(), outputPath)) {
+        const loudness::Loudness level = meter->Result();
+        detail::SetTrackGain(tags.replayGain, level);
+        detail::SetAlbumGain(tags.replayGain, level);
+      }
     } catch (const std::exception& e) {
       report_.tagFailures << "The ReplayGain of " + outputPath + " could not be measured (" +
                                  QString::fromUtf8(e.what()) + ").";

@@ -1,6 +1,7 @@
 #include "convert/OutputCheck.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <exception>
 
 #include "components/audio/AudioInterfaces.h"
@@ -30,6 +31,10 @@ std::optional<QString> CheckOutputLength(IAudioFile2& reader, const QString& tem
     found = reader.LengthSamples();
     outputRate = reader.SampleRate();
     reader.CloseFile();
+  } catch (const NoSamplesError& e) {
+    // Headers and no audio: right when what was written comes to no frame
+    // at the output's rate (a frame or two resampled to a lower one).
+    outputRate = static_cast<unsigned>(std::max(0, e.SampleRate()));
   } catch (const std::exception& e) {
     // An empty range gives an output with headers and no audio, which the
     // reader refuses as holding no samples: exactly the 0 frames written.

@@ -21,8 +21,9 @@ namespace detail {
 // and ALAC) must match exactly; WMA may hold up to one block (2048 frames)
 // more, never less.
 // Returns the message naming `finalPath` on a mismatch or when the output
-// cannot be read back; nothing when it passed. An output of 0 frames passes
-// when it exists: the reader refuses a file without samples.
+// cannot be read back; nothing when it passed. An output without samples
+// passes when no frame was due at its rate (the reader refuses such a file
+// as holding none).
 std::optional<QString> CheckOutputLength(IAudioFile2& reader, const QString& temporaryPath, const QString& finalPath,
                                          std::int64_t writtenFrames, unsigned inputRate);
 

@@ -82,7 +82,9 @@ std::vector<Range> RangesOf(const std::vector<PacketRange>& ranges) {
 // of each range, which its edit list trims away and which is not counted.
 template <typename Outcome>
 PacketOutcome OutcomeOf(const Outcome& o) {
-  return {o.decodedFrames, o.packetsInRanges, std::min(o.packetsCopied, o.packetsInRanges)};
+  PacketOutcome outcome{o.decodedFrames, o.packetsInRanges, std::min(o.packetsCopied, o.packetsInRanges)};
+  if constexpr (requires { o.damaged; }) outcome.damaged = o.damaged;
+  return outcome;
 }
 
 }  // namespace
@@ -91,7 +93,7 @@ PacketSource::~PacketSource() = default;
 
 bool PacketSource::CanCopy(std::int64_t, std::int64_t, QString*) const { return true; }
 
-bool CopiesPackets(OutputType type) { return !PacketCopySection(type).empty(); }
+bool CopiesPackets(OutputType type) { return type != OutputType::Alac && !PacketCopySection(type).empty(); }
 
 std::string_view PacketCopySection(OutputType type) {
   switch (type) {
@@ -99,6 +101,7 @@ std::string_view PacketCopySection(OutputType type) {
     case OutputType::Opus: return settings::section::kOpus;
     case OutputType::M4a: return settings::section::kM4a;
     case OutputType::Flac: return settings::section::kFlac;
+    case OutputType::Alac: return settings::section::kAlac;
     default: return {};
   }
 }

@@ -19,8 +19,10 @@ namespace snipwave {
 
 // True for the output types whose packets can be copied (Ogg, Opus, M4a, Flac).
 bool CopiesPackets(OutputType type);
-// The settings section whose "lossless" flag turns the copy on for `type`
-// ("ogg", "opus", "m4a", "flac"); empty for the other types.
+// The settings section whose "lossless" flag keeps the frames of `type`
+// ("ogg", "opus", "m4a", "flac"; and "alac": an ALAC output, which has no
+// packet copy, then takes its source's depth, see KeptDepth.h); empty for
+// the other types.
 std::string_view PacketCopySection(OutputType type);
 
 // What the writer makes of audio at `rate` Hz with `channels` for `output`:
@@ -74,6 +76,8 @@ struct PacketOutcome {
   std::int64_t decodedFrames = 0;    // what a conforming decoder gives: the sum of the ranges
   std::int64_t packetsInRanges = 0;  // packets whose decode falls inside the ranges
   std::int64_t packetsCopied = 0;    // of those, copied byte for byte
+  // A packet does not decode (M4A): the file ends before it, as at a stop.
+  bool damaged = false;
 };
 
 // Writes the ranges, in order, as one file at `outputPath`. Their sources

@@ -15,6 +15,12 @@
 
 namespace snipwave {
 
+namespace {
+
+constexpr const char* kDamagedPacketReason = "a packet of its range cannot be decoded (the file is damaged there)";
+
+}  // namespace
+
 bool CutRowByPackets(const JobRow& row, const JobChoices& choices, IAudioFile2& reader, const RowControl& control,
                      RowOutcome& o) {
   if (!choices.keepPackets || !CopiesPackets(choices.output.type)) return false;
@@ -51,6 +57,14 @@ bool CutRowByPackets(const JobRow& row, const JobChoices& choices, IAudioFile2& 
   } catch (...) {
     detail::RethrowNamingFinalPath(o.output->TemporaryPath(), o.output->FinalPath());
   }
+  if (copy.damaged) {
+    // A player would drop the packet and play the rest early; re-encoded,
+    // it is silence of its length and the summary counts it.
+    o.frameCopyNotes << PacketReencodedNote(row.source, kDamagedPacketReason);
+    reader.OpenFile(SystemPath(row.source), 0, 1);
+    reader.SeekSample(row.begin, 3);
+    return false;
+  }
   o.done = copy.decodedFrames;
   o.stopped = stoppedHere && o.done < o.count;
   o.frameCopyNotes << PacketShareNote(o.plannedPath, copy, 1);
@@ -63,8 +77,9 @@ namespace {
 // then one copy of all ranges.
 class PacketJoin {
  public:
-  PacketJoin(const JoinRequest& request, RowComponents& set, IJobObserver& observer, const std::stop_token& stop,
-             JobReport& report, unsigned outputRate, int outputChannels)
+  PacketJoin(const JoinRequest& request, const OutputConfiguration& output, RowComponents& set,
+             IJobObserver& observer, const std::stop_token& stop, JobReport& report, unsigned outputRate,
+             int outputChannels)
       : request_(request),
         rows_(request.rows),
         set_(set),
@@ -73,7 +88,7 @@ class PacketJoin {
         report_(report),
         outputRate_(outputRate),
         outputChannels_(outputChannels),
-        format_(WrittenFormat(request.choices.output, static_cast<int>(outputRate), outputChannels)) {}
+        format_(WrittenFormat(output, static_cast<int>(outputRate), outputChannels)) {}
 
   bool Run(const QString& temporaryPath, PacketJoinResult& result);
 
@@ -260,6 +275,23 @@ bool PacketJoin::Run(const QString& temporaryPath, PacketJoinResult& result) {
     return !stop_.stop_requested();
   };
   const PacketOutcome outcome = WritePacketCopy(ranges, request_.choices.output, temporaryPath, keepGoing);
+  if (outcome.damaged && !stop_.stop_requested()) {
+    // The copy ended before the packet: it lies in the range that was being copied.
+    const PacketRange* damaged = &ranges.back();
+    std::int64_t end = 0;
+    for (const PacketRange& range : ranges) {
+      end += range.end - range.begin;
+      if (end > outcome.decodedFrames) {
+        damaged = &range;
+        break;
+      }
+    }
+    // The re-encoded join overwrites what was copied.
+    report_.frameCopyNotes << QString("The join was re-encoded, no packets copied: a packet in the range of %1 "
+                                      "cannot be decoded (the file is damaged there).")
+                                  .arg(damaged->source->Path());
+    return false;
+  }
   std::int64_t rowEnd = 0;
   for (std::size_t r = 0; r < ranges.size(); ++r) {
     const std::int64_t rowStart = rowEnd;
@@ -279,9 +311,9 @@ bool PacketJoin::Run(const QString& temporaryPath, PacketJoinResult& result) {
 
 }  // namespace
 
-bool JoinByPackets(const JoinRequest& request, RowComponents& set, IJobObserver& observer, const std::stop_token& stop,
-                   JobReport& report, const QString& temporaryPath, unsigned outputRate, int outputChannels,
-                   PacketJoinResult& result) {
+bool JoinByPackets(const JoinRequest& request, const OutputConfiguration& output, RowComponents& set,
+                   IJobObserver& observer, const std::stop_token& stop, JobReport& report, const QString& temporaryPath,
+                   unsigned outputRate, int outputChannels, PacketJoinResult& result) {
   const JobChoices& choices = request.choices;
   if (!choices.keepPackets || !CopiesPackets(choices.output.type) || request.rows.empty()) return false;
   if (choices.level.ChangesJoin()) {
@@ -289,7 +321,8 @@ bool JoinByPackets(const JoinRequest& request, RowComponents& set, IJobObserver&
                              "matched loudness) change its samples.";
     return false;
   }
-  return PacketJoin(request, set, observer, stop, report, outputRate, outputChannels).Run(temporaryPath, result);
+  return PacketJoin(request, output, set, observer, stop, report, outputRate, outputChannels)
+      .Run(temporaryPath, result);
 }
 
 }  // namespace snipwave

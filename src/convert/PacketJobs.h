@@ -36,13 +36,15 @@ struct PacketJoinResult {
 // the set's writer (configured for the output) into a temporary file of the
 // output's format, whose packets are then copied whole; the report's notes
 // name each such row and the share of packets copied. `outputRate` and
-// `outputChannels` are the join's stream (the first row's). Returns false,
+// `outputChannels` are the join's stream (the first row's), `output` the
+// configuration the set's writer has for it (with the frames kept, a FLAC
+// output has its sources' depth, KeptDepth.h). Returns false,
 // having written nothing to `temporaryPath`, when the join is to be
 // re-encoded as a whole (the notes say why unless the choice is off).
 // Reports rows' statuses and the progress as the join does; a stop ends
 // the copy where it is. A failing write throws.
-bool JoinByPackets(const JoinRequest& request, RowComponents& set, IJobObserver& observer, const std::stop_token& stop,
-                   JobReport& report, const QString& temporaryPath, unsigned outputRate, int outputChannels,
-                   PacketJoinResult& result);
+bool JoinByPackets(const JoinRequest& request, const OutputConfiguration& output, RowComponents& set,
+                   IJobObserver& observer, const std::stop_token& stop, JobReport& report, const QString& temporaryPath,
+                   unsigned outputRate, int outputChannels, PacketJoinResult& result);
 
 }  // namespace snipwave

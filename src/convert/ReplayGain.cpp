@@ -31,6 +31,8 @@ std::shared_ptr<loudness::LoudnessMeter> MeasureOutput(IAudioFile2& reader, cons
     loudness::FeedOpenReader(reader, *meter, 0, -1);
     reader.CloseFile();
     return meter;
+  } catch (const NoSamplesError&) {
+    return nullptr;
   } catch (const std::exception& e) {
     if (reader.IsOpen()) reader.CloseFile();
     QString reason = QString::fromUtf8(e.what());

@@ -16,8 +16,9 @@ namespace detail {
 inline constexpr double kReplayGainReferenceLufs = -18.0;
 
 // Decodes the finished output at `temporaryPath` with `reader` (closed again
-// afterwards) into a meter the caller keeps for the album measure. Throws the
-// reader's error with `finalPath` in place of the temporary name.
+// afterwards) into a meter the caller keeps for the album measure; nullptr
+// for an output without samples (nothing to measure, as for an empty range).
+// Throws the reader's error with `finalPath` in place of the temporary name.
 std::shared_ptr<loudness::LoudnessMeter> MeasureOutput(IAudioFile2& reader, const QString& temporaryPath,
                                                        const QString& finalPath);
 

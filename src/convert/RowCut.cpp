@@ -10,6 +10,7 @@
 #include "components/mp3copy/GlobalGain.h"
 #include "convert/GainSteps.h"
 #include "convert/JobSupport.h"
+#include "convert/KeptDepth.h"
 #include "convert/LevelPasses.h"
 #include "convert/LosslessMp3.h"
 #include "convert/OutputCheck.h"
@@ -196,7 +197,7 @@ std::pair<loudness::Loudness, level::RangeGain> NormalisingGain(const JobRow& ro
 // The range decoded and re-encoded through the set's writer, or an MP3
 // source's frames copied when the choices keep them; reader and writer
 // closed at the end. A failing write throws naming the final path.
-void EncodeRow(const JobRow& row, const JobChoices& choices, RowComponents& set, const RowControl& control,
+void EncodeRow(const JobRow& row, const JobChoices& jobChoices, RowComponents& set, const RowControl& control,
                RowOutcome& o) {
   IAudioFile2& reader = *set.reader;
   IAudioFile2& writer = *set.writer;
@@ -207,6 +208,9 @@ void EncodeRow(const JobRow& row, const JobChoices& choices, RowComponents& set,
   o.rate = reader.SampleRate();
   detail::CloseIfOpen(&writer);
   detail::SetWriterFormatOf(writer, row.source, static_cast<int>(o.rate), reader.Channels());
+  // With the frames kept, a FLAC or ALAC output has the source's depth.
+  const JobChoices choices = WithSourceDepth(jobChoices, reader.BitsPerSample(), row.source, o.frameCopyNotes);
+  if (KeepsSourceDepth(choices)) ApplyLosslessFormat(writer, choices.output);
   // Written under a temporary name; the job names it when it is the row's turn,
   // and a failure below leaves no file behind.
   o.output = std::make_unique<PendingOutputFile>(o.plannedPath);
@@ -300,7 +304,7 @@ RowOutcome CutRow(const JobRow& row, const RowPlan& plan, const JobChoices& choi
   if (choices.replayGain && o.done > 0) {
     try {
       o.loudness = detail::MeasureOutput(*set.reader, o.output->TemporaryPath(), plan.outputPath);
-      detail::SetTrackGain(tags.replayGain, o.loudness->Result());
+      if (o.loudness) detail::SetTrackGain(tags.replayGain, o.loudness->Result());
     } catch (const std::exception& e) {
       o.tagFailures << "The ReplayGain of " + plan.outputPath + " could not be measured (" + QString::fromUtf8(e.what()) +
                            ").";

@@ -151,7 +151,7 @@ JobChoices ChoicesOf(const MainState& state, const JobOptions& options, const Ou
       output.type == OutputType::Mp3 && state.AudioFile2LameEnc &&
       ReadFlag(state, options.keepMp3Frames, settings::section::kMp3, settings::key::kLossless, false);
   choices.keepPackets =
-      CopiesPackets(output.type) &&
+      !PacketCopySection(output.type).empty() &&
       ReadFlag(state, options.keepPackets, PacketCopySection(output.type), settings::key::kLossless, false);
   choices.replayGain =
       ReadFlag(state, options.replayGain, settings::section::kLevel, settings::key::kReplayGain, false);

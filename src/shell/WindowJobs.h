@@ -26,7 +26,8 @@ struct JobOptions {
   // Unset: [mp3] "lossless" (default off).
   std::optional<bool> keepMp3Frames;
   // OGG, OPUS, M4A and FLAC outputs: copy the packets of sources of their
-  // own codec. Unset: "lossless" of the output format's section (default off).
+  // own codec; FLAC and ALAC outputs: keep their sources' depth. Unset:
+  // "lossless" of the output format's section (default off).
   std::optional<bool> keepPackets;
   // Unset: [Level] "ReplayGain" (default off).
   std::optional<bool> replayGain;

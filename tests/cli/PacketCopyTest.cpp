@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
+#include <QtEndian>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cmath>
@@ -177,8 +179,9 @@ TEST_F(PacketCopy, CopyIsTurnedOnByTheSettingsAndOffWithAReasonWhenTheSamplesWou
        {"--lossless"}, "was re-encoded: the output is set to 22050 Hz, stereo and the source has 44100 Hz, stereo."},
       {"another channel count", "opus", Opus, [](SettingsStore& s) { s.WriteInteger(sec::kOpus, key::kChannel, 1); },
        {"--lossless"}, "was re-encoded: the output is set to 48000 Hz, mono and the source has 48000 Hz, stereo."},
-      {"another width", "flac", Flac, [](SettingsStore& s) { s.WriteInteger(sec::kFlac, key::kBit, 24); },
-       {"--lossless"}, "the output is set to 44100 Hz, stereo, 24 bits and the source has 44100 Hz, stereo, 16 bits."},
+      // Kept frames keep the source's depth, whatever [flac] "bit" says.
+      {"another width set", "flac", Flac, [](SettingsStore& s) { s.WriteInteger(sec::kFlac, key::kBit, 24); },
+       {"--lossless"}, "packets in the range copied byte for byte."},
       {"a fade", "m4a", M4a, {}, {"--lossless", "--fade-in", "100"},
        "was re-encoded: its level choices (fades, edge fades or gain) change its samples."},
       {"another codec", "m4a", Mp3, {}, {"--lossless"}, Mp3() + " was re-encoded: "},
@@ -201,6 +204,94 @@ TEST_F(PacketCopy, CopyIsTurnedOnByTheSettingsAndOffWithAReasonWhenTheSamplesWou
   CommandResult r;
   Run("join", {"--lossless", "--format", "flac", "--crossfade", "50", Range(Flac(), 0, 44100), Range(Flac(), 88200, 132300)}, r);
   EXPECT_TRUE(r.err.contains("The join was re-encoded, no packets copied: its level choices")) << r.err.toStdString();
+}
+
+// Stream facts ffprobe gives for the first audio stream ("bits_per_raw_sample=24").
+QString StreamFacts(const QString& path) {
+  return RunCommand("ffprobe", {"-v", "error", "-select_streams", "a:0", "-show_entries",
+                                "stream=sample_rate,bits_per_raw_sample", "-of", "default=nw=1", path})
+      .out;
+}
+
+// A 24-bit, 96 kHz source made by flac (and the same audio in ALAC): with
+// the frames kept, its output keeps its depth and rate whatever "bit" says
+// (16 by default), FLAC's frames copied; a join takes its widest source's.
+TEST_F(PacketCopy, KeptFramesKeepTheDepthOfTheSource) {
+  const auto sox = [](const char* name, const char* bits) {
+    return ToolFixture(name, "sox", [bits](const QString& out) {
+      return QStringList{"-n", "-r", "96000", "-b", bits, "-c", "2", out, "synth", "4", "sine", "100-20000",
+                         "vol", "0.7"};
+    });
+  };
+  const auto flac = [](const char* name, const QString& wav) {
+    return ToolFixture(name, "flac", [wav](const QString& out) { return QStringList{"-s", "-f", "-o", out, wav}; });
+  };
+  const QString wav24 = sox("packet-src24.wav", "24");
+  const QString flac24 = flac("packet-src24.flac", wav24);
+  const QString flac16 = flac("packet-src16-96k.flac", sox("packet-src16-96k.wav", "16"));
+  const QString alac24 = Fixture("packet-src24.m4a", {"-i", wav24, "-c:a", "alac"});
+  ASSERT_TRUE(StreamFacts(flac24).contains("bits_per_raw_sample=24"));
+  const auto range = [](const QString& source, std::int64_t begin, std::int64_t end) {
+    return Frames(DecodeWithOwnTool(source), begin, end);
+  };
+  struct Case {
+    const char* command;
+    const char* format;
+    QStringList sources;
+    std::vector<float> expected;
+    const char* said;
+  };
+  std::vector<float> joined = range(flac16, 1000, 50000), second = range(flac24, 12345, 300000);
+  joined.insert(joined.end(), second.begin(), second.end());
+  const Case cases[] = {
+      {"cut", "flac", {Range(flac24, 12345, 300000)}, second, " packets in the range copied byte for byte."},
+      {"cut", "alac", {Range(alac24, 12345, 300000)}, second, ""},
+      {"join", "flac", {Range(flac16, 1000, 50000), Range(flac24, 12345, 300000)}, joined,
+       " (range 1 of the join) was re-encoded on its own and its packets copied into the join"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.command) + " " + c.format);
+    CommandResult r;
+    const QString output = Run(c.command, QStringList{"--lossless", "--format", c.format} + c.sources, r);
+    ASSERT_FALSE(output.isEmpty());
+    EXPECT_TRUE(r.err.contains(c.said)) << r.err.toStdString();
+    const QString facts = StreamFacts(output);
+    EXPECT_TRUE(facts.contains("sample_rate=96000") && facts.contains("bits_per_raw_sample=24")) << facts.toStdString();
+    const std::vector<float> got = DecodeWithOwnTool(output);
+    ASSERT_EQ(got.size(), c.expected.size());
+    EXPECT_EQ(MaxError(got, c.expected), 0.0f);
+  }
+}
+
+// AAC whose packets are damaged in the middle (bytes of its mdat
+// overwritten): a copy would hold packets that players drop, playing the
+// rest early. The range is re-encoded instead, the damaged frames silence
+// of their length, and the summary names them.
+TEST_F(PacketCopy, DamagedAacIsReencodedWithItsDamageNamed) {
+  QFile file(M4a());
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  QByteArray bytes = file.readAll();
+  qsizetype mdat = 0;
+  while (mdat + 8 <= bytes.size() && bytes.mid(mdat + 4, 4) != "mdat")
+    mdat += qFromBigEndian<quint32>(bytes.constData() + mdat);
+  ASSERT_LT(mdat + 8, bytes.size());
+  const qsizetype middle = mdat + qFromBigEndian<quint32>(bytes.constData() + mdat) / 2;
+  for (qsizetype i = 0; i < 4000; i += 37) bytes[middle + i] = char(bytes[middle + i] ^ 0x5A);
+  const QString damaged = dir.file("damaged.m4a");
+  QFile out(damaged);
+  ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+  out.close();
+  for (const char* command : {"cut", "join"}) {
+    SCOPED_TRACE(command);
+    CommandResult r;
+    const QString output = Run(command, {"--lossless", "--format", "m4a", Range(damaged, 44100, 7 * 44100)}, r);
+    EXPECT_TRUE(r.err.contains(" damaged frames in " + damaged.toUtf8() + " were replaced by silence."))
+        << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("a packet of its range cannot be decoded") ||
+                r.err.contains("a packet in the range of " + damaged.toUtf8() + " cannot be decoded"))
+        << r.err.toStdString();
+    EXPECT_EQ(DecodeWithOwnTool(output).size(), std::size_t(6 * 44100) * 2);
+  }
 }
 
 }  // namespace

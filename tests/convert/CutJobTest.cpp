@@ -271,7 +271,8 @@ TEST(CutJob, SourceEndingBeforeTheEndMarkIsReportedAndTheOutputKept) {
   EXPECT_THAT(h.simWriter.framesPerFile, ElementsAre(50000, 1000));
   EXPECT_THAT(h.callsMatching("reader.ReadSamples"),
               ElementsAre("reader.ReadSamples(88200)", "reader.ReadSamples(50000)", "reader.ReadSamples(1000)"));
-  const QString message = a + " ended after 0:01.134 of 0:02.268";
+  const QString message = a + " ended at 0:01.134, before its range (0:00.000 to 0:02.268) did: 0:01.134 of the "
+                              "range's 0:02.268 were written.";
   EXPECT_EQ(h.dialogs.infoTexts(), QStringList{message});
   EXPECT_EQ(report.shortReads, QStringList{message});
   EXPECT_FALSE(report.AllComplete());

@@ -268,7 +268,8 @@ TEST(JoinJob, SourceEndingBeforeItsRangeIsReportedAndTheJoinGoesOn) {
   h.dialogs.saveAnswers.push_back(h.outFile("mix.mp3"));
   JobReport report;
   Join(h.state, {QString(), &report});
-  const QString message = a + " ended after 0:01.134 of 0:02.268";
+  const QString message = a + " ended at 0:01.134, before its range (0:00.000 to 0:02.268) did: 0:01.134 of the "
+                              "range's 0:02.268 were written.";
   EXPECT_EQ(h.dialogs.infoTexts(), QStringList{message});
   EXPECT_EQ(report.shortReads, QStringList{message});
   EXPECT_EQ(h.status(0), "Short");

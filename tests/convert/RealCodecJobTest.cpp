@@ -338,8 +338,9 @@ TEST(RealJobErrors, SourceThatShrinksWhileItIsCutEndsTheRowWithAMessage) {
   };
   Cut(h.state, options);
   ASSERT_EQ(report.shortReads.size(), 1);
-  EXPECT_TRUE(report.shortReads[0].startsWith(source + " ended after 0:0")) << report.shortReads[0].toStdString();
-  EXPECT_TRUE(report.shortReads[0].endsWith(" of 0:04.000")) << report.shortReads[0].toStdString();
+  EXPECT_TRUE(report.shortReads[0].startsWith(source + " ended at 0:0")) << report.shortReads[0].toStdString();
+  EXPECT_TRUE(report.shortReads[0].endsWith(" of the range's 0:04.000 were written."))
+      << report.shortReads[0].toStdString();
   EXPECT_EQ(h.dialogs.infoTexts(), report.shortReads);
   EXPECT_EQ(h.list.CellText(0, kStatusCell), "Short");
   // What was read is written, complete, under the output's name.
@@ -381,8 +382,11 @@ TEST(RealJobErrors, Mp3SourceThatShrinksWhileItsFramesAreCopiedEndsTheRowWithAMe
     }
     ASSERT_TRUE(cut);
     ASSERT_EQ(report.shortReads.size(), 1);
-    EXPECT_TRUE(report.shortReads[0].startsWith(source + " ended after 0:0")) << report.shortReads[0].toStdString();
-    EXPECT_TRUE(report.shortReads[0].endsWith(" of 0:15.000")) << report.shortReads[0].toStdString();
+    EXPECT_TRUE(report.shortReads[0].startsWith(source + " ended at 0:")) << report.shortReads[0].toStdString();
+    EXPECT_TRUE(report.shortReads[0].contains(", before its range (0:00.227 to 0:15.227) did: "))
+        << report.shortReads[0].toStdString();
+    EXPECT_TRUE(report.shortReads[0].endsWith(" of the range's 0:15.000 were written."))
+        << report.shortReads[0].toStdString();
     EXPECT_EQ(h.list.CellText(0, kStatusCell), "Short");
     // What was copied is written, complete, under the output's name, and no
     // temporary is left.
@@ -758,6 +762,85 @@ TEST(RealPacketCopy, WindowJobsCopyPacketsWhenTheFormatsSectionSaysSo) {
           << JobSummaryLines(report).join('\n').toStdString();
     }
   }
+}
+
+// With the frames kept ([flac] or [alac] "lossless"), a 24-bit source's
+// output has 24 bits, though "bit" says 16: exactly the source's samples.
+TEST(RealPacketCopy, WindowJobsKeepTheDepthOfTheSource) {
+  struct Case {
+    const char* name;
+    int formatIndex;
+    std::string_view section;
+    QString source;
+  };
+  const Case cases[] = {
+      {"FLAC", 4, sec::kFlac,
+       ChirpFixture("window-depth24.flac", 3.0, 96000, 2, {"-c:a", "flac", "-sample_fmt", "s32"})},
+      {"ALAC", 7, sec::kAlac,
+       ChirpFixture("window-depth24.m4a", 3.0, 96000, 2, {"-c:a", "alac", "-sample_fmt", "s32p"})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RealHarness h;
+    h.format.index = c.formatIndex;
+    h.settings.WriteBool(c.section, key::kLossless, true);
+    h.AddRow(c.source, 20000, 150000);
+    JobReport report;
+    Cut(h.state, {QString(), &report});
+    ASSERT_EQ(report.writtenFiles.size(), 1);
+    EXPECT_EQ(h.list.CellText(0, kStatusCell), "Finish");
+    const CommandResult probe = RunCommand("ffprobe", {"-v", "error", "-select_streams", "a:0", "-show_entries",
+                                                       "stream=bits_per_raw_sample", "-of", "csv=p=0",
+                                                       report.writtenFiles[0]});
+    EXPECT_EQ(probe.out.trimmed(), "24");
+    const std::vector<float> got = DecodeWithOwnTool(report.writtenFiles[0]);
+    ASSERT_EQ(got.size(), 130000u * 2);
+    EXPECT_EQ(MaxDifference(got, Frames(DecodeWithOwnTool(c.source), 2, 20000, 150000)), 0.0f);
+  }
+}
+
+// One frame at 44.1 kHz makes no frame at 8 kHz: the output holds none,
+// rightly, and the row ends as an empty range's does.
+TEST(RealJobCheck, AnOutputThatResamplingLeavesEmptyPassesItsCheck) {
+  RealHarness h;
+  h.format.index = 0;  // MP3
+  h.settings.WriteInteger(sec::kMp3, key::kFrequency, 1);  // 8000 Hz
+  h.settings.WriteInteger(sec::kMp3, key::kBitrate, 3);    // 32 kbit/s
+  h.settings.WriteInteger(sec::kMp3, key::kChannel, 0);
+  h.AddRow(StereoWav(), 1000, 1001);
+  h.AddRow(StereoWav(), 1000, 1000);  // the empty range, as ever
+  JobReport report;
+  JobOptions options{QString(), &report};
+  options.replayGain = true;
+  Cut(h.state, options);
+  EXPECT_EQ(report.end, JobEnd::Completed);
+  EXPECT_TRUE(report.checkFailures.isEmpty()) << report.checkFailures.join('\n').toStdString();
+  EXPECT_TRUE(report.tagFailures.isEmpty()) << report.tagFailures.join('\n').toStdString();
+  EXPECT_EQ(h.list.CellText(0, kStatusCell), "Finish");
+  EXPECT_EQ(h.list.CellText(1, kStatusCell), "Finish");
+  EXPECT_EQ(report.writtenFiles.size(), 2);
+}
+
+// A FLAC source cut short after it was listed: the message says where it
+// ended and which range it was cut for, each labelled.
+TEST(RealJobErrors, ASourceCutShortNamesWhereItEndedAndItsRange) {
+  RealHarness h;
+  h.format.index = 1;  // WAV
+  const QString source = h.dir.file("short.flac");
+  ASSERT_TRUE(QFile::copy(ChirpFixture("job-src.flac", 4.0, 44100, 2, {"-c:a", "flac"}), source));
+  h.AddRow(source, 44100, -1);  // from 0:01 to its end, 0:04
+  ASSERT_TRUE(QFile::resize(source, QFileInfo(source).size() / 2));
+  h.reader.OpenFile(source.toStdString(), 0, 1);
+  const std::int64_t length = h.reader.LengthSamples();
+  h.reader.CloseFile();
+  ASSERT_GT(length, 44100);
+  JobReport report;
+  Cut(h.state, {QString(), &report});
+  const QString message = source + " ended at " + detail::PreciseTime(length, 44100, false) +
+                          ", before its range (0:01.000 to 0:04.000) did: " +
+                          detail::PreciseTime(length - 44100, 44100, false) + " of the range's 0:03.000 were written.";
+  EXPECT_EQ(report.shortReads, QStringList{message});
+  EXPECT_EQ(h.list.CellText(0, kStatusCell), "Short");
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Error.h"
+
 namespace snipwave {
 
 // The parameters of WAV output: bits per sample 8 or 16.
@@ -41,6 +43,19 @@ class IAudioFile2LameEnc {
   virtual void SetChannels(int channels) = 0;
   virtual int BitRate() const = 0;  // kbit/s, constant bit rate
   virtual void SetBitRate(int kbps) = 0;
+};
+
+// What OpenFile throws for a file that is audio of a known format but holds
+// no sample frames (a header and nothing after it: the output of an empty
+// range). `SampleRate` is the rate its header gives.
+class NoSamplesError : public Error {
+ public:
+  NoSamplesError(const std::string& path, int sampleRate)
+      : Error(Failed("Cannot read", path, "the file holds no audio samples")), sampleRate_(sampleRate) {}
+  int SampleRate() const { return sampleRate_; }
+
+ private:
+  int sampleRate_;
 };
 
 // Reader and writer of audio files. One instance either reads a source file
@@ -104,6 +119,10 @@ class IAudioFile2 {
   virtual int DurationMs() const = 0;
   virtual int Channels() const = 0;
   virtual unsigned SampleRate() const = 0;
+  // Bits per sample of the open source when its codec is lossless (FLAC,
+  // ALAC, integer PCM: their depth; float PCM: 24); 0 for a lossy codec or
+  // when the reader cannot tell.
+  virtual int BitsPerSample() const { return 0; }
   virtual void SetInitFlag(bool on) = 0;
 };
 

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "AcceptedInputs.h"
+#include "AudioInterfaces.h"
 #include "AvError.h"
 #include "FileInput.h"
 #include "FrameToFloat.h"
@@ -41,6 +42,34 @@ std::string DamagedReason(int code) {
   if (code == AVERROR(ENOMEM)) return "there is not enough memory to read it (" + av::ErrorText(code) + ")";
   if (code == AVERROR(EIO)) return "it cannot be read from the disk (" + av::ErrorText(code) + ")";
   return std::string(kDamaged) + " (" + av::ErrorText(code) + ")";
+}
+
+// FLAC can hold 4 to 32 bits per sample; libavcodec 5.1 decodes up to 24.
+constexpr int kMaxFlacBits = 24;
+constexpr const char* kWideFlac = "it is 32-bit FLAC, which cannot be read (FLAC of up to 24 bits per sample can)";
+
+// The depth a lossless codec carries (see SourceDecoder::BitsPerSample).
+int LosslessBits(const AVCodecParameters& par, const AVCodecContext& decoder) {
+  switch (par.codec_id) {
+    case AV_CODEC_ID_FLAC:
+    case AV_CODEC_ID_ALAC:
+      // The decoders read it from STREAMINFO or the magic cookie; a FLAC
+      // stream without STREAMINFO names it in every frame header.
+      if (par.bits_per_raw_sample > 0) return par.bits_per_raw_sample;
+      if (decoder.bits_per_raw_sample > 0) return decoder.bits_per_raw_sample;
+      return par.bits_per_coded_sample;
+    case AV_CODEC_ID_PCM_F32LE:
+    case AV_CODEC_ID_PCM_F32BE:
+    case AV_CODEC_ID_PCM_F64LE:
+    case AV_CODEC_ID_PCM_F64BE:
+      return 24;
+    default: {
+      const AVCodecDescriptor* codec = avcodec_descriptor_get(par.codec_id);
+      const bool pcm = codec && (codec->props & AV_CODEC_PROP_LOSSLESS) && std::strncmp(codec->name, "pcm_", 4) == 0;
+      if (!pcm || par.codec_id == AV_CODEC_ID_PCM_ALAW || par.codec_id == AV_CODEC_ID_PCM_MULAW) return 0;
+      return par.bits_per_raw_sample > 0 ? par.bits_per_raw_sample : av_get_exact_bits_per_sample(par.codec_id);
+    }
+  }
 }
 
 }  // namespace
@@ -112,13 +141,16 @@ void SourceDecoder::Open(const std::optional<FileIdentity>& identity) {
   try {
     input_ = OpenInput();
   } catch (const Error&) {
-    RefuseFreeFormatMp3();  // says why, where the probe can only say "no audio file"
+    // Say why, where the probe can only say "no audio file".
+    RefuseFreeFormatMp3();
+    RefuseWideFlac();
     throw;
   }
   const AVStream* st = input_->format->streams[input_->stream];
   sampleRate_ = st->codecpar->sample_rate;
   channels_ = st->codecpar->ch_layout.nb_channels;
   codecName_ = avcodec_get_name(st->codecpar->codec_id);
+  bitsPerSample_ = LosslessBits(*st->codecpar, *input_->codec);
   const char* container = input_->format->iformat->name;
   isOgg_ = std::strcmp(container, "ogg") == 0;
   isMp4_ = std::strcmp(container, "mov,mp4,m4a,3gp,3g2,mj2") == 0;
@@ -132,7 +164,7 @@ void SourceDecoder::Open(const std::optional<FileIdentity>& identity) {
   decodeFromStartOnSeek_ = st->codecpar->codec_id == AV_CODEC_ID_ADPCM_IMA_QT;
   pcm_ = DirectPcmLayout();
   if (pcm_) {
-    if (pcm_->frames <= 0) throw Error::Failed("Cannot read", path_, "the file holds no audio samples");
+    if (pcm_->frames <= 0) throw NoSamplesError(path_, sampleRate_);
     return;  // nothing was read yet: the input stays for the first read
   }
   // A link of a chained file is kept under the file's identity with its
@@ -146,7 +178,7 @@ void SourceDecoder::Open(const std::optional<FileIdentity>& identity) {
   auto scanned = std::make_shared<PacketIndex>();
   Scan(*scanned);
   index_ = std::move(scanned);
-  if (index_->TotalFrames() <= 0) throw Error::Failed("Cannot read", path_, "the file holds no audio samples");
+  if (index_->TotalFrames() <= 0) throw NoSamplesError(path_, sampleRate_);
   input_.reset();  // reopened on the first read, so that reading starts exactly as a fresh decode
   if (identity && IdentifyFile(path_) == identity) ScanCache::Instance().Store(*key, index_);
 }
@@ -217,6 +249,23 @@ void SourceDecoder::RefuseFreeFormatMp3() const {
   }
 }
 
+bool SourceDecoder::IsBareFlacStream(const AVFormatContext& fmt) const {
+  if (std::strcmp(fmt.iformat->name, "flac") != 0) return false;
+  std::uint8_t head[32] = {};
+  const ssize_t got = ::pread(file_.fd, head, sizeof head, range_.begin);
+  return got > 0 && StartsWithFlacFrame(head, static_cast<std::size_t>(got));
+}
+
+void SourceDecoder::RefuseWideFlac() const {
+  // libavformat 5.1 takes a 32-bit frame header for a damaged one, so a
+  // captured 32-bit stream is no FLAC at all to its probe.
+  std::uint8_t head[32] = {};
+  const ssize_t got = ::pread(file_.fd, head, sizeof head, range_.begin);
+  int bits = 0;
+  if (got > 0 && StartsWithFlacFrame(head, static_cast<std::size_t>(got), &bits) && bits > kMaxFlacBits)
+    throw Error::Failed("Cannot read", path_, kWideFlac);
+}
+
 bool SourceDecoder::IsShortMp3(const AVFormatContext& fmt) const {
   // A file of a few MP3 frames (a click, a short effect) gives the probe too
   // little to be sure of; its frames, chained to the end, are proof enough.
@@ -254,7 +303,8 @@ std::unique_ptr<SourceDecoder::Input> SourceDecoder::OpenInput() const {
   if (opened < 0) throw Error::Failed("Cannot open", path_, DamagedReason(opened));
   in->format.reset(raw);
   AVFormatContext* fmt = in->format.get();
-  if (!IsAcceptedContainer(fmt->iformat->name) || (fmt->probe_score < kMinProbeScore && !IsShortMp3(*fmt))) {
+  if (!IsAcceptedContainer(fmt->iformat->name) ||
+      (fmt->probe_score < kMinProbeScore && !IsShortMp3(*fmt) && !IsBareFlacStream(*fmt))) {
     throw Error::Failed("Cannot read", path_, kUnsupported);
   }
   const auto firstAudio = [fmt] {
@@ -294,6 +344,9 @@ void SourceDecoder::CheckStreamFormat(const AVCodecParameters& par) const {
                         "its audio is " + name +
                             ", which cannot be read (MP3, WAV, WMA, Ogg Vorbis, FLAC, AIFF, AAC and ALAC can)");
   }
+  // Its frames would all be taken for damaged ones: no samples at all.
+  if (par.codec_id == AV_CODEC_ID_FLAC && par.bits_per_raw_sample > kMaxFlacBits)
+    throw Error::Failed("Cannot read", path_, kWideFlac);
   if (par.sample_rate <= 0 || par.ch_layout.nb_channels <= 0) {
     throw Error::Failed("Cannot read", path_, "the audio stream has no valid sample rate or channel count");
   }

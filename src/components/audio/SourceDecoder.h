@@ -68,6 +68,9 @@ class SourceDecoder {
 
   int SampleRate() const { return sampleRate_; }
   int Channels() const { return channels_; }
+  // Bits per sample of a lossless source: FLAC's, ALAC's, integer PCM's own
+  // depth, 24 for float PCM (its mantissa); 0 for a lossy codec.
+  int BitsPerSample() const { return bitsPerSample_; }
   std::int64_t LengthFrames() const;
   std::int64_t Position() const;
   // True when the length came from a PCM WAV header rather than a scan.
@@ -113,6 +116,9 @@ class SourceDecoder {
   bool IsShortMp3(const AVFormatContext& fmt) const;
   void Scan(PacketIndex& index);
   void RefuseFreeFormatMp3() const;
+  // A FLAC stream without its "fLaC" marker whose first frame header checks.
+  bool IsBareFlacStream(const AVFormatContext& fmt) const;
+  void RefuseWideFlac() const;
   void ApplyMp3InfoTag(PacketIndex& index, const std::vector<std::uint8_t>& firstPacket, bool trimmedByDemuxer) const;
   std::optional<Mp3InfoTag> InfoTagBefore(std::int64_t position) const;
   void ApplyOggGranules(PacketIndex& index) const;
@@ -152,6 +158,7 @@ class SourceDecoder {
   bool keyIsPosition_ = true;
   int sampleRate_ = 0;
   int channels_ = 0;
+  int bitsPerSample_ = 0;
   std::optional<PcmLayout> pcm_;                 // set for plain PCM WAV: no index
   std::shared_ptr<const PacketIndex> index_;    // set otherwise; shared with the ScanCache
   std::unique_ptr<Input> input_;

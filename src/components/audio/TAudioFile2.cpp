@@ -245,4 +245,9 @@ unsigned TAudioFile2::SampleRate() const {
   return static_cast<unsigned>(source_->SampleRate());
 }
 
+int TAudioFile2::BitsPerSample() const {
+  RequireReader("Cannot tell the bits per sample");
+  return source_->BitsPerSample();
+}
+
 }  // namespace snipwave

@@ -72,6 +72,7 @@ class TAudioFile2 final : public IAudioFile2 {
   int DurationMs() const override;
   int Channels() const override;
   unsigned SampleRate() const override;
+  int BitsPerSample() const override;
   void SetInitFlag(bool on) override { initFlag_ = on; }
 
  private:

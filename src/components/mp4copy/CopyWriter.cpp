@@ -13,6 +13,7 @@
 #include "MovieBox.h"
 #include "Mp4Copy.h"
 #include "Mp4Track.h"
+#include "PacketCheck.h"
 #include "components/audio/UniqueFd.h"
 #include "platform/Error.h"
 
@@ -170,8 +171,11 @@ class SourceBytes {
   std::vector<std::uint8_t> bytes_;
 };
 
-// Copies output packets [from, to) of the segment.
-void CopyPackets(const Segment& s, std::int64_t from, std::int64_t to, SourceBytes& in, Output& out) {
+// Copies output packets [from, to) of the segment, each one decoded first.
+// Returns the end of those copied: `to`, or the first packet the decoder
+// rejects (not copied).
+std::int64_t CopyPackets(const Segment& s, std::int64_t from, std::int64_t to, SourceBytes& in, Output& out,
+                         PacketCheck& check) {
   const Mp4Track& t = s.source->Track();
   for (std::int64_t i = from; i < to;) {
     // Packets adjacent in the source are read together.
@@ -183,9 +187,20 @@ void CopyPackets(const Segment& s, std::int64_t from, std::int64_t to, SourceByt
          ++j, ++q) {
       bytes += t.sizes[q];
     }
-    out.Write(in.Read(*s.source, t.offsets[p], bytes), bytes);
+    const std::uint8_t* data = in.Read(*s.source, t.offsets[p], bytes);
+    std::size_t good = 0;
+    for (std::int64_t k = i; k < j; ++k) {
+      const std::uint32_t size = t.sizes[s.SourcePacket(k)];
+      if (!check.Decodes(data + good, size)) {
+        out.Write(data, good);
+        return k;
+      }
+      good += size;
+    }
+    out.Write(data, bytes);
     i = j;
   }
+  return to;
 }
 
 }  // namespace
@@ -237,6 +252,7 @@ CopyOutcome WriteMp4Copy(const std::vector<CopyRange>& ranges, const QString& ou
   writeHeader(all, dataBytes);
   out.StartAt(dataStart);
   SourceBytes in;
+  PacketCheck check(setup, path);
   CopyOutcome outcome;
   std::int64_t written = 0;
   std::uint64_t writtenBytes = 0;
@@ -246,12 +262,16 @@ CopyOutcome WriteMp4Copy(const std::vector<CopyRange>& ranges, const QString& ou
       break;
     }
     const std::int64_t to = std::min(total, written + kPacketsPerChunk);
-    CopyPackets(segment, written, to, in, out);
-    for (std::int64_t p = written; p < to; ++p) writtenBytes += all.sizes[p];
-    written = to;
+    const std::int64_t copied = CopyPackets(segment, written, to, in, out, check);
+    for (std::int64_t p = written; p < copied; ++p) writtenBytes += all.sizes[p];
+    written = copied;
+    if (copied < to) {
+      outcome.damaged = true;
+      break;
+    }
   }
   out.Flush();
-  if (outcome.stopped) {
+  if (outcome.stopped || outcome.damaged) {
     writeHeader(Prefix(segment, written), writtenBytes);
     out.Truncate(dataStart + writtenBytes);
   }

@@ -64,6 +64,9 @@ struct CopyOutcome {
   // edited out. This may exceed packetsInRanges by two.
   std::int64_t packetsCopied = 0;
   bool stopped = false;  // keepGoing said no; the file ends where copying stopped
+  // A packet does not decode (the source is damaged there): the file ends
+  // before it, as at a stop.
+  bool damaged = false;
 };
 
 // Writes the ranges, in order, as one M4A file at `outputPath` (a cut: one
@@ -80,7 +83,9 @@ struct CopyOutcome {
 // several entries, which FFmpeg's decoder (5.1) does not trim exactly (it
 // trims the first edit's start only), and are refused (see RangesRefusal).
 // keepGoing(share 0..1) false: stop, the file then ends where it stopped
-// (still valid, its edit cut to what was written). Throws snipwave::Error
+// (still valid, its edit cut to what was written). Every packet is decoded
+// before it is copied; the copy ends, as at a stop, before the first one
+// the decoder rejects (`damaged`). Throws snipwave::Error
 // naming the path and operation; a failed write may leave a partial file.
 CopyOutcome WriteMp4Copy(const std::vector<CopyRange>& ranges, const QString& outputPath,
                          const std::function<bool(double)>& keepGoing);

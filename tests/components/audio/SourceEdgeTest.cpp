@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QtEndian>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -373,6 +374,49 @@ TEST(SourceEdges, UnreadableFilesAreRefusedInWords) {
   ExpectOpenError(Fixture("video-only.ogg", {"-f", "lavfi", "-i", "testsrc=s=64x48:d=0.5", "-c:v", "libtheora"})
                       .toStdString(),
                   "has no audio stream");
+}
+
+// FLAC as capture tools leave it: a stream from a frame header on, without
+// "fLaC" and STREAMINFO (from the first frame, or from the middle), reads
+// and seeks as `flac -d` decodes it. 32-bit FLAC, which libavcodec 5.1
+// cannot decode, is refused by that name, with its header or without.
+TEST(SourceEdges, FlacStreamsWithoutTheirHeaderAndWideFlac) {
+  TempDir dir;
+  const QString flac = dir.file("whole.flac");
+  RunTool("flac", {"-s", "-f", "-o", flac, SoxChirp(dir, "src.wav", "6")});
+  const QByteArray whole = ReadBytes(flac);
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(whole.constData());
+  qsizetype frames = 4;  // after "fLaC", the metadata blocks up to the one flagged last
+  for (bool last = false; !last; frames += 4 + (bytes[frames + 1] << 16 | bytes[frames + 2] << 8 | bytes[frames + 3]))
+    last = (bytes[frames] & 0x80) != 0;
+  // The header of frame 10: the first frame's sync and codes, its number in one byte.
+  qsizetype middle = frames + 1;
+  while (whole.mid(middle, 4) != whole.mid(frames, 4) || bytes[middle + 4] != 10) ++middle;
+  for (const qsizetype start : {frames, middle}) {
+    SCOPED_TRACE(start);
+    const QString bare = dir.file("bare.flac"), raw = dir.file("bare.raw");
+    WriteBytes(bare, whole.mid(start));
+    RunTool("flac", {"-d", "-s", "-f", "--force-raw-format", "--endian=little", "--sign=signed", "-o", raw, bare});
+    const QByteArray pcm = ReadBytes(raw);
+    std::vector<float> expected(static_cast<std::size_t>(pcm.size()) / 2);
+    for (std::size_t i = 0; i < expected.size(); ++i)
+      expected[i] = static_cast<float>(qFromLittleEndian<qint16>(pcm.constData() + 2 * i)) / 32768.0f;
+    SourceDecoder d(bare.toStdString());
+    EXPECT_EQ(d.LengthFrames() * 2, static_cast<std::int64_t>(expected.size()));
+    EXPECT_EQ(ReadAll(d), expected);
+    const std::int64_t at = d.LengthFrames() / 2 + 123;
+    d.Seek(at);
+    std::vector<float> got;
+    ASSERT_EQ(d.Read(4410, got), 4410u);
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), expected.begin() + at * 2));
+  }
+  const QString wide = dir.file("wide.flac"), wideWav = dir.file("wide.wav");
+  RunTool("sox", {"-n", "-r", "44100", "-c", "2", "-b", "32", wideWav, "synth", "0.5", "sine", "440"});
+  RunTool("flac", {"-s", "-f", "-o", wide, wideWav});
+  ExpectOpenError(wide.toStdString(), "it is 32-bit FLAC, which cannot be read");
+  const QByteArray wideBytes = ReadBytes(wide);
+  WriteBytes(dir.file("wide-bare.flac"), wideBytes.mid(wideBytes.indexOf("\xff\xf8", 4)));
+  ExpectOpenError(dir.fileStd("wide-bare.flac"), "it is 32-bit FLAC, which cannot be read");
 }
 
 // A name that is not UTF-8 is opened by its bytes.

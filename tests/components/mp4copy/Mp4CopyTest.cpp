@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QtEndian>
 #include <algorithm>
 #include <cmath>
 
@@ -180,6 +181,31 @@ TEST(Mp4Copy, StoppedCopyEndsAsAValidShorterFile) {
   EXPECT_LT(outcome.decodedFrames, copy->Length() - 3000);
   ExpectSourceFrames(out, src, 3000, 3000 + outcome.decodedFrames);
   EXPECT_EQ(ReaderLength(out), outcome.decodedFrames);
+}
+
+// Packets damaged two thirds into the audio: the copy decodes every packet
+// before it copies it and ends, as at a stop, before the first that does
+// not decode; what it holds decodes exactly.
+TEST(Mp4Copy, CopyEndsBeforeAPacketThatDoesNotDecode) {
+  TempDir dir;
+  QFile file(Aac("mc-44k-2.m4a", 44100, 2));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  QByteArray bytes = file.readAll();
+  const qsizetype mdat = bytes.indexOf("mdat") - 4;
+  ASSERT_GT(mdat, 0);
+  const qsizetype at = mdat + qFromBigEndian<quint32>(bytes.constData() + mdat) * 2 / 3;
+  for (qsizetype i = 0; i < 2000; i += 37) bytes[at + i] = char(bytes[at + i] ^ 0x5A);
+  const QString src = dir.file("damaged.m4a"), out = dir.file("copy.m4a");
+  QFile damaged(src);
+  ASSERT_TRUE(damaged.open(QIODevice::WriteOnly) && damaged.write(bytes) == bytes.size());
+  damaged.close();
+  auto copy = Open(src);
+  ASSERT_TRUE(copy);
+  const auto outcome = mp4copy::WriteMp4Copy({{copy.get(), 3000, copy->Length()}}, out, {});
+  EXPECT_TRUE(outcome.damaged);
+  EXPECT_GT(outcome.decodedFrames, copy->Length() / 2);
+  EXPECT_LT(outcome.decodedFrames, copy->Length() - 3000);
+  ExpectSourceFrames(out, src, 3000, 3000 + outcome.decodedFrames);
 }
 
 TEST(Mp4Copy, RefusesWhatACopyCannotExpress) {
