@@ -6,6 +6,7 @@
 
 #include "components/audio/TAudioFile2.h"
 #include "platform/FileNames.h"
+#include "platform/WorkerThread.h"
 
 namespace snipwave {
 
@@ -20,17 +21,12 @@ SilenceScan::SilenceScan(QString path, std::int64_t begin, std::int64_t end, Sil
 
 SilenceScan::~SilenceScan() {
   cancel_ = true;
-  if (thread_) {
-    thread_->wait();
-    delete thread_;
-  }
+  JoinWorker(thread_);
 }
 
 void SilenceScan::Start() {
   if (thread_) return;
-  thread_ = QThread::create([this] { Run(); });
-  thread_->setObjectName(QStringLiteral("silence scan"));
-  thread_->start(QThread::LowPriority);
+  thread_ = StartWorker(QStringLiteral("silence scan"), QThread::LowPriority, [this] { Run(); });
 }
 
 void SilenceScan::Stop() {

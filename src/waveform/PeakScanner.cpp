@@ -11,6 +11,7 @@
 #include "components/audio/SketchReader.h"
 #include "components/audio/TAudioFile2.h"
 #include "components/loudness/MeterThread.h"
+#include "platform/WorkerThread.h"
 
 namespace snipwave {
 
@@ -72,17 +73,12 @@ PeakScanner::PeakScanner(QString path, QObject* parent) : QObject(parent), path_
 
 PeakScanner::~PeakScanner() {
   cancel_ = true;
-  if (thread_) {
-    thread_->wait();
-    delete thread_;
-  }
+  JoinWorker(thread_);
 }
 
 void PeakScanner::Start() {
   if (thread_) return;
-  thread_ = QThread::create([this] { Run(); });
-  thread_->setObjectName(QStringLiteral("peak scan"));
-  thread_->start(QThread::LowPriority);
+  thread_ = StartWorker(QStringLiteral("peak scan"), QThread::LowPriority, [this] { Run(); });
 }
 
 double PeakScanner::Progress() const {

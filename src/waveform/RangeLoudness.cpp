@@ -7,15 +7,13 @@
 
 #include "components/audio/TAudioFile2.h"
 #include "components/loudness/ReaderLoudness.h"
+#include "platform/WorkerThread.h"
 
 namespace snipwave {
 
 RangeLoudness::~RangeLoudness() {
   cancel_ = true;
-  if (worker_) {
-    worker_->wait();
-    delete worker_;
-  }
+  JoinWorker(worker_);
 }
 
 RangeLoudness::Answer RangeLoudness::Measure(const QString& path, std::int64_t begin, std::int64_t end) {
@@ -35,12 +33,9 @@ void RangeLoudness::StartNext() {
   running_ = std::move(waiting_);
   waiting_.reset();
   progress_ = 0;
-  if (worker_) {
-    worker_->wait();
-    delete worker_;
-  }
+  JoinWorker(worker_);
   const Job job = *running_;
-  worker_ = QThread::create([this, job] {
+  worker_ = StartWorker(QStringLiteral("range loudness"), QThread::LowPriority, [this, job] {
     Answer answer;
     try {
       TAudioFile2 reader;
@@ -68,8 +63,6 @@ void RangeLoudness::StartNext() {
         },
         Qt::QueuedConnection);
   });
-  worker_->setObjectName(QStringLiteral("range loudness"));
-  worker_->start(QThread::LowPriority);
 }
 
 QString RangeLoudnessLine(const RangeLoudness::Answer& answer) {

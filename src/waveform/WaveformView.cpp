@@ -10,6 +10,7 @@
 
 #include "components/audio/TAudioFile2.h"
 #include "platform/HookedSlot.h"
+#include "platform/WorkerThread.h"
 #include "waveform/PeakCache.h"
 #include "waveform/WaveformHeader.h"
 #include "waveform/WaveformReadout.h"
@@ -54,10 +55,7 @@ WaveformView::WaveformView(PeakCache& cache, QWidget* parent) : QWidget(parent),
 }
 
 WaveformView::~WaveformView() {
-  if (fineWorker_) {
-    fineWorker_->wait();
-    delete fineWorker_;
-  }
+  JoinWorker(fineWorker_);
 }
 
 void WaveformView::SetLook(const SkinWaveformLook& look) {
@@ -282,12 +280,9 @@ bool WaveformView::LoadFineSamples() {
   const std::int64_t from = std::max<std::int64_t>(0, first - count / 2);
   const std::int64_t frames = std::max<std::int64_t>(0, std::min<std::int64_t>(count * 2, content_.totalFrames - from));
   const QString path = content_.path;
-  if (fineWorker_) {
-    fineWorker_->wait();  // it has posted its result already
-    delete fineWorker_;
-  }
+  JoinWorker(fineWorker_);  // it has posted its result already
   fineBusy_ = true;
-  fineWorker_ = QThread::create([this, path, from, frames] {
+  fineWorker_ = StartWorker(QStringLiteral("fine waveform"), QThread::InheritPriority, [this, path, from, frames] {
     std::vector<float> mixed;
     bool failed = false;
     try {
@@ -323,7 +318,6 @@ bool WaveformView::LoadFineSamples() {
         },
         Qt::QueuedConnection);
   });
-  fineWorker_->start();
   return false;
 }
 
