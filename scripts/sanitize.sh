@@ -36,8 +36,9 @@ REPORTS=$ROOT/$BUILD_DIR/sanitizer-reports
 rm -rf "$REPORTS" && mkdir -p "$REPORTS"
 # Every report of ThreadSanitizer goes to a file and fails the process that
 # made it (exit 66). Its suppressions name system libraries only, each with
-# its reason; a race in our own code is mended, never suppressed.
-export TSAN_OPTIONS="suppressions=$ROOT/scripts/sanitizers/tsan.supp:log_path=$REPORTS/tsan:second_deadlock_stack=1:print_suppressions=0"
+# its reason; a race in our own code is mended, never suppressed. A test whose
+# process already runs threads may fork a child that starts threads of its own.
+export TSAN_OPTIONS="suppressions=$ROOT/scripts/sanitizers/tsan.supp:log_path=$REPORTS/tsan:second_deadlock_stack=1:print_suppressions=0:die_after_fork=0"
 # Address and leak reports go to files as well as failing the process, so a
 # report from a child process whose exit status a test does not look at still
 # counts. GCC's UBSan next to ASan ignores log_path; its first report aborts
