@@ -68,25 +68,29 @@ void TAudioPlayer2::Play() {
   want.samples = static_cast<Uint16>(PeriodFrames(sampleRate_));
   want.callback = &TAudioPlayer2::Callback;
   want.userdata = this;
-  SDL_AudioSpec have{};
-  const SDL_AudioDeviceID dev = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-  if (dev == 0) {
-    const std::string reason = SDL_GetError();
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    throw Error("Cannot start the sound output: no usable audio device (" + reason + ")");
-  }
   {
+    // Ready before the device's thread exists. With no changes allowed, SDL
+    // hands the callback exactly the period asked for.
     std::lock_guard lock(mutex_);
     // SDL's drivers keep about one period queued beyond the one the callback
     // fills (PulseAudio: a target length of one period; ALSA: two periods of
     // buffer). SDL2 cannot tell the latency; this is the least the clock
     // counts with, and it counts more where the device shows it holds more.
-    clock_.emplace(have.freq, have.samples);
-    leadIn_ = have.samples;
+    clock_.emplace(want.freq, want.samples);
+    leadIn_ = want.samples;
     threadRaised_ = false;  // each device has its own thread
     endPosted_ = false;
     requestPosted_ = false;
     peakLeft_ = peakRight_ = 0;
+  }
+  SDL_AudioSpec have{};
+  const SDL_AudioDeviceID dev = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  if (dev == 0) {
+    const std::string reason = SDL_GetError();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    std::lock_guard lock(mutex_);
+    clock_.reset();
+    throw Error("Cannot start the sound output: no usable audio device (" + reason + ")");
   }
   ++generation_;
   device_ = dev;
