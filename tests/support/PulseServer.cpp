@@ -4,7 +4,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <csignal>
 #include <cstring>
+
+#include <sys/prctl.h>
 
 namespace snipwave::test {
 
@@ -12,6 +15,15 @@ namespace {
 constexpr int kStartLimitMs = 30000;
 constexpr int kPollMs = 50;
 const QString kSink = QStringLiteral("snipwave_null");
+
+// The server and the recorder end with the test process, also when it dies
+// without running its destructors (a crash, a sanitizer's abort).
+std::unique_ptr<QProcess> ChildProcess(const QProcessEnvironment& env) {
+  auto process = std::make_unique<QProcess>();
+  process->setProcessEnvironment(env);
+  process->setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+  return process;
+}
 }  // namespace
 
 PulseServer::PulseServer(QString folder, int rate, int channels)
@@ -71,8 +83,7 @@ QString PulseServer::Start() {
   config.close();
   QProcessEnvironment env = Environment();
   env.insert("PULSE_CONFIG", config.fileName());
-  server_ = std::make_unique<QProcess>();
-  server_->setProcessEnvironment(env);
+  server_ = ChildProcess(env);
   // Running as root needs --system=false; -n skips the desktop's module list,
   // so the server has exactly the sink and the socket loaded here.
   server_->start("pulseaudio",
@@ -99,8 +110,7 @@ QString PulseServer::Start() {
 QString PulseServer::StartRecording() {
   const QString path = folder_ + "/monitor.raw";
   QFile::remove(path);
-  recorder_ = std::make_unique<QProcess>();
-  recorder_->setProcessEnvironment(Environment());
+  recorder_ = ChildProcess(Environment());
   recorder_->setStandardOutputFile(QProcess::nullDevice());
   // A short fragment keeps the idle null sink from rendering far ahead for
   // the monitor (2 s by default), which a stream starting then would wait out.
