@@ -13,6 +13,7 @@ PACKAGES=(
   x11-utils desktop-file-utils appstream dpkg-dev file lintian
   lame vorbis-tools mpg123 flac opus-tools
   xdotool
+  pulseaudio pulseaudio-utils
   clang libclang-rt-14-dev
 )
 

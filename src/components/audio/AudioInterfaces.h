@@ -130,9 +130,9 @@ class IAudioFile2 {
 struct AudioPlayerEvents {
   std::function<void()> OnEndArrayPlay;        // a queued buffer finished playing
   std::function<void()> OnRequestOnLoadArray;  // the player wants one more buffer
-  // currentSamples: frames actually played since Play; levels 0..32767.
+  // currentSamples: frames actually played (sounded) since Play; levels 0..32767.
   std::function<void(std::int64_t currentSamples, int levelLeft, int levelRight)> OnTimer;
-  std::function<void()> OnEndPlay;  // the queue ran dry after the last buffer
+  std::function<void()> OnEndPlay;  // the queue ran dry after the last buffer and the device played it out
 };
 
 // Preview output, fed with buffers by the program.

@@ -1,8 +1,11 @@
 #include "TAudioPlayer2.h"
 
 #include <SDL.h>
+#include <pthread.h>
+#include <sched.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 
@@ -12,7 +15,30 @@ namespace snipwave {
 
 namespace {
 constexpr int kTimerMs = 50;
+
+// Frames per device period: the power of two from about 40 ms up (2048 at
+// 44.1 and 48 kHz). Short enough for a quick start and stop, long enough that
+// a busy machine does not let the sound server run dry between callbacks.
+int PeriodFrames(int sampleRate) {
+  int frames = 256;
+  while (frames < sampleRate / 25) frames *= 2;
+  return frames;
 }
+
+// SDL asks for real-time scheduling of its audio thread only through RTKit;
+// where that is not there (no D-Bus, a server or container, root) the thread
+// runs as any other, and a busy machine can keep it from refilling the sound
+// server in time, which then skips sound. Where the process may raise the
+// thread itself, it does; elsewhere the request is refused and nothing changes.
+void RaiseThisThreadForAudio() {
+  sched_param param{};
+  param.sched_priority = sched_get_priority_min(SCHED_RR);
+  int policy = SCHED_OTHER;
+  sched_param current{};
+  if (pthread_getschedparam(pthread_self(), &policy, &current) == 0 && policy == SCHED_OTHER)
+    pthread_setschedparam(pthread_self(), SCHED_RR, &param);
+}
+}  // namespace
 
 TAudioPlayer2::TAudioPlayer2(QObject* parent) : QObject(parent) {
   timer_.setInterval(kTimerMs);
@@ -39,22 +65,32 @@ void TAudioPlayer2::Play() {
   want.freq = sampleRate_;
   want.format = AUDIO_F32SYS;
   want.channels = static_cast<Uint8>(channels_);
-  want.samples = 1024;  // ~23 ms at 44.1 kHz: fine-grained positions, no underruns
+  want.samples = static_cast<Uint16>(PeriodFrames(sampleRate_));
   want.callback = &TAudioPlayer2::Callback;
   want.userdata = this;
+  {
+    // Ready before the device's thread exists. With no changes allowed, SDL
+    // hands the callback exactly the period asked for.
+    std::lock_guard lock(mutex_);
+    // SDL's drivers keep about one period queued beyond the one the callback
+    // fills (PulseAudio: a target length of one period; ALSA: two periods of
+    // buffer). SDL2 cannot tell the latency; this is the least the clock
+    // counts with, and it counts more where the device shows it holds more.
+    clock_.emplace(want.freq, want.samples);
+    leadIn_ = want.samples;
+    threadRaised_ = false;  // each device has its own thread
+    endPosted_ = false;
+    requestPosted_ = false;
+    peakLeft_ = peakRight_ = 0;
+  }
   SDL_AudioSpec have{};
   const SDL_AudioDeviceID dev = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
   if (dev == 0) {
     const std::string reason = SDL_GetError();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    throw Error("Cannot start the sound output: no usable audio device (" + reason + ")");
-  }
-  {
     std::lock_guard lock(mutex_);
-    played_ = 0;
-    endPosted_ = false;
-    requestPosted_ = false;
-    peakLeft_ = peakRight_ = 0;
+    clock_.reset();
+    throw Error("Cannot start the sound output: no usable audio device (" + reason + ")");
   }
   ++generation_;
   device_ = dev;
@@ -74,6 +110,7 @@ void TAudioPlayer2::Stop() {
   queue_.clear();
   frontOffset_ = 0;
   endMarked_ = false;
+  clock_.reset();
 }
 
 void TAudioPlayer2::QueueBuffer(const SampleBuffer& buffer) {
@@ -97,9 +134,23 @@ void TAudioPlayer2::Callback(void* self, std::uint8_t* stream, int len) {
 }
 
 void TAudioPlayer2::Fill(float* out, int frames) {
+  const auto now = std::chrono::steady_clock::now();
   const std::size_t ch = static_cast<std::size_t>(channels_);
-  std::size_t want = static_cast<std::size_t>(frames) * ch;
   std::lock_guard lock(mutex_);
+  if (!clock_) {
+    std::memset(out, 0, static_cast<std::size_t>(frames) * ch * sizeof(float));
+    return;
+  }
+  if (!threadRaised_) {
+    threadRaised_ = true;
+    RaiseThisThreadForAudio();
+  }
+  const std::int64_t lead = std::min<std::int64_t>(leadIn_, frames);
+  leadIn_ -= lead;
+  std::memset(out, 0, static_cast<std::size_t>(lead) * ch * sizeof(float));
+  out += static_cast<std::size_t>(lead) * ch;
+  std::size_t want = static_cast<std::size_t>(frames - lead) * ch;
+  std::int64_t handed = 0;
   while (want > 0 && !queue_.empty()) {
     const SampleBuffer& front = queue_.front();
     const std::size_t n = std::min(want, front.size() - frontOffset_);
@@ -113,7 +164,7 @@ void TAudioPlayer2::Fill(float* out, int frames) {
     out += n;
     want -= n;
     frontOffset_ += n;
-    played_ += static_cast<std::int64_t>(n / ch);
+    handed += static_cast<std::int64_t>(n / ch);
     if (frontOffset_ == front.size()) {
       queue_.pop_front();
       frontOffset_ = 0;
@@ -121,9 +172,11 @@ void TAudioPlayer2::Fill(float* out, int frames) {
     }
   }
   if (want > 0) std::memset(out, 0, want * sizeof(float));
+  clock_->Handed(now, frames, lead, handed);
   if (queue_.empty()) {
     if (endMarked_) {
-      if (!endPosted_) {
+      // The device plays silence from here until what it holds has sounded.
+      if (!endPosted_ && clock_->PlayedOut()) {
         endPosted_ = true;
         Post(Note::kEndPlay);
       }
@@ -161,7 +214,7 @@ void TAudioPlayer2::Tick() {
   float left, right;
   {
     std::lock_guard lock(mutex_);
-    played = played_;
+    played = clock_ ? clock_->Sounded(std::chrono::steady_clock::now()) : 0;
     left = peakLeft_;
     right = peakRight_;
     peakLeft_ = peakRight_ = 0;

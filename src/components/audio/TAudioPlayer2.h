@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <optional>
 
 #include "AudioInterfaces.h"
+#include "PlayoutClock.h"
 
 namespace snipwave {
 
@@ -18,12 +20,19 @@ namespace snipwave {
 // the thread this object lives in (the GUI thread) by the Qt event loop.
 // A note posted before Stop, or by an earlier Play, is dropped on delivery.
 //
-// Events: OnEndArrayPlay once per queued buffer played to its end;
-// OnRequestOnLoadArray when the queue ran empty while more data may come (the
-// output then plays silence); OnEndPlay once, when the queue ran dry after an
-// empty buffer was queued (the program's end-of-data mark); OnTimer every
-// 50 ms while playing with CurrentSamples = frames handed to the device since
-// Play and the peak levels (0..32767) of what played since the last tick.
+// Sound: each Play hands the device a period of silence before the first
+// queued frame, so a sound server that drops the head of a stream as it
+// starts (PulseAudio rewinds over it) drops silence. What the device has been
+// handed sounds a little later (the driver and the server buffer it); the
+// player counts it as sounding only then (see PlayoutClock).
+//
+// Events: OnEndArrayPlay once per queued buffer handed to the device to its
+// end; OnRequestOnLoadArray when the queue ran empty while more data may come
+// (the output then plays silence); OnEndPlay once, when the queue ran dry
+// after an empty buffer was queued (the program's end-of-data mark) and the
+// device has sounded everything it was handed; OnTimer every 50 ms while
+// playing with CurrentSamples = frames of the queued data sounded since Play
+// and the peak levels (0..32767) of what was handed since the last tick.
 // Stop halts output at once, drops the queue and raises nothing.
 //
 // SetPcmFormat applies from the next Play. No sound device, or a driver that
@@ -63,7 +72,9 @@ class TAudioPlayer2 final : public QObject, public IAudioPlayer2 {
   bool endMarked_ = false;
   bool endPosted_ = false;
   bool requestPosted_ = false;
-  std::int64_t played_ = 0;  // frames since Play
+  std::int64_t leadIn_ = 0;  // frames of silence still to hand before the first queued frame
+  bool threadRaised_ = false;
+  std::optional<PlayoutClock> clock_;  // from Play on
   float peakLeft_ = 0, peakRight_ = 0;
 };
 
