@@ -724,23 +724,25 @@ TEST(RealJobCheck, AnOutputShorterThanWrittenFailsItsCheckAndIsReported) {
 namespace snipwave::test {
 namespace {
 
+// One format of the window's list, its settings section and a source for it.
+struct PacketCase {
+  const char* name;
+  int formatIndex;
+  std::string_view section;
+  QString source;
+};
+
 // The window's cut and join with "lossless" in the output format's section:
 // the packets are copied, the output reads back at exactly the range's
 // length, and the summary says the share copied.
 TEST(RealPacketCopy, WindowJobsCopyPacketsWhenTheFormatsSectionSaysSo) {
-  struct Case {
-    const char* name;
-    int formatIndex;
-    std::string_view section;
-    QString source;
-  };
-  const Case cases[] = {
+  const PacketCase cases[] = {
       {"OGG", 3, sec::kOgg, ChirpFixture("window-packets.ogg", 6.0, 44100, 2, {"-c:a", "libvorbis", "-q:a", "4"})},
       {"FLAC", 4, sec::kFlac, ChirpFixture("window-packets.flac", 6.0, 44100, 2, {"-c:a", "flac", "-sample_fmt", "s16"})},
       {"OPUS", 5, sec::kOpus, ChirpFixture("window-packets.opus", 6.0, 48000, 2, {"-c:a", "libopus"})},
       {"M4A", 6, sec::kM4a, ChirpFixture("window-packets.m4a", 6.0, 44100, 2, {"-c:a", "aac"})},
   };
-  for (const Case& c : cases) {
+  for (const PacketCase& c : cases) {
     SCOPED_TRACE(c.name);
     for (const bool join : {false, true}) {
       RealHarness h;
@@ -767,19 +769,13 @@ TEST(RealPacketCopy, WindowJobsCopyPacketsWhenTheFormatsSectionSaysSo) {
 // With the frames kept ([flac] or [alac] "lossless"), a 24-bit source's
 // output has 24 bits, though "bit" says 16: exactly the source's samples.
 TEST(RealPacketCopy, WindowJobsKeepTheDepthOfTheSource) {
-  struct Case {
-    const char* name;
-    int formatIndex;
-    std::string_view section;
-    QString source;
-  };
-  const Case cases[] = {
+  const PacketCase cases[] = {
       {"FLAC", 4, sec::kFlac,
        ChirpFixture("window-depth24.flac", 3.0, 96000, 2, {"-c:a", "flac", "-sample_fmt", "s32"})},
       {"ALAC", 7, sec::kAlac,
        ChirpFixture("window-depth24.m4a", 3.0, 96000, 2, {"-c:a", "alac", "-sample_fmt", "s32p"})},
   };
-  for (const Case& c : cases) {
+  for (const PacketCase& c : cases) {
     SCOPED_TRACE(c.name);
     RealHarness h;
     h.format.index = c.formatIndex;

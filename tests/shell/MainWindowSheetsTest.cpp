@@ -42,6 +42,14 @@ class MainWindowSheets : public MainWindowFixture {
     for (const QStringList& answer : answers) dialogs->openAnswers.push_back(answer);
     TriggerMenuItem(item);
   }
+  // The window's cut of every row into `folder` as WAV files named "01 Title", ...
+  void CutAsNumberedTitles(const QString& folder) {
+    state().SettingsFile->WriteString(settings::section::kFormat, settings::key::kDir, folder);
+    state().SettingsFile->WriteString(settings::section::kFormat, settings::key::kNameTemplate, "{n:2} {title}");
+    window().cm_Format->setCurrentIndex(1);  // WAV
+    Click("cut");
+    WaitForJob();
+  }
   const Timerec& Record(int row) { return state().TrackTable[static_cast<std::size_t>(row)]; }
 
   TempDir dir;
@@ -65,11 +73,7 @@ TEST_F(MainWindowSheets, ASheetBecomesRowsThatCutIntoExactlyItsTracksNamedAndTag
   EXPECT_EQ(state().lv->CellText(1, kRangeCell), "  00:00:01 - 00:00:03");
 
   TempDir out;
-  state().SettingsFile->WriteString(settings::section::kFormat, settings::key::kDir, out.path());
-  state().SettingsFile->WriteString(settings::section::kFormat, settings::key::kNameTemplate, "{n:2} {title}");
-  window().cm_Format->setCurrentIndex(1);  // WAV
-  Click("cut");
-  WaitForJob();
+  CutAsNumberedTitles(out.path());
   const std::vector<float> source = DecodeWithFfmpeg(wav);
   const QStringList files = QDir(out.path()).entryList(QDir::Files);
   ASSERT_EQ(files, (QStringList{"01 One.wav", "02 Two.wav"}));
@@ -123,11 +127,7 @@ TEST_F(MainWindowSheets, ARippersSheetImportsAndCutsItsAudioTracksAndNamesTheDat
   }
 
   TempDir out;
-  state().SettingsFile->WriteString(settings::section::kFormat, settings::key::kDir, out.path());
-  state().SettingsFile->WriteString(settings::section::kFormat, settings::key::kNameTemplate, "{n:2} {title}");
-  window().cm_Format->setCurrentIndex(1);  // WAV
-  Click("cut");
-  WaitForJob();
+  CutAsNumberedTitles(out.path());
   ASSERT_EQ(QDir(out.path()).entryList(QDir::Files), (QStringList{"01 Song.wav", "02 Other.wav", "03 Third.wav"}));
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name.toStdString());
